@@ -1,0 +1,148 @@
+// Dispatch by argument count and switch, operand handling of the three jobs, and the
+// batch job's existence checks.
+#include "app/CommandLine.h"
+
+#include <optional>
+#include <string_view>
+
+#include "app/Converter.h"
+#include "app/ErrorLog.h"
+#include "app/FileSystemChecks.h"
+#include "app/MessageOperands.h"
+#include "app/Usage.h"
+#include "platform/Console.h"
+#include "platform/TextConversion.h"
+
+namespace quen {
+namespace {
+
+constexpr std::size_t BATCH_ARGUMENTS = 5;
+constexpr std::size_t GREETING_ARGUMENTS = 7;
+constexpr std::size_t MESSAGE_ARGUMENTS = 12;
+
+using Arguments = std::vector<std::u16string>;
+
+// Operand 1 without as many leading characters as the switch is long; the switch may
+// stand anywhere in it.
+std::optional<std::u16string> operandAfterSwitch(const std::u16string& operand,
+                                                 std::u16string_view switchText) {
+    if (operand.find(switchText) == std::u16string::npos) {
+        return std::nullopt;
+    }
+    return operand.substr(switchText.size());
+}
+
+// Usage text for an empty log operand, a console line for a log that cannot be
+// opened; true when the log is open.
+bool openErrorLog(const std::u16string& logPath) {
+    if (logPath.empty()) {
+        printUsage();
+        return false;
+    }
+    if (!ErrorLog::instance().open(logPath)) {
+        writeConsole("Failed to open the errorlog file <" + toNarrow(logPath) + ">\n");
+        return false;
+    }
+    return true;
+}
+
+int exitCodeOf(bool succeeded) { return succeeded ? 0 : EXIT_FAILED; }
+
+int runGreeting(const Converter& converter, const Arguments& args) {
+    const auto wavFile = operandAfterSwitch(args[1], u"/convert:");
+    if (!wavFile) {
+        printUsage();
+        return EXIT_FAILED;
+    }
+    if (!openErrorLog(args[6])) {
+        return EXIT_FAILED;
+    }
+    return exitCodeOf(converter.convertGreeting(*wavFile, args[2], args[3], args[4], args[5]));
+}
+
+int runMessage(const Converter& converter, const Arguments& args) {
+    const auto wavFile = operandAfterSwitch(args[1], u"/convertMsg:");
+    if (!wavFile) {
+        printUsage();
+        return EXIT_FAILED;
+    }
+    if (!openErrorLog(args[11])) {
+        return EXIT_FAILED;
+    }
+    const std::int32_t recordTime = parseTime(args[8]);
+    const std::int32_t listenTime = parseTime(args[9]);
+    const HeaderWord internalFlag{0x00, isYes(args[7]) ? std::uint8_t{'Y'} : std::uint8_t{'N'},
+                                  0x00, 0x00};
+    const HeaderWord reserved{};
+    const std::int32_t formatCode = formatCodeFor(args[5], isYes(args[6]));
+    return exitCodeOf(converter.convertMessage(*wavFile, args[10], formatCode, args[2], args[3],
+                                               args[4], reserved, internalFlag, recordTime,
+                                               listenTime));
+}
+
+// The batch job works with '/' separators; its directories are checked as it will
+// use them, with backslashes read as separators.
+std::u16string withSlashes(std::u16string path) {
+    for (char16_t& c : path) {
+        if (c == u'\\') {
+            c = u'/';
+        }
+    }
+    return path;
+}
+
+int runBatch(const Converter& converter, const Arguments& args) {
+    const std::u16string& operand = args[1];
+    const bool mode1 = operand.find(u"/batch1:") != std::u16string::npos;
+    const bool mode2 = operand.find(u"/batch2:") != std::u16string::npos;
+    if (!mode1 && !mode2) {
+        printUsage();
+        return EXIT_FAILED;
+    }
+    const std::u16string templatePath = operand.substr(std::u16string_view(u"/batch1:").size());
+    const std::u16string& wavDirectory = args[2];
+    const std::u16string& resultDirectory = args[3];
+    if (!openErrorLog(args[4])) {
+        return EXIT_FAILED;
+    }
+    ErrorLog& log = ErrorLog::instance();
+    if (templatePath.empty() || !fileExists(templatePath)) {
+        log.write("Error opening the AA-template.xml file");
+        return EXIT_FAILED;
+    }
+    if (wavDirectory.empty() || !directoryExists(withSlashes(wavDirectory))) {
+        log.write(u"The wav-file-directory (" + wavDirectory + u") doesn't exit");
+        return EXIT_FAILED;
+    }
+    if (resultDirectory.empty() || !directoryExists(withSlashes(resultDirectory))) {
+        log.write("The results-directory doesn't exit");
+        return EXIT_FAILED;
+    }
+    return exitCodeOf(
+        converter.convertBatch(templatePath, wavDirectory, resultDirectory, mode1 ? 1 : 2));
+}
+
+}  // namespace
+
+int runCommandLine(const std::vector<std::u16string>& arguments) {
+    const Converter converter;
+    int exitCode = EXIT_FAILED;
+    switch (arguments.size()) {
+        case BATCH_ARGUMENTS:
+            exitCode = runBatch(converter, arguments);
+            break;
+        case GREETING_ARGUMENTS:
+            exitCode = runGreeting(converter, arguments);
+            break;
+        case MESSAGE_ARGUMENTS:
+            exitCode = runMessage(converter, arguments);
+            break;
+        default:
+            printUsage();
+            break;
+    }
+    ErrorLog::instance().close();
+    return exitCode;
+}
+
+}  // namespace quen

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian/Ubuntu packages QuenGreeting needs to build, test and benchmark.
+# Does nothing when all are present; uses sudo when not run as root.
+set -euo pipefail
+
+packages=(g++ make cmake pkg-config libpugixml-dev libavcodec-dev libgtest-dev libgmock-dev
+          libbenchmark-dev)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    sudo=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${sudo[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"

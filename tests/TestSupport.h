@@ -1,0 +1,46 @@
+// Shared test tools: a fresh temporary directory per test, file helpers, and running
+// the built program the way a caller does.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quen::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes readBytes(const std::filesystem::path& path);
+std::string readText(const std::filesystem::path& path);
+void writeBytes(const std::filesystem::path& path, const Bytes& bytes);
+void writeText(const std::filesystem::path& path, const std::string& text);
+
+struct ProgramResult {
+    int exitCode = -1;
+    std::string output;  // standard output, byte for byte
+};
+
+// Runs the built QuenGreeting with `arguments` (program name excluded) in `directory`.
+ProgramResult runProgram(const std::vector<std::string>& arguments,
+                         const std::filesystem::path& directory);
+
+// A test fixture that owns a fresh, empty directory and removes it afterwards.
+class TempDirTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    const std::filesystem::path& dir() const { return dir_; }
+    std::filesystem::path path(const std::string& name) const { return dir_ / name; }
+    ProgramResult run(const std::vector<std::string>& arguments) const {
+        return runProgram(arguments, dir_);
+    }
+
+private:
+    std::filesystem::path dir_;
+};
+
+}  // namespace quen::test
