@@ -6,7 +6,9 @@
 namespace quen {
 namespace {
 
-char16_t foldAscii(char16_t c) { return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c; }
+char16_t foldAscii(char16_t c) {
+    return (c >= u'a' && c <= u'z') ? c - (u'a' - u'A') : c;
+}
 
 }  // namespace
 

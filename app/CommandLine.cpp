@@ -46,7 +46,9 @@ bool openErrorLog(const std::u16string& logPath) {
     return true;
 }
 
-int exitCodeOf(bool succeeded) { return succeeded ? 0 : EXIT_FAILED; }
+int exitCodeOf(bool succeeded) {
+    return succeeded ? 0 : EXIT_FAILED;
+}
 
 int runGreeting(const Converter& converter, const Arguments& args) {
     const auto wavFile = operandAfterSwitch(args[1], u"/convert:");

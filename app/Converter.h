@@ -12,7 +12,7 @@ namespace quen {
 using HeaderWord = std::array<std::uint8_t, 4>;
 
 class Converter {
-public:
+  public:
     // One WAV recording into one greeting data file; `format` "g723" (any case)
     // selects G.723.1, anything else A-law.
     bool convertGreeting(const std::u16string& wavFile, const std::u16string& mailboxName,

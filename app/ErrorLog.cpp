@@ -30,8 +30,12 @@ void ErrorLog::write(std::u16string_view message) {
     static_cast<void>(writeAll(file_.get(), line));
 }
 
-void ErrorLog::write(std::string_view message) { write(toWide(message)); }
+void ErrorLog::write(std::string_view message) {
+    write(toWide(message));
+}
 
-void ErrorLog::close() { file_.close(); }
+void ErrorLog::close() {
+    file_.close();
+}
 
 }  // namespace quen

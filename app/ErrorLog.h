@@ -11,7 +11,7 @@
 namespace quen {
 
 class ErrorLog {
-public:
+  public:
     static ErrorLog& instance();
 
     ErrorLog(const ErrorLog&) = delete;
@@ -27,7 +27,7 @@ public:
 
     void close();
 
-private:
+  private:
     ErrorLog() = default;
     ~ErrorLog() = default;
 

@@ -32,9 +32,8 @@ std::int32_t parseTime(std::u16string_view text) {
         magnitude = std::min(LIMIT, magnitude * 10 + (text[i] - u'0'));
     }
     const std::int64_t value = negative ? -magnitude : magnitude;
-    return static_cast<std::int32_t>(
-        std::clamp<std::int64_t>(value, std::numeric_limits<std::int32_t>::min(),
-                                 std::numeric_limits<std::int32_t>::max()));
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(
+        value, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
 }
 
 bool isYes(std::u16string_view text) {

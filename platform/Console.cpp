@@ -8,6 +8,8 @@
 namespace quen {
 
 // A closed or full standard output has no one to tell; the job goes on regardless.
-void writeConsole(std::string_view bytes) { static_cast<void>(writeAll(STDOUT_FILENO, bytes)); }
+void writeConsole(std::string_view bytes) {
+    static_cast<void>(writeAll(STDOUT_FILENO, bytes));
+}
 
 }  // namespace quen

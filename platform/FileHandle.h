@@ -7,7 +7,7 @@
 namespace quen {
 
 class FileHandle {
-public:
+  public:
     FileHandle() = default;
     explicit FileHandle(int fd) : fd_(fd) {}
     FileHandle(const FileHandle&) = delete;
@@ -21,7 +21,7 @@ public:
     // Closes now; returns false (errno set) when close reported an error.
     bool close();
 
-private:
+  private:
     int fd_ = -1;
 };
 

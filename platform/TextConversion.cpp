@@ -8,7 +8,9 @@ namespace {
 
 constexpr char16_t ESCAPE_BASE = 0xDC00;
 
-bool isContinuation(unsigned char byte) { return (byte & 0xC0) == 0x80; }
+bool isContinuation(unsigned char byte) {
+    return (byte & 0xC0) == 0x80;
+}
 
 // Length of the valid UTF-8 sequence at the start of `rest`, 0 when there is none;
 // overlong forms, encoded surrogates and values above U+10FFFF are not valid.
@@ -70,8 +72,12 @@ void appendUtf8(std::string& out, char32_t codePoint) {
     }
 }
 
-bool isHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool isLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+bool isHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+bool isLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
 
 }  // namespace
 

@@ -29,7 +29,7 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
 
 // A test fixture that owns a fresh, empty directory and removes it afterwards.
 class TempDirTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override;
     void TearDown() override;
 
@@ -39,7 +39,7 @@ protected:
         return runProgram(arguments, dir_);
     }
 
-private:
+  private:
     std::filesystem::path dir_;
 };
 

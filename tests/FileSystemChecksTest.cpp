@@ -1,0 +1,78 @@
+// fileExists and directoryExists: direct lookups, trailing separators, and wildcard
+// searches that test the first match in byte order.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/FileSystemChecks.h"
+#include "platform/TextConversion.h"
+#include "tests/TestSupport.h"
+
+namespace quen::test {
+namespace {
+
+class FileSystemChecksTest : public TempDirTest {
+  protected:
+    void SetUp() override {
+        TempDirTest::SetUp();
+        writeText(path("a-file.txt"), "x");
+        writeText(path("b2"), "x");
+        std::filesystem::create_directory(path("b1"));
+        std::filesystem::create_directory(path("c-dir"));
+        writeText(path("c-dir/inner.wav"), "x");
+        writeText(path("\xFFraw"), "x");
+        std::filesystem::create_symlink("c-dir", path("link-to-dir"));
+    }
+    std::u16string at(const std::string& relative) const {
+        return toWide((dir() / relative).string());
+    }
+};
+
+TEST_F(FileSystemChecksTest, AnswersForFilesDirectoriesAndPatterns) {
+    struct Case {
+        std::string relative;
+        bool file;
+        bool directory;
+    };
+    const Case cases[] = {
+        {"a-file.txt", true, false},
+        {"c-dir", true, true},
+        {"c-dir/", true, true},  // a trailing separator still names the directory
+        {"link-to-dir", true, true},
+        {"c-dir/inner.wav", true, false},
+        {"missing", false, false},
+        {"missing/inner.wav", false, false},
+        {"a-file.txt/", false, false},
+        {"\xFFraw", true, false},
+        {"a-*", true, false},
+        {"c-?ir", true, true},
+        {"b?", true, true},  // b1 (a directory) sorts before b2 (a file)
+        {"*2", true, false},
+        {"c-dir/*.wav", true, false},
+        {"c-dir/*.xml", false, false},
+        {"?", false, false},
+        {"*", true, false},  // first entry in byte order: a-file.txt
+        {"missing/*", false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.relative);
+        EXPECT_EQ(fileExists(at(c.relative)), c.file);
+        EXPECT_EQ(directoryExists(at(c.relative)), c.directory);
+    }
+}
+
+TEST_F(FileSystemChecksTest, RootAndRelativePaths) {
+    EXPECT_TRUE(directoryExists(u"/"));
+    EXPECT_TRUE(directoryExists(u"."));
+    EXPECT_FALSE(fileExists(u""));
+    EXPECT_FALSE(directoryExists(u""));
+}
+
+TEST_F(FileSystemChecksTest, AnOverlongNameIsSimplyMissing) {
+    const std::u16string longName = at(std::string(5000, 'x'));
+    EXPECT_FALSE(fileExists(longName));
+    EXPECT_FALSE(directoryExists(longName));
+}
+
+}  // namespace
+}  // namespace quen::test
