@@ -1,0 +1,68 @@
+// The AA template walk: every attendant's name is read, then every greeting's id and
+// recording, in document order across all AutoAttendants and Greetings groups.
+#include "batch/AaTemplate.h"
+
+#include "app/ErrorLog.h"
+#include "batch/TemplateError.h"
+#include "platform/TextConversion.h"
+#include "platform/XmlDocument.h"
+
+namespace quen {
+namespace {
+
+// The elements reached from `context` by child steps with these names, in document
+// order: the location path "a/b" is {"a", "b"}.
+std::vector<XmlNode> select(const XmlNode& context, std::initializer_list<std::string_view> steps) {
+    std::vector<XmlNode> nodes{context};
+    for (const std::string_view step : steps) {
+        std::vector<XmlNode> next;
+        for (const XmlNode& node : nodes) {
+            for (const XmlNode& child : node.childElements(step)) {
+                next.push_back(child);
+            }
+        }
+        nodes = std::move(next);
+    }
+    return nodes;
+}
+
+// The text of a required child element; its absence ends the run.
+std::u16string requiredText(const XmlNode& parent, std::string_view name) {
+    const XmlNode child = parent.firstChildElement(name);
+    if (!child.exists()) {
+        throw TemplateError();
+    }
+    return child.text();
+}
+
+}  // namespace
+
+bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit) {
+    XmlDocument document;
+    if (const auto reason = document.load(templatePath)) {
+        ErrorLog::instance().write(u"Failed to read the file \"" + templatePath +
+                                   u"\" \ndue to \"" + toWide(*reason) + u"\"");
+        return false;
+    }
+    const std::vector<XmlNode> attendants =
+        select(document.documentNode(), {"zandorConfiguration", "AutoAttendants", "AutoAttendant"});
+    for (const XmlNode& attendant : attendants) {
+        const std::u16string attendantName = requiredText(attendant, "AAName");
+        for (const XmlNode& greeting : select(attendant, {"Greetings", "Greeting"})) {
+            const std::optional<std::u16string> id = greeting.attribute("id");
+            if (!id) {
+                throw TemplateError();
+            }
+            const std::u16string recordingName = requiredText(greeting, "RecordingName");
+            if (recordingName.empty()) {
+                continue;
+            }
+            if (!visit(TemplateGreeting{attendantName, *id, recordingName})) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace quen
