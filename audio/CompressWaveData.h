@@ -1,0 +1,32 @@
+// The one entry from a WAV body to a compressed stream: locate the samples, size and
+// allocate the output, run the codec that `cpType` names.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+namespace quen {
+
+// The output buffer as allocated and the count of valid bytes at its start. The
+// G.711 buffer has one byte more than the stream when the data length is odd.
+struct CompressedAudio {
+    std::vector<std::uint8_t> buffer;
+    std::int32_t length = 0;
+    // The G.723.1 codec reported a failure (its message is in the error log); the
+    // buffer then holds only what came before the failure and must not be used.
+    bool codecFailed = false;
+
+    std::span<const std::uint8_t> stream() const {
+        return std::span<const std::uint8_t>(buffer).first(static_cast<std::size_t>(length));
+    }
+};
+
+// `body` and `bodyLength` as for locateWaveData. Empty when the input was refused or
+// the buffer could not be allocated, after the reason was written to the error log.
+// `cpType` 139 selects G.723.1, 138 mu-law and any other value A-law.
+std::optional<CompressedAudio> compressWaveData(std::span<const std::uint8_t> body,
+                                                std::uint32_t bodyLength, std::int32_t cpType);
+
+}  // namespace quen

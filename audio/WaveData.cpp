@@ -1,0 +1,129 @@
+// The WAV checks and chunk walk. Offsets are 64-bit counts within the body, so no
+// stated chunk length can wrap a position around or carry a read past the buffer.
+#include "audio/WaveData.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "app/ErrorLog.h"
+
+namespace quen {
+namespace {
+
+constexpr std::uint64_t CHUNK_HEADER_BYTES = 8;
+// The format fields examined: tag, channels, rate, byte rate, alignment, bits.
+constexpr std::uint64_t FORMAT_FIELD_BYTES = 16;
+constexpr std::uint32_t MIN_FORMAT_LENGTH = 16;
+constexpr std::uint32_t MAX_FORMAT_LENGTH = 52;
+
+constexpr std::uint16_t FORMAT_TAG_PCM = 1;
+constexpr std::uint32_t SAMPLE_RATE = 8000;
+constexpr std::uint16_t BLOCK_ALIGN = 2;
+constexpr std::uint16_t BITS_PER_SAMPLE = 16;
+
+struct ChunkHeader {
+    std::string_view id;
+    std::uint32_t length;
+};
+
+// The caller has made sure that the eight header bytes at `pos` lie in `bytes`.
+ChunkHeader readChunkHeader(std::span<const std::uint8_t> bytes, std::uint64_t pos) {
+    const auto header = bytes.subspan(pos, CHUNK_HEADER_BYTES);
+    return {{reinterpret_cast<const char*>(header.data()), 4},
+            getLittleEndian32(header.subspan<4, 4>())};
+}
+
+std::uint16_t fieldAt16(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    return getLittleEndian16(bytes.subspan(offset).first<2>());
+}
+
+std::uint32_t fieldAt32(std::span<const std::uint8_t> bytes, std::size_t offset) {
+    return getLittleEndian32(bytes.subspan(offset).first<4>());
+}
+
+void reject(std::string_view message) {
+    ErrorLog::instance().write(message);
+}
+
+// Checks 1 to 6 on the part of the body the RIFF size covers; the length of the
+// format chunk's contents when all pass.
+std::optional<std::uint32_t> checkFormat(std::span<const std::uint8_t> body) {
+    if (body.size() < 4 ||
+        std::string_view(reinterpret_cast<const char*>(body.data()), 4) != "fmt ") {
+        reject("Bad \".wav\" file format.  Did not find \"fmt\" (format) section.");
+        return std::nullopt;
+    }
+    // A body too short for the fields examined cannot hold a format chunk of legal
+    // length either.
+    const std::uint32_t length = body.size() >= CHUNK_HEADER_BYTES ? fieldAt32(body, 4) : 0;
+    if (body.size() < CHUNK_HEADER_BYTES + FORMAT_FIELD_BYTES || length < MIN_FORMAT_LENGTH ||
+        length > MAX_FORMAT_LENGTH) {
+        reject("Bad \".wav\" file format.  Length of \"format\" sub-chunk is incorrect.");
+        return std::nullopt;
+    }
+    const auto fields = body.subspan(CHUNK_HEADER_BYTES, FORMAT_FIELD_BYTES);
+    // Channels come before the tag: a multi-channel file of any encoding gets the
+    // multi-channel message.
+    if (fieldAt16(fields, 2) != 1) {
+        reject("Bad \".wav\" file format.  Cannot process multi-channel data.");
+        return std::nullopt;
+    }
+    if (fieldAt16(fields, 0) != FORMAT_TAG_PCM) {
+        reject("Bad \".wav\" file format. File not in PCM/Uncompressed format.");
+        return std::nullopt;
+    }
+    if (fieldAt32(fields, 4) != SAMPLE_RATE) {
+        reject("Bad \".wav\" file format.  Sample rate not 8000 samples/sec.");
+        return std::nullopt;
+    }
+    if (fieldAt16(fields, 12) != BLOCK_ALIGN || fieldAt16(fields, 14) != BITS_PER_SAMPLE) {
+        reject("Bad \".wav\" file format.  Sample size not 16 bits.");
+        return std::nullopt;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::uint32_t getLittleEndian32(std::span<const std::uint8_t, 4> bytes) {
+    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+           std::uint32_t{bytes[3]} << 24;
+}
+
+std::uint16_t getLittleEndian16(std::span<const std::uint8_t, 2> bytes) {
+    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+}
+
+std::optional<WaveData> locateWaveData(std::span<const std::uint8_t> body,
+                                       std::uint32_t bodyLength) {
+    const std::uint64_t end = std::min<std::uint64_t>(bodyLength, body.size());
+    const auto formatLength = checkFormat(body.first(end));
+    if (!formatLength) {
+        return std::nullopt;
+    }
+    constexpr std::string_view noData = "Bad \".wav\" file format.  Did not find \"data\" section.";
+    // The full stated length counts, extension included; no pad byte follows an
+    // odd-length chunk.
+    std::uint64_t pos = CHUNK_HEADER_BYTES + *formatLength;
+    if (pos + CHUNK_HEADER_BYTES > end) {
+        reject(noData);
+        return std::nullopt;
+    }
+    for (;;) {
+        const ChunkHeader header = readChunkHeader(body, pos);
+        if (header.id == "data") {
+            const std::uint64_t start = pos + CHUNK_HEADER_BYTES;
+            const std::uint64_t present = body.size() - start;
+            return WaveData{body.subspan(start, std::min<std::uint64_t>(header.length, present))};
+        }
+        pos += CHUNK_HEADER_BYTES + header.length;
+        // Strict: after a skipped chunk, a header ending exactly at the end of the
+        // body is not examined.
+        if (pos + CHUNK_HEADER_BYTES >= end) {
+            reject(noData);
+            return std::nullopt;
+        }
+    }
+}
+
+}  // namespace quen
