@@ -1,0 +1,21 @@
+// Finding and loading the G.723.1 codec module, the shared object that carries
+// libavcodec. Only a G.723.1 stream loads it, so other jobs start without libavcodec.
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+#include "platform/g723module/G723ModuleAbi.h"
+
+namespace quen {
+
+// Where the module is looked for, in order: beside the running program (the build
+// tree, or a copy of the program with its module), then the installed library
+// directory.
+std::vector<std::filesystem::path> codecModuleCandidates();
+
+// The first candidate that loads and offers the expected interface; null when none
+// does. A loaded module stays loaded for the rest of the process.
+const QuenG723Module* loadCodecModule(const std::vector<std::filesystem::path>& candidates);
+
+}  // namespace quen

@@ -1,0 +1,128 @@
+// Record and header checks of the stream layer, and the table of open streams, each
+// with the codec state of its own module encoder.
+#include "platform/StreamLayer.h"
+
+#include <utility>
+
+#include "platform/CodecModule.h"
+#include "platform/WaveFormatRecord.h"
+
+namespace quen {
+namespace {
+
+constexpr std::uint16_t PCM_TAG = 1;
+constexpr std::uint16_t G723_TAG = 0x0042;
+constexpr std::uint16_t G723_EXTRA_SIZE = 10;
+// The configuration word this codec provides; the eight bytes after it are not read.
+constexpr std::uint16_t G723_CONFIGURATION = 2;
+constexpr std::uint32_t SAMPLE_RATE = 8000;
+
+bool isConvertiblePcm(const WaveFormat& format) {
+    return format.formatTag == PCM_TAG && format.channels == 1 &&
+           format.samplesPerSecond == SAMPLE_RATE && format.bitsPerSample == 16 &&
+           format.blockAlignment == 2 && format.averageBytesPerSecond == 2 * SAMPLE_RATE &&
+           format.extraSize == 0;
+}
+
+// 6.3 kbit/s: one 24-byte block every 30 ms, 800 bytes a second.
+bool isConvertibleG723(const WaveFormat& format, std::span<const std::uint8_t> record) {
+    return format.formatTag == G723_TAG && format.channels == 1 &&
+           format.samplesPerSecond == SAMPLE_RATE &&
+           format.averageBytesPerSecond == QUEN_G723_FRAME_BYTES * 1000 / 30 &&
+           format.blockAlignment == QUEN_G723_FRAME_BYTES && format.bitsPerSample == 0 &&
+           format.extraSize == G723_EXTRA_SIZE &&
+           (record[WAVE_FORMAT_BYTES] | record[WAVE_FORMAT_BYTES + 1] << 8) == G723_CONFIGURATION;
+}
+
+// One whole PCM block in, room for one whole frame out.
+bool isWellFormed(const StreamHeader& header) {
+    return header.size == STREAM_HEADER_SIZE && header.source != nullptr &&
+           header.sourceLength == QUEN_G723_BLOCK_BYTES && header.destination != nullptr &&
+           header.destinationLength >= QUEN_G723_FRAME_BYTES;
+}
+
+}  // namespace
+
+StreamLayer::StreamLayer(std::vector<std::filesystem::path> moduleCandidates)
+    : moduleCandidates_(std::move(moduleCandidates)) {}
+
+StreamLayer& StreamLayer::system() {
+    static StreamLayer layer(codecModuleCandidates());
+    return layer;
+}
+
+std::int32_t StreamLayer::openStream(StreamHandle& stream, std::span<const std::uint8_t> source,
+                                     std::span<const std::uint8_t> destination) {
+    const std::optional<WaveFormat> from = readFormatRecord(source);
+    const std::optional<WaveFormat> to = readFormatRecord(destination);
+    if (!from || !to) {
+        return ACM_INVALID_PARAMETER;
+    }
+    if (!isConvertiblePcm(*from) || !isConvertibleG723(*to, destination)) {
+        return ACM_NOT_POSSIBLE;
+    }
+    // Without the module, or with a codec that will not open, this machine has no
+    // G.723.1 codec: the pair is not convertible here.
+    const QuenG723Module* codec = module();
+    if (codec == nullptr) {
+        return ACM_NOT_POSSIBLE;
+    }
+    EncoderState encoder(codec->create(), codec->destroy);
+    if (encoder == nullptr) {
+        return ACM_NOT_POSSIBLE;
+    }
+    stream = ++lastHandle_;
+    streams_.emplace(stream, std::move(encoder));
+    return ACM_OK;
+}
+
+std::int32_t StreamLayer::prepareHeader(StreamHandle stream, StreamHeader& header) {
+    if (!streams_.contains(stream)) {
+        return ACM_INVALID_HANDLE;
+    }
+    if (!isWellFormed(header)) {
+        return ACM_INVALID_PARAMETER;
+    }
+    header.status |= STREAM_HEADER_PREPARED;
+    return ACM_OK;
+}
+
+std::int32_t StreamLayer::convert(StreamHandle stream, StreamHeader& header) {
+    const auto found = streams_.find(stream);
+    if (found == streams_.end()) {
+        return ACM_INVALID_HANDLE;
+    }
+    if ((header.status & STREAM_HEADER_PREPARED) == 0) {
+        return ACM_UNPREPARED;
+    }
+    // A prepared header may still have been changed since.
+    if (!isWellFormed(header)) {
+        return ACM_INVALID_PARAMETER;
+    }
+    if (module_->encode(found->second.get(), header.source, header.destination) != 0) {
+        return ACM_ERROR;
+    }
+    header.sourceUsed = QUEN_G723_BLOCK_BYTES;
+    header.destinationUsed = QUEN_G723_FRAME_BYTES;
+    header.status |= STREAM_HEADER_DONE;
+    return ACM_OK;
+}
+
+std::int32_t StreamLayer::closeStream(StreamHandle stream) {
+    const auto found = streams_.find(stream);
+    if (found == streams_.end()) {
+        return ACM_INVALID_HANDLE;
+    }
+    streams_.erase(found);
+    return ACM_OK;
+}
+
+const QuenG723Module* StreamLayer::module() {
+    if (!moduleLookedUp_) {
+        moduleLookedUp_ = true;
+        module_ = loadCodecModule(moduleCandidates_);
+    }
+    return module_;
+}
+
+}  // namespace quen

@@ -1,0 +1,101 @@
+// The G.723.1 codec module: libavcodec's g723_1 encoder at 6300 bit/s behind the small
+// C interface of G723ModuleAbi.h. It is a separate shared object so that only a job
+// that converts to G.723.1 pays for loading libavcodec.
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/log.h>
+}
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "platform/g723module/G723ModuleAbi.h"
+
+// One stream's codec state, handed to the program as an opaque pointer.
+struct QuenG723Encoder {
+    QuenG723Encoder() = default;
+    QuenG723Encoder(const QuenG723Encoder&) = delete;
+    QuenG723Encoder& operator=(const QuenG723Encoder&) = delete;
+    ~QuenG723Encoder() {
+        av_packet_free(&packet);
+        av_frame_free(&frame);
+        avcodec_free_context(&context);
+    }
+
+    AVCodecContext* context = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+};
+
+namespace {
+
+constexpr int SAMPLE_RATE = 8000;
+constexpr int BIT_RATE = 6300;
+constexpr int BLOCK_SAMPLES = QUEN_G723_BLOCK_BYTES / 2;
+
+void destroyEncoder(QuenG723Encoder* encoder) {
+    std::unique_ptr<QuenG723Encoder> owned(encoder);
+}
+
+QuenG723Encoder* createEncoder() {
+    // The program's standard streams belong to its callers; the codec's notes would
+    // only disturb them.
+    av_log_set_level(AV_LOG_QUIET);
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_G723_1);
+    if (codec == nullptr) {
+        return nullptr;
+    }
+    auto encoder = std::make_unique<QuenG723Encoder>();
+    encoder->context = avcodec_alloc_context3(codec);
+    encoder->frame = av_frame_alloc();
+    encoder->packet = av_packet_alloc();
+    if (encoder->context == nullptr || encoder->frame == nullptr || encoder->packet == nullptr) {
+        return nullptr;
+    }
+    const AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
+    AVCodecContext* context = encoder->context;
+    context->sample_rate = SAMPLE_RATE;
+    context->sample_fmt = AV_SAMPLE_FMT_S16;
+    context->bit_rate = BIT_RATE;
+    AVFrame* frame = encoder->frame;
+    frame->nb_samples = BLOCK_SAMPLES;
+    frame->format = AV_SAMPLE_FMT_S16;
+    if (av_channel_layout_copy(&context->ch_layout, &mono) < 0 ||
+        avcodec_open2(context, codec, nullptr) < 0 || context->frame_size != BLOCK_SAMPLES ||
+        av_channel_layout_copy(&frame->ch_layout, &mono) < 0 || av_frame_get_buffer(frame, 0) < 0) {
+        return nullptr;
+    }
+    return encoder.release();
+}
+
+int encodeBlock(QuenG723Encoder* encoder, const unsigned char* block, unsigned char* frame) {
+    if (av_frame_make_writable(encoder->frame) < 0) {
+        return -1;
+    }
+    auto* samples = reinterpret_cast<std::int16_t*>(encoder->frame->data[0]);
+    for (int i = 0; i < BLOCK_SAMPLES; ++i) {
+        samples[i] = static_cast<std::int16_t>(block[2 * i] | block[2 * i + 1] << 8);
+    }
+    // The encoder has no delay: each block sent gives its frame back at once.
+    if (avcodec_send_frame(encoder->context, encoder->frame) < 0 ||
+        avcodec_receive_packet(encoder->context, encoder->packet) < 0) {
+        return -1;
+    }
+    const bool whole = encoder->packet->size == QUEN_G723_FRAME_BYTES;
+    if (whole) {
+        std::memcpy(frame, encoder->packet->data, QUEN_G723_FRAME_BYTES);
+    }
+    av_packet_unref(encoder->packet);
+    return whole ? 0 : -1;
+}
+
+constexpr QuenG723Module MODULE = {QUEN_G723_MODULE_VERSION, createEncoder, encodeBlock,
+                                   destroyEncoder};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) const QuenG723Module* quen_g723_module() {
+    return &MODULE;
+}
