@@ -1,16 +1,154 @@
-// Placeholder until the G.723.1 stream layer exists: behaves like a machine on which
-// no G.723.1 codec is installed.
+// The G.723.1 conversion loop over the compression manager, with the five messages the
+// codec's failures produce.
 #include "audio/G723AcmEncoder.h"
 
+#include <array>
+#include <string>
+#include <string_view>
+#include <vector>
+
 #include "app/ErrorLog.h"
+#include "platform/StreamLayer.h"
+#include "platform/TextConversion.h"
+#include "platform/WaveFormatRecord.h"
 
 namespace quen {
+namespace {
 
-std::int32_t G723AcmEncoder::encodeAll(const std::uint8_t*, std::uint32_t, std::uint8_t*,
-                                       std::uint32_t) {
-    ErrorLog::instance().write(u"Could not open Codec for Windows ACM stream.  Error code = 512.");
-    failed_ = true;
-    return 0;
+constexpr std::uint32_t SILENCE_FRAME_BYTES = 4;
+constexpr std::uint32_t LOW_RATE_FRAME_BYTES = 20;
+
+// 8 kHz 16-bit mono PCM, with the alignment and rate derived as for any PCM layout.
+std::vector<std::uint8_t> pcmRecord(std::uint16_t channels, std::uint32_t samplesPerSecond,
+                                    std::uint16_t bitsPerSample) {
+    WaveFormat format;
+    format.formatTag = 1;
+    format.channels = channels;
+    format.samplesPerSecond = samplesPerSecond;
+    format.blockAlignment = static_cast<std::uint16_t>((bitsPerSample + 7) * channels / 8);
+    format.averageBytesPerSecond = format.blockAlignment * samplesPerSecond;
+    format.bitsPerSample = bitsPerSample;
+    return formatRecord(format);
+}
+
+// 6.3 kbit/s: a 24-byte block every 30 ms, 800 bytes a second. The extra bytes are the
+// configuration word 2 and eight codec-specific bytes, all zero.
+std::vector<std::uint8_t> g723Record() {
+    constexpr std::array<std::uint8_t, 10> extra = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    const WaveFormat format{0x0042, 1, 8000, 800, 24, 0, extra.size()};
+    return formatRecord(format, extra);
+}
+
+// The frame size the codec wrote, from the two low bits of its first byte.
+std::uint32_t frameSize(std::uint8_t firstByte) {
+    switch (firstByte & 0x3) {
+        case 0x1:
+            return LOW_RATE_FRAME_BYTES;
+        case 0x2:
+            return SILENCE_FRAME_BYTES;
+        default:
+            return G723AcmEncoder::FRAME_BYTES;
+    }
+}
+
+// One log line: `format` with its "%d" replaced by `value` in decimal.
+void logWithNumber(std::u16string_view format, std::int64_t value) {
+    const std::size_t at = format.find(u"%d");
+    std::u16string line(format.substr(0, at));
+    line += toWide(std::to_string(value));
+    line += format.substr(at + 2);
+    ErrorLog::instance().write(line);
+}
+
+}  // namespace
+
+G723AcmEncoder::G723AcmEncoder() : G723AcmEncoder(StreamLayer::system()) {}
+
+G723AcmEncoder::G723AcmEncoder(CompressionManager& manager) : manager_(manager) {}
+
+G723AcmEncoder::~G723AcmEncoder() {
+    close();
+}
+
+bool G723AcmEncoder::open() {
+    const std::int32_t result = manager_.openStream(stream_, pcmRecord(1, 8000, 16), g723Record());
+    if (result != ACM_OK) {
+        stream_ = NO_STREAM;
+        logWithNumber(u"Could not open Codec for Windows ACM stream.  Error code = %d.", result);
+        return false;
+    }
+    return true;
+}
+
+bool G723AcmEncoder::encodeFrame(const std::uint8_t* pcm, std::uint32_t sampleCount,
+                                 std::uint8_t* out, std::uint32_t& frameBytes) {
+    if (stream_ == NO_STREAM) {
+        return false;
+    }
+    StreamHeader header;
+    header.size = STREAM_HEADER_SIZE;
+    header.source = pcm;
+    header.sourceLength = 2 * sampleCount;
+    header.destination = out;
+    header.destinationLength = frameBytes;
+    std::int32_t result = manager_.prepareHeader(stream_, header);
+    if (result != ACM_OK) {
+        logWithNumber(u"Could not prepare header for Windows ACM Codec.  Error code = %d.", result);
+        return false;
+    }
+    result = manager_.convert(stream_, header);
+    if (result != ACM_OK) {
+        logWithNumber(u"Windows ACM Codec reported error in Stream Conversion.  Error code = %d.",
+                      result);
+        return false;
+    }
+    frameBytes = frameSize(out[0]);
+    return true;
+}
+
+std::int32_t G723AcmEncoder::encodeAll(const std::uint8_t* pcm, std::uint32_t /*dataLength*/,
+                                       std::uint8_t* out, std::uint32_t frameCount) {
+    failed_ = false;
+    if (!open()) {
+        failed_ = true;
+        return 0;
+    }
+    std::int32_t total = 0;
+    std::int32_t silenceFrames = 0;
+    std::int32_t lowRateFrames = 0;
+    for (std::uint32_t k = 0; k < frameCount; ++k) {
+        std::uint32_t frameBytes = FRAME_BYTES;
+        if (!encodeFrame(pcm, BLOCK_SAMPLES, out, frameBytes)) {
+            failed_ = true;
+            break;
+        }
+        if (frameBytes == SILENCE_FRAME_BYTES) {
+            ++silenceFrames;
+        } else if (frameBytes == LOW_RATE_FRAME_BYTES) {
+            ++lowRateFrames;
+        }
+        total += static_cast<std::int32_t>(frameBytes);
+        pcm += BLOCK_BYTES;
+        out += frameBytes;
+    }
+    if (silenceFrames != 0) {
+        logWithNumber(u"Codec generated %d Silence Suppression packets.", silenceFrames);
+        failed_ = true;
+        total = 0;
+    } else if (lowRateFrames != 0) {
+        logWithNumber(u"Codec generated %d packets at 5.3 Kbps.", lowRateFrames);
+        failed_ = true;
+        total = 0;
+    }
+    close();
+    return total;
+}
+
+void G723AcmEncoder::close() {
+    if (stream_ != NO_STREAM) {
+        manager_.closeStream(stream_);
+        stream_ = NO_STREAM;
+    }
 }
 
 }  // namespace quen

@@ -1,23 +1,56 @@
-// G.723.1 at 6.3 kbit/s through the compression stream layer: one 480-byte PCM block
-// in, one 24-byte frame out, with the frame-kind checks of the codec's output.
+// G.723.1 at 6.3 kbit/s through the compression manager: one stream per conversion,
+// one 480-byte PCM block in and one 24-byte frame out per call, and the frame-kind
+// checks that turn silence-description and 5.3 kbit/s frames into a failure.
 #pragma once
 
 #include <cstdint>
 
+#include "platform/CompressionManager.h"
+
 namespace quen {
 
 class G723AcmEncoder {
-public:
+  public:
+    static constexpr std::uint32_t BLOCK_SAMPLES = 240;
+    static constexpr std::uint32_t BLOCK_BYTES = 2 * BLOCK_SAMPLES;
+    static constexpr std::uint32_t FRAME_BYTES = 24;
+
+    // Converts through the process's own stream layer.
+    G723AcmEncoder();
+    // Converts through `manager`, which must outlive the encoder.
+    explicit G723AcmEncoder(CompressionManager& manager);
+    G723AcmEncoder(const G723AcmEncoder&) = delete;
+    G723AcmEncoder& operator=(const G723AcmEncoder&) = delete;
+    ~G723AcmEncoder();
+
+    // Opens the PCM to G.723.1 stream; logs the manager's error and answers false when
+    // it will not open.
+    bool open();
+
+    // Converts the block of `sampleCount` samples at `pcm` into `out`. `frameBytes`:
+    // in, the room at `out`; out, the size of the frame written, told by the kind in
+    // the low bits of its first byte. False (logged) when the manager refused the
+    // block; false without a message when no stream is open.
+    bool encodeFrame(const std::uint8_t* pcm, std::uint32_t sampleCount, std::uint8_t* out,
+                     std::uint32_t& frameBytes);
+
     // Encodes `frameCount` consecutive 480-byte blocks from `pcm` into `out` (room for
-    // 24 bytes per block). Returns the bytes written, 0 on failure.
+    // 24 bytes per block), opening and closing the stream. Returns the bytes written:
+    // 0 when the stream did not open or the codec made silence-description or
+    // 5.3 kbit/s frames, the bytes before a block the codec refused.
     std::int32_t encodeAll(const std::uint8_t* pcm, std::uint32_t dataLength, std::uint8_t* out,
                            std::uint32_t frameCount);
+
+    // Closes the stream if one is open.
+    void close();
 
     // True when the codec reported any failure during the last encodeAll (its message
     // is already in the error log); the count alone does not tell.
     bool failed() const { return failed_; }
 
-private:
+  private:
+    CompressionManager& manager_;
+    StreamHandle stream_ = NO_STREAM;
     bool failed_ = false;
 };
 
