@@ -1,13 +1,77 @@
-// The message conversion: one WAV recording into one voicemail message data file.
+// The message conversion: one WAV recording into one voicemail message data file. The
+// codec comes from the numeric format code, whose low byte is also the flash type;
+// the header is the caller's; one diagnostic line goes to standard output.
+#include <cstdio>
+
 #include "app/Converter.h"
+#include "audio/CodecCodes.h"
+#include "datafile/ConversionSteps.h"
+#include "datafile/DataFileHeader.h"
+#include "datafile/DataFileWriter.h"
+#include "platform/Console.h"
 
 namespace quen {
+namespace {
 
-bool Converter::convertMessage(const std::u16string&, const std::u16string&, std::int32_t,
-                               const std::u16string&, const std::u16string&,
-                               const std::u16string&, const HeaderWord&, const HeaderWord&,
-                               std::int32_t, std::int32_t) const {
-    return false;
+// Old and new message codes of each codec; anything unlisted is mu-law.
+std::int32_t cpTypeOfFormatCode(std::int32_t formatCode) {
+    switch (formatCode) {
+        case 0x83:
+        case 0xEB:
+        case 0xCB:
+        case 0x8B:
+            return CP_TYPE_G723;
+        case 0x81:
+        case 0xE9:
+        case 0xC9:
+        case 0x89:
+            return CP_TYPE_ALAW;
+        default:
+            return CP_TYPE_MULAW;
+    }
+}
+
+// The four flag bytes go out as they are, NULs included, with no line end.
+void printDiagnosticLine(std::int32_t formatCode, std::int32_t cpType, std::int32_t recordTime,
+                         const HeaderWord& internalFlag) {
+    char text[128];
+    const int length =
+        std::snprintf(text, sizeof text,
+                      "quenFlashType = 0x%x, cpType = 0x%x, seconds = %d, internalFlag = %c%c%c%c",
+                      static_cast<unsigned>(formatCode), static_cast<unsigned>(cpType), recordTime,
+                      internalFlag[0], internalFlag[1], internalFlag[2], internalFlag[3]);
+    writeConsole(std::string_view(text, static_cast<std::size_t>(length)));
+}
+
+}  // namespace
+
+bool Converter::convertMessage(const std::u16string& wavFile, const std::u16string& outFile,
+                               std::int32_t formatCode, const std::u16string& mailboxName,
+                               const std::u16string& callingParty,
+                               const std::u16string& displayString, const HeaderWord& reserved,
+                               const HeaderWord& internalFlag, std::int32_t recordTime,
+                               std::int32_t listenTime) const {
+    logCreatingDataFile(outFile);
+    const auto recording = readRecording(wavFile);
+    if (!recording) {
+        return false;
+    }
+    const std::int32_t cpType = cpTypeOfFormatCode(formatCode);
+    printDiagnosticLine(formatCode, cpType, recordTime, internalFlag);
+    const auto packets = encodePackets(*recording, wavFile, cpType);
+    if (!packets) {
+        return false;
+    }
+    DataFileHeader header;
+    header.setText(TextField::MailboxName, mailboxName);
+    header.setText(TextField::CallingParty, callingParty);
+    header.setText(TextField::DisplayString, displayString);
+    header.setWord(WordField::Reserved, reserved);
+    header.setWord(WordField::InternalFlag, internalFlag);
+    header.setTime(TimeField::RecordTime, recordTime);
+    header.setTime(TimeField::ListenTime, listenTime);
+    // The flash type of a message file is its format code, not the codec code.
+    return writeDataFile(outFile, static_cast<std::uint8_t>(formatCode & 0xFF), header, *packets);
 }
 
 }  // namespace quen
