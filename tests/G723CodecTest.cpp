@@ -1,5 +1,5 @@
 // G.723.1 through the program's own path (G723AcmEncoder on the process's stream layer
-// and codec module) against libavcodec called directly.
+// and codec module) against libavcodec called directly, in process.
 #include <gtest/gtest.h>
 
 #include "audio/G723AcmEncoder.h"
@@ -21,26 +21,6 @@ TEST(G723Codec, EncoderFramesAreLibavcodecsOwnForTheWholeBlocks) {
               2400);
     EXPECT_FALSE(encoder.failed());
     EXPECT_EQ(frames, referenceFrames(speech));
-}
-
-TEST(G723Codec, DecodedFramesReproduceTheSpeech) {
-    const std::vector<std::int16_t> speech = speechLikeSignal(8000 * 3);
-    const Bytes pcm = sampleBytes(speech);
-    Bytes frames(24 * 100);
-    G723AcmEncoder encoder;
-    ASSERT_EQ(
-        encoder.encodeAll(pcm.data(), static_cast<std::uint32_t>(pcm.size()), frames.data(), 100),
-        2400);
-    // G.723.1 is an analysis-by-synthesis coder: the waveform comes back only roughly.
-    // On this vowel libavcodec reaches a correlation of 0.98 and 14 dB SNR, while frames
-    // swapped in pairs, shifted by one, encoded without carried state or from
-    // byte-swapped samples all stay below 0.4 and 0 dB; 0.9 and 8 dB leave room for
-    // codec versions and still catch any of those. The decoder lags by the encoder's
-    // 7.5 ms look-ahead, 60 samples; the first 300 ms let it settle.
-    const Reproduction match = compareDecoded(speech, decodeFrames(frames), 2400);
-    EXPECT_EQ(match.delay, 60u);
-    EXPECT_GT(match.correlation, 0.9);
-    EXPECT_GT(match.snrDb, 8.0);
 }
 
 }  // namespace
