@@ -1,6 +1,5 @@
-// G.711 through per-law tables of the magnitude codes, computed at compile time from
-// the segment bounds. A sample costs a sign mask, a shift and one table read, with no
-// branch on its value.
+// G.711 through one table per law of the code of every 16-bit sample, computed at
+// compile time from the segment bounds. A sample costs one table read and no branch.
 #include "audio/G711Encoder.h"
 
 #include <algorithm>
@@ -24,7 +23,7 @@ constexpr Segments A_LAW_SEGMENTS{{0, 32, 64, 128, 256, 512, 1024, 2048}, {1, 1,
 // Segment and step of every quantised magnitude 0 .. size-1, before the sign and the
 // law's inversion.
 template <std::size_t size>
-constexpr std::array<std::uint8_t, size> magnitudeCodes(const Segments& segments) {
+constexpr std::array<std::uint8_t, size> quantisedMagnitudes(const Segments& segments) {
     std::array<std::uint8_t, size> codes{};
     for (int segment = 0; segment < 8; ++segment) {
         const int first = segments.base[segment];
@@ -39,69 +38,62 @@ constexpr std::array<std::uint8_t, size> magnitudeCodes(const Segments& segments
 }
 
 // Positive samples: mu-law complements all bits, the sign bit 0 becoming 1.
-constexpr auto MU_LAW_POSITIVE = [] {
-    auto codes = magnitudeCodes<8192>(MU_LAW_SEGMENTS);
-    for (auto& code : codes) {
-        code = static_cast<std::uint8_t>(~code);
-    }
-    return codes;
-}();
+constexpr std::uint8_t muLawPositive(std::uint8_t magnitudeCode) {
+    return static_cast<std::uint8_t>(~magnitudeCode);
+}
 
 // Positive samples: A-law sets the sign bit and inverts the even bits.
-constexpr auto A_LAW_POSITIVE = [] {
-    auto codes = magnitudeCodes<4096>(A_LAW_SEGMENTS);
-    for (auto& code : codes) {
-        code = static_cast<std::uint8_t>((0x80 | code) ^ 0x55);
+constexpr std::uint8_t aLawPositive(std::uint8_t magnitudeCode) {
+    return static_cast<std::uint8_t>((0x80 | magnitudeCode) ^ 0x55);
+}
+
+// The code of every 16-bit sample, indexed by its bit pattern. The magnitude is taken
+// before quantising (-32768 as 32767), so a negative sample gets its positive
+// counterpart's code with the sign bit cleared; neither law's inversion touches that
+// bit.
+template <std::size_t magnitudes>
+constexpr std::array<std::uint8_t, 65536> sampleCodes(const Segments& segments, int magnitudeShift,
+                                                      std::uint8_t (*positive)(std::uint8_t)) {
+    const auto magnitudeCodes = quantisedMagnitudes<magnitudes>(segments);
+    std::array<std::uint8_t, 65536> codes{};
+    for (int sample = -32768; sample <= 32767; ++sample) {
+        const int magnitude = std::min(sample < 0 ? -sample : sample, 32767);
+        const std::uint8_t code = positive(magnitudeCodes[magnitude >> magnitudeShift]);
+        codes[static_cast<std::uint16_t>(sample)] =
+            sample < 0 ? static_cast<std::uint8_t>(code & 0x7F) : code;
     }
     return codes;
-}();
-
-// The magnitude, with -32768 taken as 32767, and a mask that clears the sign bit of
-// the code of a negative sample (neither law's inversion touches that bit otherwise).
-struct SignAndMagnitude {
-    std::uint32_t magnitude;
-    std::uint8_t codeMask;
-};
-
-inline SignAndMagnitude split(std::int16_t sample) {
-    const std::int32_t value = sample;
-    const std::int32_t negative = value >> 31;  // all ones or zero
-    const auto magnitude =
-        static_cast<std::uint32_t>(std::min((value ^ negative) - negative, 32767));
-    return {magnitude, static_cast<std::uint8_t>(0xFF ^ (negative & 0x80))};
 }
 
-inline std::int16_t sampleAt(const std::uint8_t* bytes) {
-    return static_cast<std::int16_t>(bytes[0] | bytes[1] << 8);
-}
+constexpr auto MU_LAW_CODES = sampleCodes<8192>(MU_LAW_SEGMENTS, 2, muLawPositive);
+constexpr auto A_LAW_CODES = sampleCodes<4096>(A_LAW_SEGMENTS, 3, aLawPositive);
 
-template <typename Encode>
-void encodeSamples(std::span<const std::uint8_t> pcm, std::uint8_t* out, Encode encode) {
+// One table read per sample, straight from the little-endian bytes.
+void encodeSamples(std::span<const std::uint8_t> pcm, std::uint8_t* out,
+                   const std::array<std::uint8_t, 65536>& codes) {
     const std::size_t count = pcm.size() / 2;
     const std::uint8_t* in = pcm.data();
     for (std::size_t i = 0; i < count; ++i) {
-        out[i] = encode(sampleAt(in + 2 * i));
+        out[i] = codes[in[2 * i] | in[2 * i + 1] << 8];
     }
 }
 
 }  // namespace
 
 std::uint8_t linearToMuLaw(std::int16_t sample) {
-    const auto [magnitude, mask] = split(sample);
-    return MU_LAW_POSITIVE[magnitude >> 2] & mask;
+    return MU_LAW_CODES[static_cast<std::uint16_t>(sample)];
 }
 
 std::uint8_t linearToALaw(std::int16_t sample) {
-    const auto [magnitude, mask] = split(sample);
-    return A_LAW_POSITIVE[magnitude >> 3] & mask;
+    return A_LAW_CODES[static_cast<std::uint16_t>(sample)];
 }
 
 std::int32_t G711Encoder::encodeBuffer(std::span<const std::uint8_t> pcm,
                                        std::span<std::uint8_t> out, std::int32_t cpType) const {
     if (cpType == CP_TYPE_MULAW) {
-        encodeSamples(pcm, out.data(), linearToMuLaw);
+        encodeSamples(pcm, out.data(), MU_LAW_CODES);
     } else {
-        encodeSamples(pcm, out.data(), linearToALaw);
+        encodeSamples(pcm, out.data(), A_LAW_CODES);
     }
     return static_cast<std::int32_t>(pcm.size() / 2);
 }
