@@ -37,7 +37,8 @@ class G723AcmEncoder {
     // Encodes `frameCount` consecutive 480-byte blocks from `pcm` into `out` (room for
     // 24 bytes per block), opening and closing the stream. Returns the bytes written:
     // 0 when the stream did not open or the codec made silence-description or
-    // 5.3 kbit/s frames, the bytes before a block the codec refused.
+    // 5.3 kbit/s frames, the bytes before a block the codec refused. The blocks are
+    // counted by `frameCount` alone; `dataLength` is the caller's data length, unused.
     std::int32_t encodeAll(const std::uint8_t* pcm, std::uint32_t dataLength, std::uint8_t* out,
                            std::uint32_t frameCount);
 

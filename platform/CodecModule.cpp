@@ -19,6 +19,8 @@ std::vector<std::filesystem::path> codecModuleCandidates() {
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error) {
         candidates.push_back(program.parent_path() / MODULE_FILE_NAME);
+        candidates.push_back(program.parent_path() / QUEN_CODEC_MODULE_FROM_BINDIR /
+                             MODULE_FILE_NAME);
     }
     candidates.push_back(std::filesystem::path(QUEN_CODEC_MODULE_DIR) / MODULE_FILE_NAME);
     return candidates;

@@ -11,7 +11,8 @@ namespace quen {
 
 // Where the module is looked for, in order: beside the running program (the build
 // tree, or a copy of the program with its module), then the installed library
-// directory.
+// directory as seen from the program's directory (an installed tree moved elsewhere),
+// then that directory as configured at build time.
 std::vector<std::filesystem::path> codecModuleCandidates();
 
 // The first candidate that loads and offers the expected interface; null when none

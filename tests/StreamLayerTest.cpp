@@ -213,9 +213,17 @@ TEST_F(StreamLayerTest, WithoutAUsableModuleNothingIsConvertible) {
 
 TEST_F(StreamLayerTest, ModuleIsFoundBesideTheProgramAfterUnusableCandidates) {
     const std::vector<std::filesystem::path> standard = codecModuleCandidates();
-    ASSERT_FALSE(standard.empty());
-    EXPECT_EQ(standard.front(),
-              std::filesystem::read_symlink("/proc/self/exe").parent_path() / "quen_g723.so");
+    const std::filesystem::path programDirectory =
+        std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    ASSERT_EQ(standard.size(), 3u);
+    EXPECT_EQ(standard[0], programDirectory / "quen_g723.so");
+    // The installed directory, first as seen from the program's, then as configured.
+    EXPECT_TRUE(standard[1].string().starts_with(programDirectory.string() + "/"));
+    EXPECT_TRUE(standard[2].is_absolute());
+    for (const std::filesystem::path& installed : {standard[1], standard[2]}) {
+        EXPECT_EQ(installed.parent_path().filename(), "quengreeting");
+        EXPECT_EQ(installed.filename(), "quen_g723.so");
+    }
     writeText(path("broken.so"), "");
     StreamLayer fallback({path("absent.so"), path("broken.so"), standard.front()});
     StreamHandle handle = NO_STREAM;
