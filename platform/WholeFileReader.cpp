@@ -21,7 +21,8 @@ WholeFile failedWith(FailureCategory category) {
 }  // namespace
 
 WholeFile readWholeFile(const std::string& path) {
-    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a pipe named as the recording cannot stall the job.
+    FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file.valid()) {
         return failedWith(categoryOfErrno(errno, path));
     }
