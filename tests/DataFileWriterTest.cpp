@@ -34,12 +34,13 @@ class DataFileWriterTest : public LogCaptureTest {
     // The expected file for `packets` with this fixture's header and flash type 0x8B.
     Bytes expectedFile(const Bytes& packets) const {
         const std::size_t total = 214 + packets.size();
-        Bytes file{static_cast<std::uint8_t>(total >> 24),
-                   static_cast<std::uint8_t>(total >> 16),
-                   static_cast<std::uint8_t>(total >> 8),
-                   static_cast<std::uint8_t>(total),
-                   0x8B,
-                   0xD0};
+        Bytes file;
+        file.reserve(total);
+        for (const int shift : {24, 16, 8, 0}) {
+            file.push_back(static_cast<std::uint8_t>(total >> shift));
+        }
+        file.push_back(0x8B);
+        file.push_back(0xD0);
         file.insert(file.end(), header_.bytes().begin(), header_.bytes().end());
         file.insert(file.end(), packets.begin(), packets.end());
         return file;
