@@ -20,8 +20,10 @@ job() {
     local log=$1
     shift
     echo "\$ QuenGreeting $*"
-    "$bin" "$@"
-    local code=$?
+    # The message job's console line has NUL bytes and no line end: show them as ^@.
+    "$bin" "$@" | cat -v
+    local code=${PIPESTATUS[0]}
+    echo
     echo "exit code $code; $log:"
     sed 's/^/    /' "$log" 2>/dev/null
     [ "$code" -eq 0 ] || status=1
