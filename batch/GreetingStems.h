@@ -2,7 +2,6 @@
 // the batch job names their data files with.
 #pragma once
 
-#include <cstddef>
 #include <map>
 #include <string>
 
@@ -16,8 +15,6 @@ class GreetingStems {
     // The stem of a kind, matched exactly (code unit by code unit, case-sensitive).
     // Any other id yields an empty stem and is remembered with it.
     const std::u16string& stemFor(const std::u16string& id);
-
-    std::size_t size() const { return stems_.size(); }
 
   private:
     // Ordered by unsigned code units, a prefix before its extensions.
