@@ -29,7 +29,8 @@ std::string systemReason(std::string_view what, int error) {
 
 // The whole file, or the reason it cannot be had.
 std::optional<std::string> readFile(const std::string& path, std::vector<char>& bytes) {
-    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    // Non-blocking, so that a pipe named as the template cannot stall the job.
+    FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file.valid()) {
         return systemReason("the file cannot be opened", errno);
     }

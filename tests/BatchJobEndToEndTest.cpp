@@ -2,6 +2,7 @@
 // lines and the exit code, for the worked run, the naming rules of both modes, the
 // texts read from the AA template, and every way a run fails or ends early.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <ctime>
@@ -264,6 +265,15 @@ TEST_F(BatchJobTest, FailedConversionsGoOnAndEveryOtherFailureEndsTheRun) {
         EXPECT_EQ(results(), expected);
         EXPECT_EQ(readText(path("out/3.c11")), "an earlier run's file");
     }
+}
+
+TEST_F(BatchJobTest, APipeNamedAsTheTemplateIsReadAsEmptyInsteadOfStallingTheRun) {
+    ASSERT_EQ(::mkfifo(path("t.xml").c_str(), 0600), 0);
+    const ProgramResult result = run({"/batch1:t.xml", "rec", "out", "log.txt"});
+    EXPECT_EQ(result.exitCode, 255);
+    EXPECT_EQ(readText(path("log.txt")),
+              "Failed to read the file \"t.xml\" \ndue to \"No document element found at line 1, "
+              "column 1\"\r\n");
 }
 
 }  // namespace
