@@ -2,15 +2,13 @@
 // that end-to-end tests can compare whole files byte for byte.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "tests/TestSupport.h"
 
 namespace quen::test {
 
-// The 208-byte header, filled field by field.
+// The 208-byte header, filled field by field; texts longer than 32 units are cut to 32.
 struct ExpectedHeader {
     std::u16string mailboxName{};
     std::u16string secondText{};  // recordingName or callingParty

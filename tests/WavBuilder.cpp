@@ -2,81 +2,48 @@
 #include "tests/WavBuilder.h"
 
 #include <cmath>
-#include <stdexcept>
 
 namespace quen::test {
-namespace {
-
-void appendLittleEndian(Bytes& out, std::uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) {
-        out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
-    }
-}
-
-void appendId(Bytes& out, const std::string& id) {
-    if (id.size() != 4) {
-        throw std::invalid_argument("chunk id must have four characters: " + id);
-    }
-    out.insert(out.end(), id.begin(), id.end());
-}
-
-}  // namespace
 
 Bytes sampleBytes(const std::vector<std::int16_t>& samples) {
     Bytes bytes;
-    bytes.reserve(samples.size() * 2);
     for (const std::int16_t sample : samples) {
-        appendLittleEndian(bytes, static_cast<std::uint16_t>(sample), 2);
+        bytes.push_back(static_cast<std::uint8_t>(sample));
+        bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint16_t>(sample) >> 8));
     }
     return bytes;
 }
 
-WavChunk formatChunk(const WavFormat& format) {
-    Bytes contents;
-    appendLittleEndian(contents, format.formatTag, 2);
-    appendLittleEndian(contents, format.channels, 2);
-    appendLittleEndian(contents, format.sampleRate, 4);
-    appendLittleEndian(contents, format.byteRate, 4);
-    appendLittleEndian(contents, format.blockAlign, 2);
-    appendLittleEndian(contents, format.bitsPerSample, 2);
-    contents.insert(contents.end(), format.extension.begin(), format.extension.end());
-    return {"fmt ", contents, std::nullopt};
+Bytes chunk(const std::string& id, const Bytes& contents,
+            std::optional<std::uint32_t> statedLength) {
+    const auto length = statedLength.value_or(static_cast<std::uint32_t>(contents.size()));
+    // A 32-bit little-endian value is its two 16-bit halves, low half first.
+    const Bytes lengthBytes =
+        sampleBytes({static_cast<std::int16_t>(length), static_cast<std::int16_t>(length >> 16)});
+    return join({Bytes(id.begin(), id.end()), lengthBytes, contents});
 }
 
-WavChunk dataChunk(const std::vector<std::int16_t>& samples) {
-    return {"data", sampleBytes(samples), std::nullopt};
+Bytes formatChunk(std::size_t extension) {
+    // Tag 1, one channel, 8000 samples/s, 16000 bytes/s, 2-byte blocks, 16 bits.
+    Bytes contents{1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0, 2, 0, 16, 0};
+    contents.resize(16 + extension, 0);
+    return chunk("fmt ", contents);
 }
 
-WavChunk dataChunk(Bytes bytes) {
-    return {"data", std::move(bytes), std::nullopt};
-}
-
-Bytes riffBody(const std::vector<WavChunk>& chunks) {
-    Bytes body;
-    for (const WavChunk& chunk : chunks) {
-        appendId(body, chunk.id);
-        appendLittleEndian(
-            body, chunk.statedLength.value_or(static_cast<std::uint32_t>(chunk.contents.size())),
-            4);
-        body.insert(body.end(), chunk.contents.begin(), chunk.contents.end());
-    }
-    return body;
-}
-
-Bytes wavFile(const std::vector<WavChunk>& chunks, std::optional<std::uint32_t> riffSize,
-              const Bytes& trailing) {
-    const Bytes body = riffBody(chunks);
-    Bytes file;
-    appendId(file, "RIFF");
-    appendLittleEndian(file, riffSize.value_or(static_cast<std::uint32_t>(body.size() + 4)), 4);
-    appendId(file, "WAVE");
-    file.insert(file.end(), body.begin(), body.end());
-    file.insert(file.end(), trailing.begin(), trailing.end());
-    return file;
+Bytes wavFile(const Bytes& body, std::optional<std::uint32_t> riffSize) {
+    return chunk("RIFF", join({{'W', 'A', 'V', 'E'}, body}), riffSize);
 }
 
 Bytes pcmWav(const std::vector<std::int16_t>& samples) {
-    return wavFile({formatChunk(), dataChunk(samples)});
+    return wavFile(join({formatChunk(), chunk("data", sampleBytes(samples))}));
+}
+
+Bytes join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts) {
+        out.insert(out.end(), part.begin(), part.end());
+    }
+    return out;
 }
 
 std::vector<std::int16_t> testSignal(std::size_t count) {

@@ -1,0 +1,211 @@
+// /convert: and /convertMsg: end to end: greeting and message files byte for byte,
+// every layout of a recording accepted or refused with its log lines, the diagnostic
+// line of a message with its NUL bytes, and failed jobs, which exit with 255, keep an
+// earlier data file and leave no file behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/CodecModule.h"
+#include "tests/DataFileExpectation.h"
+#include "tests/TestSupport.h"
+#include "tests/WavBuilder.h"
+
+namespace quen::test {
+namespace fs = std::filesystem;
+namespace {
+
+using namespace std::string_literals;
+
+class ConversionJobTest : public TempDirTest {
+  protected:
+    std::ptrdiff_t entryCount() const {
+        return std::distance(fs::directory_iterator(dir()), fs::directory_iterator());
+    }
+
+    // The plain recording of `four` with bytes changed; the format fields start at 20.
+    Bytes patched(std::initializer_list<std::pair<std::size_t, std::uint8_t>> changes) const {
+        Bytes file = wavFile(join({fmt, data}));
+        for (const auto& [offset, value] : changes) {
+            file[offset] = value;
+        }
+        return file;
+    }
+
+    const std::vector<std::int16_t> four{1, -2, 300, -32768};
+    const Bytes fmt = formatChunk();
+    const Bytes data = chunk("data", sampleBytes(four));
+    const Bytes list = chunk("LIST", {'I', 'N', 'F', 'O', 1, 2, 3, 4});
+};
+
+TEST_F(ConversionJobTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWordButG723) {
+    const std::tuple<std::string, Bytes, std::vector<std::int16_t>> rows[] = {
+        // 1.5 s: a full packet of 128 frames and one of 22.
+        {"g711", pcmWav(testSignal(12000)), testSignal(12000)},
+        {"ulaw", wavFile(join({formatChunk(2), data})), four},
+        // No pad byte after an odd-length chunk; bytes after the RIFF chunk are ignored.
+        {"u-law", join({wavFile(join({fmt, chunk("note", {1, 2, 3}), list, data})), {7}}), four},
+        // A data length beyond the file is cut to the bytes present.
+        {"G723 ", wavFile(join({formatChunk(36), chunk("data", sampleBytes(four), 999)})), four},
+        // A wrong byte rate; a data length of two samples and a byte.
+        {"", patched({{28, 0x12}, {40, 5}}), {1, -2}},
+        // A data header as the last 8 bytes of the RIFF chunk, its samples beyond it.
+        {"g7231", join({wavFile(join({fmt, chunk("data", {}, 6)})), {9, 9, 9, 9}}), {2313, 2313}},
+        {"ｇ723", wavFile(join({fmt, chunk("data", {})})), {}},
+    };
+    const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
+    writeText(path("out.cxx"), "old");
+    fs::permissions(path("out.cxx"), mode);
+    for (const auto& [format, file, samples] : rows) {
+        SCOPED_TRACE(format);
+        writeBytes(path("in.wav"), file);
+        const std::time_t before = std::time(nullptr);
+        const ProgramResult result =
+            run({"/convert:in.wav", "Front Desk", "Welcome", format, "out.cxx", "log.txt"});
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.output, "");
+        EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"out.cxx\"\r\n");
+        const Bytes written = readBytes(path("out.cxx"));
+        ExpectedHeader header{u"Front Desk", u"Welcome"};
+        header.recordTime = bigEndian32At(written, 206);
+        EXPECT_EQ(written, expectedDataFile(0x89, header, aLawStream(samples), 80));
+        EXPECT_LE(before, header.recordTime);
+        EXPECT_LE(header.recordTime, std::time(nullptr));
+    }
+    EXPECT_EQ(fs::status(path("out.cxx")).permissions(), mode);
+    EXPECT_EQ(entryCount(), 3) << "a file was left behind";
+}
+
+// A job that fails: what in.wav holds, the log after the "Creating" line, the command
+// with the data file that follows it, and the standard output.
+struct Failure {
+    Bytes wav;
+    std::string log;
+    std::string command = "./QuenGreeting /convert:in.wav a b g711";
+    std::string out = "old.cxx";
+    std::string output = "";
+};
+
+TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
+    fs::create_directory(path("d.cxx"));
+    writeText(path("old.cxx"), "old");
+    // A copy of the program with no codec module beside it cannot open a G.723.1 stream.
+    fs::copy_file(QUEN_BINARY, path("QuenGreeting"));
+    const auto cantOpen = [](const std::string& file, int category) {
+        return "Can't open file \"" + file + "\", error = " + std::to_string(category) + "\n\r\n";
+    };
+    const auto bad = [](const std::string& message) {
+        return "Bad \".wav\" file format. " + message +
+               "\r\nCompression of \"in.wav\" file failed on bad format.\r\n";
+    };
+    const std::string noFmt = bad(" Did not find \"fmt\" (format) section.");
+    const std::string fmtLength = bad(" Length of \"format\" sub-chunk is incorrect.");
+    const std::string noData = bad(" Did not find \"data\" section.");
+    const std::string g723Message = "./QuenGreeting /convertMsg:in.wav 1001 '' '' g723 Y N 12 0";
+    const Bytes plain = patched({});
+    std::vector<Failure> cases = {
+        {Bytes(plain.begin(), plain.begin() + 11), "Invalid file format\r\n"},  // 11 bytes
+        {patched({{3, 'X'}}), "Invalid file format\r\n"},                       // RIFX
+        {patched({{11, 'X'}}), "Invalid file format\r\n"},                      // WAVX
+        {wavFile(join({fmt, data}), 45), "RIFF length is incorrect\r\n"},  // one beyond the file
+        // Refused before the diagnostic line is printed.
+        {wavFile(join({fmt, data}), 3), "RIFF length is incorrect\r\n", g723Message},
+        {wavFile(join({fmt, data}), 4), noFmt},       // an empty body
+        {wavFile(join({list, fmt, data})), noFmt},    // the fmt chunk is never searched for
+        {patched({{12, 'F'}}), noFmt},                // "Fmt "
+        {wavFile(join({fmt, data}), 8), fmtLength},   // only the fmt id
+        {wavFile(join({fmt, data}), 27), fmtLength},  // the format fields cut short
+        {patched({{16, 15}}), fmtLength},
+        {patched({{16, 53}}), fmtLength},
+        // Two channels of float: the channels are checked first.
+        {patched({{20, 3}, {22, 2}}), bad(" Cannot process multi-channel data.")},
+        {patched({{20, 3}}), bad("File not in PCM/Uncompressed format.")},
+        {patched({{24, 0x41}}), bad(" Sample rate not 8000 samples/sec.")},
+        {patched({{34, 8}}), bad(" Sample size not 16 bits.")},  // 8 bits in 2-byte blocks
+        {patched({{32, 4}}), bad(" Sample size not 16 bits.")},  // 16 bits in 4-byte blocks
+        {wavFile(fmt), noData},
+        // After a skipped chunk, a data header as the last 8 bytes is not examined.
+        {wavFile(join({fmt, list, chunk("data", {})})), noData},
+        // A chunk length that would wrap a 32-bit position around.
+        {wavFile(join({fmt, chunk("LIST", {}, 0xFFFFFFF8), data})), noData},
+        {wavFile(join({fmt, list, data}), 4 + 24 + 16), noData},  // data beyond the RIFF size
+        {plain, cantOpen("missing.wav", 2), "./QuenGreeting /convert:missing.wav a b g711"},
+        {plain, cantOpen("no/in.wav", 3), "./QuenGreeting /convert:no/in.wav a b g711"},
+        {plain, cantOpen("d.cxx", 5), "./QuenGreeting /convert:d.cxx a b g711"},
+        {plain, cantOpen("gone/out.cxx", 3), Failure{}.command, "gone/out.cxx"},
+        {plain, cantOpen("d.cxx", 5), Failure{}.command, "d.cxx"},
+        // Under a file size limit of one block a write fails with EFBIG instead of ending the
+        // program.
+        {pcmWav(testSignal(12000)), cantOpen("old.cxx", 1),
+         "ulimit -f 1 && trap '' XFSZ && " + Failure{}.command},
+    };
+    if (!fs::exists(codecModuleCandidates().back())) {
+        cases.push_back(
+            {plain,
+             "Could not open Codec for Windows ACM stream.  Error code = 512.\r\n"
+             "Compression of \"in.wav\" file failed on bad format.\r\n",
+             g723Message, "old.cxx",
+             "quenFlashType = 0xeb, cpType = 0x8b, seconds = 12, internalFlag = \0N\0\0"s});
+    }
+    for (const Failure& c : cases) {
+        SCOPED_TRACE(c.command + " " + c.out + ": " + c.log);
+        writeBytes(path("in.wav"), c.wav);
+        const int status = std::system(
+            ("cd '" + dir().string() + "' && " + c.command + " " + c.out + " log.txt >stdout.txt")
+                .c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 255);
+        EXPECT_EQ(readText(path("stdout.txt")), c.output);
+        EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"" + c.out + "\"\r\n" + c.log);
+        EXPECT_EQ(readText(path("old.cxx")), "old");
+        EXPECT_EQ(entryCount(), 6) << "a file was left behind";
+    }
+}
+
+TEST_F(ConversionJobTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
+    const std::vector<std::int16_t> samples = testSignal(2400);
+    writeBytes(path("in.wav"), pcmWav(samples));
+    // Each text is one code unit too long: the mailbox loses its last letter, the calling
+    // party a surrogate pair the cut would split, the display the letter after a pair.
+    const std::string pair = "\xF0\x9F\x98\x80";
+    ExpectedHeader header{u"1001" + std::u16string(28, u'm'), u"€" + std::u16string(30, u'x'),
+                          std::u16string(30, u'd') + u"\U0001F600"};
+    // Format, new, internal, record time, listen time, flash type, diagnostic line.
+    const std::tuple<std::string, std::string, std::string, int, int, int, std::string> rows[] = {
+        {"ulaw", "N", "Y", -5, -1, 0x8A,
+         "quenFlashType = 0x8a, cpType = 0x8a, seconds = -5, internalFlag = \0Y\0\0"s},
+        {"G711", "y", "true", 0, 7, 0xE9,
+         "quenFlashType = 0xe9, cpType = 0x89, seconds = 0, internalFlag = \0Y\0\0"s},
+        {"U-LAW", "TRUE", "n", 1, 2, 0xEA,
+         "quenFlashType = 0xea, cpType = 0x8a, seconds = 1, internalFlag = \0N\0\0"s},
+    };
+    const mode_t umask = ::umask(027);
+    for (const auto& [format, isNew, internal, recordTime, listenTime, flashType, line] : rows) {
+        SCOPED_TRACE(format + " " + isNew);
+        const ProgramResult result = run(
+            {"/convertMsg:in.wav", "1001" + std::string(29, 'm'), "€" + std::string(30, 'x') + pair,
+             std::string(30, 'd') + pair + "z", format, isNew, internal, std::to_string(recordTime),
+             std::to_string(listenTime), "msg.cxx", "log.txt"});
+        ASSERT_EQ(result.exitCode, 0);
+        EXPECT_EQ(result.output, line);
+        EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"msg.cxx\"\r\n");
+        header.internalFlag = {0x00, static_cast<std::uint8_t>(line.end()[-3]), 0, 0};
+        header.recordTime = recordTime;
+        header.listenTime = listenTime;
+        const Bytes written = readBytes(path("msg.cxx"));
+        const bool muLaw = line.find("cpType = 0x8a") != std::string::npos;
+        EXPECT_EQ(written,
+                  expectedDataFile(static_cast<std::uint8_t>(flashType), header,
+                                   muLaw ? muLawStream(samples) : aLawStream(samples), 80));
+    }
+    ::umask(umask);
+    // A new data file gets 0666 less the umask.
+    EXPECT_EQ(fs::status(path("msg.cxx")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+}
+
+}  // namespace
+}  // namespace quen::test
