@@ -207,5 +207,19 @@ TEST_F(ConversionJobTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+TEST_F(ConversionJobTest, ALinkedDataFileReplacesItsTargetAndALockedOneIsRefused) {
+    writeBytes(path("in.wav"), pcmWav(four));
+    writeText(path("target.cxx"), "old");
+    fs::create_symlink("target.cxx", path("link.cxx"));
+    ASSERT_EQ(run({"/convert:in.wav", "a", "b", "g711", "link.cxx", "log.txt"}).exitCode, 0);
+    EXPECT_TRUE(fs::is_symlink(path("link.cxx")));
+    EXPECT_EQ(readBytes(path("target.cxx")).size(), 214u + 1 + four.size());
+    // The run's own log is held locked while the job runs.
+    const ProgramResult locked = run({"/convert:in.wav", "a", "b", "g711", "log.txt", "log.txt"});
+    EXPECT_EQ(locked.exitCode, 255);
+    EXPECT_EQ(readText(path("log.txt")),
+              "Creating data file - \"log.txt\"\r\nCan't open file \"log.txt\", error = 11\n\r\n");
+}
+
 }  // namespace
 }  // namespace quen::test
