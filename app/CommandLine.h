@@ -7,7 +7,7 @@
 
 namespace quen {
 
-// The exit status of a failed run (the described -1).
+// The exit status of a failed run: -1, as the 8-bit status a process returns.
 constexpr int EXIT_FAILED = 255;
 
 // `arguments` include the program name at index 0, which is never read.
