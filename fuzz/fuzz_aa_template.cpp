@@ -22,8 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t seen = 0;
     try {
         quen::walkAaTemplate(path, [&seen](const quen::TemplateGreeting& greeting) {
-            seen += greeting.attendantName.size() + greeting.id.size() +
-                    greeting.recordingName.size();
+            seen +=
+                greeting.attendantName.size() + greeting.id.size() + greeting.recordingName.size();
             return true;
         });
     } catch (const quen::TemplateError& error) {
