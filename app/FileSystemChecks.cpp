@@ -14,14 +14,11 @@ namespace {
 std::u32string codePoints(std::u16string_view text) {
     std::u32string out;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t unit = text[i];
-        const bool pair = unit >= 0xD800 && unit <= 0xDBFF && i + 1 < text.size() &&
-                          text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
-        if (pair) {
-            out += 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (char32_t{text[i + 1]} - 0xDC00);
+        if (isSurrogatePairAt(text, i)) {
+            out += combineSurrogates(text[i], text[i + 1]);
             ++i;
         } else {
-            out += unit;
+            out += text[i];
         }
     }
     return out;

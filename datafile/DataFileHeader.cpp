@@ -5,24 +5,17 @@
 #include <algorithm>
 
 #include "datafile/BigEndianText.h"
+#include "platform/TextConversion.h"
 
 namespace quen {
 namespace {
-
-bool isHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
 
 std::u16string_view fitToField(std::u16string_view text) {
     constexpr std::size_t limit = DataFileHeader::TEXT_FIELD_UNITS;
     if (text.size() <= limit) {
         return text;
     }
-    const bool splitsPair = isHighSurrogate(text[limit - 1]) && isLowSurrogate(text[limit]);
-    return text.substr(0, splitsPair ? limit - 1 : limit);
+    return text.substr(0, isSurrogatePairAt(text, limit - 1) ? limit - 1 : limit);
 }
 
 }  // namespace

@@ -72,13 +72,6 @@ void appendUtf8(std::string& out, char32_t codePoint) {
     }
 }
 
-bool isHighSurrogate(char16_t unit) {
-    return unit >= 0xD800 && unit <= 0xDBFF;
-}
-bool isLowSurrogate(char16_t unit) {
-    return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
 }  // namespace
 
 std::u16string toWide(std::string_view bytes) {
@@ -109,10 +102,8 @@ std::string toNarrow(std::u16string_view text) {
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size(); ++i) {
         const char16_t unit = text[i];
-        if (isHighSurrogate(unit) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-            const char32_t codePoint =
-                0x10000 + ((char32_t{unit} - 0xD800) << 10) + (char32_t{text[i + 1]} - 0xDC00);
-            appendUtf8(out, codePoint);
+        if (isSurrogatePairAt(text, i)) {
+            appendUtf8(out, combineSurrogates(unit, text[i + 1]));
             ++i;
         } else if (unit >= 0xDC80 && unit <= 0xDCFF) {
             out += static_cast<char>(unit - ESCAPE_BASE);

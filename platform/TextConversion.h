@@ -8,6 +8,22 @@
 
 namespace quen {
 
+constexpr bool isHighSurrogate(char16_t unit) {
+    return unit >= 0xD800 && unit <= 0xDBFF;
+}
+constexpr bool isLowSurrogate(char16_t unit) {
+    return unit >= 0xDC00 && unit <= 0xDFFF;
+}
+
+// True when code units `i` and `i + 1` of `text` form one character.
+constexpr bool isSurrogatePairAt(std::u16string_view text, std::size_t i) {
+    return i + 1 < text.size() && isHighSurrogate(text[i]) && isLowSurrogate(text[i + 1]);
+}
+
+constexpr char32_t combineSurrogates(char16_t high, char16_t low) {
+    return 0x10000 + ((char32_t{high} - 0xD800) << 10) + (char32_t{low} - 0xDC00);
+}
+
 // Decodes UTF-8; each byte outside a valid sequence becomes U+DC80 + byte.
 std::u16string toWide(std::string_view bytes);
 
