@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/ErrorLog.h"
+#include "audio/CodecCodes.h"
 #include "platform/StreamLayer.h"
 #include "platform/TextConversion.h"
 #include "platform/WaveFormatRecord.h"
@@ -17,6 +18,7 @@ namespace {
 
 constexpr std::uint32_t SILENCE_FRAME_BYTES = 4;
 constexpr std::uint32_t LOW_RATE_FRAME_BYTES = 20;
+constexpr std::uint32_t BLOCK_SAMPLES = G723_BLOCK_BYTES / 2;
 
 // 8 kHz 16-bit mono PCM, with the alignment and rate derived as for any PCM layout.
 std::vector<std::uint8_t> pcmRecord(std::uint16_t channels, std::uint32_t samplesPerSecond,
@@ -35,7 +37,7 @@ std::vector<std::uint8_t> pcmRecord(std::uint16_t channels, std::uint32_t sample
 // configuration word 2 and eight codec-specific bytes, all zero.
 std::vector<std::uint8_t> g723Record() {
     constexpr std::array<std::uint8_t, 10> extra = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    const WaveFormat format{0x0042, 1, 8000, 800, 24, 0, extra.size()};
+    const WaveFormat format{0x0042, 1, 8000, 800, G723_FRAME_BYTES, 0, extra.size()};
     return formatRecord(format, extra);
 }
 
@@ -47,7 +49,7 @@ std::uint32_t frameSize(std::uint8_t firstByte) {
         case 0x2:
             return SILENCE_FRAME_BYTES;
         default:
-            return G723AcmEncoder::FRAME_BYTES;
+            return G723_FRAME_BYTES;
     }
 }
 
@@ -117,7 +119,7 @@ std::int32_t G723AcmEncoder::encodeAll(const std::uint8_t* pcm, std::uint32_t /*
     std::int32_t silenceFrames = 0;
     std::int32_t lowRateFrames = 0;
     for (std::uint32_t k = 0; k < frameCount; ++k) {
-        std::uint32_t frameBytes = FRAME_BYTES;
+        std::uint32_t frameBytes = G723_FRAME_BYTES;
         if (!encodeFrame(pcm, BLOCK_SAMPLES, out, frameBytes)) {
             failed_ = true;
             break;
@@ -128,7 +130,7 @@ std::int32_t G723AcmEncoder::encodeAll(const std::uint8_t* pcm, std::uint32_t /*
             ++lowRateFrames;
         }
         total += static_cast<std::int32_t>(frameBytes);
-        pcm += BLOCK_BYTES;
+        pcm += G723_BLOCK_BYTES;
         out += frameBytes;
     }
     if (silenceFrames != 0) {

@@ -11,10 +11,6 @@ namespace quen {
 
 class G723AcmEncoder {
   public:
-    static constexpr std::uint32_t BLOCK_SAMPLES = 240;
-    static constexpr std::uint32_t BLOCK_BYTES = 2 * BLOCK_SAMPLES;
-    static constexpr std::uint32_t FRAME_BYTES = 24;
-
     // Converts through the process's own stream layer.
     G723AcmEncoder();
     // Converts through `manager`, which must outlive the encoder.
