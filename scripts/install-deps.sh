@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(g++ make cmake pkg-config libpugixml-dev libavcodec-dev libgtest-dev libgmock-dev
-          libbenchmark-dev)
+          libbenchmark-dev libavformat-dev libswresample-dev libebur128-dev libcli11-dev
+          nlohmann-json3-dev)
 
 missing=()
 for package in "${packages[@]}"; do
