@@ -12,4 +12,8 @@ void writeConsole(std::string_view bytes) {
     static_cast<void>(writeAll(STDOUT_FILENO, bytes));
 }
 
+bool standardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}
+
 }  // namespace quen

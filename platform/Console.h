@@ -8,4 +8,8 @@ namespace quen {
 
 void writeConsole(std::string_view bytes);
 
+// True when standard error is a terminal someone watches, so that progress shown
+// there is seen and not left in a log file.
+bool standardErrorIsTerminal();
+
 }  // namespace quen

@@ -1,0 +1,39 @@
+// TPDF dither from the sum of two uniform values in [-0.5, 0.5) step each, drawn from
+// a small xorshift generator with a fixed seed.
+#include "platform/media/Dither.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace quen {
+namespace {
+
+constexpr double FULL_SCALE = 32767.0;
+
+class Xorshift32 {
+  public:
+    // Uniform in [-0.5, 0.5).
+    double next() {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 17;
+        state_ ^= state_ << 5;
+        return static_cast<double>(state_) / 4294967296.0 - 0.5;
+    }
+
+  private:
+    std::uint32_t state_ = 0x9E3779B9u;
+};
+
+}  // namespace
+
+std::vector<std::int16_t> ditherTo16Bit(std::span<const float> samples) {
+    std::vector<std::int16_t> output(samples.size());
+    Xorshift32 noise;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const double value = samples[i] * FULL_SCALE + noise.next() + noise.next();
+        output[i] = static_cast<std::int16_t>(std::clamp(std::lround(value), -32768L, 32767L));
+    }
+    return output;
+}
+
+}  // namespace quen

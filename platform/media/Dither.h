@@ -1,0 +1,15 @@
+// The last step to 16-bit samples: triangular (TPDF) dither of one step peak, so the
+// rounding error is noise independent of the signal instead of distortion that
+// follows it. The noise sequence is fixed, so the same input gives the same bytes.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace quen {
+
+// Full scale 1.0 maps to 32767; values beyond it are clamped.
+std::vector<std::int16_t> ditherTo16Bit(std::span<const float> samples);
+
+}  // namespace quen

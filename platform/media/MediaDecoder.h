@@ -1,0 +1,53 @@
+// Reads any recording libavformat knows (WAV of every kind, RF64, MP3, M4A/AAC, Ogg,
+// FLAC, ...) and turns it into what a telephone line carries: one channel of float
+// samples at 8000 Hz, resampled with a filter steep enough that nothing above 4 kHz
+// folds back into the band.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quen {
+
+constexpr int TELEPHONY_SAMPLE_RATE = 8000;
+
+// What a file really is, as libavformat and libavcodec name it.
+struct MediaFormat {
+    std::string container;      // short name, e.g. "wav" or "mp3"
+    std::string containerLong;  // e.g. "WAV / WAVE (Waveform Audio)"
+    std::string codec;          // e.g. "pcm_s16le" or "mp3"
+    std::string codecLong;
+    int sampleRate = 0;
+    int channels = 0;
+    int bitsPerSample = 0;  // 0 for compressed audio
+    double durationSeconds = 0.0;
+};
+
+// The result of a probe or a decode: the value, or a message saying what is wrong
+// with the file (without its name; the caller names it).
+template <typename T>
+struct MediaResult {
+    std::optional<T> value;
+    std::string error;
+};
+
+// Opens the file far enough to name its container and its first audio stream.
+MediaResult<MediaFormat> probeMedia(const std::string& path);
+
+struct TelephonyAudio {
+    MediaFormat source;
+    std::vector<float> samples;  // mono, TELEPHONY_SAMPLE_RATE, full scale +-1.0
+};
+
+// Called now and then while decoding with the share of the input read so far (0..1).
+using DecodeProgress = std::function<void(double)>;
+
+// Decodes the best audio stream, mixes its channels down to their average and
+// resamples to 8000 Hz. Damaged audio data, a stream without samples and impossible
+// rates or channel counts are errors, not shorter output.
+MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path,
+                                               const DecodeProgress& progress = {});
+
+}  // namespace quen

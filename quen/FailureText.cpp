@@ -1,0 +1,41 @@
+// One phrase per category; the number follows so that it can be matched with the
+// converter's "error = N" lines.
+#include "quen/FailureText.h"
+
+namespace quen::tool {
+
+std::string describeFailure(FailureCategory category) {
+    const char* words = "failed";
+    switch (category) {
+        case FailureCategory::FileNotFound:
+            words = "file not found";
+            break;
+        case FailureCategory::BadPath:
+            words = "bad path (a directory is missing)";
+            break;
+        case FailureCategory::TooManyOpenFiles:
+            words = "too many open files";
+            break;
+        case FailureCategory::AccessDenied:
+            words = "access denied";
+            break;
+        case FailureCategory::SharingViolation:
+            words = "in use by another program";
+            break;
+        case FailureCategory::DiskFull:
+            words = "disk full";
+            break;
+        case FailureCategory::HardwareError:
+            words = "input/output error";
+            break;
+        case FailureCategory::EndOfFile:
+            words = "the read stopped short";
+            break;
+        default:
+            break;
+    }
+    return std::string(words) + " (category " + std::to_string(static_cast<unsigned>(category)) +
+           ")";
+}
+
+}  // namespace quen::tool
