@@ -2,15 +2,16 @@
 // batch job's existence checks.
 #include "app/CommandLine.h"
 
+#include <new>
 #include <optional>
 #include <string_view>
 
-#include "app/Converter.h"
-#include "app/ErrorLog.h"
-#include "app/FileSystemChecks.h"
 #include "app/MessageOperands.h"
 #include "app/Usage.h"
+#include "jobs/Converter.h"
 #include "platform/Console.h"
+#include "platform/ErrorLog.h"
+#include "platform/FileSystemChecks.h"
 #include "platform/TextConversion.h"
 
 namespace quen {
@@ -124,24 +125,32 @@ int runBatch(const Converter& converter, const Arguments& args) {
         converter.convertBatch(templatePath, wavDirectory, resultDirectory, mode1 ? 1 : 2));
 }
 
-}  // namespace
-
-int runCommandLine(const std::vector<std::u16string>& arguments) {
-    const Converter converter;
-    int exitCode = EXIT_FAILED;
+int dispatch(const Converter& converter, const Arguments& arguments) {
     switch (arguments.size()) {
         case BATCH_ARGUMENTS:
-            exitCode = runBatch(converter, arguments);
-            break;
+            return runBatch(converter, arguments);
         case GREETING_ARGUMENTS:
-            exitCode = runGreeting(converter, arguments);
-            break;
+            return runGreeting(converter, arguments);
         case MESSAGE_ARGUMENTS:
-            exitCode = runMessage(converter, arguments);
-            break;
+            return runMessage(converter, arguments);
         default:
             printUsage();
-            break;
+            return EXIT_FAILED;
+    }
+}
+
+}  // namespace
+
+int runCommandLine(const std::vector<std::u16string>& arguments, const Converter& converter) {
+    int exitCode = EXIT_FAILED;
+    try {
+        exitCode = dispatch(converter, arguments);
+    } catch (const std::bad_alloc&) {
+        // The job's buffers are gone with the stack; a short line can still be had.
+        try {
+            ErrorLog::instance().write("Out of memory");
+        } catch (const std::bad_alloc&) {
+        }
     }
     ErrorLog::instance().close();
     return exitCode;

@@ -5,12 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "jobs/Converter.h"
+
 namespace quen {
 
 // The exit status of a failed run: -1, as the 8-bit status a process returns.
 constexpr int EXIT_FAILED = 255;
 
-// `arguments` include the program name at index 0, which is never read.
-int runCommandLine(const std::vector<std::u16string>& arguments);
+// `arguments` include the program name at index 0, which is never read. The jobs run
+// on `converter`, which reports to the error log that this opens and closes. An
+// allocation failure anywhere in a job is a logged failure.
+int runCommandLine(const std::vector<std::u16string>& arguments, const Converter& converter);
 
 }  // namespace quen

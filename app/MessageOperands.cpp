@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "app/AsciiCase.h"
+#include "platform/AsciiCase.h"
 
 namespace quen {
 namespace {

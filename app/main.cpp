@@ -4,6 +4,8 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "jobs/Converter.h"
+#include "platform/ErrorLog.h"
 #include "platform/TextConversion.h"
 
 int main(int argc, char** argv) {
@@ -12,5 +14,6 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         arguments.push_back(quen::toWide(argv[i]));
     }
-    return quen::runCommandLine(arguments);
+    const quen::Converter converter(quen::ErrorLog::instance());
+    return quen::runCommandLine(arguments, converter);
 }

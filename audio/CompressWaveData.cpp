@@ -3,11 +3,9 @@
 
 #include <new>
 
-#include "app/ErrorLog.h"
 #include "audio/CodecCodes.h"
 #include "audio/G711Encoder.h"
 #include "audio/G723AcmEncoder.h"
-#include "audio/WaveData.h"
 
 namespace quen {
 namespace {
@@ -23,24 +21,19 @@ std::size_t bufferSize(std::uint64_t dataLength, std::int32_t cpType) {
 
 }  // namespace
 
-std::optional<CompressedAudio> compressWaveData(std::span<const std::uint8_t> body,
-                                                std::uint32_t bodyLength, std::int32_t cpType) {
-    const auto wave = locateWaveData(body, bodyLength);
-    if (!wave) {
-        return std::nullopt;
-    }
-    const std::span<const std::uint8_t> pcm = wave->samples;
+std::optional<CompressedAudio> compressWaveData(std::span<const std::uint8_t> pcm,
+                                                std::int32_t cpType, LogSink& log) {
     CompressedAudio audio;
     try {
         audio.buffer.resize(bufferSize(pcm.size(), cpType));
     } catch (const std::bad_alloc&) {
-        ErrorLog::instance().write("Cannot allocate memory for data compression buffer.");
+        log.write("Cannot allocate memory for data compression buffer.");
         return std::nullopt;
     }
     if (cpType == CP_TYPE_G723) {
         // The data chunk's length field is 32 bits wide, so the located length is too.
         const auto dataLength = static_cast<std::uint32_t>(pcm.size());
-        G723AcmEncoder encoder;
+        G723AcmEncoder encoder(log);
         audio.length = encoder.encodeAll(pcm.data(), dataLength, audio.buffer.data(),
                                          dataLength / G723_BLOCK_BYTES);
         audio.codecFailed = encoder.failed();

@@ -1,11 +1,13 @@
-// The one entry from a WAV body to a compressed stream: locate the samples, size and
-// allocate the output, run the codec that `cpType` names.
+// The one entry from located WAV samples to a compressed stream: size and allocate the
+// output, run the codec that `cpType` names.
 #pragma once
 
 #include <cstdint>
 #include <optional>
 #include <span>
 #include <vector>
+
+#include "platform/LogSink.h"
 
 namespace quen {
 
@@ -23,10 +25,10 @@ struct CompressedAudio {
     }
 };
 
-// `body` and `bodyLength` as for locateWaveData. Empty when the input was refused or
-// the buffer could not be allocated, after the reason was written to the error log.
-// `cpType` 139 selects G.723.1, 138 mu-law and any other value A-law.
-std::optional<CompressedAudio> compressWaveData(std::span<const std::uint8_t> body,
-                                                std::uint32_t bodyLength, std::int32_t cpType);
+// `pcm`: the data chunk's bytes as locateWaveData found them. Empty when the buffer
+// could not be allocated, after the reason was written to `log`. `cpType` 139 selects
+// G.723.1, 138 mu-law and any other value A-law.
+std::optional<CompressedAudio> compressWaveData(std::span<const std::uint8_t> pcm,
+                                                std::int32_t cpType, LogSink& log);
 
 }  // namespace quen

@@ -7,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "app/ErrorLog.h"
 #include "audio/CodecCodes.h"
 #include "platform/StreamLayer.h"
 #include "platform/TextConversion.h"
@@ -54,19 +53,20 @@ std::uint32_t frameSize(std::uint8_t firstByte) {
 }
 
 // One log line: `format` with its "%d" replaced by `value` in decimal.
-void logWithNumber(std::u16string_view format, std::int64_t value) {
+void logWithNumber(LogSink& log, std::u16string_view format, std::int64_t value) {
     const std::size_t at = format.find(u"%d");
     std::u16string line(format.substr(0, at));
     line += toWide(std::to_string(value));
     line += format.substr(at + 2);
-    ErrorLog::instance().write(line);
+    log.write(std::u16string_view(line));
 }
 
 }  // namespace
 
-G723AcmEncoder::G723AcmEncoder() : G723AcmEncoder(StreamLayer::system()) {}
+G723AcmEncoder::G723AcmEncoder(LogSink& log) : G723AcmEncoder(log, StreamLayer::system()) {}
 
-G723AcmEncoder::G723AcmEncoder(CompressionManager& manager) : manager_(manager) {}
+G723AcmEncoder::G723AcmEncoder(LogSink& log, CompressionManager& manager)
+    : log_(log), manager_(manager) {}
 
 G723AcmEncoder::~G723AcmEncoder() {
     close();
@@ -76,7 +76,8 @@ bool G723AcmEncoder::open() {
     const std::int32_t result = manager_.openStream(stream_, pcmRecord(1, 8000, 16), g723Record());
     if (result != ACM_OK) {
         stream_ = NO_STREAM;
-        logWithNumber(u"Could not open Codec for Windows ACM stream.  Error code = %d.", result);
+        logWithNumber(log_, u"Could not open Codec for Windows ACM stream.  Error code = %d.",
+                      result);
         return false;
     }
     return true;
@@ -95,12 +96,14 @@ bool G723AcmEncoder::encodeFrame(const std::uint8_t* pcm, std::uint32_t sampleCo
     header.destinationLength = frameBytes;
     std::int32_t result = manager_.prepareHeader(stream_, header);
     if (result != ACM_OK) {
-        logWithNumber(u"Could not prepare header for Windows ACM Codec.  Error code = %d.", result);
+        logWithNumber(log_, u"Could not prepare header for Windows ACM Codec.  Error code = %d.",
+                      result);
         return false;
     }
     result = manager_.convert(stream_, header);
     if (result != ACM_OK) {
-        logWithNumber(u"Windows ACM Codec reported error in Stream Conversion.  Error code = %d.",
+        logWithNumber(log_,
+                      u"Windows ACM Codec reported error in Stream Conversion.  Error code = %d.",
                       result);
         return false;
     }
@@ -134,11 +137,11 @@ std::int32_t G723AcmEncoder::encodeAll(const std::uint8_t* pcm, std::uint32_t /*
         out += frameBytes;
     }
     if (silenceFrames != 0) {
-        logWithNumber(u"Codec generated %d Silence Suppression packets.", silenceFrames);
+        logWithNumber(log_, u"Codec generated %d Silence Suppression packets.", silenceFrames);
         failed_ = true;
         total = 0;
     } else if (lowRateFrames != 0) {
-        logWithNumber(u"Codec generated %d packets at 5.3 Kbps.", lowRateFrames);
+        logWithNumber(log_, u"Codec generated %d packets at 5.3 Kbps.", lowRateFrames);
         failed_ = true;
         total = 0;
     }

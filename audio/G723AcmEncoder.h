@@ -6,15 +6,16 @@
 #include <cstdint>
 
 #include "platform/CompressionManager.h"
+#include "platform/LogSink.h"
 
 namespace quen {
 
 class G723AcmEncoder {
   public:
-    // Converts through the process's own stream layer.
-    G723AcmEncoder();
-    // Converts through `manager`, which must outlive the encoder.
-    explicit G723AcmEncoder(CompressionManager& manager);
+    // Converts through the process's own stream layer; the codec's failures go to `log`.
+    explicit G723AcmEncoder(LogSink& log);
+    // Converts through `manager`; both must outlive the encoder.
+    G723AcmEncoder(LogSink& log, CompressionManager& manager);
     G723AcmEncoder(const G723AcmEncoder&) = delete;
     G723AcmEncoder& operator=(const G723AcmEncoder&) = delete;
     ~G723AcmEncoder();
@@ -46,6 +47,7 @@ class G723AcmEncoder {
     bool failed() const { return failed_; }
 
   private:
+    LogSink& log_;
     CompressionManager& manager_;
     StreamHandle stream_ = NO_STREAM;
     bool failed_ = false;

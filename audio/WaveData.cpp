@@ -3,9 +3,10 @@
 #include "audio/WaveData.h"
 
 #include <algorithm>
+#include <array>
 #include <string_view>
 
-#include "app/ErrorLog.h"
+#include "platform/LogSink.h"
 
 namespace quen {
 namespace {
@@ -26,9 +27,7 @@ struct ChunkHeader {
     std::uint32_t length;
 };
 
-// The caller has made sure that the eight header bytes at `pos` lie in `bytes`.
-ChunkHeader readChunkHeader(std::span<const std::uint8_t> bytes, std::uint64_t pos) {
-    const auto header = bytes.subspan(pos, CHUNK_HEADER_BYTES);
+ChunkHeader readChunkHeader(std::span<const std::uint8_t, CHUNK_HEADER_BYTES> header) {
     return {{reinterpret_cast<const char*>(header.data()), 4},
             getLittleEndian32(header.subspan<4, 4>())};
 }
@@ -41,16 +40,12 @@ std::uint32_t fieldAt32(std::span<const std::uint8_t> bytes, std::size_t offset)
     return getLittleEndian32(bytes.subspan(offset).first<4>());
 }
 
-void reject(std::string_view message) {
-    ErrorLog::instance().write(message);
-}
-
 // Checks 1 to 6 on the part of the body the RIFF size covers; the length of the
 // format chunk's contents when all pass.
-std::optional<std::uint32_t> checkFormat(std::span<const std::uint8_t> body) {
+std::optional<std::uint32_t> checkFormat(std::span<const std::uint8_t> body, LogSink& log) {
     if (body.size() < 4 ||
         std::string_view(reinterpret_cast<const char*>(body.data()), 4) != "fmt ") {
-        reject("Bad \".wav\" file format.  Did not find \"fmt\" (format) section.");
+        log.write("Bad \".wav\" file format.  Did not find \"fmt\" (format) section.");
         return std::nullopt;
     }
     // A body too short for the fields examined cannot hold a format chunk of legal
@@ -58,26 +53,26 @@ std::optional<std::uint32_t> checkFormat(std::span<const std::uint8_t> body) {
     const std::uint32_t length = body.size() >= CHUNK_HEADER_BYTES ? fieldAt32(body, 4) : 0;
     if (body.size() < CHUNK_HEADER_BYTES + FORMAT_FIELD_BYTES || length < MIN_FORMAT_LENGTH ||
         length > MAX_FORMAT_LENGTH) {
-        reject("Bad \".wav\" file format.  Length of \"format\" sub-chunk is incorrect.");
+        log.write("Bad \".wav\" file format.  Length of \"format\" sub-chunk is incorrect.");
         return std::nullopt;
     }
     const auto fields = body.subspan(CHUNK_HEADER_BYTES, FORMAT_FIELD_BYTES);
     // Channels come before the tag: a multi-channel file of any encoding gets the
     // multi-channel message.
     if (fieldAt16(fields, 2) != 1) {
-        reject("Bad \".wav\" file format.  Cannot process multi-channel data.");
+        log.write("Bad \".wav\" file format.  Cannot process multi-channel data.");
         return std::nullopt;
     }
     if (fieldAt16(fields, 0) != FORMAT_TAG_PCM) {
-        reject("Bad \".wav\" file format. File not in PCM/Uncompressed format.");
+        log.write("Bad \".wav\" file format. File not in PCM/Uncompressed format.");
         return std::nullopt;
     }
     if (fieldAt32(fields, 4) != SAMPLE_RATE) {
-        reject("Bad \".wav\" file format.  Sample rate not 8000 samples/sec.");
+        log.write("Bad \".wav\" file format.  Sample rate not 8000 samples/sec.");
         return std::nullopt;
     }
     if (fieldAt16(fields, 12) != BLOCK_ALIGN || fieldAt16(fields, 14) != BITS_PER_SAMPLE) {
-        reject("Bad \".wav\" file format.  Sample size not 16 bits.");
+        log.write("Bad \".wav\" file format.  Sample size not 16 bits.");
         return std::nullopt;
     }
     return length;
@@ -94,10 +89,15 @@ std::uint16_t getLittleEndian16(std::span<const std::uint8_t, 2> bytes) {
     return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
-std::optional<WaveData> locateWaveData(std::span<const std::uint8_t> body,
-                                       std::uint32_t bodyLength) {
-    const std::uint64_t end = std::min<std::uint64_t>(bodyLength, body.size());
-    const auto formatLength = checkFormat(body.first(end));
+std::optional<WaveLocation> locateWaveData(const BodyReader& read, std::uint64_t present,
+                                           std::uint32_t bodyLength, LogSink& log) {
+    const std::uint64_t end = std::min<std::uint64_t>(bodyLength, present);
+    std::array<std::uint8_t, CHUNK_HEADER_BYTES + FORMAT_FIELD_BYTES> head{};
+    const auto formatBytes = std::span(head).first(std::min<std::uint64_t>(end, head.size()));
+    if (!read(0, formatBytes)) {
+        return std::nullopt;
+    }
+    const auto formatLength = checkFormat(formatBytes, log);
     if (!formatLength) {
         return std::nullopt;
     }
@@ -106,24 +106,40 @@ std::optional<WaveData> locateWaveData(std::span<const std::uint8_t> body,
     // odd-length chunk.
     std::uint64_t pos = CHUNK_HEADER_BYTES + *formatLength;
     if (pos + CHUNK_HEADER_BYTES > end) {
-        reject(noData);
+        log.write(noData);
         return std::nullopt;
     }
     for (;;) {
-        const ChunkHeader header = readChunkHeader(body, pos);
+        std::array<std::uint8_t, CHUNK_HEADER_BYTES> bytes{};
+        if (!read(pos, bytes)) {
+            return std::nullopt;
+        }
+        const ChunkHeader header = readChunkHeader(bytes);
         if (header.id == "data") {
             const std::uint64_t start = pos + CHUNK_HEADER_BYTES;
-            const std::uint64_t present = body.size() - start;
-            return WaveData{body.subspan(start, std::min<std::uint64_t>(header.length, present))};
+            return WaveLocation{start, std::min<std::uint64_t>(header.length, present - start)};
         }
         pos += CHUNK_HEADER_BYTES + header.length;
         // Strict: after a skipped chunk, a header ending exactly at the end of the
         // body is not examined.
         if (pos + CHUNK_HEADER_BYTES >= end) {
-            reject(noData);
+            log.write(noData);
             return std::nullopt;
         }
     }
+}
+
+std::optional<WaveData> locateWaveData(std::span<const std::uint8_t> body, std::uint32_t bodyLength,
+                                       LogSink& log) {
+    const auto fromMemory = [body](std::uint64_t offset, std::span<std::uint8_t> out) {
+        std::copy_n(body.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
+        return true;
+    };
+    const auto location = locateWaveData(fromMemory, body.size(), bodyLength, log);
+    if (!location) {
+        return std::nullopt;
+    }
+    return WaveData{body.subspan(location->offset, location->length)};
 }
 
 }  // namespace quen

@@ -4,8 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
+
+#include "platform/LogSink.h"
 
 namespace quen {
 
@@ -18,11 +21,28 @@ struct WaveData {
     std::span<const std::uint8_t> samples;
 };
 
-// `body` holds the bytes after the form type "WAVE" up to the end of the file buffer;
-// `bodyLength` is the RIFF size minus 4, the part the chunk walk may look at. The
+// Where the samples lie, in bytes from the start of the RIFF body.
+struct WaveLocation {
+    std::uint64_t offset = 0;
+    std::uint64_t length = 0;
+};
+
+// Fills `out` with the RIFF body's bytes from `offset` on (always within the bytes
+// present); false when they cannot be read, which the reader has noted itself.
+using BodyReader = std::function<bool(std::uint64_t offset, std::span<std::uint8_t> out)>;
+
+// The walk reads only the format chunk and the chunk headers up to the data chunk, so
+// a refused recording is never read whole. `present` is the number of body bytes in
+// the file, `bodyLength` the RIFF size minus 4. Empty when the recording was refused
+// (the reason is in `log`) or `read` failed (nothing logged).
+std::optional<WaveLocation> locateWaveData(const BodyReader& read, std::uint64_t present,
+                                           std::uint32_t bodyLength, LogSink& log);
+
+// The same on a body in memory: `body` holds the bytes after the form type "WAVE" up to the end of
+// the file buffer; `bodyLength` is the RIFF size minus 4, the part the chunk walk may look at. The
 // data length is the data chunk's stated one, cut to the bytes `body` holds. On
-// rejection the reason is already in the error log.
-std::optional<WaveData> locateWaveData(std::span<const std::uint8_t> body,
-                                       std::uint32_t bodyLength);
+// rejection the reason is already in `log`.
+std::optional<WaveData> locateWaveData(std::span<const std::uint8_t> body, std::uint32_t bodyLength,
+                                       LogSink& log);
 
 }  // namespace quen

@@ -2,7 +2,6 @@
 // recording, in document order across all AutoAttendants and Greetings groups.
 #include "batch/AaTemplate.h"
 
-#include "app/ErrorLog.h"
 #include "batch/TemplateError.h"
 #include "platform/TextConversion.h"
 #include "platform/XmlDocument.h"
@@ -37,11 +36,12 @@ std::u16string requiredText(const XmlNode& parent, std::string_view name) {
 
 }  // namespace
 
-bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit) {
+bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit,
+                    LogSink& log) {
     XmlDocument document;
     if (const auto reason = document.load(templatePath)) {
-        ErrorLog::instance().write(u"Failed to read the file \"" + templatePath +
-                                   u"\" \ndue to \"" + toWide(*reason) + u"\"");
+        log.write(u"Failed to read the file \"" + templatePath + u"\" \ndue to \"" +
+                  toWide(*reason) + u"\"");
         return false;
     }
     const std::vector<XmlNode> attendants =

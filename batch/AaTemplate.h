@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "platform/LogSink.h"
+
 namespace quen {
 
 // One greeting as the template gives it; the texts live until the visit returns.
@@ -20,8 +22,8 @@ using GreetingVisitor = std::function<bool(const TemplateGreeting&)>;
 // Loads the template and visits the greetings of
 // /zandorConfiguration/AutoAttendants/AutoAttendant/Greetings/Greeting in document
 // order. True when the walk reached the end. False when the template cannot be read
-// (reported here) or a visit ended the walk. A missing AAName, id or RecordingName
+// (reported in `log`) or a visit ended the walk. A missing AAName, id or RecordingName
 // throws TemplateError without description.
-bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit);
+bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit, LogSink& log);
 
 }  // namespace quen

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <exception>
-#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
@@ -23,10 +22,5 @@ class TemplateError : public std::exception {
   private:
     std::optional<std::string> description_;
 };
-
-// Runs a whole batch job. A TemplateError escaping it becomes one error-log line (its
-// description, an empty line when it has none) and the result false; any other
-// exception passes on.
-bool reportingTemplateErrors(const std::function<bool()>& job);
 
 }  // namespace quen

@@ -1,6 +1,6 @@
-// The batch walk against the conversions it drives. BM_BatchWalk runs the whole
-// batch job (template load, walk, names, existence tests) over a generated template
-// of N attendants with 4 greetings each, with a conversion that does nothing, and
+// The batch walk against the conversions it drives. BM_BatchWalk runs the template
+// side of a batch (template load, walk, the names of every greeting) over a generated
+// template of N attendants with 4 greetings each, converting nothing, and
 // reports how much heap in use grew between the first and the last greeting.
 // BM_GreetingConversions makes the two real conversions of one 3-second greeting, the
 // work the walk spends its time per greeting against.
@@ -15,8 +15,9 @@
 #include <string>
 #include <vector>
 
-#include "app/Converter.h"
-#include "batch/BatchJob.h"
+#include "batch/AaTemplate.h"
+#include "batch/GreetingPlan.h"
+#include "jobs/Converter.h"
 #include "platform/TextConversion.h"
 
 namespace {
@@ -105,21 +106,23 @@ void BM_BatchWalk(benchmark::State& state) {
     std::int64_t calls = 0;
     std::int64_t heapAtFirstGreeting = 0;
     std::int64_t heapAtLastGreeting = 0;
-    const quen::GreetingConversion noConversion = [&](const std::u16string&, const std::u16string&,
-                                                      const std::u16string&, const std::u16string&,
-                                                      const std::u16string& outFile) {
-        benchmark::DoNotOptimize(outFile.data());
-        if (++calls == 1) {
-            heapAtFirstGreeting = heapInUse();
-        }
-        heapAtLastGreeting = heapInUse();
-        return true;
-    };
+    quen::LogBuffer log;
     for (auto _ : state) {
         calls = 0;
-        const bool walked =
-            quen::runBatch(templatePath, wavDirectory, resultDirectory, mode, noConversion);
-        if (!walked || calls != attendants * 8) {
+        quen::GreetingPlanner planner(wavDirectory, resultDirectory, mode);
+        const bool walked = quen::walkAaTemplate(
+            templatePath,
+            [&](const quen::TemplateGreeting& greeting) {
+                const auto plan = planner.plan(greeting);
+                benchmark::DoNotOptimize(&plan);
+                if (++calls == 1) {
+                    heapAtFirstGreeting = heapInUse();
+                }
+                heapAtLastGreeting = heapInUse();
+                return true;
+            },
+            log);
+        if (!walked || calls != attendants * 4) {
             state.SkipWithError("the walk did not reach every greeting");
             break;
         }
@@ -145,7 +148,8 @@ void BM_GreetingConversions(benchmark::State& state) {
     const std::u16string wavFile = quen::toWide(recording.string());
     const std::u16string c23 = quen::toWide((directory / "out" / "three-seconds.c23").string());
     const std::u16string c11 = quen::toWide((directory / "out" / "three-seconds.c11").string());
-    const quen::Converter converter;
+    quen::LogBuffer log;
+    const quen::Converter converter(log);
     for (auto _ : state) {
         const bool g723 = converter.convertGreeting(wavFile, u"Auto Attendant",
                                                     u"three-seconds.wav", u"g723", c23);

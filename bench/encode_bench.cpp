@@ -54,8 +54,9 @@ void BM_Packetise(benchmark::State& state, std::int32_t cpType) {
     std::vector<std::uint8_t> stream(pcm.size() / 2);
     quen::G711Encoder().encodeBuffer(pcm, stream, cpType);
     for (auto _ : state) {
-        auto packets = quen::packetise(stream, cpType);
-        benchmark::DoNotOptimize(packets->data());
+        quen::LogBuffer log;
+        auto packets = quen::packetise(stream, cpType, log);
+        benchmark::DoNotOptimize(packets->pieces.data());
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * pcm.size()));
 }

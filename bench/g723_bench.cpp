@@ -91,7 +91,8 @@ void throughStreamLayer(benchmark::State& state) {
         throw std::runtime_error("the G.723.1 stream did not convert");
     }
     for (auto _ : state) {
-        quen::G723AcmEncoder encoder;
+        quen::LogBuffer log;
+        quen::G723AcmEncoder encoder(log);
         benchmark::DoNotOptimize(encoder.encodeAll(pcm.data(), length, frames.data(), BLOCKS));
     }
     reportRate(state);

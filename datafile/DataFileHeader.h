@@ -8,9 +8,10 @@
 #include <cstdint>
 #include <string_view>
 
-#include "app/Converter.h"
-
 namespace quen {
+
+// Four header bytes copied unchanged into a message file.
+using HeaderWord = std::array<std::uint8_t, 4>;
 
 // Offsets within the header.
 enum class TextField : std::size_t {

@@ -3,16 +3,15 @@
 
 #include <string>
 
-#include "app/ErrorLog.h"
 #include "platform/TextConversion.h"
 
 namespace quen {
 
-void logFileFailure(std::u16string_view path, FailureCategory category) {
+void logFileFailure(std::u16string_view path, FailureCategory category, LogSink& log) {
     const std::string number = std::to_string(static_cast<std::uint32_t>(category));
     // The line keeps the "\n" of its original format; the log adds CR LF after it.
-    ErrorLog::instance().write(u"Can't open file \"" + std::u16string(path) + u"\", error = " +
-                               toWide(number) + u"\n");
+    log.write(u"Can't open file \"" + std::u16string(path) + u"\", error = " + toWide(number) +
+              u"\n");
 }
 
 }  // namespace quen

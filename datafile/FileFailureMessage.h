@@ -5,9 +5,10 @@
 #include <string_view>
 
 #include "platform/FailureCategory.h"
+#include "platform/LogSink.h"
 
 namespace quen {
 
-void logFileFailure(std::u16string_view path, FailureCategory category);
+void logFileFailure(std::u16string_view path, FailureCategory category, LogSink& log);
 
 }  // namespace quen

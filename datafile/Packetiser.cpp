@@ -1,10 +1,8 @@
-// Packet geometry by codec and the copy into packets.
+// Packet geometry by codec and the list of pieces that make up the packet stream.
 #include "datafile/Packetiser.h"
 
-#include <algorithm>
 #include <new>
 
-#include "app/ErrorLog.h"
 #include "audio/CodecCodes.h"
 
 namespace quen {
@@ -16,30 +14,42 @@ constexpr std::size_t G711_FRAME_BYTES = 80;
 
 }  // namespace
 
-std::optional<std::vector<std::uint8_t>> packetise(std::span<const std::uint8_t> stream,
-                                                   std::int32_t cpType) {
+std::size_t PacketStream::size() const {
+    std::size_t total = 0;
+    for (const ByteSpan piece : pieces) {
+        total += piece.size();
+    }
+    return total;
+}
+
+std::optional<PacketStream> packetise(std::span<const std::uint8_t> stream, std::int32_t cpType,
+                                      LogSink& log) {
     const std::size_t frame = cpType == CP_TYPE_G723 ? G723_FRAME_BYTES : G711_FRAME_BYTES;
     const std::size_t payload = FRAMES_PER_PACKET * frame;
     const std::size_t full = stream.size() / payload;
     const std::size_t rem = stream.size() % payload;
+    const std::size_t count = full + (rem > 0 ? 1 : 0);
 
-    std::vector<std::uint8_t> packets;
+    PacketStream packets;
     try {
-        packets.reserve(full + stream.size() + (rem > 0 ? 1 : 0));
+        // Reserved up front: the pieces point into `headers`, which must not move.
+        packets.headers.reserve(count);
+        packets.pieces.reserve(2 * count);
     } catch (const std::bad_alloc& error) {
-        ErrorLog::instance().write(error.what());
+        log.write(error.what());
         return std::nullopt;
     }
-    auto next = stream.begin();
+    const auto addPacket = [&packets](std::uint8_t header, ByteSpan bytes) {
+        packets.headers.push_back(header);
+        packets.pieces.push_back(ByteSpan(&packets.headers.back(), 1));
+        packets.pieces.push_back(bytes);
+    };
     for (std::size_t i = 0; i < full; ++i) {
-        packets.push_back(FULL_PACKET_HEADER);
-        packets.insert(packets.end(), next, next + payload);
-        next += payload;
+        addPacket(FULL_PACKET_HEADER, stream.subspan(i * payload, payload));
     }
     if (rem > 0) {
         const std::size_t frames = (rem + frame - 1) / frame;
-        packets.push_back(static_cast<std::uint8_t>(frames - 1));
-        packets.insert(packets.end(), next, stream.end());
+        addPacket(static_cast<std::uint8_t>(frames - 1), stream.subspan(full * payload));
     }
     return packets;
 }

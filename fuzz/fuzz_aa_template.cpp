@@ -10,6 +10,7 @@
 
 #include "batch/AaTemplate.h"
 #include "batch/TemplateError.h"
+#include "platform/LogSink.h"
 #include "platform/TextConversion.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -21,11 +22,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string path = quen::toWide("/proc/self/fd/" + std::to_string(fd));
     std::size_t seen = 0;
     try {
-        quen::walkAaTemplate(path, [&seen](const quen::TemplateGreeting& greeting) {
-            seen +=
-                greeting.attendantName.size() + greeting.id.size() + greeting.recordingName.size();
-            return true;
-        });
+        quen::LogBuffer log;
+        quen::walkAaTemplate(
+            path,
+            [&seen](const quen::TemplateGreeting& greeting) {
+                seen += greeting.attendantName.size() + greeting.id.size() +
+                        greeting.recordingName.size();
+                return true;
+            },
+            log);
     } catch (const quen::TemplateError& error) {
         seen += error.description().size();
     }

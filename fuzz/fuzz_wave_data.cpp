@@ -1,5 +1,6 @@
-// A RIFF body of any shape must be located, encoded and packetised without reading
-// outside the buffer; the located samples must lie inside the body.
+// A RIFF body of any shape must be located, encoded with any codec and packetised
+// without reading outside the buffer; the located samples must lie inside the body.
+// G.723.1 runs through the real stream layer and codec module, built beside the target.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -11,22 +12,29 @@
 #include "datafile/Packetiser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    if (size < 4) {
+    if (size < 5) {
         return 0;
     }
-    // The first four bytes play the RIFF size's part: how much of the body the walk
-    // may look at.
-    const std::uint32_t bodyLength = quen::getLittleEndian32(std::span(data, 4).first<4>());
-    const std::span<const std::uint8_t> body(data + 4, size - 4);
-    if (const auto wave = quen::locateWaveData(body, bodyLength)) {
-        if (wave->samples.data() < body.data() ||
-            wave->samples.data() + wave->samples.size() > body.data() + body.size()) {
+    // The first byte picks the codec code (137, 138, 139 or any other), the next four
+    // play the RIFF size's part: how much of the body the walk may look at.
+    const std::int32_t cpType = data[0] < 0xF0 ? quen::CP_TYPE_ALAW + data[0] % 3 : data[0];
+    const std::uint32_t bodyLength = quen::getLittleEndian32(std::span(data + 1, 4).first<4>());
+    const std::span<const std::uint8_t> body(data + 5, size - 5);
+    quen::LogBuffer log;
+    const auto wave = quen::locateWaveData(body, bodyLength, log);
+    if (!wave) {
+        return 0;
+    }
+    if (wave->samples.data() < body.data() ||
+        wave->samples.data() + wave->samples.size() > body.data() + body.size()) {
+        std::abort();
+    }
+    const auto audio = quen::compressWaveData(wave->samples, cpType, log);
+    if (audio && !audio->codecFailed) {
+        const auto packets = quen::packetise(audio->stream(), cpType, log);
+        if (!packets || packets->size() < audio->stream().size()) {
             std::abort();
         }
-    }
-    const auto audio = quen::compressWaveData(body, bodyLength, quen::CP_TYPE_MULAW);
-    if (audio) {
-        static_cast<void>(quen::packetise(audio->stream(), quen::CP_TYPE_MULAW));
     }
     return 0;
 }

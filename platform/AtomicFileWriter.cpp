@@ -137,10 +137,8 @@ std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
             return failure(errno);
         }
     }
-    for (const ByteSpan piece : pieces) {
-        if (!writeAll(temporary.fd(), piece.data(), piece.size())) {
-            return failure(errno);
-        }
+    if (!writeAll(temporary.fd(), pieces)) {
+        return failure(errno);
     }
     if (::fsync(temporary.fd()) != 0 || !temporary.close()) {
         return failure(errno);

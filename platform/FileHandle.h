@@ -1,7 +1,9 @@
-// Owner of one open file descriptor, and the unbuffered write every file writer uses.
+// Owner of one open file descriptor, and the unbuffered writes every file writer uses.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <span>
 #include <string_view>
 
 namespace quen {
@@ -31,5 +33,9 @@ bool writeAll(int fd, const void* data, std::size_t size);
 inline bool writeAll(int fd, std::string_view bytes) {
     return writeAll(fd, bytes.data(), bytes.size());
 }
+
+// Writes the pieces one after the other with as few system calls as the kernel allows
+// (vectored writes), continuing after partial writes and EINTR.
+bool writeAll(int fd, std::span<const std::span<const std::uint8_t>> pieces);
 
 }  // namespace quen

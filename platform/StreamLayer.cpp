@@ -71,13 +71,14 @@ std::int32_t StreamLayer::openStream(StreamHandle& stream, std::span<const std::
     if (encoder == nullptr) {
         return ACM_NOT_POSSIBLE;
     }
+    const std::lock_guard lock(mutex_);
     stream = ++lastHandle_;
     streams_.emplace(stream, std::move(encoder));
     return ACM_OK;
 }
 
 std::int32_t StreamLayer::prepareHeader(StreamHandle stream, StreamHeader& header) {
-    if (!streams_.contains(stream)) {
+    if (encoderOf(stream) == nullptr) {
         return ACM_INVALID_HANDLE;
     }
     if (!isWellFormed(header)) {
@@ -88,8 +89,9 @@ std::int32_t StreamLayer::prepareHeader(StreamHandle stream, StreamHeader& heade
 }
 
 std::int32_t StreamLayer::convert(StreamHandle stream, StreamHeader& header) {
-    const auto found = streams_.find(stream);
-    if (found == streams_.end()) {
+    // The stream's codec state is its owner's alone; only the table is shared.
+    QuenG723Encoder* encoder = encoderOf(stream);
+    if (encoder == nullptr) {
         return ACM_INVALID_HANDLE;
     }
     if ((header.status & STREAM_HEADER_PREPARED) == 0) {
@@ -99,7 +101,7 @@ std::int32_t StreamLayer::convert(StreamHandle stream, StreamHeader& header) {
     if (!isWellFormed(header)) {
         return ACM_INVALID_PARAMETER;
     }
-    if (module_->encode(found->second.get(), header.source, header.destination) != 0) {
+    if (module_->encode(encoder, header.source, header.destination) != 0) {
         return ACM_ERROR;
     }
     header.sourceUsed = QUEN_G723_BLOCK_BYTES;
@@ -109,6 +111,7 @@ std::int32_t StreamLayer::convert(StreamHandle stream, StreamHeader& header) {
 }
 
 std::int32_t StreamLayer::closeStream(StreamHandle stream) {
+    const std::lock_guard lock(mutex_);
     const auto found = streams_.find(stream);
     if (found == streams_.end()) {
         return ACM_INVALID_HANDLE;
@@ -118,11 +121,14 @@ std::int32_t StreamLayer::closeStream(StreamHandle stream) {
 }
 
 const QuenG723Module* StreamLayer::module() {
-    if (!moduleLookedUp_) {
-        moduleLookedUp_ = true;
-        module_ = loadCodecModule(moduleCandidates_);
-    }
+    std::call_once(moduleLookedUp_, [this] { module_ = loadCodecModule(moduleCandidates_); });
     return module_;
+}
+
+QuenG723Encoder* StreamLayer::encoderOf(StreamHandle stream) {
+    const std::lock_guard lock(mutex_);
+    const auto found = streams_.find(stream);
+    return found == streams_.end() ? nullptr : found->second.get();
 }
 
 }  // namespace quen

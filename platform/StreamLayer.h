@@ -1,11 +1,14 @@
 // The project's stand-in for the audio compression manager: it converts exactly one
 // pair, 8 kHz 16-bit mono PCM to G.723.1 at 6.3 kbit/s (24-byte blocks), one 480-byte
 // block per header, synchronously, through the codec module it loads on first use.
+// Streams may be opened, used and closed on several threads at once, each stream by
+// one thread.
 #pragma once
 
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/CompressionManager.h"
@@ -35,10 +38,12 @@ class StreamLayer : public CompressionManager {
     using EncoderState = std::unique_ptr<QuenG723Encoder, void (*)(QuenG723Encoder*)>;
 
     const QuenG723Module* module();
+    QuenG723Encoder* encoderOf(StreamHandle stream);
 
     std::vector<std::filesystem::path> moduleCandidates_;
-    bool moduleLookedUp_ = false;
+    std::once_flag moduleLookedUp_;
     const QuenG723Module* module_ = nullptr;
+    std::mutex mutex_;  // guards the stream table and the handle count
     std::map<StreamHandle, EncoderState> streams_;
     StreamHandle lastHandle_ = NO_STREAM;
 };

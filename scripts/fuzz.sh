@@ -18,7 +18,7 @@ fi
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$(nproc)"
 
-for target in build/fuzz/fuzz/fuzz_*; do
+for target in build/fuzz/fuzz_*; do
     [ -x "$target" ] || continue
     name=$(basename "$target")
     corpus=build/fuzz/corpus/$name

@@ -2,7 +2,7 @@
 // that keeps a second run from emptying a log in use.
 #include <gtest/gtest.h>
 
-#include "app/ErrorLog.h"
+#include "platform/ErrorLog.h"
 #include "platform/TextConversion.h"
 #include "tests/TestSupport.h"
 

@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "app/FileSystemChecks.h"
+#include "platform/FileSystemChecks.h"
 #include "platform/TextConversion.h"
 #include "tests/TestSupport.h"
 

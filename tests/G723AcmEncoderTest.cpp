@@ -73,7 +73,8 @@ TEST_F(G723AcmEncoderTest, EveryPathLogsItsMessagesAndClosesAnOpenedStream) {
         {"no whole block", ACM_OK, "", 0, -1, ""},
     };
     ScriptedCodec codec;
-    G723AcmEncoder encoder(codec);  // one for all rows: a failure must not stick
+    // One for all rows: a failure must not stick.
+    G723AcmEncoder encoder(ErrorLog::instance(), codec);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         codec = ScriptedCodec();

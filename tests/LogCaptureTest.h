@@ -2,7 +2,7 @@
 // file in the test's own directory for the whole test.
 #pragma once
 
-#include "app/ErrorLog.h"
+#include "platform/ErrorLog.h"
 #include "platform/TextConversion.h"
 #include "tests/TestSupport.h"
 

@@ -40,7 +40,15 @@ TEST(PacketiserTest, HeadersAndPayloads) {
             expected.insert(expected.end(), next, next + payload);
             next += payload;
         }
-        EXPECT_EQ(packetise(stream, cpType), expected);
+        LogBuffer log;
+        const auto written = packetise(stream, cpType, log);
+        ASSERT_TRUE(written);
+        Bytes bytes;
+        for (const auto piece : written->pieces) {
+            bytes.insert(bytes.end(), piece.begin(), piece.end());
+        }
+        EXPECT_EQ(bytes, expected);
+        EXPECT_EQ(written->size(), expected.size());
     }
 }
 

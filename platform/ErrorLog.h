@@ -1,16 +1,18 @@
 // The process-wide error log: every failure of every job is one line of 8-bit text
 // ending in CR LF, written unbuffered so that nothing logged is lost if the process
-// ends abruptly.
+// ends abruptly. The command line opens and closes it; the jobs write to it as a
+// LogSink.
 #pragma once
 
 #include <string>
 #include <string_view>
 
 #include "platform/FileHandle.h"
+#include "platform/LogSink.h"
 
 namespace quen {
 
-class ErrorLog {
+class ErrorLog : public LogSink {
   public:
     static ErrorLog& instance();
 
@@ -21,15 +23,16 @@ class ErrorLog {
     // afterwards; a log that is already open stays as it is and `path` is ignored.
     bool open(const std::u16string& path);
 
-    // One line: the text up to its first NUL, then CR LF.
-    void write(std::u16string_view message);
-    void write(std::string_view message);
+    // One line: the text up to its first NUL, then CR LF, in one write. Nothing
+    // happens while the log is closed.
+    using LogSink::write;
+    void write(std::u16string_view message) override;
 
     void close();
 
   private:
     ErrorLog() = default;
-    ~ErrorLog() = default;
+    ~ErrorLog() override = default;
 
     FileHandle file_;
 };

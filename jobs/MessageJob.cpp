@@ -3,11 +3,11 @@
 // the header is the caller's; one diagnostic line goes to standard output.
 #include <cstdio>
 
-#include "app/Converter.h"
 #include "audio/CodecCodes.h"
-#include "datafile/ConversionSteps.h"
 #include "datafile/DataFileHeader.h"
 #include "datafile/DataFileWriter.h"
+#include "jobs/ConversionSteps.h"
+#include "jobs/Converter.h"
 #include "platform/Console.h"
 
 namespace quen {
@@ -51,15 +51,15 @@ bool Converter::convertMessage(const std::u16string& wavFile, const std::u16stri
                                const std::u16string& displayString, const HeaderWord& reserved,
                                const HeaderWord& internalFlag, std::int32_t recordTime,
                                std::int32_t listenTime) const {
-    logCreatingDataFile(outFile);
-    const auto recording = readRecording(wavFile);
+    logCreatingDataFile(outFile, log());
+    auto recording = readRecording(wavFile, log());
     if (!recording) {
         return false;
     }
     const std::int32_t cpType = cpTypeOfFormatCode(formatCode);
     printDiagnosticLine(formatCode, cpType, recordTime, internalFlag);
-    const auto packets = encodePackets(*recording, wavFile, cpType);
-    if (!packets) {
+    const auto encoded = encodePackets(*recording, wavFile, cpType, log());
+    if (!encoded) {
         return false;
     }
     DataFileHeader header;
@@ -71,7 +71,8 @@ bool Converter::convertMessage(const std::u16string& wavFile, const std::u16stri
     header.setTime(TimeField::RecordTime, recordTime);
     header.setTime(TimeField::ListenTime, listenTime);
     // The flash type of a message file is its format code, not the codec code.
-    return writeDataFile(outFile, static_cast<std::uint8_t>(formatCode & 0xFF), header, *packets);
+    return writeDataFile(outFile, static_cast<std::uint8_t>(formatCode & 0xFF), header,
+                         encoded->packets, log());
 }
 
 }  // namespace quen

@@ -1,5 +1,5 @@
 // Error log lines: text as UTF-8, CR LF appended, one write per line.
-#include "app/ErrorLog.h"
+#include "platform/ErrorLog.h"
 
 #include "platform/LogFile.h"
 #include "platform/TextConversion.h"
@@ -23,15 +23,10 @@ void ErrorLog::write(std::u16string_view message) {
     if (!file_.valid()) {
         return;
     }
-    const std::size_t nul = message.find(u'\0');
-    std::string line = toNarrow(message.substr(0, nul));
+    std::string line = toNarrow(message.substr(0, message.find(u'\0')));
     line += "\r\n";
     // A log that cannot be written has no one left to report to; the job goes on.
     static_cast<void>(writeAll(file_.get(), line));
-}
-
-void ErrorLog::write(std::string_view message) {
-    write(toWide(message));
 }
 
 void ErrorLog::close() {

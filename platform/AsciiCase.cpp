@@ -1,5 +1,5 @@
 // ASCII-only case folding.
-#include "app/AsciiCase.h"
+#include "platform/AsciiCase.h"
 
 #include <algorithm>
 

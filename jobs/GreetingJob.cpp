@@ -1,0 +1,62 @@
+// The greeting conversion: one WAV recording into one greeting data file. The codec
+// comes from a format word, the header names the mailbox and recording, and the
+// record time is the time of conversion.
+#include "jobs/GreetingJob.h"
+
+#include <chrono>
+
+#include "audio/CodecCodes.h"
+#include "datafile/DataFileWriter.h"
+#include "jobs/Converter.h"
+#include "platform/AsciiCase.h"
+
+namespace quen {
+namespace {
+
+constexpr HeaderWord INTERNAL_YES{0x00, 'Y', 0x00, 0x00};
+
+// Seconds since 1970-01-01 00:00:00 UTC, of which the file keeps the low 32 bits.
+std::int32_t currentTime() {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count();
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(seconds));
+}
+
+}  // namespace
+
+std::optional<PreparedGreeting> prepareGreeting(const GreetingRequest& request, LogSink& log) {
+    const std::int32_t cpType =
+        equalsIgnoringAsciiCase(request.format, u"g723") ? CP_TYPE_G723 : CP_TYPE_ALAW;
+    logCreatingDataFile(request.outFile, log);
+    auto recording = readRecording(request.wavFile, log);
+    if (!recording) {
+        return std::nullopt;
+    }
+    auto encoded = encodePackets(*recording, request.wavFile, cpType, log);
+    if (!encoded) {
+        return std::nullopt;
+    }
+    // The flash type of a greeting file is its codec code.
+    PreparedGreeting greeting{static_cast<std::uint8_t>(cpType), {}, std::move(*encoded)};
+    greeting.header.setText(TextField::RecordingName, request.recordingName);
+    greeting.header.setText(TextField::MailboxName, request.mailboxName);
+    greeting.header.setWord(WordField::InternalFlag, INTERNAL_YES);
+    greeting.header.setTime(TimeField::RecordTime, currentTime());
+    return greeting;
+}
+
+bool writeGreeting(const GreetingRequest& request, const PreparedGreeting& greeting, LogSink& log) {
+    return writeDataFile(request.outFile, greeting.flashType, greeting.header,
+                         greeting.encoded.packets, log);
+}
+
+bool Converter::convertGreeting(const std::u16string& wavFile, const std::u16string& mailboxName,
+                                const std::u16string& recordingName, const std::u16string& format,
+                                const std::u16string& outFile) const {
+    const GreetingRequest request{wavFile, mailboxName, recordingName, format, outFile};
+    const auto greeting = prepareGreeting(request, log());
+    return greeting && writeGreeting(request, *greeting, log());
+}
+
+}  // namespace quen
