@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
     app.add_flag("--json", context.json, "Write one JSON document instead of text");
 
     addHelpCommand(app, context);
+    addInspectCommand(app, context);
 
     try {
         app.parse(argc, argv);

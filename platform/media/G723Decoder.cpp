@@ -33,7 +33,8 @@ struct FrameFree {
 bool receiveSamples(AVCodecContext* context, AVFrame* frame, std::vector<std::int16_t>& out) {
     bool got = false;
     while (avcodec_receive_frame(context, frame) == 0) {
-        if (frame->format == AV_SAMPLE_FMT_S16) {
+        // Mono, so planar and interleaved samples lie alike in data[0].
+        if (frame->format == AV_SAMPLE_FMT_S16 || frame->format == AV_SAMPLE_FMT_S16P) {
             const auto* samples = reinterpret_cast<const std::int16_t*>(frame->data[0]);
             out.insert(out.end(), samples, samples + frame->nb_samples);
             got = true;

@@ -1,0 +1,18 @@
+// G.711 expansion: each A-law or mu-law code byte back to a 16-bit sample, the
+// standard decoder's value in the middle of the code's quantisation step.
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+namespace quen {
+
+std::int16_t aLawToLinear(std::uint8_t code);
+std::int16_t muLawToLinear(std::uint8_t code);
+
+// One sample per code byte: mu-law when `cpType` is 138, A-law for any other code
+// (the encoder's rule).
+std::vector<std::int16_t> decodeG711(std::span<const std::uint8_t> codes, std::int32_t cpType);
+
+}  // namespace quen
