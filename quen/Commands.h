@@ -22,5 +22,6 @@ struct Context {
 // Each adds one subcommand to `app`; its callback runs the command with `context`.
 void addHelpCommand(CLI::App& app, Context& context);
 void addInspectCommand(CLI::App& app, Context& context);
+void addPrepareCommand(CLI::App& app, Context& context);
 
 }  // namespace quen::tool

@@ -1,4 +1,5 @@
-// The companion command `quen`: git-style subcommands for looking into data files.
+// The companion command `quen`: git-style subcommands for looking into data files and
+// getting recordings into shape.
 // Parses the command line, lets the chosen subcommand run, returns its exit code.
 #include <CLI/CLI.hpp>
 
@@ -6,7 +7,7 @@
 
 int main(int argc, char** argv) {
     using namespace quen::tool;
-    CLI::App app{"Inspects and decodes QuenGreeting data files.", "quen"};
+    CLI::App app{"Inspects QuenGreeting data files and prepares recordings for it.", "quen"};
     app.set_version_flag("--version", "quen " QUEN_VERSION);
     app.require_subcommand(1);
     app.fallthrough();
@@ -15,6 +16,7 @@ int main(int argc, char** argv) {
 
     addHelpCommand(app, context);
     addInspectCommand(app, context);
+    addPrepareCommand(app, context);
 
     try {
         app.parse(argc, argv);

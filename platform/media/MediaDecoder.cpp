@@ -20,6 +20,9 @@ namespace {
 // Anything outside these is a broken header, not a recording.
 constexpr int MAX_SAMPLE_RATE = 768000;
 constexpr int MAX_CHANNELS = 64;
+// Decoders may drop a frame or two at either end (encoder delay and padding).
+constexpr double TRUNCATION_TOLERANCE_SECONDS = 0.5;
+constexpr double TRUNCATION_TOLERANCE_SHARE = 0.02;
 
 struct FormatCloser {
     void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
@@ -58,6 +61,9 @@ struct OpenedMedia {
     int streamIndex = -1;
     const AVCodec* decoder = nullptr;
     MediaFormat description;
+    // The duration comes from the file's own header (a frame or sample count), not
+    // from an estimate by bit rate, so a shorter decode means a cut-off file.
+    bool durationStated = false;
 };
 
 MediaResult<OpenedMedia> openMedia(const std::string& path) {
@@ -66,6 +72,10 @@ MediaResult<OpenedMedia> openMedia(const std::string& path) {
     av_log_set_level(AV_LOG_QUIET);
     AVFormatContext* raw = nullptr;
     if (const int error = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); error < 0) {
+        if (error == AVERROR_INVALIDDATA) {
+            return {std::nullopt,
+                    "not a recording in any format known here (" + errorText(error) + ")"};
+        }
         return {std::nullopt, errorText(error)};
     }
     OpenedMedia media;
@@ -88,11 +98,14 @@ MediaResult<OpenedMedia> openMedia(const std::string& path) {
     media.description.sampleRate = parameters->sample_rate;
     media.description.channels = parameters->ch_layout.nb_channels;
     media.description.bitsPerSample = av_get_bits_per_sample(parameters->codec_id);
+    media.durationStated = raw->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
     if (stream->duration != AV_NOPTS_VALUE) {
         media.description.durationSeconds =
             static_cast<double>(stream->duration) * av_q2d(stream->time_base);
     } else if (raw->duration != AV_NOPTS_VALUE) {
         media.description.durationSeconds = static_cast<double>(raw->duration) / AV_TIME_BASE;
+    } else {
+        media.durationStated = false;
     }
     return {std::move(media), {}};
 }
@@ -300,6 +313,18 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path,
     }
     if (audio.samples.empty()) {
         return {std::nullopt, "contains no audio samples"};
+    }
+    // Uncompressed WAV streams may state placeholder lengths (a recorder that never
+    // finished its header); compressed ones count their frames.
+    const double decodedSeconds = static_cast<double>(audio.samples.size()) / TELEPHONY_SAMPLE_RATE;
+    const double statedSeconds = media.description.durationSeconds;
+    if (media.durationStated && media.description.bitsPerSample == 0 &&
+        decodedSeconds < statedSeconds - std::max(TRUNCATION_TOLERANCE_SECONDS,
+                                                  statedSeconds * TRUNCATION_TOLERANCE_SHARE)) {
+        char text[96];
+        std::snprintf(text, sizeof text, "truncated: holds %.2f s of the %.2f s its header states",
+                      decodedSeconds, statedSeconds);
+        return {std::nullopt, text};
     }
     return {std::move(audio), {}};
 }
