@@ -36,8 +36,8 @@ std::u16string requiredText(const XmlNode& parent, std::string_view name) {
 
 }  // namespace
 
-bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit,
-                    LogSink& log) {
+bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit, LogSink& log,
+                    const SkippedGreetingVisitor& skipped) {
     XmlDocument document;
     if (const auto reason = document.load(templatePath)) {
         log.write(u"Failed to read the file \"" + templatePath + u"\" \ndue to \"" +
@@ -55,6 +55,9 @@ bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& v
             }
             const std::u16string recordingName = requiredText(greeting, "RecordingName");
             if (recordingName.empty()) {
+                if (skipped) {
+                    skipped(TemplateGreeting{attendantName, *id, recordingName});
+                }
                 continue;
             }
             if (!visit(TemplateGreeting{attendantName, *id, recordingName})) {

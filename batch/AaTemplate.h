@@ -18,12 +18,16 @@ struct TemplateGreeting {
 
 // Called for each greeting with a recording; false ends the walk.
 using GreetingVisitor = std::function<bool(const TemplateGreeting&)>;
+// Called for each greeting whose RecordingName is empty, which the walk skips; its
+// recordingName is the empty text.
+using SkippedGreetingVisitor = std::function<void(const TemplateGreeting&)>;
 
 // Loads the template and visits the greetings of
 // /zandorConfiguration/AutoAttendants/AutoAttendant/Greetings/Greeting in document
 // order. True when the walk reached the end. False when the template cannot be read
 // (reported in `log`) or a visit ended the walk. A missing AAName, id or RecordingName
 // throws TemplateError without description.
-bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit, LogSink& log);
+bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit, LogSink& log,
+                    const SkippedGreetingVisitor& skipped = {});
 
 }  // namespace quen

@@ -23,5 +23,6 @@ struct Context {
 void addHelpCommand(CLI::App& app, Context& context);
 void addInspectCommand(CLI::App& app, Context& context);
 void addPrepareCommand(CLI::App& app, Context& context);
+void addCheckCommand(CLI::App& app, Context& context);
 
 }  // namespace quen::tool

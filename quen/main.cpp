@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
 
     addHelpCommand(app, context);
     addInspectCommand(app, context);
+    addCheckCommand(app, context);
     addPrepareCommand(app, context);
 
     try {

@@ -1,0 +1,188 @@
+// The verdict comes from readRecording and encodePackets with a LogBuffer, the very
+// code a conversion runs, so the lines shown are the ones the error log would get.
+// The description and the causes come from the standard RIFF layout and libavformat.
+#include "quen/RecordingCheck.h"
+
+#include "audio/CodecCodes.h"
+#include "audio/WaveData.h"
+#include "datafile/DataFileLayout.h"
+#include "datafile/Packetiser.h"
+#include "jobs/ConversionSteps.h"
+#include "platform/LogSink.h"
+#include "platform/RegularFileReader.h"
+#include "platform/TextConversion.h"
+
+namespace quen::tool {
+namespace {
+
+// Recordings are small; a file beyond this is described by libavformat alone.
+constexpr std::uint64_t MAX_DESCRIBED_BYTES = std::uint64_t{1} << 30;
+constexpr std::size_t RIFF_HEADER_BYTES = 12;
+constexpr std::uint64_t MIN_FORMAT_LENGTH = 16;
+constexpr std::uint64_t MAX_FORMAT_LENGTH = 52;
+
+std::string quoted(const std::string& id) {
+    return "\"" + id + "\"";
+}
+
+// A path as a shell reads it back: quoted when it holds anything but safe characters.
+std::string shellWord(const std::string& path) {
+    const bool safe = !path.empty() && path.find_first_not_of(
+                                           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                           "0123456789@%+=:,./_-") == std::string::npos;
+    if (safe) {
+        return path;
+    }
+    std::string word = "'";
+    for (const char c : path) {
+        word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return word + "'";
+}
+
+std::string preparedName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? path.substr(0, dot) : path) + "-prepared.wav";
+}
+
+// Why a RIFF/RF64 file is refused, in the words of its own layout.
+std::vector<std::string> causesFromLayout(const RiffLayout& layout) {
+    std::vector<std::string> causes;
+    if (layout.container != "RIFF") {
+        causes.push_back(layout.container +
+                         " container (64-bit sizes); QuenGreeting reads RIFF only");
+    }
+    if (!layout.chunks.empty() && layout.chunks.front().id != "fmt ") {
+        causes.push_back("the " + quoted(layout.chunks.front().id) +
+                         " chunk at offset 12 comes before the format chunk; QuenGreeting "
+                         "needs the format chunk first");
+    }
+    if (const auto& format = layout.format) {
+        if (format->channels != 1) {
+            causes.push_back(std::to_string(format->channels) +
+                             " channels; QuenGreeting takes one");
+        }
+        if (format->tag == 0xFFFE && format->subFormatTag) {
+            causes.push_back("extensible format header (sub-format " +
+                             formatTagName(*format->subFormatTag) +
+                             "); QuenGreeting takes only the plain PCM tag");
+        } else if (format->tag != 1) {
+            causes.push_back(formatTagName(format->tag) + " encoding (tag " +
+                             std::to_string(format->tag) + "); QuenGreeting takes PCM only");
+        }
+        if (format->sampleRate != 8000) {
+            causes.push_back(std::to_string(format->sampleRate) +
+                             " samples/s; QuenGreeting takes 8000 only");
+        }
+        if (format->bitsPerSample != 16) {
+            causes.push_back(std::to_string(format->bitsPerSample) +
+                             " bits per sample; QuenGreeting takes 16");
+        }
+    } else {
+        causes.push_back("no readable format chunk");
+    }
+    bool afterFormat = false;
+    for (const RiffChunk& chunk : layout.chunks) {
+        if (chunk.id == "data") {
+            break;
+        }
+        if (chunk.id == "fmt " &&
+            (chunk.length < MIN_FORMAT_LENGTH || chunk.length > MAX_FORMAT_LENGTH)) {
+            causes.push_back("a format chunk of " + std::to_string(chunk.length) +
+                             " bytes; QuenGreeting takes 16 to 52");
+        }
+        if (afterFormat && chunk.length % 2 == 1) {
+            causes.push_back("the " + quoted(chunk.id) + " chunk at offset " +
+                             std::to_string(chunk.offset) + " has an odd length (" +
+                             std::to_string(chunk.length) +
+                             ") and a pad byte, which QuenGreeting does not skip");
+        }
+        afterFormat = afterFormat || chunk.id == "fmt ";
+    }
+    if (!layout.dataLength) {
+        causes.push_back("no data chunk");
+    }
+    return causes;
+}
+
+std::vector<std::int16_t> pcmSamples(std::span<const std::uint8_t> bytes) {
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<std::int16_t>(getLittleEndian16(bytes.subspan(2 * i).first<2>()));
+    }
+    return samples;
+}
+
+// The data files' sizes, from the packetiser's own geometry: G.711 from the stream
+// the check encoded, G.723.1 from its whole blocks.
+DataFileSizes sizesOf(const EncodedAudio& g711, std::uint64_t dataLength) {
+    DataFileSizes sizes;
+    sizes.g711 = PREAMBLE_BYTES + g711.packets.size();
+    LogBuffer unused;
+    const std::vector<std::uint8_t> g723Stream(dataLength / G723_BLOCK_BYTES * G723_FRAME_BYTES);
+    if (const auto packets = packetise(g723Stream, CP_TYPE_G723, unused)) {
+        sizes.g723 = PREAMBLE_BYTES + packets->size();
+    }
+    return sizes;
+}
+
+void describe(RecordingCheck& check, std::optional<EncodedAudio>& encoded, bool full) {
+    const RegularFile file = readRegularFile(check.path, MAX_DESCRIBED_BYTES);
+    if (!file.error.empty()) {
+        check.layoutError = file.error;
+    } else {
+        check.layout = readRiffLayout(file.bytes);
+    }
+    if (check.accepted) {
+        if (!full || !file.error.empty()) {
+            return;
+        }
+        LogBuffer unused;
+        const std::uint32_t riffSize = getLittleEndian32(std::span(file.bytes).subspan<4, 4>());
+        const auto body = std::span(file.bytes).subspan(RIFF_HEADER_BYTES);
+        if (const auto wave = locateWaveData(body, riffSize - 4, unused)) {
+            check.levels = measureLevels(pcmSamples(wave->samples));
+            check.sizes = sizesOf(*encoded, wave->samples.size());
+        }
+        return;
+    }
+    auto probed = probeMedia(check.path);
+    check.media = std::move(probed.value);
+    check.mediaError = probed.error;
+    if (check.layout) {
+        check.causes = causesFromLayout(*check.layout);
+    } else if (check.media) {
+        check.causes.push_back("it is " + check.media->container + " (" +
+                               check.media->containerLong + "), not a WAV file");
+    } else if (file.error.empty()) {
+        check.causes.push_back("not a recording in any format known here");
+    }
+    if (check.media) {
+        check.fix =
+            "quen prepare " + shellWord(check.path) + " " + shellWord(preparedName(check.path));
+    }
+}
+
+}  // namespace
+
+RecordingCheck checkRecording(const std::string& path, bool full) {
+    RecordingCheck check;
+    check.path = path;
+    LogBuffer log;
+    const std::u16string wavFile = toWide(path);
+    std::optional<EncodedAudio> encoded;
+    if (auto recording = readRecording(wavFile, log)) {
+        encoded = encodePackets(*recording, wavFile, CP_TYPE_ALAW, log);
+    }
+    check.accepted = encoded.has_value();
+    for (const std::u16string& line : log.lines()) {
+        check.logLines.push_back(toNarrow(line));
+    }
+    describe(check, encoded, full);
+    return check;
+}
+
+}  // namespace quen::tool
