@@ -6,9 +6,11 @@
 #include "app/CommandLine.h"
 #include "jobs/Converter.h"
 #include "platform/ErrorLog.h"
+#include "platform/ProcessSetup.h"
 #include "platform/TextConversion.h"
 
 int main(int argc, char** argv) {
+    quen::prepareProcess();
     std::vector<std::u16string> arguments;
     arguments.reserve(static_cast<std::size_t>(argc));
     for (int i = 0; i < argc; ++i) {

@@ -6,37 +6,13 @@
 # Usage: bench/startup.sh [build-dir] [runs]    (build/bench and 200 runs by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/wav.sh
 build=${1:-build/bench}
 runs=${2:-200}
 program=$(realpath "$build/QuenGreeting")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
-
-# The four bytes of $1 as a little-endian 32-bit integer.
-le32() {
-    printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) \
-        $(($1 >> 16 & 255)) $(($1 >> 24 & 255))
-}
-
-# A WAV file $1 of 8 kHz 16-bit mono PCM whose samples come from standard input.
-wav() {
-    local data
-    data=$(mktemp -p .)
-    cat >"$data"
-    local bytes
-    bytes=$(stat -c %s "$data")
-    {
-        printf 'RIFF'
-        printf "$(le32 $((36 + bytes)))"
-        printf 'WAVEfmt '
-        printf "$(le32 16)\\x01\\x00\\x01\\x00$(le32 8000)$(le32 16000)\\x02\\x00\\x10\\x00"
-        printf 'data'
-        printf "$(le32 "$bytes")"
-        cat "$data"
-    } >"$1"
-    rm "$data"
-}
 
 # 30 s of a 100 Hz tone, and no samples at all.
 LC_ALL=C awk 'BEGIN {

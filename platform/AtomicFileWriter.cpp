@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "platform/FileHandle.h"
+#include "platform/ProcessSetup.h"
 
 namespace quen {
 namespace {
@@ -26,13 +27,29 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// The kernel's rule for links in a sticky world-writable directory such as /tmp: one
+// is followed only when it belongs to the follower or to the directory's owner, so
+// that nobody can aim another user's write at a file of their choosing.
+bool mayFollow(const std::string& link, const struct stat& linkInfo) {
+    struct stat directory {};
+    if (::stat(directoryOf(link).c_str(), &directory) != 0) {
+        return false;
+    }
+    const bool sticky = (directory.st_mode & S_ISVTX) != 0 && (directory.st_mode & S_IWOTH) != 0;
+    return !sticky || linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == directory.st_uid;
+}
+
 // Follows symbolic links until `path` names something else or nothing. False, with
-// errno set, when a link cannot be read or the chain is too long.
+// errno set, when a link may not be followed or read, or the chain is too long.
 bool followLinks(std::string& path) {
     for (int depth = 0; depth < MAX_LINK_DEPTH; ++depth) {
         struct stat info {};
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
             return true;
+        }
+        if (!mayFollow(path, info)) {
+            errno = EACCES;
+            return false;
         }
         std::string target(static_cast<std::size_t>(info.st_size) + 1, '\0');
         const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
@@ -46,23 +63,37 @@ bool followLinks(std::string& path) {
     return false;
 }
 
-// A new file in `directory` under an unused name; removed again unless kept.
+// A hidden name in `directory` that nothing uses yet.
+std::string temporaryName(const std::string& directory) {
+    static std::random_device random;
+    return directory + "/.quen-" + std::to_string(random()) + ".tmp";
+}
+
+// The new content's file in the target's directory. Where the file system allows it,
+// the file has no name until it is complete, so even a killed process leaves nothing
+// behind; elsewhere it has a hidden name from the start. A termination signal removes
+// a named one.
 class TemporaryFile {
   public:
-    explicit TemporaryFile(const std::string& directory) {
-        std::random_device random;
+    explicit TemporaryFile(const std::string& directory) : directory_(directory) {
+        // 0666 lets the kernel apply the umask (and any default ACL) as for any new file.
+        file_ = FileHandle(::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+        if (file_.valid() || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+            error_ = errno;
+            return;
+        }
         for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
-            path_ = directory + "/.quen-" + std::to_string(random()) + ".tmp";
-            // 0666 lets the kernel apply the umask (and any default ACL) as for any new
-            // file.
+            path_ = temporaryName(directory);
             file_ =
                 FileHandle(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
             if (file_.valid() || errno != EEXIST) {
                 break;
             }
         }
-        if (!file_.valid()) {
-            error_ = errno;
+        error_ = errno;
+        if (file_.valid()) {
+            setTemporaryFileToRemove(path_);
+        } else {
             path_.clear();
         }
     }
@@ -73,18 +104,51 @@ class TemporaryFile {
         if (!path_.empty()) {
             ::unlink(path_.c_str());
         }
+        forget();
     }
 
     bool valid() const { return file_.valid(); }
     // errno of the failed creation.
     int error() const { return error_; }
     int fd() const { return file_.get(); }
-    const std::string& path() const { return path_; }
-    bool close() { return file_.close(); }
-    // The file now lives under another name and must not be removed.
-    void release() { path_.clear(); }
+
+    // Closes the file and puts it in place of `target`; false with errno set.
+    bool replace(const std::string& target) {
+        if (path_.empty() && !giveName()) {
+            return false;
+        }
+        if (!file_.close() || ::rename(path_.c_str(), target.c_str()) != 0) {
+            return false;
+        }
+        forget();
+        return true;
+    }
 
   private:
+    // An unnamed file gets a hidden name for the moment between link and rename.
+    bool giveName() {
+        const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
+        for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+            path_ = temporaryName(directory_);
+            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                setTemporaryFileToRemove(path_);
+                return true;
+            }
+            if (errno != EEXIST) {
+                break;
+            }
+        }
+        path_.clear();
+        return false;
+    }
+
+    // The file needs no removal from here on: renamed, or never named.
+    void forget() {
+        clearTemporaryFileToRemove();
+        path_.clear();
+    }
+
+    std::string directory_;
     std::string path_;
     FileHandle file_;
     int error_ = 0;
@@ -137,16 +201,10 @@ std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
             return failure(errno);
         }
     }
-    if (!writeAll(temporary.fd(), pieces)) {
+    if (!writeAll(temporary.fd(), pieces) || ::fsync(temporary.fd()) != 0 ||
+        !temporary.replace(target)) {
         return failure(errno);
     }
-    if (::fsync(temporary.fd()) != 0 || !temporary.close()) {
-        return failure(errno);
-    }
-    if (::rename(temporary.path().c_str(), target.c_str()) != 0) {
-        return failure(errno);
-    }
-    temporary.release();
     return std::nullopt;
 }
 

@@ -32,12 +32,13 @@ bool matchesPattern(std::u32string_view pattern, std::u32string_view name) {
     std::size_t starAt = std::u32string_view::npos;
     std::size_t resumeAt = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == U'*') {
+        // A '*' is always a wildcard, even facing a '*' in the name.
+        if (p < pattern.size() && pattern[p] == U'*') {
             starAt = p++;
             resumeAt = n;
+        } else if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
+            ++p;
+            ++n;
         } else if (starAt != std::u32string_view::npos) {
             p = starAt + 1;
             n = ++resumeAt;

@@ -3,12 +3,14 @@
 #include "platform/XmlDocument.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <pugixml.hpp>
 
 #include <cerrno>
 #include <cstring>
+#include <new>
 
 #include "platform/FileHandle.h"
 #include "platform/TextConversion.h"
@@ -27,27 +29,49 @@ std::string systemReason(std::string_view what, int error) {
     return std::string(what) + ": " + std::strerror(error);
 }
 
-// The whole file, or the reason it cannot be had.
+// Far above any real template; a file beyond it is refused unread.
+constexpr std::uint64_t MAX_TEMPLATE_BYTES = 256 * 1024 * 1024;
+
+// The whole file, or the reason it cannot be had. Only a regular file of at most
+// MAX_TEMPLATE_BYTES is read: a device or a pipe could be read forever.
 std::optional<std::string> readFile(const std::string& path, std::vector<char>& bytes) {
-    // Non-blocking, so that a pipe named as the template cannot stall the job.
     FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file.valid()) {
         return systemReason("the file cannot be opened", errno);
     }
-    char chunk[65536];
-    for (;;) {
-        const ssize_t got = ::read(file.get(), chunk, sizeof chunk);
+    struct stat info {};
+    if (::fstat(file.get(), &info) != 0) {
+        return systemReason("the file cannot be read", errno);
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return "not a regular file";
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > MAX_TEMPLATE_BYTES) {
+        return "the file is larger than 256 MiB";
+    }
+    try {
+        bytes.resize(static_cast<std::size_t>(info.st_size));
+    } catch (const std::bad_alloc&) {
+        return "not enough memory to read the file";
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::read(file.get(), bytes.data() + done, bytes.size() - done);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
         if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
             return systemReason("the file cannot be read", errno);
         }
         if (got == 0) {
-            return std::nullopt;
+            break;
         }
-        bytes.insert(bytes.end(), chunk, chunk + got);
+        done += static_cast<std::size_t>(got);
     }
+    // A file that shrank meanwhile is parsed as far as it goes; one that grew is read
+    // to the size it had.
+    bytes.resize(done);
+    return std::nullopt;
 }
 
 // The document in the UTF-8 form pugixml parses, in which its offsets count.

@@ -267,14 +267,5 @@ TEST_F(BatchJobTest, FailedConversionsGoOnAndEveryOtherFailureEndsTheRun) {
     }
 }
 
-TEST_F(BatchJobTest, APipeNamedAsTheTemplateIsReadAsEmptyInsteadOfStallingTheRun) {
-    ASSERT_EQ(::mkfifo(path("t.xml").c_str(), 0600), 0);
-    const ProgramResult result = run({"/batch1:t.xml", "rec", "out", "log.txt"});
-    EXPECT_EQ(result.exitCode, 255);
-    EXPECT_EQ(readText(path("log.txt")),
-              "Failed to read the file \"t.xml\" \ndue to \"No document element found at line 1, "
-              "column 1\"\r\n");
-}
-
 }  // namespace
 }  // namespace quen::test

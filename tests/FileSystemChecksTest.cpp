@@ -21,6 +21,10 @@ TEST_F(FileSystemChecksTest, AnswersForFilesDirectoriesAndPatterns) {
     writeText(path("c-dir/inner.wav"), "x");
     writeText(path("\xFFraw"), "x");
     std::filesystem::create_symlink("c-dir", path("link-to-dir"));
+    std::filesystem::create_directory(path("x*y"));
+    writeText(path("r*c"), "x");
+    std::filesystem::create_directory(path("rec"));
+    writeText(path("\xF0\x9F\x98\x80z"), "x");
     struct Case {
         std::string relative;
         bool file;
@@ -42,7 +46,12 @@ TEST_F(FileSystemChecksTest, AnswersForFilesDirectoriesAndPatterns) {
         {"c-dir/*.wav", true, false},
         {"c-dir/*.xml", false, false},
         {"?", false, false},
-        {"*", true, false},  // first entry in byte order: a-file.txt
+        // A '*' facing a '*' in a name is still a wildcard: "x*" finds "x*y", and "r*"
+        // tests "r*c" (a file), which sorts before "rec".
+        {"x*", true, true},
+        {"r*", true, false},
+        {"?z", true, false},  // one character outside the basic plane
+        {"*", true, false},   // first entry in byte order: a-file.txt
         {"missing/*", false, false},
         {std::string(5000, 'x'), false, false},
     };

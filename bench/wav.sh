@@ -1,0 +1,36 @@
+# Shell helpers the whole-process benchmarks share: making 8 kHz 16-bit mono WAV files.
+# Source it; nothing runs on its own.
+
+# The four bytes of $1 as a little-endian 32-bit integer.
+le32() {
+    printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) \
+        $(($1 >> 16 & 255)) $(($1 >> 24 & 255))
+}
+
+# A WAV file $1 of 8 kHz 16-bit mono PCM whose samples come from standard input.
+wav() {
+    local data
+    data=$(mktemp -p .)
+    cat >"$data"
+    local bytes
+    bytes=$(stat -c %s "$data")
+    {
+        printf 'RIFF'
+        printf "$(le32 $((36 + bytes)))"
+        printf 'WAVEfmt '
+        printf "$(le32 16)\\x01\\x00\\x01\\x00$(le32 8000)$(le32 16000)\\x02\\x00\\x10\\x00"
+        printf 'data'
+        printf "$(le32 "$bytes")"
+        cat "$data"
+    } >"$1"
+    rm "$data"
+}
+
+# $2 seconds of speech-like samples on standard output: the bundled greeting's samples
+# (after its 44-byte header), repeated and cut.
+speech() {
+    local greeting=$1 seconds=$2
+    local bytes=$((seconds * 16000))
+    # The loop ends when head has had enough and tail's write fails.
+    while tail -c +45 "$greeting" 2>/dev/null; do :; done | head -c "$bytes"
+}

@@ -1,0 +1,82 @@
+// Descriptors, signal dispositions and the termination handler.
+#include "platform/ProcessSetup.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <climits>
+#include <csignal>
+
+namespace quen {
+namespace {
+
+// The path lives in static storage, so a handler running on another thread never reads
+// freed memory; the pointer says whether it is in force.
+char temporaryPath[PATH_MAX];
+std::atomic<const char*> temporaryFile{nullptr};
+
+extern "C" void removeTemporaryFileAndDie(int signalNumber) {
+    if (const char* path = temporaryFile.load()) {
+        ::unlink(path);
+    }
+    // The handler was reset to the default on entry and the signal is not blocked:
+    // this ends the process by the same signal, as its caller expects.
+    ::raise(signalNumber);
+}
+
+void keepStandardDescriptorOpen(int fd) {
+    if (::fcntl(fd, F_GETFD) == -1) {
+        const int opened = ::open("/dev/null", fd == STDIN_FILENO ? O_RDONLY : O_WRONLY);
+        // Descriptors are handed out lowest first: `opened` is `fd` unless a lower one
+        // was closed too, which the loop below has reopened already.
+        if (opened >= 0 && opened != fd) {
+            ::close(opened);
+        }
+    }
+}
+
+void ignore(int signalNumber) {
+    struct sigaction action {};
+    action.sa_handler = SIG_IGN;
+    ::sigaction(signalNumber, &action, nullptr);
+}
+
+void cleanUpOn(int signalNumber) {
+    struct sigaction current {};
+    if (::sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) {
+        return;
+    }
+    struct sigaction action {};
+    action.sa_handler = removeTemporaryFileAndDie;
+    action.sa_flags = SA_RESETHAND | SA_NODEFER;
+    ::sigaction(signalNumber, &action, nullptr);
+}
+
+}  // namespace
+
+void prepareProcess() {
+    for (const int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        keepStandardDescriptorOpen(fd);
+    }
+    ignore(SIGPIPE);
+    ignore(SIGXFSZ);
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        cleanUpOn(signalNumber);
+    }
+}
+
+void setTemporaryFileToRemove(const std::string& path) {
+    temporaryFile.store(nullptr);
+    if (path.size() < sizeof temporaryPath) {
+        path.copy(temporaryPath, path.size());
+        temporaryPath[path.size()] = '\0';
+        temporaryFile.store(temporaryPath);
+    }
+}
+
+void clearTemporaryFileToRemove() {
+    temporaryFile.store(nullptr);
+}
+
+}  // namespace quen

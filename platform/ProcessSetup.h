@@ -1,0 +1,24 @@
+// What the process settles before any job runs, whatever its caller left behind:
+// standard streams that exist, console and file-size failures that come back as
+// errors instead of signals, and termination signals that take the data file's
+// temporary file with them.
+#pragma once
+
+#include <string>
+
+namespace quen {
+
+// Reopens a closed descriptor 0, 1 or 2 on /dev/null, so that no file of the program
+// is ever opened in their place; ignores SIGPIPE (a caller that stops reading
+// standard output does not stop the job) and SIGXFSZ (a file-size limit fails the
+// write instead); lets SIGTERM, SIGINT and SIGHUP remove a data file's temporary
+// file before the process ends by the same signal. A signal the caller set to be
+// ignored stays ignored.
+void prepareProcess();
+
+// The temporary file a termination signal removes; at most one at a time, as data
+// files are written one after the other.
+void setTemporaryFileToRemove(const std::string& path);
+void clearTemporaryFileToRemove();
+
+}  // namespace quen
