@@ -30,6 +30,23 @@ Bytes formatChunk(std::size_t extension) {
     return chunk("fmt ", contents);
 }
 
+Bytes formatChunkFor(std::uint16_t tag, std::uint16_t channels, std::uint32_t sampleRate,
+                     std::uint16_t bitsPerSample, const Bytes& extension) {
+    const auto blockAlign = static_cast<std::uint16_t>(channels * bitsPerSample / 8);
+    const std::vector<std::int16_t> shorts{static_cast<std::int16_t>(tag),
+                                           static_cast<std::int16_t>(channels)};
+    const std::vector<std::int16_t> tail{static_cast<std::int16_t>(blockAlign),
+                                         static_cast<std::int16_t>(bitsPerSample)};
+    return chunk("fmt ",
+                 join({sampleBytes(shorts), littleEndian32(sampleRate),
+                       littleEndian32(sampleRate * blockAlign), sampleBytes(tail), extension}));
+}
+
+Bytes littleEndian32(std::uint32_t value) {
+    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+}
+
 Bytes wavFile(const Bytes& body, std::optional<std::uint32_t> riffSize) {
     return chunk("RIFF", join({{'W', 'A', 'V', 'E'}, body}), riffSize);
 }

@@ -20,6 +20,14 @@ Bytes chunk(const std::string& id, const Bytes& contents,
 // An 8 kHz 16-bit mono PCM format chunk with `extension` zero bytes after its 16.
 Bytes formatChunk(std::size_t extension = 0);
 
+// A format chunk of any encoding; block alignment and byte rate follow from the
+// others. `extension` follows the 16 bytes of fields.
+Bytes formatChunkFor(std::uint16_t tag, std::uint16_t channels, std::uint32_t sampleRate,
+                     std::uint16_t bitsPerSample, const Bytes& extension = {});
+
+// A 32-bit little-endian value.
+Bytes littleEndian32(std::uint32_t value);
+
 // "RIFF", the RIFF size (the body length plus 4 unless given), "WAVE" and the body.
 Bytes wavFile(const Bytes& body, std::optional<std::uint32_t> riffSize = {});
 
