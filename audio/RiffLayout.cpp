@@ -94,6 +94,11 @@ std::optional<RiffLayout> readRiffLayout(std::span<const std::uint8_t> file) {
             layout.dataLength = contents.size();
         }
         layout.chunks.push_back(chunk);
+        // Nothing follows a chunk that runs past the end; stopping here also keeps a
+        // 64-bit RF64 length from wrapping the position around.
+        if (chunk.pastEnd) {
+            break;
+        }
         pos = start + chunk.length + (chunk.length & 1);
     }
     return layout;

@@ -198,7 +198,7 @@ int checkFiles(const CheckOptions& options, const Context& context) {
         }
     }
     if (context.json) {
-        printJson({{"files", files}});
+        printJson({{"all_accepted", allAccepted}, {"files", files}});
     }
     return allAccepted ? EXIT_ALL_GOOD : EXIT_INVALID;
 }

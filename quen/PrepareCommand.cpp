@@ -1,5 +1,6 @@
 // `quen prepare IN OUT.wav`: any recording into the one form QuenGreeting accepts,
 // 8000 Hz 16-bit mono PCM in a canonical WAV file, levelled for the telephone.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -124,24 +125,31 @@ void printJsonReport(const PrepareArguments& arguments, const MediaFormat& sourc
     printJson(document);
 }
 
-// A percentage on one line of the terminal, rewritten in place and cleared at the end.
+// A percentage on one line of the terminal, rewritten in place and cleared at the end;
+// only for inputs long enough to make someone wait.
 class ProgressLine {
   public:
     explicit ProgressLine(const std::string& input) : input_(input) {}
-    ~ProgressLine() {
-        if (shown_ >= 0) {
-            std::cerr << "\r\033[K" << std::flush;
-        }
-    }
+    ~ProgressLine() { clear(); }
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
 
-    void show(double share) {
-        const int percent = static_cast<int>(share * 100.0);
+    void show(double secondsRead, double secondsTotal) {
+        if (secondsTotal < PROGRESS_MIN_SECONDS) {
+            return;
+        }
+        const int percent = static_cast<int>(100.0 * std::min(1.0, secondsRead / secondsTotal));
         if (percent != shown_) {
             shown_ = percent;
             std::cerr << "\rquen prepare: reading " << input_ << " " << percent << "%"
                       << std::flush;
+        }
+    }
+
+    void clear() {
+        if (shown_ >= 0) {
+            std::cerr << "\r\033[K" << std::flush;
+            shown_ = -1;
         }
     }
 
@@ -155,22 +163,13 @@ int runPrepare(const PrepareArguments& arguments, const Context& context) {
         std::cerr << "quen prepare: " << file << ": " << reason << "\n";
         return static_cast<int>(EXIT_INVALID);
     };
-    auto progress = std::make_unique<ProgressLine>(arguments.input);
+    ProgressLine progress(arguments.input);
     DecodeProgress report;
     if (standardErrorIsTerminal()) {
-        report = [&progress](double share) { progress->show(share); };
+        report = [&progress](double read, double total) { progress.show(read, total); };
     }
-    MediaResult<TelephonyAudio> decoded;
-    {
-        // Only a long input shows progress; the probe tells its length up front.
-        const auto probed = probeMedia(arguments.input);
-        if (!probed.value) {
-            return fail(arguments.input, probed.error);
-        }
-        const bool longInput = probed.value->durationSeconds >= PROGRESS_MIN_SECONDS;
-        decoded = decodeForTelephony(arguments.input, longInput ? report : DecodeProgress());
-        progress.reset();
-    }
+    const auto decoded = decodeForTelephony(arguments.input, report);
+    progress.clear();
     if (!decoded.value) {
         return fail(arguments.input, decoded.error);
     }

@@ -297,8 +297,8 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path,
             if (std::string failed = drain(); !failed.empty()) {
                 return damaged(failed);
             }
-            if (progress && media.description.durationSeconds > 0) {
-                progress(std::min(1.0, position / media.description.durationSeconds));
+            if (progress) {
+                progress(position, media.description.durationSeconds);
             }
         } else {
             av_packet_unref(packet.get());

@@ -41,8 +41,9 @@ struct TelephonyAudio {
     std::vector<float> samples;  // mono, TELEPHONY_SAMPLE_RATE, full scale +-1.0
 };
 
-// Called now and then while decoding with the share of the input read so far (0..1).
-using DecodeProgress = std::function<void(double)>;
+// Called now and then while decoding with the seconds read so far and the input's
+// stated duration (0 when unknown).
+using DecodeProgress = std::function<void(double secondsRead, double secondsTotal)>;
 
 // Decodes the best audio stream, mixes its channels down to their average and
 // resamples to 8000 Hz. Damaged audio data, a stream without samples and impossible
