@@ -18,6 +18,24 @@ fi
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$(nproc)"
 
+# Data-file seeds are written fresh by the program under test, one per codec and kind,
+# rather than kept as opaque files. The recordings are cut short (the program reads a
+# data chunk that runs past the end as far as it goes), since every byte of a seed
+# costs time in every run: 1.5 s of A-law is two packets, 0.3 s of mu-law one;
+# G.723.1 needs the whole 4.8 s for a second packet.
+seeds_dir=build/fuzz/corpus/fuzz_data_file
+mkdir -p "$seeds_dir"
+work=$(mktemp -d)
+head -c $((44 + 24000)) examples/greeting.wav >"$work/1.5s.wav"
+head -c $((44 + 4800)) examples/greeting.wav >"$work/0.3s.wav"
+build/fuzz/QuenGreeting "/convert:$work/1.5s.wav" "Main Desk" AM_greeting alaw \
+    "$seeds_dir/seed-alaw-greeting.cxx" "$work/log.txt" >/dev/null
+build/fuzz/QuenGreeting "/convertMsg:$work/0.3s.wav" 4711 Ann "Call back" ULAW Y N 1 2 \
+    "$seeds_dir/seed-mulaw-message.cxx" "$work/log.txt" >/dev/null
+build/fuzz/QuenGreeting /convert:examples/greeting.wav Sales MN_greeting g723 \
+    "$seeds_dir/seed-g723-greeting.cxx" "$work/log.txt" >/dev/null
+rm -r "$work"
+
 for target in build/fuzz/fuzz/fuzz_*; do
     [ -x "$target" ] || continue
     name=$(basename "$target")
