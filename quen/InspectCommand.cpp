@@ -151,10 +151,16 @@ void addInspectCommand(CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "inspect", "Show a data file's header, check its packets, measure and decode its audio");
     auto options = std::make_shared<InspectOptions>();
-    command->add_option("FILE", options->files, "Data files to read")->required();
-    command->add_option("--wav", options->wav,
-                        "Write the decoded audio to this 8 kHz 16-bit mono WAV file");
-    command->add_option("--svg", options->svg, "Write a waveform picture to this SVG file");
+    command->add_option("FILE", options->files, "Data files to read")->required()->type_name("");
+    command
+        ->add_option("--wav", options->wav,
+                     "Write the decoded audio to this 8 kHz 16-bit mono WAV file")
+        ->type_name("OUT.wav");
+    command->add_option("--svg", options->svg, "Write a waveform picture to this SVG file")
+        ->type_name("OUT.svg");
+    command->footer(
+        "--json (before or after \"inspect\") writes one JSON document instead of text.\n"
+        "Exit code 0 when every file is valid, 1 when one is not or an output failed.");
     command->callback([options, &context] {
         if ((!options->wav.empty() || !options->svg.empty()) && options->files.size() != 1) {
             throw CLI::ValidationError("--wav/--svg", "name exactly one FILE to decode");
