@@ -30,8 +30,8 @@ AudioLevels measureLevels(std::span<const std::int16_t> samples, double silenceT
         const int magnitude = value < 0 ? -value : value;
         peak = std::max(peak, magnitude);
         energy += static_cast<std::uint32_t>(magnitude * magnitude);
-        clipped += (value == std::numeric_limits<std::int16_t>::min()) |
-                   (value == std::numeric_limits<std::int16_t>::max());
+        clipped += static_cast<std::size_t>(value == std::numeric_limits<std::int16_t>::min()) +
+                   static_cast<std::size_t>(value == std::numeric_limits<std::int16_t>::max());
     }
     levels.clippedSamples = clipped;
     levels.peakDbfs = toDbfs(peak);
