@@ -21,25 +21,28 @@ double toDbfs(double amplitude) {
 AudioLevels measureLevels(std::span<const std::int16_t> samples, double silenceThresholdDbfs) {
     AudioLevels levels;
     levels.samples = samples.size();
+    // Plain integer arithmetic without branches, so that the loop vectorises.
     int peak = 0;
-    // Exact: at most 2^30 per sample.
-    std::uint64_t energy = 0;
+    std::uint64_t energy = 0;  // exact: at most 2^30 per sample
+    std::size_t clipped = 0;
     for (const std::int16_t sample : samples) {
-        const int magnitude = std::abs(int{sample});
+        const int value = sample;
+        const int magnitude = value < 0 ? -value : value;
         peak = std::max(peak, magnitude);
-        energy += static_cast<std::uint64_t>(magnitude * magnitude);
-        if (sample == std::numeric_limits<std::int16_t>::min() ||
-            sample == std::numeric_limits<std::int16_t>::max()) {
-            ++levels.clippedSamples;
-        }
+        energy += static_cast<std::uint32_t>(magnitude * magnitude);
+        clipped += static_cast<std::size_t>(value == std::numeric_limits<std::int16_t>::min()) +
+                   static_cast<std::size_t>(value == std::numeric_limits<std::int16_t>::max());
     }
+    levels.clippedSamples = clipped;
     levels.peakDbfs = toDbfs(peak);
     levels.rmsDbfs =
         samples.empty()
             ? toDbfs(0)
             : toDbfs(std::sqrt(static_cast<double>(energy) / static_cast<double>(samples.size())));
 
-    const double threshold = FULL_SCALE * std::pow(10.0, silenceThresholdDbfs / 20);
+    // The smallest magnitude at or above the threshold.
+    const auto threshold =
+        static_cast<int>(std::ceil(FULL_SCALE * std::pow(10.0, silenceThresholdDbfs / 20)));
     const auto loud = [threshold](std::int16_t sample) {
         return std::abs(int{sample}) >= threshold;
     };

@@ -51,9 +51,10 @@ std::int16_t muLawToLinear(std::uint8_t code) {
 
 std::vector<std::int16_t> decodeG711(std::span<const std::uint8_t> codes, std::int32_t cpType) {
     const auto& table = cpType == CP_TYPE_MULAW ? MU_LAW_SAMPLES : A_LAW_SAMPLES;
-    std::vector<std::int16_t> samples(codes.size());
-    for (std::size_t i = 0; i < codes.size(); ++i) {
-        samples[i] = table[codes[i]];
+    std::vector<std::int16_t> samples;
+    samples.reserve(codes.size());
+    for (const std::uint8_t code : codes) {
+        samples.push_back(table[code]);
     }
     return samples;
 }

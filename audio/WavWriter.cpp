@@ -26,14 +26,14 @@ void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
 
 }  // namespace
 
-std::vector<std::uint8_t> wavImage(std::span<const std::int16_t> samples) {
+std::vector<std::uint8_t> wavHeader(std::size_t sampleCount) {
     constexpr std::uint64_t limit = std::numeric_limits<std::uint32_t>::max() - 36;
-    const std::uint64_t dataBytes = std::uint64_t{samples.size()} * BLOCK_ALIGN;
+    const std::uint64_t dataBytes = std::uint64_t{sampleCount} * BLOCK_ALIGN;
     if (dataBytes > limit) {
         return {};
     }
     std::vector<std::uint8_t> out;
-    out.reserve(WAV_HEADER_BYTES + dataBytes);
+    out.reserve(WAV_HEADER_BYTES);
     put(out, "RIFF");
     put32(out, static_cast<std::uint32_t>(36 + dataBytes));
     put(out, "WAVE");
@@ -47,8 +47,21 @@ std::vector<std::uint8_t> wavImage(std::span<const std::int16_t> samples) {
     put16(out, BITS_PER_SAMPLE);
     put(out, "data");
     put32(out, static_cast<std::uint32_t>(dataBytes));
-    for (const std::int16_t sample : samples) {
-        put16(out, static_cast<std::uint16_t>(sample));
+    return out;
+}
+
+std::vector<std::uint8_t> wavImage(std::span<const std::int16_t> samples) {
+    std::vector<std::uint8_t> out = wavHeader(samples.size());
+    if (out.empty()) {
+        return out;
+    }
+    // Sized once and filled by index: a push per byte doubles the time of a long file.
+    out.resize(WAV_HEADER_BYTES + samples.size() * BLOCK_ALIGN);
+    std::uint8_t* data = out.data() + WAV_HEADER_BYTES;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const auto sample = static_cast<std::uint16_t>(samples[i]);
+        data[2 * i] = static_cast<std::uint8_t>(sample);
+        data[2 * i + 1] = static_cast<std::uint8_t>(sample >> 8);
     }
     return out;
 }

@@ -34,8 +34,8 @@ std::u16string textAt(std::span<const std::uint8_t> header, TextField field) {
     return text;
 }
 
-HeaderWord wordAt(std::span<const std::uint8_t> header, WordField field) {
-    HeaderWord word;
+StoredWord wordAt(std::span<const std::uint8_t> header, WordField field) {
+    StoredWord word;
     std::copy_n(header.begin() + static_cast<std::ptrdiff_t>(field), word.size(), word.begin());
     return word;
 }

@@ -1,6 +1,8 @@
 // `quen inspect FILE... [--wav OUT.wav] [--svg OUT.svg]`: reads each data file,
 // reports its header, checks its packet stream, measures its decoded audio, and on
 // request writes that audio as a WAV file or a waveform picture.
+#include <array>
+#include <bit>
 #include <iostream>
 #include <limits>
 #include <memory>
@@ -50,14 +52,33 @@ std::string describe(FailureCategory category) {
 }
 
 // Written whole or not at all, like the data files themselves.
-bool writeOutput(const std::string& path, std::span<const std::uint8_t> bytes) {
-    const std::array<ByteSpan, 1> pieces{bytes};
+bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces) {
     const auto failure = replaceFileAtomically(path, pieces);
     if (failure) {
         std::cerr << "quen inspect: " << path << ": cannot write: " << describe(*failure) << "\n";
         return false;
     }
     return true;
+}
+
+// On a little-endian machine the samples are already the file's bytes: they go out
+// behind the header without a second copy of a long recording.
+bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples) {
+    const std::vector<std::uint8_t> header = wavHeader(samples.size());
+    if (header.empty()) {
+        std::cerr << "quen inspect: " << path << ": too much audio for a WAV file\n";
+        return false;
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        const std::array<ByteSpan, 2> pieces{
+            ByteSpan(header),
+            ByteSpan(reinterpret_cast<const std::uint8_t*>(samples.data()), 2 * samples.size())};
+        return writeOutput(path, pieces);
+    } else {
+        const std::vector<std::uint8_t> image = wavImage(samples);
+        const std::array<ByteSpan, 1> pieces{ByteSpan(image)};
+        return writeOutput(path, pieces);
+    }
 }
 
 std::string svgTitle(const DataFileContents& contents) {
@@ -95,15 +116,13 @@ bool inspectFile(const std::string& path, const InspectOptions& options, nlohman
 
     bool written = true;
     if (!options.wav.empty()) {
-        const std::vector<std::uint8_t> image = wavImage(audio->samples);
-        written = writeOutput(options.wav, image) && written;
+        written = writeWav(options.wav, audio->samples) && written;
     }
     if (!options.svg.empty()) {
         const std::string svg = waveformSvg(audio->samples, svgTitle(contents));
-        written =
-            writeOutput(options.svg,
-                        std::span(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())) &&
-            written;
+        const std::array<ByteSpan, 1> pieces{
+            ByteSpan(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())};
+        written = writeOutput(options.svg, pieces) && written;
     }
     return contents.valid() && written;
 }
@@ -132,10 +151,16 @@ void addInspectCommand(CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "inspect", "Show a data file's header, check its packets, measure and decode its audio");
     auto options = std::make_shared<InspectOptions>();
-    command->add_option("FILE", options->files, "Data files to read")->required();
-    command->add_option("--wav", options->wav,
-                        "Write the decoded audio to this 8 kHz 16-bit mono WAV file");
-    command->add_option("--svg", options->svg, "Write a waveform picture to this SVG file");
+    command->add_option("FILE", options->files, "Data files to read")->required()->type_name("");
+    command
+        ->add_option("--wav", options->wav,
+                     "Write the decoded audio to this 8 kHz 16-bit mono WAV file")
+        ->type_name("OUT.wav");
+    command->add_option("--svg", options->svg, "Write a waveform picture to this SVG file")
+        ->type_name("OUT.svg");
+    command->footer(
+        "--json (before or after \"inspect\") writes one JSON document instead of text.\n"
+        "Exit code 0 when every file is valid, 1 when one is not or an output failed.");
     command->callback([options, &context] {
         if ((!options->wav.empty() || !options->svg.empty()) && options->files.size() != 1) {
             throw CLI::ValidationError("--wav/--svg", "name exactly one FILE to decode");
