@@ -86,7 +86,6 @@ data files that a voicemail and auto-attendant system plays back: one greeting,
 one voicemail message with its header, or every greeting named in an XML
 auto-attendant template. Audio is encoded as G.711 A-law, G.711 mu-law or,
 through libavcodec, G.723.1 at 6.3 kbit/s.")
-set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR DEB)
 # The program looks for its codec module where it was configured to be installed.
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
