@@ -39,18 +39,19 @@ check_greeting() {
     local format=$1 flash_type=$2 size=$3
     local data=$work/$format.cxx log=$work/$format.log code=0
     "$program" "/convert:$wav" "Front Desk" Welcome "$format" "$data" "$log" || code=$?
-    local expected_log
+    local expected_log log_text="" header=""
     expected_log=$(printf 'Creating data file - "%s"\r\n_' "$data")
-    local header
-    header=$(od -An -tx1 -N5 "$data" 2>/dev/null | tr -d ' \n')
-    if [ "$code" -ne 0 ] || [ "$(cat "$log"; echo _)" != "$expected_log" ] ||
-        [ "$(stat -c %s "$data")" -ne "$size" ] ||
-        [ "$header" != "$(printf '%08x' "$size")$flash_type" ]; then
-        echo "FAIL: installed $program, $format greeting: exit code $code, header $header" >&2
-        od -c "$log" >&2
-        status=1
-    else
+    log_text=$(cat "$log" 2>/dev/null; echo _)
+    [ -f "$data" ] && header=$(od -An -tx1 -N5 "$data" | tr -d ' \n')
+    if [ "$code" -eq 0 ] && [ "$log_text" = "$expected_log" ] &&
+        [ "$header" = "$(printf '%08x' "$size")$flash_type" ] &&
+        [ "$(stat -c %s "$data")" -eq "$size" ]; then
         echo "ok: installed $program, $format greeting, $size bytes"
+    else
+        echo "FAIL: installed $program, $format greeting: exit code $code," \
+            "preamble ${header:-missing}, log:" >&2
+        printf '%s' "${log_text%_}" | od -c >&2
+        status=1
     fi
 }
 check_greeting g711 89 38596
