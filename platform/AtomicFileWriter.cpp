@@ -195,8 +195,9 @@ std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
         return failure(temporary.error());
     }
     if (exists) {
-        // Ownership is kept where the process may give it away; the mode always.
-        static_cast<void>(::fchown(temporary.fd(), info.st_uid, info.st_gid));
+        // Ownership is kept where the process may give it away; the mode always. A
+        // variable, not a cast to void, so fortified builds accept the ignored result.
+        [[maybe_unused]] const int ownerKept = ::fchown(temporary.fd(), info.st_uid, info.st_gid);
         if (::fchmod(temporary.fd(), info.st_mode & 07777) != 0) {
             return failure(errno);
         }

@@ -5,7 +5,6 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <ctime>
 #include <filesystem>
 
 #include "platform/TextConversion.h"
@@ -64,10 +63,10 @@ class BatchJobTest : public TempDirTest {
     ProgramResult batch(int mode, const std::string& xml, const std::string& wavDirectory = "rec",
                         const std::string& resultDirectory = "out") {
         writeText(path("t.xml"), xml);
-        started_ = static_cast<std::int32_t>(std::time(nullptr));
+        started_ = secondsNow();
         const ProgramResult result = run(
             {"/batch" + std::to_string(mode) + ":t.xml", wavDirectory, resultDirectory, "log.txt"});
-        ended_ = static_cast<std::int32_t>(std::time(nullptr));
+        ended_ = secondsNow();
         return result;
     }
 
@@ -81,8 +80,7 @@ class BatchJobTest : public TempDirTest {
             const Bytes written = readBytes(file);
             ExpectedHeader header{toWide(mailboxName), toWide(recordingName)};
             header.recordTime = bigEndian32At(written, 206);
-            EXPECT_GE(header.recordTime, started_);
-            EXPECT_LE(header.recordTime, ended_);
+            EXPECT_TRUE(stampedBetween(header.recordTime, started_, ended_));
             EXPECT_EQ(written, g723 ? expectedDataFile(0x8B, header, g723Frames_, 24)
                                     : expectedDataFile(0x89, header, aLawStream(signal_), 80));
         }
@@ -109,8 +107,8 @@ class BatchJobTest : public TempDirTest {
     // 10 G.723.1 blocks and 30 A-law frames: one packet in each data file.
     const std::vector<std::int16_t> signal_ = testSignal(2400);
     Bytes g723Frames_;
-    std::int32_t started_ = 0;
-    std::int32_t ended_ = 0;
+    std::int64_t started_ = 0;
+    std::int64_t ended_ = 0;
 };
 
 TEST_F(BatchJobTest, TheWorkedRunInBothModes) {

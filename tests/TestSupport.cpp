@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -34,6 +35,12 @@ void writeBytes(const std::filesystem::path& path, const Bytes& bytes) {
 
 void writeText(const std::filesystem::path& path, const std::string& text) {
     writeBytes(path, Bytes(text.begin(), text.end()));
+}
+
+std::int64_t secondsNow() {
+    return std::chrono::duration_cast<std::chrono::seconds>(
+               std::chrono::system_clock::now().time_since_epoch())
+        .count();
 }
 
 ProgramResult runBinary(const std::string& binary, const std::vector<std::string>& arguments,
