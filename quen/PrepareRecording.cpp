@@ -78,16 +78,7 @@ void cutToLength(double maxSeconds, PreparedRecording& result) {
 PreparedRecording prepareRecording(std::span<const float> samples, const PrepareOptions& options) {
     PreparedRecording result;
     chooseGain(samples, options, result);
-    if (result.gainDb != 0.0) {
-        const auto factor = static_cast<float>(fromDb(result.gainDb));
-        std::vector<float> scaled(samples.begin(), samples.end());
-        for (float& sample : scaled) {
-            sample *= factor;
-        }
-        result.samples = ditherTo16Bit(scaled);
-    } else {
-        result.samples = ditherTo16Bit(samples);
-    }
+    result.samples = ditherTo16Bit(samples, fromDb(result.gainDb));
     if (options.trimSilence) {
         trimSilence(result);
     }

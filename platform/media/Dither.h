@@ -9,7 +9,8 @@
 
 namespace quen {
 
-// Full scale 1.0 maps to 32767; values beyond it are clamped.
-std::vector<std::int16_t> ditherTo16Bit(std::span<const float> samples);
+// Multiplies by `gain`, then maps full scale 1.0 to 32767; values beyond it are
+// clamped.
+std::vector<std::int16_t> ditherTo16Bit(std::span<const float> samples, double gain = 1.0);
 
 }  // namespace quen

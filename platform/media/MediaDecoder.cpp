@@ -171,9 +171,11 @@ class TelephonyResampler {
         }
         // A plain average: no channel is favoured and the sum cannot clip.
         std::vector<double> matrix(static_cast<std::size_t>(channels), 1.0 / channels);
-        // The high-quality SoX filter: passband to 3.6 kHz, over 100 dB of stop band.
+        // The SoX filter at its "high quality" 20-bit precision: passband to about
+        // 3.6 kHz and a stop band far below what 16 bits can hold, at a lower cost
+        // than the "very high" 28 bits, whose extra depth a telephone line cannot carry.
         av_opt_set(raw, "resampler", "soxr", 0);
-        av_opt_set_int(raw, "precision", 28, 0);
+        av_opt_set_int(raw, "precision", 20, 0);
         if ((error = swr_set_matrix(raw, matrix.data(), channels)) < 0 ||
             (error = swr_init(raw)) < 0) {
             return "cannot resample: " + errorText(error);
