@@ -130,6 +130,9 @@ DataFileSizes sizesOf(const EncodedAudio& g711, std::uint64_t dataLength) {
 }
 
 void describe(RecordingCheck& check, std::optional<EncodedAudio>& encoded, bool full) {
+    if (check.accepted && !full) {
+        return;
+    }
     const RegularFile file = readRegularFile(check.path, MAX_DESCRIBED_BYTES);
     if (!file.error.empty()) {
         check.layoutError = file.error;
@@ -137,7 +140,7 @@ void describe(RecordingCheck& check, std::optional<EncodedAudio>& encoded, bool 
         check.layout = readRiffLayout(file.bytes);
     }
     if (check.accepted) {
-        if (!full || !file.error.empty()) {
+        if (!file.error.empty()) {
             return;
         }
         LogBuffer unused;
