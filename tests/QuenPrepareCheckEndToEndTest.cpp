@@ -11,7 +11,7 @@
 #include <sstream>
 
 #include "audio/G711Encoder.h"
-#include "tests/Mp3Writer.h"
+#include "tests/EncodedAudioWriter.h"
 #include "tests/TestSupport.h"
 #include "tests/WavBuilder.h"
 
@@ -231,6 +231,45 @@ TEST_F(QuenPrepareCheck, BadInputGivesOneMessageNamingTheFileAndNoOutput) {
     const std::string truncatedPrefix = "quen prepare: truncated.mp3: truncated: holds ";
     tool({"prepare", "truncated.mp3", "out.wav"});
     EXPECT_EQ(errors().rfind(truncatedPrefix, 0), 0u) << errors();
+}
+
+TEST_F(QuenPrepareCheck, OtherContainersArePreparedAndConverted) {
+    std::vector<float> stereo;
+    for (const double value : tone(44100, 2)) {
+        stereo.push_back(static_cast<float>(value));
+    }
+    struct Case {
+        const char* file;
+        const char* encoder;
+        const char* muxer;
+    };
+    for (const Case& c : {Case{"in.m4a", "aac", "ipod"}, Case{"in.ogg", "libvorbis", "ogg"},
+                          Case{"in.flac", "flac", "flac"}}) {
+        SCOPED_TRACE(c.file);
+        writeEncodedAudio(path(c.file), stereo, 44100, 2, c.encoder, c.muxer);
+        ASSERT_EQ(tool({"prepare", c.file, "out.wav"}).exitCode, 0) << errors();
+        // AAC adds its encoder's priming, 1024 samples at 44.1 kHz.
+        EXPECT_NEAR(static_cast<double>(readBytes(path("out.wav")).size()), 44 + 16000,
+                    16000 * 0.03);
+        int converterExit = 0;
+        EXPECT_TRUE(converterLog("out.wav", converterExit).empty());
+        EXPECT_EQ(converterExit, 0);
+    }
+}
+
+TEST_F(QuenPrepareCheck, UsageErrorsExitTwo) {
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"check"},
+             {"check", "a.wav", "--template", "t.xml", "--wav-dir", "."},
+             {"check", "--template", "t.xml"},
+             {"check", "--template", "t.xml", "--wav-dir", ".", "--mode", "3"},
+             {"prepare", "a.wav"},
+             {"prepare", "a.wav", "b.wav", "--loudness", "-20", "--no-normalize"},
+             {"prepare", "a.wav", "b.wav", "--max-seconds", "0"}}) {
+        SCOPED_TRACE(arguments.size());
+        EXPECT_EQ(tool(arguments).exitCode, 2);
+        EXPECT_FALSE(std::filesystem::exists(path("b.wav")));
+    }
 }
 
 // The files a real batch run writes are exactly those the check names for greetings it
