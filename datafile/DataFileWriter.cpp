@@ -5,17 +5,12 @@
 #include <array>
 #include <vector>
 
+#include "datafile/DataFileLayout.h"
 #include "datafile/FileFailureMessage.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/TextConversion.h"
 
 namespace quen {
-namespace {
-
-// Total length (4 bytes), flash type (1) and header length (1) before the header.
-constexpr std::size_t PREAMBLE_BYTES = 6 + DataFileHeader::SIZE;
-
-}  // namespace
 
 bool writeDataFile(const std::u16string& outFile, std::uint8_t flashType,
                    const DataFileHeader& header, const PacketStream& packets, LogSink& log) {

@@ -3,16 +3,9 @@
 
 #include <new>
 
-#include "audio/CodecCodes.h"
+#include "datafile/DataFileLayout.h"
 
 namespace quen {
-namespace {
-
-constexpr std::size_t FRAMES_PER_PACKET = 128;
-constexpr std::uint8_t FULL_PACKET_HEADER = FRAMES_PER_PACKET - 1;
-constexpr std::size_t G711_FRAME_BYTES = 80;
-
-}  // namespace
 
 std::size_t PacketStream::size() const {
     std::size_t total = 0;
@@ -24,7 +17,7 @@ std::size_t PacketStream::size() const {
 
 std::optional<PacketStream> packetise(std::span<const std::uint8_t> stream, std::int32_t cpType,
                                       LogSink& log) {
-    const std::size_t frame = cpType == CP_TYPE_G723 ? G723_FRAME_BYTES : G711_FRAME_BYTES;
+    const std::size_t frame = frameBytesOf(cpType);
     const std::size_t payload = FRAMES_PER_PACKET * frame;
     const std::size_t full = stream.size() / payload;
     const std::size_t rem = stream.size() % payload;

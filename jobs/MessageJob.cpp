@@ -13,24 +13,6 @@
 namespace quen {
 namespace {
 
-// Old and new message codes of each codec; anything unlisted is mu-law.
-std::int32_t cpTypeOfFormatCode(std::int32_t formatCode) {
-    switch (formatCode) {
-        case 0x83:
-        case 0xEB:
-        case 0xCB:
-        case 0x8B:
-            return CP_TYPE_G723;
-        case 0x81:
-        case 0xE9:
-        case 0xC9:
-        case 0x89:
-            return CP_TYPE_ALAW;
-        default:
-            return CP_TYPE_MULAW;
-    }
-}
-
 // The four flag bytes go out as they are, NULs included, with no line end.
 void printDiagnosticLine(std::int32_t formatCode, std::int32_t cpType, std::int32_t recordTime,
                          const HeaderWord& internalFlag) {

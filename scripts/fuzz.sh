@@ -18,6 +18,35 @@ fi
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$(nproc)"
 
+# Data-file seeds are written fresh by the program under test, one per codec and kind,
+# rather than kept as opaque files. The recordings are the example greeting cut short,
+# since every byte of a seed costs time in every run: 1.5 s of A-law is two packets,
+# 0.3 s of mu-law one; G.723.1 needs the whole 4.8 s for a second packet.
+le32() {
+    printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) \
+        $(($1 >> 16 & 255)) $(($1 >> 24 & 255))
+}
+# The first $1 bytes of the example's samples as the WAV file $2.
+cut_greeting() {
+    {
+        printf "RIFF$(le32 $((36 + $1)))WAVEfmt $(le32 16)\\x01\\x00\\x01\\x00"
+        printf "$(le32 8000)$(le32 16000)\\x02\\x00\\x10\\x00data$(le32 "$1")"
+        head -c $((44 + $1)) examples/greeting.wav | tail -c "$1"
+    } >"$2"
+}
+seeds_dir=build/fuzz/corpus/fuzz_data_file
+mkdir -p "$seeds_dir"
+work=$(mktemp -d)
+cut_greeting 24000 "$work/1.5s.wav"
+cut_greeting 4800 "$work/0.3s.wav"
+build/fuzz/QuenGreeting "/convert:$work/1.5s.wav" "Main Desk" AM_greeting alaw \
+    "$seeds_dir/seed-alaw-greeting.cxx" "$work/log.txt" >/dev/null
+build/fuzz/QuenGreeting "/convertMsg:$work/0.3s.wav" 4711 Ann "Call back" ULAW Y N 1 2 \
+    "$seeds_dir/seed-mulaw-message.cxx" "$work/log.txt" >/dev/null
+build/fuzz/QuenGreeting /convert:examples/greeting.wav Sales MN_greeting g723 \
+    "$seeds_dir/seed-g723-greeting.cxx" "$work/log.txt" >/dev/null
+rm -r "$work"
+
 for target in build/fuzz/fuzz_*; do
     [ -x "$target" ] || continue
     name=$(basename "$target")

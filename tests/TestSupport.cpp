@@ -43,8 +43,8 @@ std::int64_t secondsNow() {
         .count();
 }
 
-ProgramResult runProgram(const std::vector<std::string>& arguments,
-                         const std::filesystem::path& directory) {
+ProgramResult runBinary(const std::string& binary, const std::vector<std::string>& arguments,
+                        const std::filesystem::path& directory) {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) {
         throw std::runtime_error("pipe failed");
@@ -61,7 +61,7 @@ ProgramResult runProgram(const std::vector<std::string>& arguments,
             ::_exit(127);
         }
         std::vector<char*> argv;
-        std::string program = QUEN_BINARY;
+        std::string program = binary;
         argv.push_back(program.data());
         std::vector<std::string> copies = arguments;
         for (std::string& argument : copies) {

@@ -32,9 +32,15 @@ struct ProgramResult {
     std::string output;  // standard output, byte for byte
 };
 
+// Runs `program` with `arguments` (program name excluded) in `directory`.
+ProgramResult runBinary(const std::string& program, const std::vector<std::string>& arguments,
+                        const std::filesystem::path& directory);
+
 // Runs the built QuenGreeting with `arguments` (program name excluded) in `directory`.
-ProgramResult runProgram(const std::vector<std::string>& arguments,
-                         const std::filesystem::path& directory);
+inline ProgramResult runProgram(const std::vector<std::string>& arguments,
+                                const std::filesystem::path& directory) {
+    return runBinary(QUEN_BINARY, arguments, directory);
+}
 
 // A test fixture that owns a fresh, empty directory and removes it afterwards.
 class TempDirTest : public ::testing::Test {

@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# Whole-process time of `quen inspect --wav` on a 10-minute A-law greeting: the file
+# read, the packet check, the decoding, the levels and the atomic WAV write. The
+# recording is the example greeting repeated to 600 s, converted by QuenGreeting.
+# Prints the median wall and CPU time and the slowest run in milliseconds (target:
+# under 100 ms).
+# Usage: bench/inspect.sh [build-dir] [runs]    (build/release and 20 runs by default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build/release}
+runs=${2:-20}
+program=$(realpath "$build/QuenGreeting")
+tool=$(realpath "$build/quen")
+greeting=$(realpath examples/greeting.wav)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+# The four bytes of $1 as a little-endian 32-bit integer.
+le32() {
+    printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) \
+        $(($1 >> 16 & 255)) $(($1 >> 24 & 255))
+}
+
+bytes=$((600 * 8000 * 2))
+for _ in $(seq 130); do tail -c +45 "$greeting"; done >speech.raw
+{
+    printf 'RIFF'
+    printf "$(le32 $((36 + bytes)))"
+    printf 'WAVEfmt '
+    printf "$(le32 16)\\x01\\x00\\x01\\x00$(le32 8000)$(le32 16000)\\x02\\x00\\x10\\x00"
+    printf 'data'
+    printf "$(le32 "$bytes")"
+    head -c "$bytes" speech.raw
+} >ten-minutes.wav
+"$program" /convert:ten-minutes.wav "Main Desk" AM_greeting alaw ten-minutes.cxx log.txt
+"$tool" inspect ten-minutes.cxx --wav out.wav >/dev/null  # warm the page cache
+
+# Wall time is what a person waits; CPU time (user + system) shows the cost apart from
+# other load on the machine.
+TIMEFORMAT='%3R %3U %3S'
+for _ in $(seq "$runs"); do
+    { time "$tool" inspect ten-minutes.cxx --wav out.wav >/dev/null; } 2>>times.txt
+done
+median() { sort -n | sed -n "$((runs / 2 + 1))p"; }
+wall=$(awk '{ print $1 * 1000 }' times.txt | median)
+cpu=$(awk '{ print ($2 + $3) * 1000 }' times.txt | median)
+slowest=$(awk '{ print $1 * 1000 }' times.txt | sort -n | tail -n 1)
+printf 'quen inspect --wav, 10-minute A-law file (%s bytes), %s runs:\n' \
+    "$(stat -c %s ten-minutes.cxx)" "$runs"
+printf '  wall median %s ms (slowest %s ms), CPU median %s ms; target: under 100 ms\n' \
+    "$wall" "$slowest" "$cpu"

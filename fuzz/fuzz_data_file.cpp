@@ -1,0 +1,37 @@
+// Any bytes as a data file: the reader, the audio decoding and both renderings of the
+// report must stay inside the buffer and never throw; the packet payload taken can
+// be no larger than the bytes after the preamble, and a file called valid must be
+// exactly as long as it says.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <span>
+
+#include "audio/AudioLevels.h"
+#include "datafile/DataFileLayout.h"
+#include "datafile/DataFileReader.h"
+#include "quen/DecodedAudio.h"
+#include "quen/InspectReport.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const auto result = quen::readDataFile(std::span(data, size));
+    if (!result.contents) {
+        return 0;
+    }
+    const auto& contents = *result.contents;
+    if (contents.streamBytes > size - quen::PREAMBLE_BYTES ||
+        (contents.valid() && contents.totalLength != size) ||
+        contents.problems.size() > contents.problemCount) {
+        std::abort();
+    }
+    std::string error;
+    const auto audio = quen::tool::decodeAudio(contents, error);
+    if (!audio) {
+        std::abort();
+    }
+    const auto levels = quen::measureLevels(audio->samples);
+    const auto report = quen::tool::inspectReport("f", contents, &*audio, &levels, error);
+    static_cast<void>(quen::tool::reportText(report));
+    static_cast<void>(report.dump(2));  // throws on text that is not UTF-8
+    return 0;
+}

@@ -1,0 +1,21 @@
+// Reads a regular file whole for inspection. Anything else (a directory, a pipe, a
+// device) is refused before a byte is read, so naming a FIFO cannot stall the caller,
+// and the read is bounded by the size the file has on disk.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quen {
+
+struct RegularFile {
+    std::vector<std::uint8_t> bytes;
+    // Empty on success; otherwise what went wrong, in words ("cannot open: ...").
+    std::string error;
+};
+
+// Files larger than `maxBytes` are refused rather than read.
+RegularFile readRegularFile(const std::string& path, std::uint64_t maxBytes);
+
+}  // namespace quen

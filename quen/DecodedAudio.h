@@ -1,0 +1,22 @@
+// The audio of a data file as 16-bit samples at 8000 samples/s, whichever its codec.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "datafile/DataFileReader.h"
+
+namespace quen::tool {
+
+struct DecodedAudio {
+    std::vector<std::int16_t> samples;
+    // G.723.1 frames the decoder refused (each left as 30 ms of silence).
+    std::size_t failedFrames = 0;
+};
+
+// Empty with `error` set when the G.723.1 decoder cannot be opened.
+std::optional<DecodedAudio> decodeAudio(const DataFileContents& contents, std::string& error);
+
+}  // namespace quen::tool

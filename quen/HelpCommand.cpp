@@ -1,0 +1,34 @@
+// `quen help [SUBCOMMAND]`: the same text as `quen --help` or `quen SUBCOMMAND --help`.
+#include <iostream>
+#include <string>
+
+#include "quen/Commands.h"
+
+namespace quen::tool {
+
+void addHelpCommand(CLI::App& app, Context& context) {
+    auto* command = app.add_subcommand("help", "Show help for quen or for one subcommand");
+    auto name = std::make_shared<std::string>();
+    command->add_option("SUBCOMMAND", *name, "The subcommand to describe");
+    command->callback([&app, name, &context] {
+        if (name->empty()) {
+            std::cout << app.help();
+            return;
+        }
+        const CLI::App* target = nullptr;
+        for (const CLI::App* sub : app.get_subcommands({})) {
+            if (sub->get_name() == *name) {
+                target = sub;
+            }
+        }
+        if (target == nullptr) {
+            std::cerr << "quen help: no subcommand \"" << *name << "\"\n"
+                      << "Run with --help for more information.\n";
+            context.exitCode = EXIT_USAGE;
+            return;
+        }
+        std::cout << target->help();
+    });
+}
+
+}  // namespace quen::tool

@@ -1,0 +1,172 @@
+// `quen inspect FILE... [--wav OUT.wav] [--svg OUT.svg]`: reads each data file,
+// reports its header, checks its packet stream, measures its decoded audio, and on
+// request writes that audio as a WAV file or a waveform picture.
+#include <array>
+#include <bit>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/AudioLevels.h"
+#include "audio/WavWriter.h"
+#include "datafile/DataFileReader.h"
+#include "platform/AtomicFileWriter.h"
+#include "platform/RegularFileReader.h"
+#include "quen/Commands.h"
+#include "quen/DecodedAudio.h"
+#include "quen/InspectReport.h"
+#include "quen/Output.h"
+#include "quen/TextDisplay.h"
+#include "quen/WaveformSvg.h"
+
+namespace quen::tool {
+namespace {
+
+struct InspectOptions {
+    std::vector<std::string> files;
+    std::string wav;
+    std::string svg;
+};
+
+// The total length is a 32-bit field, so no data file is larger.
+constexpr std::uint64_t MAX_DATA_FILE_BYTES = std::numeric_limits<std::uint32_t>::max();
+
+std::string describe(FailureCategory category) {
+    switch (category) {
+        case FailureCategory::FileNotFound:
+        case FailureCategory::BadPath:
+            return "the directory does not exist";
+        case FailureCategory::AccessDenied:
+            return "access denied (or not a file that can be replaced)";
+        case FailureCategory::SharingViolation:
+            return "the file is locked by another process";
+        case FailureCategory::DiskFull:
+            return "the disk is full";
+        case FailureCategory::HardwareError:
+            return "input/output error";
+        default:
+            return "failure category " + std::to_string(static_cast<unsigned>(category));
+    }
+}
+
+// Written whole or not at all, like the data files themselves.
+bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces) {
+    const auto failure = replaceFileAtomically(path, pieces);
+    if (failure) {
+        std::cerr << "quen inspect: " << path << ": cannot write: " << describe(*failure) << "\n";
+        return false;
+    }
+    return true;
+}
+
+// On a little-endian machine the samples are already the file's bytes: they go out
+// behind the header without a second copy of a long recording.
+bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples) {
+    const std::vector<std::uint8_t> header = wavHeader(samples.size());
+    if (header.empty()) {
+        std::cerr << "quen inspect: " << path << ": too much audio for a WAV file\n";
+        return false;
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        const std::array<ByteSpan, 2> pieces{
+            ByteSpan(header),
+            ByteSpan(reinterpret_cast<const std::uint8_t*>(samples.data()), 2 * samples.size())};
+        return writeOutput(path, pieces);
+    } else {
+        const std::vector<std::uint8_t> image = wavImage(samples);
+        const std::array<ByteSpan, 1> pieces{ByteSpan(image)};
+        return writeOutput(path, pieces);
+    }
+}
+
+std::string svgTitle(const DataFileContents& contents) {
+    std::string title = codecName(contents.cpType);
+    for (const std::u16string& text : contents.texts) {
+        if (!text.empty()) {
+            title += " \u2014 " + displayText(text);
+        }
+    }
+    return title;
+}
+
+// One file: its report, and the outputs asked for. False when the file is invalid or
+// an output could not be written.
+bool inspectFile(const std::string& path, const InspectOptions& options, nlohmann::json& report) {
+    const RegularFile file = readRegularFile(path, MAX_DATA_FILE_BYTES);
+    if (!file.error.empty()) {
+        report = unreadableReport(path, file.error);
+        return false;
+    }
+    const DataFileReadResult read = readDataFile(file.bytes);
+    if (!read.contents) {
+        report = unreadableReport(path, read.error);
+        return false;
+    }
+    const DataFileContents& contents = *read.contents;
+    std::string audioError;
+    const auto audio = decodeAudio(contents, audioError);
+    if (!audio) {
+        report = inspectReport(path, contents, nullptr, nullptr, audioError);
+        return false;
+    }
+    const AudioLevels levels = measureLevels(audio->samples);
+    report = inspectReport(path, contents, &*audio, &levels, audioError);
+
+    bool written = true;
+    if (!options.wav.empty()) {
+        written = writeWav(options.wav, audio->samples) && written;
+    }
+    if (!options.svg.empty()) {
+        const std::string svg = waveformSvg(audio->samples, svgTitle(contents));
+        const std::array<ByteSpan, 1> pieces{
+            ByteSpan(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())};
+        written = writeOutput(options.svg, pieces) && written;
+    }
+    return contents.valid() && written;
+}
+
+int runInspect(const InspectOptions& options, bool json) {
+    nlohmann::json reports = nlohmann::json::array();
+    bool allGood = true;
+    for (const std::string& path : options.files) {
+        nlohmann::json report;
+        allGood = inspectFile(path, options, report) && allGood;
+        if (json) {
+            reports.push_back(std::move(report));
+        } else {
+            std::cout << reportText(report);
+        }
+    }
+    if (json) {
+        printJson({{"valid", allGood}, {"files", reports}});
+    }
+    return allGood ? EXIT_ALL_GOOD : EXIT_INVALID;
+}
+
+}  // namespace
+
+void addInspectCommand(CLI::App& app, Context& context) {
+    auto* command = app.add_subcommand(
+        "inspect", "Show a data file's header, check its packets, measure and decode its audio");
+    auto options = std::make_shared<InspectOptions>();
+    command->add_option("FILE", options->files, "Data files to read")->required()->type_name("");
+    command
+        ->add_option("--wav", options->wav,
+                     "Write the decoded audio to this 8 kHz 16-bit mono WAV file")
+        ->type_name("OUT.wav");
+    command->add_option("--svg", options->svg, "Write a waveform picture to this SVG file")
+        ->type_name("OUT.svg");
+    command->footer(
+        "--json (before or after \"inspect\") writes one JSON document instead of text.\n"
+        "Exit code 0 when every file is valid, 1 when one is not or an output failed.");
+    command->callback([options, &context] {
+        if ((!options->wav.empty() || !options->svg.empty()) && options->files.size() != 1) {
+            throw CLI::ValidationError("--wav/--svg", "name exactly one FILE to decode");
+        }
+        context.exitCode = runInspect(*options, context.json);
+    });
+}
+
+}  // namespace quen::tool

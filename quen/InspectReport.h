@@ -1,0 +1,29 @@
+// What `quen inspect` says about one data file, built once as JSON and rendered as
+// text from the same values, so the two outputs cannot disagree.
+#pragma once
+
+#include <nlohmann/json.hpp>
+
+#include <string>
+
+#include "audio/AudioLevels.h"
+#include "datafile/DataFileReader.h"
+#include "quen/DecodedAudio.h"
+
+namespace quen::tool {
+
+// A file whose preamble could not be read: only the file and the reason.
+nlohmann::json unreadableReport(const std::string& file, const std::string& error);
+
+// `audio` is absent when decoding failed; `audioError` then says why.
+nlohmann::json inspectReport(const std::string& file, const DataFileContents& contents,
+                             const DecodedAudio* audio, const AudioLevels* levels,
+                             const std::string& audioError);
+
+// Human-readable lines of one report, for standard output.
+std::string reportText(const nlohmann::json& report);
+
+// "A-law", "mu-law" or "G.723.1".
+std::string codecName(std::int32_t cpType);
+
+}  // namespace quen::tool
