@@ -49,14 +49,13 @@ std::int16_t muLawToLinear(std::uint8_t code) {
     return MU_LAW_SAMPLES[code];
 }
 
-std::vector<std::int16_t> decodeG711(std::span<const std::uint8_t> codes, std::int32_t cpType) {
+void decodeG711(std::span<const std::uint8_t> codes, std::int32_t cpType,
+                std::vector<std::int16_t>& samples) {
     const auto& table = cpType == CP_TYPE_MULAW ? MU_LAW_SAMPLES : A_LAW_SAMPLES;
-    std::vector<std::int16_t> samples;
-    samples.reserve(codes.size());
+    samples.reserve(samples.size() + codes.size());
     for (const std::uint8_t code : codes) {
         samples.push_back(table[code]);
     }
-    return samples;
 }
 
 }  // namespace quen

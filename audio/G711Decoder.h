@@ -11,8 +11,9 @@ namespace quen {
 std::int16_t aLawToLinear(std::uint8_t code);
 std::int16_t muLawToLinear(std::uint8_t code);
 
-// One sample per code byte: mu-law when `cpType` is 138, A-law for any other code
-// (the encoder's rule).
-std::vector<std::int16_t> decodeG711(std::span<const std::uint8_t> codes, std::int32_t cpType);
+// Appends one sample per code byte to `samples`: mu-law when `cpType` is 138, A-law
+// for any other code (the encoder's rule).
+void decodeG711(std::span<const std::uint8_t> codes, std::int32_t cpType,
+                std::vector<std::int16_t>& samples);
 
 }  // namespace quen

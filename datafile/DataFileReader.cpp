@@ -101,7 +101,10 @@ class PacketWalk {
   private:
     void take(std::size_t offset, std::size_t size) {
         const auto payload = file_.subspan(offset, size);
-        contents_.stream.insert(contents_.stream.end(), payload.begin(), payload.end());
+        if (!payload.empty()) {
+            contents_.payloads.push_back(payload);
+            contents_.streamBytes += size;
+        }
         contents_.frameCount += (size + frame_ - 1) / frame_;
         if (contents_.cpType == CP_TYPE_G723) {
             checkG723Frames(offset, payload);
@@ -187,7 +190,6 @@ DataFileReadResult readDataFile(std::span<const std::uint8_t> bytes) {
         walk.problem(end, bytesText(bytes.size() - end) + " after the total length " +
                               std::to_string(contents.totalLength));
     }
-    contents.stream.reserve(end - PREAMBLE_BYTES);
     walk.run(end);
     std::stable_sort(
         contents.problems.begin(), contents.problems.end(),

@@ -1,6 +1,7 @@
 // Reads a data file from its bytes: the preamble and header fields, and the packet
 // stream checked packet by packet against the codec's frame size. Nothing here opens
-// a file, and nothing is allocated beyond the size of the bytes given.
+// a file, and nothing is allocated beyond the size of the bytes given; the payloads
+// found point into those bytes, which must outlive the result.
 #pragma once
 
 #include <array>
@@ -38,8 +39,10 @@ struct DataFileContents {
     std::size_t packetCount = 0;
     // Frames present, a trailing part-frame counting as one.
     std::size_t frameCount = 0;
-    // The payload of every packet that could be framed, in order: the compressed audio.
-    std::vector<std::uint8_t> stream;
+    // The payload of every packet that could be framed, in order: the compressed audio,
+    // without a copy of a long file.
+    std::vector<std::span<const std::uint8_t>> payloads;
+    std::size_t streamBytes = 0;
 
     // The first MAX_LISTED_PROBLEMS problems, and how many there were in all.
     static constexpr std::size_t MAX_LISTED_PROBLEMS = 100;

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const auto& contents = *result.contents;
-    if (contents.stream.size() > size - quen::PREAMBLE_BYTES ||
+    if (contents.streamBytes > size - quen::PREAMBLE_BYTES ||
         (contents.valid() && contents.totalLength != size) ||
         contents.problems.size() > contents.problemCount) {
         std::abort();

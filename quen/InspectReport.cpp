@@ -42,10 +42,10 @@ std::string utcDate(std::int32_t stored) {
 
 double durationOf(const DataFileContents& contents) {
     if (contents.cpType == CP_TYPE_G723) {
-        return static_cast<double>(contents.stream.size() / G723_FRAME_BYTES) *
+        return static_cast<double>(contents.streamBytes / G723_FRAME_BYTES) *
                (G723_BLOCK_BYTES / 2) / SAMPLE_RATE;
     }
-    return static_cast<double>(contents.stream.size()) / SAMPLE_RATE;
+    return static_cast<double>(contents.streamBytes) / SAMPLE_RATE;
 }
 
 std::string seconds(double value) {

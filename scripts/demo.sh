@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh || exit 1
 cmake --preset program >/dev/null || exit 1
-cmake --build --preset program -j"$(nproc)" || exit 1
+# Only what the demo runs: the program and its codec module, not the companion tool.
+cmake --build --preset program -j"$(nproc)" --target QuenGreeting quen_g723 || exit 1
 
 bin=$PWD/build/program/QuenGreeting
 examples=$PWD/examples

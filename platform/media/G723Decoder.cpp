@@ -12,12 +12,12 @@ extern "C" {
 #include <algorithm>
 #include <memory>
 
-#include "audio/CodecCodes.h"
+#include "platform/g723module/G723ModuleAbi.h"
 
 namespace quen {
 namespace {
 
-constexpr std::size_t SAMPLES_PER_FRAME = G723_BLOCK_BYTES / 2;
+constexpr std::size_t SAMPLES_PER_FRAME = QUEN_G723_BLOCK_BYTES / 2;
 
 struct ContextFree {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
@@ -70,15 +70,15 @@ std::optional<G723Decoded> decodeG723(std::span<const std::uint8_t> stream, std:
     }
 
     G723Decoded result;
-    const std::size_t frames = stream.size() / G723_FRAME_BYTES;
+    const std::size_t frames = stream.size() / QUEN_G723_FRAME_BYTES;
     result.samples.reserve(frames * SAMPLES_PER_FRAME);
     for (std::size_t i = 0; i < frames; ++i) {
-        if (av_new_packet(packet.get(), G723_FRAME_BYTES) != 0) {
+        if (av_new_packet(packet.get(), QUEN_G723_FRAME_BYTES) != 0) {
             error = "out of memory for a G.723.1 frame";
             return std::nullopt;
         }
-        std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(i * G723_FRAME_BYTES),
-                    G723_FRAME_BYTES, packet->data);
+        std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(i * QUEN_G723_FRAME_BYTES),
+                    QUEN_G723_FRAME_BYTES, packet->data);
         const std::size_t before = result.samples.size();
         const bool sent = avcodec_send_packet(context.get(), packet.get()) == 0;
         av_packet_unref(packet.get());
