@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(g++ make cmake pkg-config scdoc libpugixml-dev libavcodec-dev libgtest-dev
           libgmock-dev libbenchmark-dev libavformat-dev libswresample-dev libebur128-dev
-          libcli11-dev nlohmann-json3-dev)
+          libcli11-dev nlohmann-json3-dev ffmpeg)
 if [ "${1:-}" = package ]; then
     packages+=(dpkg-dev file lintian man-db)
 fi
