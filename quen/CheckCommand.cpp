@@ -250,6 +250,19 @@ void printTemplateText(const TemplateCheck& check) {
             "The run ends here: an attendant without AAName or a greeting without id or "
             "RecordingName (QuenGreeting logs an empty line and exits with 255).\n";
     }
+    for (std::size_t m = 0; m < check.modes.size(); ++m) {
+        for (std::size_t i = 0; i < check.greetings.size(); ++i) {
+            const GreetingCheck& greeting = check.greetings[i];
+            if (greeting.skipped || !greeting.modes[m].reached) {
+                continue;
+            }
+            if (greeting.modes[m].endLine || !greeting.exists) {
+                text += "A mode " + std::to_string(check.modes[m]) + " run ends at greeting " +
+                        std::to_string(i + 1) + "; the greetings after it are not converted.\n";
+                break;
+            }
+        }
+    }
     std::size_t failing = 0;
     for (const GreetingCheck& greeting : check.greetings) {
         failing += greeting.problems.empty() ? 0 : 1;

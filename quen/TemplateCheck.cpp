@@ -46,10 +46,12 @@ class TemplateWalk {
         }
         result.exists = fileExists(toWide(result.wavFile));
         if (!result.exists) {
+            const std::string endedModes = endReachedModes(result);
             std::string problem = "the recording " + result.wavFile + " does not exist";
-            if (endReachedModes(result)) {
-                problem += "; the run ends here with: Error the wav file \"" + result.wavFile +
-                           "\" doesn't exist";
+            if (!endedModes.empty()) {
+                problem = endedModes + ": " + problem +
+                          "; the run ends here with: Error the wav file \"" + result.wavFile +
+                          "\" doesn't exist";
             }
             result.problems.push_back(problem);
             return;
@@ -99,7 +101,9 @@ class TemplateWalk {
             names.g723File = toNarrow(planned.g723File);
             names.g711File = toNarrow(planned.g711File);
             const std::size_t index = check_.greetings.size();
-            auto [first, fresh] = written_[m].emplace(names.g723File, index);
+            // A greeting the run never reaches writes nothing.
+            auto [first, fresh] = names.reached ? written_[m].emplace(names.g723File, index)
+                                                : std::pair(written_[m].end(), true);
             if (!fresh) {
                 result.problems.push_back("mode " + std::to_string(names.mode) +
                                           ": writes the same data files as " + "greeting " +
@@ -113,16 +117,22 @@ class TemplateWalk {
         result.modes.push_back(std::move(names));
     }
 
-    // Ends the run of every mode that reached this greeting; false when none did.
-    bool endReachedModes(const GreetingCheck& result) {
-        bool any = false;
+    // Ends the run of every mode that reached this greeting; names those modes ("mode 1",
+    // "modes 1 and 2"), empty when none did.
+    std::string endReachedModes(const GreetingCheck& result) {
+        std::vector<int> ended;
         for (std::size_t m = 0; m < ended_.size(); ++m) {
             if (result.modes[m].reached && !result.modes[m].endLine) {
                 ended_[m] = true;
-                any = true;
+                ended.push_back(result.modes[m].mode);
             }
         }
-        return any;
+        if (ended.empty()) {
+            return {};
+        }
+        return ended.size() == 1
+                   ? "mode " + std::to_string(ended[0])
+                   : "modes " + std::to_string(ended[0]) + " and " + std::to_string(ended[1]);
     }
 
     TemplateCheck& check_;
