@@ -191,6 +191,8 @@ TEST_F(QuenPrepareCheck, BadInputGivesOneMessageNamingTheFileAndNoOutput) {
     writeBytes(path("empty.wav"), pcmWav({}));
     writeBytes(path("no-channels.wav"), wavOf(formatChunkFor(1, 0, 8000, 16), Bytes(100, 1)));
     writeBytes(path("no-rate.wav"), wavOf(formatChunkFor(1, 1, 0, 16), Bytes(100, 1)));
+    writeBytes(path("fast.wav"), wavOf(formatChunkFor(1, 1, 2000000, 16), Bytes(4000, 1)));
+    writeBytes(path("wide.wav"), wavOf(formatChunkFor(1, 99, 8000, 16), Bytes(19800, 1)));
     std::filesystem::create_directory(path("folder.wav"));
 
     struct Case {
@@ -205,6 +207,8 @@ TEST_F(QuenPrepareCheck, BadInputGivesOneMessageNamingTheFileAndNoOutput) {
          "processing input)"},
         {"truncated.mp3", ""},
         {"empty.wav", "contains no audio samples"},
+        {"fast.wav", "impossible sample rate 2000000 Hz"},
+        {"wide.wav", "impossible channel count 99"},
         {"no-channels.wav", "no audio stream (WAV / WAVE (Waveform Audio))"},
         {"no-rate.wav",
          "not a recording in any format known here (Invalid data found when "

@@ -51,6 +51,17 @@ std::string errorText(int error) {
     return text;
 }
 
+// Empty when the rate and channel count can be a recording, else what is wrong.
+std::string checkShape(int sampleRate, int channels) {
+    if (sampleRate <= 0 || sampleRate > MAX_SAMPLE_RATE) {
+        return "impossible sample rate " + std::to_string(sampleRate) + " Hz";
+    }
+    if (channels <= 0 || channels > MAX_CHANNELS) {
+        return "impossible channel count " + std::to_string(channels);
+    }
+    return {};
+}
+
 std::string orEmpty(const char* text) {
     return text != nullptr ? text : "";
 }
@@ -98,6 +109,11 @@ MediaResult<OpenedMedia> openMedia(const std::string& path) {
     media.description.sampleRate = parameters->sample_rate;
     media.description.channels = parameters->ch_layout.nb_channels;
     media.description.bitsPerSample = av_get_bits_per_sample(parameters->codec_id);
+    if (const std::string absurd =
+            checkShape(media.description.sampleRate, media.description.channels);
+        !absurd.empty()) {
+        return {std::nullopt, absurd};
+    }
     media.durationStated = raw->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
     if (stream->duration != AV_NOPTS_VALUE) {
         media.description.durationSeconds =
@@ -138,12 +154,9 @@ class TelephonyResampler {
     }
 
     std::string rebuild(const AVFrame& frame) {
-        if (frame.sample_rate <= 0 || frame.sample_rate > MAX_SAMPLE_RATE) {
-            return "impossible sample rate " + std::to_string(frame.sample_rate) + " Hz";
-        }
         const int channels = frame.ch_layout.nb_channels;
-        if (channels <= 0 || channels > MAX_CHANNELS) {
-            return "impossible channel count " + std::to_string(channels);
+        if (std::string absurd = checkShape(frame.sample_rate, channels); !absurd.empty()) {
+            return absurd;
         }
         if (std::string error = flush(); !error.empty()) {
             return error;
