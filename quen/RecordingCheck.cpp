@@ -129,7 +129,7 @@ DataFileSizes sizesOf(const EncodedAudio& g711, std::uint64_t dataLength) {
     return sizes;
 }
 
-void describe(RecordingCheck& check, std::optional<EncodedAudio>& encoded, bool full) {
+void describe(RecordingCheck& check, const std::optional<EncodedAudio>& encoded, bool full) {
     if (check.accepted && !full) {
         return;
     }
