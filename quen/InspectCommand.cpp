@@ -16,6 +16,7 @@
 #include "platform/RegularFileReader.h"
 #include "quen/Commands.h"
 #include "quen/DecodedAudio.h"
+#include "quen/FailureText.h"
 #include "quen/InspectReport.h"
 #include "quen/Output.h"
 #include "quen/TextDisplay.h"
@@ -33,29 +34,11 @@ struct InspectOptions {
 // The total length is a 32-bit field, so no data file is larger.
 constexpr std::uint64_t MAX_DATA_FILE_BYTES = std::numeric_limits<std::uint32_t>::max();
 
-std::string describe(FailureCategory category) {
-    switch (category) {
-        case FailureCategory::FileNotFound:
-        case FailureCategory::BadPath:
-            return "the directory does not exist";
-        case FailureCategory::AccessDenied:
-            return "access denied (or not a file that can be replaced)";
-        case FailureCategory::SharingViolation:
-            return "the file is locked by another process";
-        case FailureCategory::DiskFull:
-            return "the disk is full";
-        case FailureCategory::HardwareError:
-            return "input/output error";
-        default:
-            return "failure category " + std::to_string(static_cast<unsigned>(category));
-    }
-}
-
 // Written whole or not at all, like the data files themselves.
 bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces) {
     const auto failure = replaceFileAtomically(path, pieces);
     if (failure) {
-        std::cerr << "quen inspect: " << path << ": cannot write: " << describe(*failure) << "\n";
+        std::cerr << "quen inspect: " << path << ": cannot write: " << describeFailure(*failure) << "\n";
         return false;
     }
     return true;
