@@ -13,7 +13,7 @@ build=${1:-build/release}
 runs=${2:-5}
 quen=$(realpath "$build/quen")
 greeting=$(realpath examples/greeting.wav)
-command -v ffmpeg >/dev/null || { echo "bench/prepare.sh needs the ffmpeg command" >&2; exit 1; }
+scripts/install-deps.sh bench
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
