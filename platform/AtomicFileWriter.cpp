@@ -77,10 +77,13 @@ class TemporaryFile {
   public:
     explicit TemporaryFile(const std::string& directory) : directory_(directory) {
         // 0666 lets the kernel apply the umask (and any default ACL) as for any new file.
-        file_ = FileHandle(::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-        if (file_.valid() || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
-            error_ = errno;
-            return;
+        // The unnamed file is named later through /proc, so it needs /proc mounted.
+        if (::access("/proc/self/fd", X_OK) == 0) {
+            file_ = FileHandle(::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+            if (file_.valid() || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
+                error_ = errno;
+                return;
+            }
         }
         for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
             path_ = temporaryName(directory);
