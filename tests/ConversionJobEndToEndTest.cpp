@@ -204,12 +204,24 @@ TEST_F(ConversionJobTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-TEST_F(ConversionJobTest, ALinkedDataFileReplacesItsTargetAndALockedOneIsRefused) {
+TEST_F(ConversionJobTest, LinksAtTheDataFileAreFollowedAsFarAsTheKernelFollowsThem) {
     writeBytes(path("in.wav"), pcmWav(four));
     writeText(path("target.cxx"), "old");
-    fs::create_symlink("target.cxx", path("link.cxx"));
-    ASSERT_EQ(run({"/convert:in.wav", "a", "b", "g711", "link.cxx", "log.txt"}).exitCode, 0);
-    EXPECT_TRUE(fs::is_symlink(path("link.cxx")));
+    // link0 -> link1 -> ... -> link40 -> target.cxx: 41 links from link0, 40 from link1.
+    for (int i = 0; i <= 40; ++i) {
+        fs::create_symlink(i == 40 ? "target.cxx" : "link" + std::to_string(i + 1) + ".cxx",
+                           path("link" + std::to_string(i) + ".cxx"));
+    }
+    fs::create_symlink("loop.cxx", path("loop.cxx"));
+    for (const std::string link : {"loop.cxx", "link0.cxx"}) {
+        EXPECT_EQ(run({"/convert:in.wav", "a", "b", "g711", link, "log.txt"}).exitCode, 255);
+        EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"" + link +
+                                                 "\"\r\nCan't open file \"" + link +
+                                                 "\", error = 3\n\r\n");
+        EXPECT_EQ(readText(path("target.cxx")), "old");
+    }
+    ASSERT_EQ(run({"/convert:in.wav", "a", "b", "g711", "link1.cxx", "log.txt"}).exitCode, 0);
+    EXPECT_TRUE(fs::is_symlink(path("link40.cxx")));
     EXPECT_EQ(readBytes(path("target.cxx")).size(), 214u + 1 + four.size());
     // The run's own log is held locked while the job runs.
     const ProgramResult locked = run({"/convert:in.wav", "a", "b", "g711", "log.txt", "log.txt"});
