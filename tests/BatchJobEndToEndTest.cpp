@@ -16,6 +16,7 @@ namespace quen::test {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 std::string configuration(const std::string& attendants) {
     return "<zandorConfiguration><AutoAttendants>" + attendants +
@@ -220,8 +221,20 @@ TEST_F(BatchJobTest, FailedConversionsGoOnAndEveryOtherFailureEndsTheRun) {
          255, created("1") + "Error the wav file \"rec/2.wav\" doesn't exist\r\n", true},
         {"malformed", "<zandorConfiguration>\n<AutoAttendants>\n</zandorConfiguration>", 255,
          unreadable + "Start-end tags mismatch at line 3, column 3\"\r\n", false},
-        {"CR LF and characters of several bytes", "<a>\r\n\xC3\xA9\xE2\x82\xAC</b>", 255,
+        // The same document in UTF-8, UTF-16 and UTF-32: one column for each character.
+        {"CR LF and characters of several bytes", "<a>\r\n\xC3\xA9\xF0\x9F\x98\x80</b>", 255,
          unreadable + "Start-end tags mismatch at line 2, column 5\"\r\n", false},
+        {"UTF-16", "\xFF\xFE<\0a\0>\0\r\0\n\0\xE9\0\x3D\xD8\x00\xDE<\0/\0b\0>\0"s, 255,
+         unreadable + "Start-end tags mismatch at line 2, column 5\"\r\n", false},
+        {"UTF-32",
+         "\0\0\xFE\xFF\0\0\0<\0\0\0a\0\0\0>\0\0\0\r\0\0\0\n\0\0\0\xE9\0\x01\xF6\0"
+         "\0\0\0<\0\0\0/\0\0\0b\0\0\0>"s,
+         255, unreadable + "Start-end tags mismatch at line 2, column 5\"\r\n", false},
+        {"line 1, no byte-order mark", "<a></b>", 255,
+         unreadable + "Start-end tags mismatch at line 1, column 6\"\r\n", false},
+        // Left open: placed at the last character, the line feed.
+        {"ending in CR LF", "<a>\r\n", 255,
+         unreadable + "Start-end tags mismatch at line 1, column 4\"\r\n", false},
         {"two roots", "<zandorConfiguration/>\n <zandorConfiguration/>", 255,
          unreadable + "More than one root element at line 2, column 3\"\r\n", false},
         {"another root",

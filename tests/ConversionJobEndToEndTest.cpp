@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -34,6 +35,15 @@ class ConversionJobTest : public TempDirTest {
         return file;
     }
 
+    // in.wav; a RIFF size of 2^31 - 1 or more gets a sparse file as long as it states.
+    void writeRecording(const Bytes& file) const {
+        writeBytes(path("in.wav"), file);
+        const std::uint32_t riffSize = file[4] | file[5] << 8 | file[6] << 16 | file[7] << 24;
+        if (riffSize >= 0x7FFFFFFF) {
+            ASSERT_EQ(::truncate(path("in.wav").c_str(), riffSize + 8LL), 0);
+        }
+    }
+
     const std::vector<std::int16_t> four{1, -2, 300, -32768};
     const Bytes fmt = formatChunk();
     const Bytes data = chunk("data", sampleBytes(four));
@@ -42,8 +52,10 @@ class ConversionJobTest : public TempDirTest {
 
 TEST_F(ConversionJobTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWordButG723) {
     const std::tuple<std::string, Bytes, std::vector<std::int16_t>> rows[] = {
-        // 1.5 s: a full packet of 128 frames and one of 22.
-        {"g711", pcmWav(testSignal(12000)), testSignal(12000)},
+        // Six full packets of 128 frames and one of 52: a file of 65757 bytes.
+        {"g711", pcmWav(testSignal(65536)), testSignal(65536)},
+        // The largest RIFF size (2^31 - 1), over a sparse file that long.
+        {"ulaw", wavFile(join({fmt, data}), 0x7FFFFFFF), four},
         {"ulaw", wavFile(join({formatChunk(2), data})), four},
         // No pad byte after an odd-length chunk; bytes after the RIFF chunk are ignored.
         {"u-law", join({wavFile(join({fmt, chunk("note", {1, 2, 3}), list, data})), {7}}), four},
@@ -60,7 +72,7 @@ TEST_F(ConversionJobTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWor
     fs::permissions(path("out.cxx"), mode);
     for (const auto& [format, file, samples] : rows) {
         SCOPED_TRACE(format);
-        writeBytes(path("in.wav"), file);
+        writeRecording(file);
         const std::int64_t before = secondsNow();
         const ProgramResult result =
             run({"/convert:in.wav", "Front Desk", "Welcome", format, "out.cxx", "log.txt"});
@@ -111,6 +123,8 @@ TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
         {wavFile(join({fmt, data}), 45), "RIFF length is incorrect\r\n"},  // one beyond the file
         // Refused before the diagnostic line is printed.
         {wavFile(join({fmt, data}), 3), "RIFF length is incorrect\r\n", g723Message},
+        // 2^31 over a sparse file that long.
+        {wavFile(join({fmt, data}), 0x80000000), "RIFF length is incorrect\r\n"},
         {wavFile(join({fmt, data}), 4), noFmt},       // an empty body
         {wavFile(join({list, fmt, data})), noFmt},    // the fmt chunk is never searched for
         {patched({{12, 'F'}}), noFmt},                // "Fmt "
@@ -132,6 +146,7 @@ TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
         {wavFile(join({fmt, list, data}), 4 + 24 + 16), noData},  // data beyond the RIFF size
         {plain, cantOpen("missing.wav", 2), "./QuenGreeting /convert:missing.wav a b g711"},
         {plain, cantOpen("no/in.wav", 3), "./QuenGreeting /convert:no/in.wav a b g711"},
+        {plain, cantOpen("d.cxx/in.wav", 2), "./QuenGreeting /convert:d.cxx/in.wav a b g711"},
         {plain, cantOpen("d.cxx", 5), "./QuenGreeting /convert:d.cxx a b g711"},
         {plain, cantOpen("gone/out.cxx", 3), Failure{}.command, "gone/out.cxx"},
         {plain, cantOpen("d.cxx", 5), Failure{}.command, "d.cxx"},
@@ -149,7 +164,7 @@ TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
     }
     for (const Failure& c : cases) {
         SCOPED_TRACE(c.command + " " + c.out + ": " + c.log);
-        writeBytes(path("in.wav"), c.wav);
+        writeRecording(c.wav);
         const int status = std::system(
             ("cd '" + dir().string() + "' && " + c.command + " " + c.out + " log.txt >stdout.txt")
                 .c_str());

@@ -8,7 +8,7 @@ namespace {
 
 TEST(MessageOperands, ParsesTimesLeniently) {
     const std::pair<std::u16string, std::int32_t> cases[] = {
-        {u"12", 12},
+        {u"102", 102},
         {u"12abc", 12},
         {u"abc", 0},
         {u"", 0},

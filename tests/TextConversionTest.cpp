@@ -17,6 +17,7 @@ TEST(TextConversion, ConvertsBothWaysAndEscapesInvalidBytes) {
     const Case cases[] = {
         {"abc", u"abc"},
         {"\xC3\xA9\xE2\x82\xAC", u"\u00E9\u20AC"},
+        {"\xDF\xBF\xE0\xA0\x80", u"\u07FF\u0800"},  // either side of the 2/3-byte border
         {"\xF0\x9F\x98\x80", u"\U0001F600"},
         {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
         {"\xFF\x80", u"\xDCFF\xDC80"},
