@@ -1,4 +1,4 @@
-// The message job's operand conversions: time numbers, yes/no words, format codes.
+// The message job's operand conversions: time numbers and format codes.
 #include <gtest/gtest.h>
 
 #include "app/MessageOperands.h"
@@ -26,15 +26,6 @@ TEST(MessageOperands, ParsesTimesLeniently) {
     for (const auto& [text, value] : cases) {
         SCOPED_TRACE(std::string(text.begin(), text.end()));
         EXPECT_EQ(parseTime(text), value);
-    }
-}
-
-TEST(MessageOperands, YesIsYOrTrueInAnyAsciiCase) {
-    for (const std::u16string yes : {u"Y", u"y", u"TRUE", u"tRuE"}) {
-        EXPECT_TRUE(isYes(yes));
-    }
-    for (const std::u16string no : {u"N", u"yes", u"1", u"", u"Y ", u"TRU", u"\uFF39"}) {
-        EXPECT_FALSE(isYes(no));
     }
 }
 

