@@ -83,7 +83,7 @@ class BatchJobTest : public TempDirTest {
             header.recordTime = bigEndian32At(written, 206);
             EXPECT_TRUE(stampedBetween(header.recordTime, started_, ended_));
             EXPECT_EQ(written, g723 ? expectedDataFile(0x8B, header, g723Frames_, 24)
-                                    : expectedDataFile(0x89, header, aLawStream(signal_), 80));
+                                    : expectedDataFile(0x89, header, g711Stream(signal_), 80));
         }
     }
 

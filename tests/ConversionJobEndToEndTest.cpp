@@ -82,7 +82,7 @@ TEST_F(ConversionJobTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWor
         const Bytes written = readBytes(path("out.cxx"));
         ExpectedHeader header{u"Front Desk", u"Welcome"};
         header.recordTime = bigEndian32At(written, 206);
-        EXPECT_EQ(written, expectedDataFile(0x89, header, aLawStream(samples), 80));
+        EXPECT_EQ(written, expectedDataFile(0x89, header, g711Stream(samples), 80));
         EXPECT_TRUE(stampedBetween(header.recordTime, before, secondsNow()));
     }
     EXPECT_EQ(fs::status(path("out.cxx")).permissions(), mode);
@@ -209,9 +209,8 @@ TEST_F(ConversionJobTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
         header.listenTime = listenTime;
         const Bytes written = readBytes(path("msg.cxx"));
         const bool muLaw = line.find("cpType = 0x8a") != std::string::npos;
-        EXPECT_EQ(written,
-                  expectedDataFile(static_cast<std::uint8_t>(flashType), header,
-                                   muLaw ? muLawStream(samples) : aLawStream(samples), 80));
+        EXPECT_EQ(written, expectedDataFile(static_cast<std::uint8_t>(flashType), header,
+                                            g711Stream(samples, muLaw), 80));
     }
     ::umask(umask);
     // A new data file gets 0666 less the umask.
