@@ -134,6 +134,7 @@ TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
         {patched({{16, 53}}), fmtLength},
         // Two channels of float: the channels are checked first.
         {patched({{20, 3}, {22, 2}}), bad(" Cannot process multi-channel data.")},
+        {patched({{23, 1}}), bad(" Cannot process multi-channel data.")},  // 257 channels
         {patched({{20, 3}}), bad("File not in PCM/Uncompressed format.")},
         {patched({{24, 0x41}}), bad(" Sample rate not 8000 samples/sec.")},
         {patched({{34, 8}}), bad(" Sample size not 16 bits.")},  // 8 bits in 2-byte blocks
