@@ -1,4 +1,4 @@
-// The message job's operand conversions: time numbers and format codes.
+// The message job's time operands: lenient decimal numbers, clamped to 32 bits.
 #include <gtest/gtest.h>
 
 #include "app/MessageOperands.h"
@@ -26,18 +26,6 @@ TEST(MessageOperands, ParsesTimesLeniently) {
     for (const auto& [text, value] : cases) {
         SCOPED_TRACE(std::string(text.begin(), text.end()));
         EXPECT_EQ(parseTime(text), value);
-    }
-}
-
-TEST(MessageOperands, FormatCodeByFormatAndNewFlag) {
-    const std::pair<std::u16string, std::int32_t> cases[] = {
-        {u"G723", 0x8B}, {u"g723", 0x8B}, {u"ULAW", 0x8A},  {u"u-law", 0x8A},
-        {u"G711", 0x89}, {u"", 0x89},     {u"g723 ", 0x89},
-    };
-    for (const auto& [format, oldCode] : cases) {
-        SCOPED_TRACE(std::string(format.begin(), format.end()));
-        EXPECT_EQ(formatCodeFor(format, false), oldCode);
-        EXPECT_EQ(formatCodeFor(format, true), oldCode + 0x60);
     }
 }
 
