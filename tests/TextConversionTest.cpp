@@ -19,7 +19,9 @@ TEST(TextConversion, ConvertsBothWaysAndEscapesInvalidBytes) {
         {"\xF0\x9F\x98\x80", u"\U0001F600"},
         {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
         {"\xFF\x80", u"\xDCFF\xDC80"},
-        {"\xC0\xAF", u"\xDCC0\xDCAF"},                      // overlong '/'
+        {"\xC0\xAF", u"\xDCC0\xDCAF"},  // overlong '/'
+        {"\xC2\x80", u"\u0080"},
+        {"\xE0\x9F\xBF", u"\xDCE0\xDC9F\xDCBF"},            // overlong U+07FF
         {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},            // encoded surrogate
         {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},  // above U+10FFFF
         {"a\xC3", u"a\xDCC3"},                              // truncated at the end
