@@ -42,7 +42,9 @@ bool mayFollow(const std::string& link, const struct stat& linkInfo) {
 // Follows symbolic links until `path` names something else or nothing. False, with
 // errno set, when a link may not be followed or read, or the chain is too long.
 bool followLinks(std::string& path) {
-    for (int depth = 0; depth < MAX_LINK_DEPTH; ++depth) {
+    // One look more than links followed: the target of the last link allowed is still
+    // examined, as the kernel does.
+    for (int depth = 0; depth <= MAX_LINK_DEPTH; ++depth) {
         struct stat info {};
         if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
             return true;

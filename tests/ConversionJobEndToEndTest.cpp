@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 
@@ -34,6 +35,15 @@ class ConversionJobTest : public TempDirTest {
         return file;
     }
 
+    // in.wav; a RIFF size of 2^31 - 1 or more gets a sparse file as long as it states.
+    void writeRecording(const Bytes& file) const {
+        writeBytes(path("in.wav"), file);
+        const std::uint32_t riffSize = file[4] | file[5] << 8 | file[6] << 16 | file[7] << 24;
+        if (riffSize >= 0x7FFFFFFF) {
+            ASSERT_EQ(::truncate(path("in.wav").c_str(), riffSize + 8LL), 0);
+        }
+    }
+
     const std::vector<std::int16_t> four{1, -2, 300, -32768};
     const Bytes fmt = formatChunk();
     const Bytes data = chunk("data", sampleBytes(four));
@@ -42,8 +52,10 @@ class ConversionJobTest : public TempDirTest {
 
 TEST_F(ConversionJobTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWordButG723) {
     const std::tuple<std::string, Bytes, std::vector<std::int16_t>> rows[] = {
-        // 1.5 s: a full packet of 128 frames and one of 22.
-        {"g711", pcmWav(testSignal(12000)), testSignal(12000)},
+        // Six full packets of 128 frames and one of 52: a file of 65757 bytes.
+        {"g711", pcmWav(testSignal(65536)), testSignal(65536)},
+        // The largest RIFF size (2^31 - 1), over a sparse file that long.
+        {"ulaw", wavFile(join({fmt, data}), 0x7FFFFFFF), four},
         {"ulaw", wavFile(join({formatChunk(2), data})), four},
         // No pad byte after an odd-length chunk; bytes after the RIFF chunk are ignored.
         {"u-law", join({wavFile(join({fmt, chunk("note", {1, 2, 3}), list, data})), {7}}), four},
@@ -60,7 +72,7 @@ TEST_F(ConversionJobTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWor
     fs::permissions(path("out.cxx"), mode);
     for (const auto& [format, file, samples] : rows) {
         SCOPED_TRACE(format);
-        writeBytes(path("in.wav"), file);
+        writeRecording(file);
         const std::int64_t before = secondsNow();
         const ProgramResult result =
             run({"/convert:in.wav", "Front Desk", "Welcome", format, "out.cxx", "log.txt"});
@@ -70,7 +82,7 @@ TEST_F(ConversionJobTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWor
         const Bytes written = readBytes(path("out.cxx"));
         ExpectedHeader header{u"Front Desk", u"Welcome"};
         header.recordTime = bigEndian32At(written, 206);
-        EXPECT_EQ(written, expectedDataFile(0x89, header, aLawStream(samples), 80));
+        EXPECT_EQ(written, expectedDataFile(0x89, header, g711Stream(samples), 80));
         EXPECT_TRUE(stampedBetween(header.recordTime, before, secondsNow()));
     }
     EXPECT_EQ(fs::status(path("out.cxx")).permissions(), mode);
@@ -111,6 +123,8 @@ TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
         {wavFile(join({fmt, data}), 45), "RIFF length is incorrect\r\n"},  // one beyond the file
         // Refused before the diagnostic line is printed.
         {wavFile(join({fmt, data}), 3), "RIFF length is incorrect\r\n", g723Message},
+        // 2^31 over a sparse file that long.
+        {wavFile(join({fmt, data}), 0x80000000), "RIFF length is incorrect\r\n"},
         {wavFile(join({fmt, data}), 4), noFmt},       // an empty body
         {wavFile(join({list, fmt, data})), noFmt},    // the fmt chunk is never searched for
         {patched({{12, 'F'}}), noFmt},                // "Fmt "
@@ -120,6 +134,7 @@ TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
         {patched({{16, 53}}), fmtLength},
         // Two channels of float: the channels are checked first.
         {patched({{20, 3}, {22, 2}}), bad(" Cannot process multi-channel data.")},
+        {patched({{23, 1}}), bad(" Cannot process multi-channel data.")},  // 257 channels
         {patched({{20, 3}}), bad("File not in PCM/Uncompressed format.")},
         {patched({{24, 0x41}}), bad(" Sample rate not 8000 samples/sec.")},
         {patched({{34, 8}}), bad(" Sample size not 16 bits.")},  // 8 bits in 2-byte blocks
@@ -132,6 +147,7 @@ TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
         {wavFile(join({fmt, list, data}), 4 + 24 + 16), noData},  // data beyond the RIFF size
         {plain, cantOpen("missing.wav", 2), "./QuenGreeting /convert:missing.wav a b g711"},
         {plain, cantOpen("no/in.wav", 3), "./QuenGreeting /convert:no/in.wav a b g711"},
+        {plain, cantOpen("d.cxx/in.wav", 2), "./QuenGreeting /convert:d.cxx/in.wav a b g711"},
         {plain, cantOpen("d.cxx", 5), "./QuenGreeting /convert:d.cxx a b g711"},
         {plain, cantOpen("gone/out.cxx", 3), Failure{}.command, "gone/out.cxx"},
         {plain, cantOpen("d.cxx", 5), Failure{}.command, "d.cxx"},
@@ -149,7 +165,7 @@ TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
     }
     for (const Failure& c : cases) {
         SCOPED_TRACE(c.command + " " + c.out + ": " + c.log);
-        writeBytes(path("in.wav"), c.wav);
+        writeRecording(c.wav);
         const int status = std::system(
             ("cd '" + dir().string() + "' && " + c.command + " " + c.out + " log.txt >stdout.txt")
                 .c_str());
@@ -194,9 +210,8 @@ TEST_F(ConversionJobTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
         header.listenTime = listenTime;
         const Bytes written = readBytes(path("msg.cxx"));
         const bool muLaw = line.find("cpType = 0x8a") != std::string::npos;
-        EXPECT_EQ(written,
-                  expectedDataFile(static_cast<std::uint8_t>(flashType), header,
-                                   muLaw ? muLawStream(samples) : aLawStream(samples), 80));
+        EXPECT_EQ(written, expectedDataFile(static_cast<std::uint8_t>(flashType), header,
+                                            g711Stream(samples, muLaw), 80));
     }
     ::umask(umask);
     // A new data file gets 0666 less the umask.
@@ -204,12 +219,24 @@ TEST_F(ConversionJobTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-TEST_F(ConversionJobTest, ALinkedDataFileReplacesItsTargetAndALockedOneIsRefused) {
+TEST_F(ConversionJobTest, LinksAtTheDataFileAreFollowedAsFarAsTheKernelFollowsThem) {
     writeBytes(path("in.wav"), pcmWav(four));
     writeText(path("target.cxx"), "old");
-    fs::create_symlink("target.cxx", path("link.cxx"));
-    ASSERT_EQ(run({"/convert:in.wav", "a", "b", "g711", "link.cxx", "log.txt"}).exitCode, 0);
-    EXPECT_TRUE(fs::is_symlink(path("link.cxx")));
+    // link0 -> link1 -> ... -> link40 -> target.cxx: 41 links from link0, 40 from link1.
+    for (int i = 0; i <= 40; ++i) {
+        fs::create_symlink(i == 40 ? "target.cxx" : "link" + std::to_string(i + 1) + ".cxx",
+                           path("link" + std::to_string(i) + ".cxx"));
+    }
+    fs::create_symlink("loop.cxx", path("loop.cxx"));
+    for (const std::string link : {"loop.cxx", "link0.cxx"}) {
+        EXPECT_EQ(run({"/convert:in.wav", "a", "b", "g711", link, "log.txt"}).exitCode, 255);
+        EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"" + link +
+                                                 "\"\r\nCan't open file \"" + link +
+                                                 "\", error = 3\n\r\n");
+        EXPECT_EQ(readText(path("target.cxx")), "old");
+    }
+    ASSERT_EQ(run({"/convert:in.wav", "a", "b", "g711", "link1.cxx", "log.txt"}).exitCode, 0);
+    EXPECT_TRUE(fs::is_symlink(path("link40.cxx")));
     EXPECT_EQ(readBytes(path("target.cxx")).size(), 214u + 1 + four.size());
     // The run's own log is held locked while the job runs.
     const ProgramResult locked = run({"/convert:in.wav", "a", "b", "g711", "log.txt", "log.txt"});

@@ -49,15 +49,10 @@ Bytes expectedDataFile(std::uint8_t flashType, const ExpectedHeader& header, con
     return file;
 }
 
-Bytes aLawStream(const std::vector<std::int16_t>& samples) {
+Bytes g711Stream(const std::vector<std::int16_t>& samples, bool muLaw) {
     Bytes stream(samples.size());
-    std::transform(samples.begin(), samples.end(), stream.begin(), linearToALaw);
-    return stream;
-}
-
-Bytes muLawStream(const std::vector<std::int16_t>& samples) {
-    Bytes stream(samples.size());
-    std::transform(samples.begin(), samples.end(), stream.begin(), linearToMuLaw);
+    std::transform(samples.begin(), samples.end(), stream.begin(),
+                   muLaw ? linearToMuLaw : linearToALaw);
     return stream;
 }
 

@@ -25,8 +25,8 @@ struct ExpectedHeader {
 Bytes expectedDataFile(std::uint8_t flashType, const ExpectedHeader& header, const Bytes& stream,
                        std::size_t frameBytes);
 
-Bytes aLawStream(const std::vector<std::int16_t>& samples);
-Bytes muLawStream(const std::vector<std::int16_t>& samples);
+// The codes of the G.711 encoder, which its own test checks sample by sample.
+Bytes g711Stream(const std::vector<std::int16_t>& samples, bool muLaw = false);
 
 // The big-endian 32-bit value at `offset`.
 std::int32_t bigEndian32At(const Bytes& bytes, std::size_t offset);

@@ -1,5 +1,5 @@
-// G.711 codes: the worked values, and every 16-bit sample against a plain
-// transcription of the quantisation tables.
+// G.711 codes: every 16-bit sample against a plain transcription of the quantisation
+// tables.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,20 +37,6 @@ std::uint8_t referenceMuLaw(std::int16_t sample) {
 std::uint8_t referenceALaw(std::int16_t sample) {
     return static_cast<std::uint8_t>(((sample < 0 ? 0 : 0x80) | quantised(A_LAW, sample, 3)) ^
                                      0x55);
-}
-
-TEST(G711EncoderTest, WorkedValues) {
-    // Sample, mu-law code, A-law code.
-    const int rows[][3] = {
-        {0, 0xFF, 0xD5},     {-1, 0x7F, 0x55},    {4, 0xFF, 0xD5},      {8, 0xFE, 0xD5},
-        {-8, 0x7E, 0x55},    {100, 0xF3, 0xD3},   {1000, 0xCE, 0xFA},   {-1000, 0x4E, 0x7A},
-        {32635, 0x80, 0xAA}, {32767, 0x80, 0xAA}, {-32767, 0x00, 0x2A}, {-32768, 0x00, 0x2A},
-    };
-    for (const auto& [sample, muLaw, aLaw] : rows) {
-        SCOPED_TRACE(sample);
-        EXPECT_EQ(linearToMuLaw(static_cast<std::int16_t>(sample)), muLaw);
-        EXPECT_EQ(linearToALaw(static_cast<std::int16_t>(sample)), aLaw);
-    }
 }
 
 TEST(G711EncoderTest, EverySampleMatchesTheTables) {

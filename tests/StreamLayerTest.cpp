@@ -67,6 +67,12 @@ TEST(StreamLayerTest, OnlyPcmToFullRateG723OpensAndOnlyWholeBlocksConvert) {
         // A header spoiled after its prepare is caught by the conversion too.
         EXPECT_EQ(layer.convert(stream, header), ACM_INVALID_PARAMETER);
     }
+    // A closed stream's handle is gone for every call.
+    EXPECT_EQ(layer.closeStream(stream), ACM_OK);
+    StreamHeader header = whole;
+    EXPECT_EQ(layer.prepareHeader(stream, header), ACM_INVALID_HANDLE);
+    EXPECT_EQ(layer.convert(stream, header), ACM_INVALID_HANDLE);
+    EXPECT_EQ(layer.closeStream(stream), ACM_INVALID_HANDLE);
 }
 
 }  // namespace

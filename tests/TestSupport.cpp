@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -43,44 +44,39 @@ std::int64_t secondsNow() {
         .count();
 }
 
+namespace {
+
+// `text` as one word for the shell.
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) {
+        if (c == '\'') {
+            out.append("'\\'");
+        }
+        out.push_back(c);
+    }
+    out.push_back('\'');
+    return out;
+}
+
+}  // namespace
+
 ProgramResult runBinary(const std::string& binary, const std::vector<std::string>& arguments,
                         const std::filesystem::path& directory) {
-    int pipeFds[2];
-    if (::pipe(pipeFds) != 0) {
-        throw std::runtime_error("pipe failed");
+    std::string command = "cd " + quoted(directory.string()) + " && exec " + quoted(binary);
+    for (const std::string& argument : arguments) {
+        command.append(" ").append(quoted(argument));
     }
-    const pid_t child = ::fork();
-    if (child < 0) {
-        throw std::runtime_error("fork failed");
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (pipe == nullptr) {
+        throw std::runtime_error("popen failed");
     }
-    if (child == 0) {
-        ::close(pipeFds[0]);
-        ::dup2(pipeFds[1], STDOUT_FILENO);
-        ::close(pipeFds[1]);
-        if (::chdir(directory.c_str()) != 0) {
-            ::_exit(127);
-        }
-        std::vector<char*> argv;
-        std::string program = binary;
-        argv.push_back(program.data());
-        std::vector<std::string> copies = arguments;
-        for (std::string& argument : copies) {
-            argv.push_back(argument.data());
-        }
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    ::close(pipeFds[1]);
     ProgramResult result;
     char buffer[4096];
-    ssize_t got = 0;
-    while ((got = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
-        result.output.append(buffer, static_cast<std::size_t>(got));
+    while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
+        result.output.append(buffer, got);
     }
-    ::close(pipeFds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+    const int status = ::pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
 }
