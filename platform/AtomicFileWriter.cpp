@@ -87,6 +87,7 @@ class TemporaryFile {
                 return;
             }
         }
+        const TerminationSignalsDeferred deferred;
         for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
             path_ = temporaryName(directory);
             file_ =
@@ -105,6 +106,7 @@ class TemporaryFile {
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile() {
+        const TerminationSignalsDeferred deferred;
         file_.close();
         if (!path_.empty()) {
             ::unlink(path_.c_str());
@@ -119,6 +121,8 @@ class TemporaryFile {
 
     // Closes the file and puts it in place of `target`; false with errno set.
     bool replace(const std::string& target) {
+        // A signal now would find the file half-way between its names.
+        const TerminationSignalsDeferred deferred;
         if (path_.empty() && !giveName()) {
             return false;
         }

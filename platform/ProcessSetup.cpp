@@ -53,6 +53,15 @@ void cleanUpOn(int signalNumber) {
     ::sigaction(signalNumber, &action, nullptr);
 }
 
+sigset_t terminationSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaddset(&signals, signalNumber);
+    }
+    return signals;
+}
+
 }  // namespace
 
 void prepareProcess() {
@@ -77,6 +86,20 @@ void setTemporaryFileToRemove(const std::string& path) {
 
 void clearTemporaryFileToRemove() {
     temporaryFile.store(nullptr);
+}
+
+void blockTerminationSignals() {
+    const sigset_t signals = terminationSignals();
+    ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+}
+
+TerminationSignalsDeferred::TerminationSignalsDeferred() {
+    const sigset_t signals = terminationSignals();
+    ::pthread_sigmask(SIG_BLOCK, &signals, &previous_);
+}
+
+TerminationSignalsDeferred::~TerminationSignalsDeferred() {
+    ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
 }  // namespace quen

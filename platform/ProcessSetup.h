@@ -4,6 +4,8 @@
 // temporary file with them.
 #pragma once
 
+#include <signal.h>
+
 #include <string>
 
 namespace quen {
@@ -20,5 +22,22 @@ void prepareProcess();
 // files are written one after the other.
 void setTemporaryFileToRemove(const std::string& path);
 void clearTemporaryFileToRemove();
+
+// Keeps termination signals away from the calling thread for good (worker threads),
+// so that they always reach the thread that writes data files.
+void blockTerminationSignals();
+
+// While it lives, a termination signal waits: a file being named and registered, or
+// renamed and forgotten, is never caught half-way.
+class TerminationSignalsDeferred {
+  public:
+    TerminationSignalsDeferred();
+    ~TerminationSignalsDeferred();
+    TerminationSignalsDeferred(const TerminationSignalsDeferred&) = delete;
+    TerminationSignalsDeferred& operator=(const TerminationSignalsDeferred&) = delete;
+
+  private:
+    sigset_t previous_;
+};
 
 }  // namespace quen

@@ -3,6 +3,8 @@
 
 #include <sched.h>
 
+#include "platform/ProcessSetup.h"
+
 namespace quen {
 
 unsigned usableCpuCount() {
@@ -45,6 +47,7 @@ void WorkerPool::submit(std::function<void()> task) {
 }
 
 void WorkerPool::work() {
+    blockTerminationSignals();
     for (;;) {
         std::function<void()> task;
         {
