@@ -7,6 +7,7 @@
 # Usage: bench/inspect.sh [build-dir] [runs]    (build/release and 20 runs by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/wav.sh
 build=${1:-build/release}
 runs=${2:-20}
 program=$(realpath "$build/QuenGreeting")
@@ -16,23 +17,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 
-# The four bytes of $1 as a little-endian 32-bit integer.
-le32() {
-    printf '\\x%02x\\x%02x\\x%02x\\x%02x' $(($1 & 255)) $(($1 >> 8 & 255)) \
-        $(($1 >> 16 & 255)) $(($1 >> 24 & 255))
-}
-
-bytes=$((600 * 8000 * 2))
-for _ in $(seq 130); do tail -c +45 "$greeting"; done >speech.raw
-{
-    printf 'RIFF'
-    printf "$(le32 $((36 + bytes)))"
-    printf 'WAVEfmt '
-    printf "$(le32 16)\\x01\\x00\\x01\\x00$(le32 8000)$(le32 16000)\\x02\\x00\\x10\\x00"
-    printf 'data'
-    printf "$(le32 "$bytes")"
-    head -c "$bytes" speech.raw
-} >ten-minutes.wav
+speech "$greeting" 600 | wav ten-minutes.wav
 "$program" /convert:ten-minutes.wav "Main Desk" AM_greeting alaw ten-minutes.cxx log.txt
 "$tool" inspect ten-minutes.cxx --wav out.wav >/dev/null  # warm the page cache
 
