@@ -13,21 +13,12 @@ extern "C" {
 #include <memory>
 
 #include "platform/g723module/G723ModuleAbi.h"
+#include "platform/media/AvOwners.h"
 
 namespace quen {
 namespace {
 
 constexpr std::size_t SAMPLES_PER_FRAME = QUEN_G723_BLOCK_BYTES / 2;
-
-struct ContextFree {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct PacketFree {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct FrameFree {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
 
 // Appends what the decoder has for the frame just sent; false when it gave nothing.
 bool receiveSamples(AVCodecContext* context, AVFrame* frame, std::vector<std::int16_t>& out) {
@@ -55,9 +46,9 @@ std::optional<G723Decoded> decodeG723(std::span<const std::uint8_t> stream, std:
         error = "libavcodec has no G.723.1 decoder";
         return std::nullopt;
     }
-    std::unique_ptr<AVCodecContext, ContextFree> context(avcodec_alloc_context3(codec));
-    std::unique_ptr<AVPacket, PacketFree> packet(av_packet_alloc());
-    std::unique_ptr<AVFrame, FrameFree> frame(av_frame_alloc());
+    CodecPtr context(avcodec_alloc_context3(codec));
+    PacketPtr packet(av_packet_alloc());
+    FramePtr frame(av_frame_alloc());
     if (!context || !packet || !frame) {
         error = "out of memory for the G.723.1 decoder";
         return std::nullopt;

@@ -1,7 +1,9 @@
 // Decoding through libavformat/libavcodec and resampling through libswresample. Every
-// FFmpeg object is held by a unique_ptr with its own free function, so each early
-// return releases what was allocated.
+// FFmpeg object is held by its owner (AvOwners.h), so each early return releases what
+// was allocated.
 #include "platform/media/MediaDecoder.h"
+
+#include "platform/media/AvOwners.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -23,27 +25,6 @@ constexpr int MAX_CHANNELS = 64;
 // Decoders may drop a frame or two at either end (encoder delay and padding).
 constexpr double TRUNCATION_TOLERANCE_SECONDS = 0.5;
 constexpr double TRUNCATION_TOLERANCE_SHARE = 0.02;
-
-struct FormatCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
-struct CodecFreer {
-    void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
-};
-struct FrameFreer {
-    void operator()(AVFrame* frame) const { av_frame_free(&frame); }
-};
-struct PacketFreer {
-    void operator()(AVPacket* packet) const { av_packet_free(&packet); }
-};
-struct ResamplerFreer {
-    void operator()(SwrContext* context) const { swr_free(&context); }
-};
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
-using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
-using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
-using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
-using ResamplerPtr = std::unique_ptr<SwrContext, ResamplerFreer>;
 
 std::string errorText(int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
