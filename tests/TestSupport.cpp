@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -79,6 +80,11 @@ ProgramResult runBinary(const std::string& binary, const std::vector<std::string
     const int status = ::pclose(pipe);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
+}
+
+int TempDirTest::shell(const std::string& command) const {
+    const int status = std::system(("cd " + quoted(dir_.string()) + " && " + command).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void TempDirTest::SetUp() {

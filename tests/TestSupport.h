@@ -53,6 +53,8 @@ class TempDirTest : public ::testing::Test {
     ProgramResult run(const std::vector<std::string>& arguments) const {
         return runProgram(arguments, dir_);
     }
+    // The exit status of `command` run by the shell in the directory; -1 for a signal.
+    int shell(const std::string& command) const;
 
   private:
     std::filesystem::path dir_;

@@ -1,13 +1,16 @@
-// /convert: and /convertMsg: end to end: greeting and message files byte for byte,
-// every layout of a recording accepted or refused with its log lines, the diagnostic
-// line of a message with its NUL bytes, and failed jobs, which exit with 255, keep an
+// The converter's single jobs as a caller meets them: command lines that start no job,
+// the batch pre-checks, greeting and message files byte for byte for every accepted
+// layout of a recording, and failed jobs, which log their lines, exit with 255, keep an
 // earlier data file and leave no file behind.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include <cstring>
 
 #include "platform/CodecModule.h"
 #include "tests/DataFileExpectation.h"
@@ -20,7 +23,38 @@ namespace {
 
 using namespace std::string_literals;
 
-class ConversionJobTest : public TempDirTest {
+// libavcodec's 6.3 kbit/s frames for the whole 240-sample blocks of `samples`, in one
+// encoder state.
+Bytes referenceFrames(const std::vector<std::int16_t>& samples) {
+    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_G723_1);
+    AVCodecContext* context = avcodec_alloc_context3(codec);
+    context->sample_rate = 8000;
+    context->sample_fmt = AV_SAMPLE_FMT_S16;
+    context->bit_rate = 6300;
+    av_channel_layout_default(&context->ch_layout, 1);
+    EXPECT_EQ(avcodec_open2(context, codec, nullptr), 0);
+    AVFrame* frame = av_frame_alloc();
+    AVPacket* packet = av_packet_alloc();
+    Bytes frames;
+    for (std::size_t at = 0; at + 240 <= samples.size(); at += 240) {
+        frame->nb_samples = 240;
+        frame->format = AV_SAMPLE_FMT_S16;
+        av_channel_layout_default(&frame->ch_layout, 1);
+        EXPECT_EQ(av_frame_get_buffer(frame, 0), 0);
+        std::memcpy(frame->data[0], &samples[at], 480);
+        EXPECT_EQ(avcodec_send_frame(context, frame), 0);
+        EXPECT_EQ(avcodec_receive_packet(context, packet), 0);
+        frames.insert(frames.end(), packet->data, packet->data + packet->size);
+        av_packet_unref(packet);
+        av_frame_unref(frame);
+    }
+    av_packet_free(&packet);
+    av_frame_free(&frame);
+    avcodec_free_context(&context);
+    return frames;
+}
+
+class ConverterTest : public TempDirTest {
   protected:
     std::ptrdiff_t entryCount() const {
         return std::distance(fs::directory_iterator(dir()), fs::directory_iterator());
@@ -50,7 +84,92 @@ class ConversionJobTest : public TempDirTest {
     const Bytes list = chunk("LIST", {'I', 'N', 'F', 'O', 1, 2, 3, 4});
 };
 
-TEST_F(ConversionJobTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWordButG723) {
+const std::string USAGE =
+    "Invalid switch. Command line must be as follows:\n\n"
+    "QuenGreeting /convert:filename.wav  mailboxName  recordingName  format  filename.cxx  "
+    "errors.txt\n\n"
+    "QuenGreeting /convertMsg:filename.wav  mailboxName  callingParty  displayString  format  "
+    "newMsg(Y/N)  Internal(Y/N)  recordTimeInLong  listenTimeInLong  filename.cxx  "
+    "errors.txt\n\n"
+    "QuenGreeting /batch1:AA-template.xml wav-file-directory result-directory errors.txt\n\n"
+    "QuenGreeting /batch2:AA-template.xml wav-file-directory result-directory errors.txt\n";
+
+const std::string NO_LOG = "Failed to open the errorlog file <no-dir/log.txt>\n";
+
+TEST_F(ConverterTest, CommandLinesThatStartNoJobPrintOneTextAndCreateNothing) {
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
+        {{}, USAGE},
+        {{"/convert:a.wav"}, USAGE},
+        {{"/batch1:t.xml", "wav", "out"}, USAGE},
+        {{"/batch1:t.xml", "wav", "out", "log.txt", "extra"}, USAGE},
+        // A message command with one operand too few is not a greeting.
+        {{"/convertMsg:a.wav", "box", "caller", "text", "g711", "log.txt"}, USAGE},
+        {{"/CONVERT:a.wav", "box", "rec", "g711", "out.cxx", "log.txt"}, USAGE},
+        {{"convert:a.wav", "box", "rec", "g711", "out.cxx", "log.txt"}, USAGE},
+        {{"/batch3:t.xml", "wav", "out", "log.txt"}, USAGE},
+        {{"/convert:a.wav", "wav", "out", "log.txt"}, USAGE},
+        {{"/convert:a.wav", "b", "c", "t", "g711", "Y", "N", "1", "2", "o.cxx", "log.txt"}, USAGE},
+        // An empty log operand is refused before anything else.
+        {{"/convert:a.wav", "box", "rec", "g711", "out.cxx", ""}, USAGE},
+        {{"/convertMsg:a.wav", "b", "c", "t", "g711", "Y", "N", "1", "2", "o.cxx", ""}, USAGE},
+        {{"/batch1:t.xml", "wav", "out", ""}, USAGE},
+        {{"/convert:a.wav", "box", "rec", "g711", "out.cxx", "no-dir/log.txt"}, NO_LOG},
+        {{"/convertMsg:a.wav", "b", "c", "t", "g711", "Y", "N", "1", "2", "o.cxx",
+          "no-dir/log.txt"},
+         NO_LOG},
+        // The template and directories are not even looked at.
+        {{"/batch1:", "", "", "no-dir/log.txt"}, NO_LOG},
+        // The path is printed as given, never used as a format.
+        {{"/batch2:t.xml", "w", "r", "%s%n/\xFF.txt"},
+         "Failed to open the errorlog file <%s%n/\xFF.txt>\n"},
+    };
+    for (const auto& [arguments, output] : rows) {
+        SCOPED_TRACE(arguments.empty() ? "(none)" : arguments.back());
+        const ProgramResult result = run(arguments);
+        EXPECT_EQ(result.exitCode, 255);
+        EXPECT_EQ(result.output, output);
+        EXPECT_TRUE(std::filesystem::is_empty(dir()));
+    }
+    // A log another run holds locked is neither written nor emptied.
+    writeText(path("log.txt"), "first run\r\n");
+    const ProgramResult locked =
+        runBinary("flock", {"log.txt", QUEN_BINARY, "/batch1:t.xml", "w", "o", "log.txt"}, dir());
+    EXPECT_EQ(locked.exitCode, 255);
+    EXPECT_EQ(locked.output, "Failed to open the errorlog file <log.txt>\n");
+    EXPECT_EQ(readText(path("log.txt")), "first run\r\n");
+}
+
+TEST_F(ConverterTest, BatchPreChecksWriteTheirLogLine) {
+    std::filesystem::create_directories(path("wav/sub"));
+    std::filesystem::create_directory(path("out"));
+    writeText(path("t.xml"), "<zandorConfiguration/>");
+    const std::string noWav = "The wav-file-directory (";
+    const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
+        {{"/batch1:missing.xml", "wav", "out"}, 255, "Error opening the AA-template.xml file\r\n"},
+        {{"/batch2:", "wav", "out"}, 255, "Error opening the AA-template.xml file\r\n"},
+        {{"/batch1:t.xml", "nowav", "out"}, 255, noWav + "nowav) doesn't exit\r\n"},
+        {{"/batch1:t.xml", "", "out"}, 255, noWav + ") doesn't exit\r\n"},
+        {{"/batch1:t.xml", "t.xml", "out"}, 255, noWav + "t.xml) doesn't exit\r\n"},
+        {{"/batch2:t.xml", "wav", "noout"}, 255, "The results-directory doesn't exit\r\n"},
+        {{"/batch2:t.xml", "wav", ""}, 255, "The results-directory doesn't exit\r\n"},
+        // Backslashes are separators: wav\sub is the directory wav/sub, and it is
+        // shown as given.
+        {{"/batch2:t.xml", "wav\\sub\\", "noout"}, 255, "The results-directory doesn't exit\r\n"},
+        {{"/batch2:t.xml", "wav\\nosub", "out"}, 255, noWav + "wav\\nosub) doesn't exit\r\n"},
+        // Patterns and a trailing separator pass; the template holds no attendants.
+        {{"/batch1:t.xml", "wa*", "out/"}, 0, ""},
+    };
+    for (auto [arguments, exitCode, log] : rows) {
+        SCOPED_TRACE(arguments[0] + " " + arguments[1] + " " + arguments[2]);
+        arguments.push_back("log.txt");
+        const ProgramResult result = run(arguments);
+        EXPECT_EQ(result.exitCode, exitCode);
+        EXPECT_EQ(result.output, "");
+        EXPECT_EQ(readText(path("log.txt")), log);
+    }
+}
+
+TEST_F(ConverterTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWordButG723) {
     const std::tuple<std::string, Bytes, std::vector<std::int16_t>> rows[] = {
         // Six full packets of 128 frames and one of 52: a file of 65757 bytes.
         {"g711", pcmWav(testSignal(65536)), testSignal(65536)},
@@ -99,9 +218,15 @@ struct Failure {
     std::string output = "";
 };
 
-TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
+TEST_F(ConverterTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
     fs::create_directory(path("d.cxx"));
     writeText(path("old.cxx"), "old");
+    // link0 -> link1 -> ... -> link40 -> old.cxx: 41 links from link0, 40 from link1.
+    for (int i = 0; i <= 40; ++i) {
+        fs::create_symlink(i == 40 ? "old.cxx" : "link" + std::to_string(i + 1) + ".cxx",
+                           path("link" + std::to_string(i) + ".cxx"));
+    }
+    fs::create_symlink("loop.cxx", path("loop.cxx"));
     // A copy of the program with no codec module beside it cannot open a G.723.1 stream.
     fs::copy_file(QUEN_BINARY, path("QuenGreeting"));
     const auto cantOpen = [](const std::string& file, int category) {
@@ -151,6 +276,10 @@ TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
         {plain, cantOpen("d.cxx", 5), "./QuenGreeting /convert:d.cxx a b g711"},
         {plain, cantOpen("gone/out.cxx", 3), Failure{}.command, "gone/out.cxx"},
         {plain, cantOpen("d.cxx", 5), Failure{}.command, "d.cxx"},
+        {plain, cantOpen("loop.cxx", 3), Failure{}.command, "loop.cxx"},
+        {plain, cantOpen("link0.cxx", 3), Failure{}.command, "link0.cxx"},
+        // The run's own log is held locked while the job runs.
+        {plain, cantOpen("log.txt", 11), Failure{}.command, "log.txt"},
         // Under a file size limit of one block a write fails with EFBIG instead of ending the
         // program.
         {pcmWav(testSignal(12000)), cantOpen("old.cxx", 1), "ulimit -f 1 && " + Failure{}.command},
@@ -163,22 +292,26 @@ TEST_F(ConversionJobTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
              g723Message, "old.cxx",
              "quenFlashType = 0xeb, cpType = 0x8b, seconds = 12, internalFlag = \0N\0\0"s});
     }
+    writeRecording(plain);
+    writeText(path("stdout.txt"), "");
+    writeText(path("log.txt"), "");
+    const std::ptrdiff_t entries = entryCount();
     for (const Failure& c : cases) {
         SCOPED_TRACE(c.command + " " + c.out + ": " + c.log);
         writeRecording(c.wav);
-        const int status = std::system(
-            ("cd '" + dir().string() + "' && " + c.command + " " + c.out + " log.txt >stdout.txt")
-                .c_str());
-        ASSERT_TRUE(WIFEXITED(status));
-        EXPECT_EQ(WEXITSTATUS(status), 255);
+        EXPECT_EQ(shell(c.command + " " + c.out + " log.txt >stdout.txt"), 255);
         EXPECT_EQ(readText(path("stdout.txt")), c.output);
         EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"" + c.out + "\"\r\n" + c.log);
         EXPECT_EQ(readText(path("old.cxx")), "old");
-        EXPECT_EQ(entryCount(), 6) << "a file was left behind";
+        EXPECT_EQ(entryCount(), entries) << "a file was left behind";
     }
+    writeRecording(plain);
+    ASSERT_EQ(shell("./QuenGreeting /convert:in.wav a b g711 link1.cxx log.txt"), 0);
+    EXPECT_TRUE(fs::is_symlink(path("link40.cxx")));
+    EXPECT_EQ(readBytes(path("old.cxx")).size(), 214u + 1 + four.size());
 }
 
-TEST_F(ConversionJobTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
+TEST_F(ConverterTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
     const std::vector<std::int16_t> samples = testSignal(2400);
     writeBytes(path("in.wav"), pcmWav(samples));
     // Each text is one code unit too long: the mailbox loses its last letter, the calling
@@ -219,30 +352,20 @@ TEST_F(ConversionJobTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-TEST_F(ConversionJobTest, LinksAtTheDataFileAreFollowedAsFarAsTheKernelFollowsThem) {
-    writeBytes(path("in.wav"), pcmWav(four));
-    writeText(path("target.cxx"), "old");
-    // link0 -> link1 -> ... -> link40 -> target.cxx: 41 links from link0, 40 from link1.
-    for (int i = 0; i <= 40; ++i) {
-        fs::create_symlink(i == 40 ? "target.cxx" : "link" + std::to_string(i + 1) + ".cxx",
-                           path("link" + std::to_string(i) + ".cxx"));
-    }
-    fs::create_symlink("loop.cxx", path("loop.cxx"));
-    for (const std::string link : {"loop.cxx", "link0.cxx"}) {
-        EXPECT_EQ(run({"/convert:in.wav", "a", "b", "g711", link, "log.txt"}).exitCode, 255);
-        EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"" + link +
-                                                 "\"\r\nCan't open file \"" + link +
-                                                 "\", error = 3\n\r\n");
-        EXPECT_EQ(readText(path("target.cxx")), "old");
-    }
-    ASSERT_EQ(run({"/convert:in.wav", "a", "b", "g711", "link1.cxx", "log.txt"}).exitCode, 0);
-    EXPECT_TRUE(fs::is_symlink(path("link40.cxx")));
-    EXPECT_EQ(readBytes(path("target.cxx")).size(), 214u + 1 + four.size());
-    // The run's own log is held locked while the job runs.
-    const ProgramResult locked = run({"/convert:in.wav", "a", "b", "g711", "log.txt", "log.txt"});
-    EXPECT_EQ(locked.exitCode, 255);
-    EXPECT_EQ(readText(path("log.txt")),
-              "Creating data file - \"log.txt\"\r\nCan't open file \"log.txt\", error = 11\n\r\n");
+TEST_F(ConverterTest, G723GreetingFramesAreLibavcodecsInPacketsOf128) {
+    // 333 frames, in two full 3072-byte packets and one of 77 frames; the last 160 bytes
+    // are dropped.
+    const std::vector<std::int16_t> samples = testSignal(333 * 240 + 80);
+    writeBytes(path("x.wav"), pcmWav(samples));
+    const ProgramResult result =
+        run({"/convert:x.wav", "box", "rec", "g723", "out.cxx", "log.txt"});
+    ASSERT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"out.cxx\"\r\n");
+    const Bytes written = readBytes(path("out.cxx"));
+    ExpectedHeader header{u"box", u"rec"};
+    header.recordTime = bigEndian32At(written, 206);
+    EXPECT_EQ(written, expectedDataFile(0x8B, header, referenceFrames(samples), 24));
 }
 
 }  // namespace
