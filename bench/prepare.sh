@@ -13,7 +13,7 @@ build=${1:-build/release}
 runs=${2:-5}
 quen=$(realpath "$build/quen")
 greeting=$(realpath examples/greeting.wav)
-scripts/install-deps.sh bench
+scripts/install-deps.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cd "$work"

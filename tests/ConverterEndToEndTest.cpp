@@ -6,12 +6,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
-
-#include <cstring>
-
 #include "platform/CodecModule.h"
 #include "tests/DataFileExpectation.h"
 #include "tests/TestSupport.h"
@@ -22,37 +16,6 @@ namespace fs = std::filesystem;
 namespace {
 
 using namespace std::string_literals;
-
-// libavcodec's 6.3 kbit/s frames for the whole 240-sample blocks of `samples`, in one
-// encoder state.
-Bytes referenceFrames(const std::vector<std::int16_t>& samples) {
-    const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_G723_1);
-    AVCodecContext* context = avcodec_alloc_context3(codec);
-    context->sample_rate = 8000;
-    context->sample_fmt = AV_SAMPLE_FMT_S16;
-    context->bit_rate = 6300;
-    av_channel_layout_default(&context->ch_layout, 1);
-    EXPECT_EQ(avcodec_open2(context, codec, nullptr), 0);
-    AVFrame* frame = av_frame_alloc();
-    AVPacket* packet = av_packet_alloc();
-    Bytes frames;
-    for (std::size_t at = 0; at + 240 <= samples.size(); at += 240) {
-        frame->nb_samples = 240;
-        frame->format = AV_SAMPLE_FMT_S16;
-        av_channel_layout_default(&frame->ch_layout, 1);
-        EXPECT_EQ(av_frame_get_buffer(frame, 0), 0);
-        std::memcpy(frame->data[0], &samples[at], 480);
-        EXPECT_EQ(avcodec_send_frame(context, frame), 0);
-        EXPECT_EQ(avcodec_receive_packet(context, packet), 0);
-        frames.insert(frames.end(), packet->data, packet->data + packet->size);
-        av_packet_unref(packet);
-        av_frame_unref(frame);
-    }
-    av_packet_free(&packet);
-    av_frame_free(&frame);
-    avcodec_free_context(&context);
-    return frames;
-}
 
 class ConverterTest : public TempDirTest {
   protected:
@@ -69,11 +32,11 @@ class ConverterTest : public TempDirTest {
         return file;
     }
 
-    // in.wav; a RIFF size of 2^31 - 1 or more gets a sparse file as long as it states.
+    // in.wav; a RIFF size of 256 MiB or more gets a sparse file as long as it states.
     void writeRecording(const Bytes& file) const {
         writeBytes(path("in.wav"), file);
         const std::uint32_t riffSize = file[4] | file[5] << 8 | file[6] << 16 | file[7] << 24;
-        if (riffSize >= 0x7FFFFFFF) {
+        if (riffSize >= 1U << 28) {
             ASSERT_EQ(::truncate(path("in.wav").c_str(), riffSize + 8LL), 0);
         }
     }
@@ -139,10 +102,14 @@ TEST_F(ConverterTest, CommandLinesThatStartNoJobPrintOneTextAndCreateNothing) {
     EXPECT_EQ(readText(path("log.txt")), "first run\r\n");
 }
 
-TEST_F(ConverterTest, BatchPreChecksWriteTheirLogLine) {
+TEST_F(ConverterTest, BatchPreChecksAndTemplatesThatNeverEndWriteTheirLogLine) {
     std::filesystem::create_directories(path("wav/sub"));
     std::filesystem::create_directory(path("out"));
     writeText(path("t.xml"), "<zandorConfiguration/>");
+    ASSERT_EQ(::mkfifo(path("pipe.xml").c_str(), 0600), 0);
+    writeText(path("huge.xml"), "");
+    ASSERT_EQ(::truncate(path("huge.xml").c_str(), 10'000'000'000), 0);  // sparse
+    const std::string unread = "Failed to read the file \"";
     const std::string noWav = "The wav-file-directory (";
     const std::tuple<std::vector<std::string>, int, std::string> rows[] = {
         {{"/batch1:missing.xml", "wav", "out"}, 255, "Error opening the AA-template.xml file\r\n"},
@@ -156,6 +123,15 @@ TEST_F(ConverterTest, BatchPreChecksWriteTheirLogLine) {
         // shown as given.
         {{"/batch2:t.xml", "wav\\sub\\", "noout"}, 255, "The results-directory doesn't exit\r\n"},
         {{"/batch2:t.xml", "wav\\nosub", "out"}, 255, noWav + "wav\\nosub) doesn't exit\r\n"},
+        {{"/batch1:/dev/zero", "wav", "out"},
+         255,
+         unread + "/dev/zero\" \ndue to \"not a regular file\"\r\n"},
+        {{"/batch1:pipe.xml", "wav", "out"},
+         255,
+         unread + "pipe.xml\" \ndue to \"not a regular file\"\r\n"},
+        {{"/batch1:huge.xml", "wav", "out"},
+         255,
+         unread + "huge.xml\" \ndue to \"the file is larger than 256 MiB\"\r\n"},
         // Patterns and a trailing separator pass; the template holds no attendants.
         {{"/batch1:t.xml", "wa*", "out/"}, 0, ""},
     };
@@ -284,6 +260,11 @@ TEST_F(ConverterTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
         // program.
         {pcmWav(testSignal(12000)), cantOpen("old.cxx", 1), "ulimit -f 1 && " + Failure{}.command},
     };
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+    // 300 MB of samples stated and present in 200 MB of address space.
+    cases.push_back({wavFile(join({fmt, chunk("data", {}, 300'000'000)}), 300'000'036),
+                     cantOpen("in.wav", 1), "ulimit -v 200000 && " + Failure{}.command});
+#endif
     if (!fs::exists(codecModuleCandidates().back())) {
         cases.push_back(
             {plain,
@@ -352,11 +333,14 @@ TEST_F(ConverterTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
+// The frames are those the ffmpeg command makes of the recording with the same encoder.
 TEST_F(ConverterTest, G723GreetingFramesAreLibavcodecsInPacketsOf128) {
     // 333 frames, in two full 3072-byte packets and one of 77 frames; the last 160 bytes
     // are dropped.
-    const std::vector<std::int16_t> samples = testSignal(333 * 240 + 80);
-    writeBytes(path("x.wav"), pcmWav(samples));
+    writeBytes(path("x.wav"), pcmWav(testSignal(333 * 240 + 80)));
+    ASSERT_EQ(shell("ffmpeg -v error -i x.wav -c:a g723_1 -b:a 6300 -f g723_1 frames.bin"), 0);
+    Bytes frames = readBytes(path("frames.bin"));
+    frames.resize(333 * 24);  // ffmpeg pads the last part-block into a frame
     const ProgramResult result =
         run({"/convert:x.wav", "box", "rec", "g723", "out.cxx", "log.txt"});
     ASSERT_EQ(result.exitCode, 0);
@@ -365,7 +349,7 @@ TEST_F(ConverterTest, G723GreetingFramesAreLibavcodecsInPacketsOf128) {
     const Bytes written = readBytes(path("out.cxx"));
     ExpectedHeader header{u"box", u"rec"};
     header.recordTime = bigEndian32At(written, 206);
-    EXPECT_EQ(written, expectedDataFile(0x8B, header, referenceFrames(samples), 24));
+    EXPECT_EQ(written, expectedDataFile(0x8B, header, frames, 24));
 }
 
 }  // namespace

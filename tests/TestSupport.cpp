@@ -9,15 +9,12 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 
 namespace quen::test {
 
 Bytes readBytes(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + path.string());
-    }
+    EXPECT_TRUE(in) << "cannot read " << path;
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -30,13 +27,7 @@ void writeBytes(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
-}
-
-void writeText(const std::filesystem::path& path, const std::string& text) {
-    writeBytes(path, Bytes(text.begin(), text.end()));
+    EXPECT_TRUE(out) << "cannot write " << path;
 }
 
 std::int64_t secondsNow() {
@@ -51,13 +42,14 @@ namespace {
 std::string quoted(const std::string& text) {
     std::string out = "'";
     for (const char c : text) {
-        if (c == '\'') {
-            out.append("'\\'");
-        }
-        out.push_back(c);
+        out.append(c == '\'' ? "'\\''" : std::string(1, c));
     }
     out.push_back('\'');
     return out;
+}
+
+int exitStatus(int status) {
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace
@@ -69,29 +61,22 @@ ProgramResult runBinary(const std::string& binary, const std::vector<std::string
         command.append(" ").append(quoted(argument));
     }
     FILE* pipe = ::popen(command.c_str(), "r");
-    if (pipe == nullptr) {
-        throw std::runtime_error("popen failed");
-    }
     ProgramResult result;
     char buffer[4096];
     while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
         result.output.append(buffer, got);
     }
-    const int status = ::pclose(pipe);
-    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    result.exitCode = exitStatus(::pclose(pipe));
     return result;
 }
 
 int TempDirTest::shell(const std::string& command) const {
-    const int status = std::system(("cd " + quoted(dir_.string()) + " && " + command).c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return exitStatus(std::system(("cd " + quoted(dir_.string()) + " && " + command).c_str()));
 }
 
 void TempDirTest::SetUp() {
     std::string pattern = (std::filesystem::temp_directory_path() / "quen-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
+    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
 }
 

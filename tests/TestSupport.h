@@ -16,7 +16,9 @@ using Bytes = std::vector<std::uint8_t>;
 Bytes readBytes(const std::filesystem::path& path);
 std::string readText(const std::filesystem::path& path);
 void writeBytes(const std::filesystem::path& path, const Bytes& bytes);
-void writeText(const std::filesystem::path& path, const std::string& text);
+inline void writeText(const std::filesystem::path& path, const std::string& text) {
+    writeBytes(path, Bytes(text.begin(), text.end()));
+}
 
 // Seconds since 1970 by the clock the program stamps data files with.
 std::int64_t secondsNow();
@@ -36,12 +38,6 @@ struct ProgramResult {
 ProgramResult runBinary(const std::string& program, const std::vector<std::string>& arguments,
                         const std::filesystem::path& directory);
 
-// Runs the built QuenGreeting with `arguments` (program name excluded) in `directory`.
-inline ProgramResult runProgram(const std::vector<std::string>& arguments,
-                                const std::filesystem::path& directory) {
-    return runBinary(QUEN_BINARY, arguments, directory);
-}
-
 // A test fixture that owns a fresh, empty directory and removes it afterwards.
 class TempDirTest : public ::testing::Test {
   protected:
@@ -50,8 +46,9 @@ class TempDirTest : public ::testing::Test {
 
     const std::filesystem::path& dir() const { return dir_; }
     std::filesystem::path path(const std::string& name) const { return dir_ / name; }
+    // Runs the built QuenGreeting in the directory.
     ProgramResult run(const std::vector<std::string>& arguments) const {
-        return runProgram(arguments, dir_);
+        return runBinary(QUEN_BINARY, arguments, dir_);
     }
     // The exit status of `command` run by the shell in the directory; -1 for a signal.
     int shell(const std::string& command) const;

@@ -14,37 +14,31 @@ Bytes sampleBytes(const std::vector<std::int16_t>& samples) {
     return bytes;
 }
 
+Bytes littleEndian32(std::uint32_t value) {
+    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
+            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+}
+
 Bytes chunk(const std::string& id, const Bytes& contents,
             std::optional<std::uint32_t> statedLength) {
-    const auto length = statedLength.value_or(static_cast<std::uint32_t>(contents.size()));
-    // A 32-bit little-endian value is its two 16-bit halves, low half first.
-    const Bytes lengthBytes =
-        sampleBytes({static_cast<std::int16_t>(length), static_cast<std::int16_t>(length >> 16)});
-    return join({Bytes(id.begin(), id.end()), lengthBytes, contents});
+    return join({Bytes(id.begin(), id.end()),
+                 littleEndian32(statedLength.value_or(static_cast<std::uint32_t>(contents.size()))),
+                 contents});
 }
 
 Bytes formatChunk(std::size_t extension) {
-    // Tag 1, one channel, 8000 samples/s, 16000 bytes/s, 2-byte blocks, 16 bits.
-    Bytes contents{1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0, 2, 0, 16, 0};
-    contents.resize(16 + extension, 0);
-    return chunk("fmt ", contents);
+    return formatChunkFor(1, 1, 8000, 16, Bytes(extension, 0));
 }
 
 Bytes formatChunkFor(std::uint16_t tag, std::uint16_t channels, std::uint32_t sampleRate,
                      std::uint16_t bitsPerSample, const Bytes& extension) {
     const auto blockAlign = static_cast<std::uint16_t>(channels * bitsPerSample / 8);
-    const std::vector<std::int16_t> shorts{static_cast<std::int16_t>(tag),
-                                           static_cast<std::int16_t>(channels)};
-    const std::vector<std::int16_t> tail{static_cast<std::int16_t>(blockAlign),
-                                         static_cast<std::int16_t>(bitsPerSample)};
-    return chunk("fmt ",
-                 join({sampleBytes(shorts), littleEndian32(sampleRate),
-                       littleEndian32(sampleRate * blockAlign), sampleBytes(tail), extension}));
-}
-
-Bytes littleEndian32(std::uint32_t value) {
-    return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
-            static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
+    const auto shorts = [](std::uint16_t first, std::uint16_t second) {
+        return sampleBytes({static_cast<std::int16_t>(first), static_cast<std::int16_t>(second)});
+    };
+    return chunk("fmt ", join({shorts(tag, channels), littleEndian32(sampleRate),
+                               littleEndian32(sampleRate * blockAlign),
+                               shorts(blockAlign, bitsPerSample), extension}));
 }
 
 Bytes wavFile(const Bytes& body, std::optional<std::uint32_t> riffSize) {
