@@ -145,27 +145,43 @@ TEST_F(ConverterTest, BatchPreChecksAndTemplatesThatNeverEndWriteTheirLogLine) {
     }
 }
 
+// G.711 greetings of every accepted layout and format word but one, and a G.723.1
+// greeting, whose frames are those the ffmpeg command makes with the same encoder.
 TEST_F(ConverterTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWordButG723) {
-    const std::tuple<std::string, Bytes, std::vector<std::int16_t>> rows[] = {
+    // 333 frames, in two full 3072-byte packets and one of 77 frames; the last 160
+    // bytes are dropped.
+    const Bytes long723 = pcmWav(testSignal(333 * 240 + 80));
+    writeBytes(path("x.wav"), long723);
+    ASSERT_EQ(shell("ffmpeg -v error -i x.wav -c:a g723_1 -b:a 6300 -f g723_1 frames.bin"), 0);
+    Bytes frames = readBytes(path("frames.bin"));
+    frames.resize(333 * 24);  // ffmpeg pads the last part-block into a frame
+    fs::remove(path("x.wav"));
+    fs::remove(path("frames.bin"));
+    // Format word, recording, the stream expected in the data file.
+    const std::tuple<std::string, Bytes, Bytes> rows[] = {
         // Six full packets of 128 frames and one of 52: a file of 65757 bytes.
-        {"g711", pcmWav(testSignal(65536)), testSignal(65536)},
+        {"g711", pcmWav(testSignal(65536)), g711Stream(testSignal(65536))},
+        {"g723", long723, frames},
         // The largest RIFF size (2^31 - 1), over a sparse file that long.
-        {"ulaw", wavFile(join({fmt, data}), 0x7FFFFFFF), four},
-        {"ulaw", wavFile(join({formatChunk(2), data})), four},
+        {"ulaw", wavFile(join({fmt, data}), 0x7FFFFFFF), g711Stream(four)},
+        {"ulaw", wavFile(join({formatChunk(2), data})), g711Stream(four)},
         // No pad byte after an odd-length chunk; bytes after the RIFF chunk are ignored.
-        {"u-law", join({wavFile(join({fmt, chunk("note", {1, 2, 3}), list, data})), {7}}), four},
+        {"u-law", join({wavFile(join({fmt, chunk("note", {1, 2, 3}), list, data})), {7}}),
+         g711Stream(four)},
         // A data length beyond the file is cut to the bytes present.
-        {"G723 ", wavFile(join({formatChunk(36), chunk("data", sampleBytes(four), 999)})), four},
+        {"G723 ", wavFile(join({formatChunk(36), chunk("data", sampleBytes(four), 999)})),
+         g711Stream(four)},
         // A wrong byte rate; a data length of two samples and a byte.
-        {"", patched({{28, 0x12}, {40, 5}}), {1, -2}},
+        {"", patched({{28, 0x12}, {40, 5}}), g711Stream({1, -2})},
         // A data header as the last 8 bytes of the RIFF chunk, its samples beyond it.
-        {"g7231", join({wavFile(join({fmt, chunk("data", {}, 6)})), {9, 9, 9, 9}}), {2313, 2313}},
+        {"g7231", join({wavFile(join({fmt, chunk("data", {}, 6)})), {9, 9, 9, 9}}),
+         g711Stream({2313, 2313})},
         {"ｇ723", wavFile(join({fmt, chunk("data", {})})), {}},
     };
     const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
     writeText(path("out.cxx"), "old");
     fs::permissions(path("out.cxx"), mode);
-    for (const auto& [format, file, samples] : rows) {
+    for (const auto& [format, file, stream] : rows) {
         SCOPED_TRACE(format);
         writeRecording(file);
         const std::int64_t before = secondsNow();
@@ -177,7 +193,8 @@ TEST_F(ConverterTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWordBut
         const Bytes written = readBytes(path("out.cxx"));
         ExpectedHeader header{u"Front Desk", u"Welcome"};
         header.recordTime = bigEndian32At(written, 206);
-        EXPECT_EQ(written, expectedDataFile(0x89, header, g711Stream(samples), 80));
+        const bool g723 = format == "g723";
+        EXPECT_EQ(written, expectedDataFile(g723 ? 0x8B : 0x89, header, stream, g723 ? 24 : 80));
         EXPECT_TRUE(stampedBetween(header.recordTime, before, secondsNow()));
     }
     EXPECT_EQ(fs::status(path("out.cxx")).permissions(), mode);
@@ -331,25 +348,6 @@ TEST_F(ConverterTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
     // A new data file gets 0666 less the umask.
     EXPECT_EQ(fs::status(path("msg.cxx")).permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-}
-
-// The frames are those the ffmpeg command makes of the recording with the same encoder.
-TEST_F(ConverterTest, G723GreetingFramesAreLibavcodecsInPacketsOf128) {
-    // 333 frames, in two full 3072-byte packets and one of 77 frames; the last 160 bytes
-    // are dropped.
-    writeBytes(path("x.wav"), pcmWav(testSignal(333 * 240 + 80)));
-    ASSERT_EQ(shell("ffmpeg -v error -i x.wav -c:a g723_1 -b:a 6300 -f g723_1 frames.bin"), 0);
-    Bytes frames = readBytes(path("frames.bin"));
-    frames.resize(333 * 24);  // ffmpeg pads the last part-block into a frame
-    const ProgramResult result =
-        run({"/convert:x.wav", "box", "rec", "g723", "out.cxx", "log.txt"});
-    ASSERT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.output, "");
-    EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"out.cxx\"\r\n");
-    const Bytes written = readBytes(path("out.cxx"));
-    ExpectedHeader header{u"box", u"rec"};
-    header.recordTime = bigEndian32At(written, 206);
-    EXPECT_EQ(written, expectedDataFile(0x8B, header, frames, 24));
 }
 
 }  // namespace
