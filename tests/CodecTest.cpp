@@ -1,10 +1,15 @@
-// The G.723.1 path below the jobs: G723AcmEncoder against a scripted compression
+// The codecs below the jobs: every G.711 code against a plain transcription of the
+// quantisation tables; and G723AcmEncoder against a scripted compression
 // manager (the record it opens with, the frame-kind table, the tallies and their
 // messages, the stop at a refused block, the stream closed on every path after a
 // successful open), and the stream layer's refusals of format pairs it cannot convert,
 // malformed records and malformed block headers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+
+#include "audio/G711Encoder.h"
 #include "audio/G723AcmEncoder.h"
 #include "platform/CodecModule.h"
 #include "platform/LogSink.h"
@@ -15,6 +20,42 @@
 
 namespace quen::test {
 namespace {
+
+// The tables row by row: quantised magnitudes v from the row's first on lie in its
+// segment, with step floor((v - first) / divisor).
+constexpr int MU_LAW[8][2] = {{0, 2},    {31, 4},   {95, 8},     {223, 16},
+                              {479, 32}, {991, 64}, {2015, 128}, {4063, 256}};
+constexpr int A_LAW[8][2] = {{0, 2},    {32, 2},   {64, 4},    {128, 8},
+                             {256, 16}, {512, 32}, {1024, 64}, {2048, 128}};
+
+// Segment bits and step of the sample's magnitude shifted right by `shift` (v). The
+// magnitude is taken before quantising, with -32768 counting as 32767; only mu-law's
+// last row reaches beyond step 15.
+int quantised(const int (&table)[8][2], std::int16_t sample, int shift) {
+    const int v = std::min(std::abs(sample), 32767) >> shift;
+    int segment = 7;
+    while (v < table[segment][0]) {
+        --segment;
+    }
+    return segment << 4 | std::min(15, (v - table[segment][0]) / table[segment][1]);
+}
+
+std::uint8_t referenceMuLaw(std::int16_t sample) {
+    return static_cast<std::uint8_t>(~((sample < 0 ? 0x80 : 0) | quantised(MU_LAW, sample, 2)));
+}
+
+std::uint8_t referenceALaw(std::int16_t sample) {
+    return static_cast<std::uint8_t>(((sample < 0 ? 0 : 0x80) | quantised(A_LAW, sample, 3)) ^
+                                     0x55);
+}
+
+TEST(G711EncoderTest, EverySampleMatchesTheTables) {
+    for (int s = -32768; s <= 32767; ++s) {
+        const auto sample = static_cast<std::int16_t>(s);
+        ASSERT_EQ(linearToMuLaw(sample), referenceMuLaw(sample)) << "sample " << s;
+        ASSERT_EQ(linearToALaw(sample), referenceALaw(sample)) << "sample " << s;
+    }
+}
 
 // Answers as scripted and records what the encoder asked for.
 struct ScriptedCodec : CompressionManager {

@@ -1,0 +1,126 @@
+// How the converter reads its operands and names: time operands as lenient decimal
+// numbers clamped to 32 bits; UTF-8 <-> UTF-16 both ways, with the surrogate escape that
+// lets any byte string survive the round trip; and fileExists and directoryExists, with
+// trailing separators and wildcard searches that test the first match in byte order.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "app/MessageOperands.h"
+#include "platform/FileSystemChecks.h"
+#include "platform/TextConversion.h"
+#include "tests/TestSupport.h"
+
+namespace quen::test {
+namespace {
+
+TEST(MessageOperands, ParsesTimesLeniently) {
+    const std::pair<std::u16string, std::int32_t> cases[] = {
+        {u"102", 102},
+        {u"12abc", 12},
+        {u"abc", 0},
+        {u"", 0},
+        {u" -5", -5},
+        {u"\t\n+7", 7},
+        {u"+-3", 0},
+        {u"- 3", 0},
+        {u"2147483647", 2147483647},
+        {u"2147483648", 2147483647},
+        {u"99999999999999999999999", 2147483647},
+        {u"-2147483648", -2147483648},
+        {u"-2147483649", -2147483648},
+        {u"\x0663", 0},  // digits other than 0-9 are not decimal digits here
+    };
+    for (const auto& [text, value] : cases) {
+        SCOPED_TRACE(std::string(text.begin(), text.end()));
+        EXPECT_EQ(parseTime(text), value);
+    }
+}
+
+TEST(TextConversion, ConvertsBothWaysAndEscapesInvalidBytes) {
+    struct Case {
+        std::string bytes;
+        std::u16string wide;
+    };
+    const Case cases[] = {
+        {"abc", u"abc"},
+        {"\xC3\xA9\xE2\x82\xAC", u"\u00E9\u20AC"},
+        {"\xDF\xBF\xE0\xA0\x80", u"\u07FF\u0800"},  // either side of the 2/3-byte border
+        {"\xF0\x9F\x98\x80", u"\U0001F600"},
+        {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
+        {"\xFF\x80", u"\xDCFF\xDC80"},
+        {"\xC0\xAF", u"\xDCC0\xDCAF"},  // overlong '/'
+        {"\xC2\x80", u"\u0080"},
+        {"\xE0\x9F\xBF", u"\xDCE0\xDC9F\xDCBF"},            // overlong U+07FF
+        {"\xED\xA0\x80", u"\xDCED\xDCA0\xDC80"},            // encoded surrogate
+        {"\xF4\x90\x80\x80", u"\xDCF4\xDC90\xDC80\xDC80"},  // above U+10FFFF
+        {"a\xC3", u"a\xDCC3"},                              // truncated at the end
+        {"\xC3(", u"\xDCC3("},                              // bad continuation
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        EXPECT_EQ(toWide(c.bytes), c.wide);
+        EXPECT_EQ(toNarrow(c.wide), c.bytes);
+    }
+    // Lone surrogates outside the escape range have no byte to go back to.
+    EXPECT_EQ(toNarrow(u"a\xD800"), "a?");
+    EXPECT_EQ(toNarrow(u"\xDC7F"), "?");
+    EXPECT_EQ(toNarrow(u"\xD800\xD800\xDC00"), "?\xF0\x90\x80\x80");
+}
+
+using FileSystemChecksTest = TempDirTest;
+
+TEST_F(FileSystemChecksTest, AnswersForFilesDirectoriesAndPatterns) {
+    writeText(path("a-file.txt"), "x");
+    writeText(path("b2"), "x");
+    std::filesystem::create_directory(path("b1"));
+    std::filesystem::create_directory(path("c-dir"));
+    writeText(path("c-dir/inner.wav"), "x");
+    writeText(path("\xFFraw"), "x");
+    std::filesystem::create_symlink("c-dir", path("link-to-dir"));
+    std::filesystem::create_directory(path("x*y"));
+    writeText(path("r*c"), "x");
+    std::filesystem::create_directory(path("rec"));
+    writeText(path("\xF0\x9F\x98\x80z"), "x");
+    struct Case {
+        std::string relative;
+        bool file;
+        bool directory;
+    };
+    const Case cases[] = {
+        {"a-file.txt", true, false},
+        {"c-dir", true, true},
+        {"c-dir/", true, true},  // a trailing separator still names the directory
+        {"link-to-dir", true, true},
+        {"c-dir/inner.wav", true, false},
+        {"missing", false, false},
+        {"missing/inner.wav", false, false},
+        {"a-file.txt/", false, false},
+        {"\xFFraw", true, false},
+        {"c-?ir", true, true},
+        {"b?", true, true},  // b1 (a directory) sorts before b2 (a file)
+        {"*2", true, false},
+        {"c-dir/*.wav", true, false},
+        {"c-dir/*.xml", false, false},
+        {"?", false, false},
+        // A '*' facing a '*' in a name is still a wildcard: "x*" finds "x*y", and "r*"
+        // tests "r*c" (a file), which sorts before "rec".
+        {"x*", true, true},
+        {"r*", true, false},
+        {"?z", true, false},  // one character outside the basic plane
+        {"*", true, false},   // first entry in byte order: a-file.txt
+        {"missing/*", false, false},
+        {std::string(5000, 'x'), false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.relative);
+        const std::u16string wide = toWide((dir() / c.relative).string());
+        EXPECT_EQ(fileExists(wide), c.file);
+        EXPECT_EQ(directoryExists(wide), c.directory);
+    }
+    EXPECT_TRUE(directoryExists(u"/"));
+    EXPECT_FALSE(fileExists(u""));
+}
+
+}  // namespace
+}  // namespace quen::test
