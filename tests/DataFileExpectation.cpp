@@ -16,29 +16,24 @@ void putBigEndian(Bytes& bytes, std::size_t offset, std::uint32_t value) {
 
 }  // namespace
 
-Bytes ExpectedHeader::bytes() const {
-    Bytes header(208, 0);
-    const std::u16string* texts[] = {&mailboxName, &secondText, &displayString};
-    for (std::size_t field = 0; field < 3; ++field) {
-        for (std::size_t i = 0; i < texts[field]->size() && i < 32; ++i) {
-            header[64 * field + 2 * i] = static_cast<std::uint8_t>((*texts[field])[i] >> 8);
-            header[64 * field + 2 * i + 1] = static_cast<std::uint8_t>((*texts[field])[i]);
-        }
-    }
-    std::copy(reserved.begin(), reserved.end(), header.begin() + 192);
-    std::copy(internalFlag.begin(), internalFlag.end(), header.begin() + 196);
-    putBigEndian(header, 200, static_cast<std::uint32_t>(recordTime));
-    putBigEndian(header, 204, static_cast<std::uint32_t>(listenTime));
-    return header;
-}
-
 Bytes expectedDataFile(std::uint8_t flashType, const ExpectedHeader& header, const Bytes& stream,
                        std::size_t frameBytes) {
-    Bytes file(6, 0);
+    // Preamble (total length, two zero bytes, flash type, header length), then the header.
+    Bytes file(6 + 208, 0);
     file[4] = flashType;
     file[5] = 208;
-    const Bytes headerBytes = header.bytes();
-    file.insert(file.end(), headerBytes.begin(), headerBytes.end());
+    const std::u16string* texts[] = {&header.mailboxName, &header.secondText,
+                                     &header.displayString};
+    for (std::size_t field = 0; field < 3; ++field) {
+        for (std::size_t i = 0; i < texts[field]->size() && i < 32; ++i) {
+            file[6 + 64 * field + 2 * i] = static_cast<std::uint8_t>((*texts[field])[i] >> 8);
+            file[7 + 64 * field + 2 * i] = static_cast<std::uint8_t>((*texts[field])[i]);
+        }
+    }
+    std::copy(header.reserved.begin(), header.reserved.end(), file.begin() + 198);
+    std::copy(header.internalFlag.begin(), header.internalFlag.end(), file.begin() + 202);
+    putBigEndian(file, 206, static_cast<std::uint32_t>(header.recordTime));
+    putBigEndian(file, 210, static_cast<std::uint32_t>(header.listenTime));
     for (std::size_t pos = 0; pos < stream.size(); pos += 128 * frameBytes) {
         const std::size_t size = std::min(128 * frameBytes, stream.size() - pos);
         file.push_back(static_cast<std::uint8_t>((size + frameBytes - 1) / frameBytes - 1));

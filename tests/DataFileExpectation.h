@@ -17,8 +17,6 @@ struct ExpectedHeader {
     Bytes internalFlag{0x00, 'Y', 0x00, 0x00};
     std::int32_t recordTime = 0;
     std::int32_t listenTime = 0;
-
-    Bytes bytes() const;
 };
 
 // Preamble, header and the stream cut into packets of 128 frames of `frameBytes`.
