@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
-# Installs the Debian/Ubuntu packages QuenGreeting needs to build, test and benchmark;
-# with the argument "package" also those that build, check and try its Debian package,
-# with "bench" the ffmpeg command that bench/prepare.sh compares with. Does nothing when
-# all are present; uses sudo when not run as root.
+# Installs the Debian/Ubuntu packages QuenGreeting needs to build, test and benchmark
+# (ffmpeg: its command makes the compressed and odd test recordings of `quen`, and
+# bench/prepare.sh compares with it); with the argument "package" also those that build,
+# check and try its Debian package. Does nothing when all are present; uses sudo when
+# not run as root.
 set -euo pipefail
 
 packages=(g++ make cmake pkg-config scdoc libpugixml-dev libavcodec-dev libgtest-dev
           libgmock-dev libbenchmark-dev libavformat-dev libswresample-dev libebur128-dev
-          libcli11-dev nlohmann-json3-dev)
+          libcli11-dev nlohmann-json3-dev ffmpeg)
 case "${1:-}" in
     package) packages+=(dpkg-dev file lintian man-db) ;;
-    bench) packages+=(ffmpeg) ;;
 esac
 
 missing=()
