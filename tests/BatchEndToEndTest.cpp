@@ -235,9 +235,6 @@ TEST_F(BatchTest, EveryCoreLeavesTheLogAndFilesOfOneCore) {
                             greeting("menu", "late.wav") + greeting("menu", "late.c23") +
                             greeting("menu", "g1.x.wav") +  // the same data files as g1.wav
                             hazards + greeting("menu", "missing.wav") + hazards))},
-        {2,
-         configuration(attendant("Desk", hazards + greeting("menu", std::string(27, 'n') + ".wav") +
-                                             greeting("menu", "g5.wav")))},
         {1, configuration(attendant("Desk", greeting("morning", "g0.wav") +
                                                 greeting("bogus", "g1.wav") +
                                                 greeting("Menu", "g2.wav") +
