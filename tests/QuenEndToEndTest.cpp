@@ -244,9 +244,8 @@ TEST_F(Quen, BadInputGivesOneMessageAndUsageErrorsExitTwoWithNoOutput) {
         writeText(path("out.wav"), "an earlier file");
         const ProgramResult result = tool("prepare " + file + " out.wav");
         EXPECT_EQ(std::make_pair(result.exitCode, result.output), std::make_pair(1, std::string()));
-        const std::string written = errors();
-        EXPECT_TRUE(written.starts_with("quen prepare: " + file + ": " + message)) << written;
-        EXPECT_EQ(written.find('\n'), written.size() - 1) << written;
+        EXPECT_TRUE(errors().starts_with("quen prepare: " + file + ": " + message)) << errors();
+        EXPECT_EQ(errors().find('\n'), errors().size() - 1) << errors();
         EXPECT_EQ(readText(path("out.wav")), "an earlier file");
     }
     // Usage errors exit 2, before anything is written.
@@ -286,7 +285,8 @@ TEST_F(Quen, PreparedSoundMeetsItsTargets) {
 
     double peak = 0;
     const auto lufs = [&peak](const std::vector<double>& samples) {
-        peak = std::abs(std::ranges::max(samples, {}, [](double v) { return std::abs(v); }));
+        peak = std::accumulate(samples.begin(), samples.end(), 0.0,
+                               [](double most, double v) { return std::max(most, std::abs(v)); });
         ebur128_state* state = ebur128_init(1, 8000, EBUR128_MODE_I);
         ebur128_add_frames_double(state, samples.data(), samples.size());
         double loudness = 0;
