@@ -1,0 +1,317 @@
+// `quen` end to end. `inspect`: malformed data files give their one message and exit 1,
+// recordings converted by QuenGreeting decode back to the source, `--json` carries the
+// fields and the audio levels. `check` and `prepare` on the recordings people really
+// have: each is refused by QuenGreeting, `quen check` shows QuenGreeting's own log lines
+// and names the cause, and after `quen prepare` QuenGreeting converts it; bad inputs give
+// one message, exit 1 and no output file; the prepared sound meets its targets by the
+// test's own analysis and libebur128. The ffmpeg command makes the inputs, hand-made
+// bytes the layouts that must be exact.
+#include <ebur128.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <nlohmann/json.hpp>
+#include <numeric>
+#include <regex>
+
+#include "tests/DataFileExpectation.h"
+#include "tests/TestSupport.h"
+#include "tests/WavBuilder.h"
+
+namespace quen::test {
+namespace {
+
+constexpr double PI = 3.141592653589793;
+
+// Each field of the JSON object `expected` has its value in `actual`.
+void expectFields(const nlohmann::json& actual, const nlohmann::json& expected) {
+    for (const auto& [key, value] : expected.items()) {
+        EXPECT_EQ(actual[key], value) << key;
+    }
+}
+
+class Quen : public TempDirTest {
+  protected:
+    // `quen` with `arguments` as the shell splits them; standard error in "stderr.txt".
+    ProgramResult tool(const std::string& arguments) const {
+        return runBinary("/bin/sh", {"-c", QUEN_TOOL_BINARY " " + arguments + " 2>stderr.txt"},
+                         dir());
+    }
+    std::string errors() const { return readText(path("stderr.txt")); }
+
+    // A file made by ffmpeg from `seconds` of `expression` (of t in seconds or of the
+    // sample number n) at 44.1 kHz, then `output`: options and the file; bit-exact: no
+    // LIST chunk.
+    void ffmpeg(const std::string& expression, double seconds, const std::string& output) const {
+        ASSERT_EQ(
+            shell("ffmpeg -v error -y -f lavfi -i \"aevalsrc='" + expression +
+                  "':s=44100:d=" + std::to_string(seconds) + "\" -fflags +bitexact " + output),
+            0);
+    }
+
+    // The samples of a canonical 44-byte-header WAV file, full scale 1.0.
+    std::vector<double> samples(const std::string& wav) const {
+        const Bytes file = readBytes(path(wav));
+        std::vector<double> values;
+        for (std::size_t i = 44; i + 1 < file.size(); i += 2) {
+            values.push_back(static_cast<std::int16_t>(file[i] | file[i + 1] << 8) / 32768.0);
+        }
+        return values;
+    }
+
+    // QuenGreeting's exit code for a greeting conversion of `wav`, and its log after the
+    // "Creating data file" line, indented as `quen check` shows it.
+    std::pair<int, std::string> convert(const std::string& wav) const {
+        const int exitCode =
+            run({"/convert:" + wav, "Box", "Rec", "alaw", "out.c11", "log.txt"}).exitCode;
+        const std::string log = readText(path("log.txt"));
+        return {exitCode, std::regex_replace(log.substr(log.find("\r\n") + 2),
+                                             std::regex("(.*)\r\n"), "    $1\n")};
+    }
+
+    // Prepares `expression` (see ffmpeg()) with `options`: the output's samples, and the
+    // JSON report in `report`.
+    std::vector<double> prepare(const std::string& expression, double seconds,
+                                const std::string& options = "") {
+        ffmpeg(expression, seconds, "in.wav");
+        const ProgramResult result = tool("--json prepare in.wav out.wav " + options);
+        EXPECT_EQ(result.exitCode, 0) << errors();
+        report = nlohmann::json::parse(result.output, nullptr, false);
+        return samples("out.wav");
+    }
+    nlohmann::json report;
+};
+
+// A greeting header (the mailbox name holding a lone surrogate) and 100 A-law bytes: one
+// packet of two frames, the second partial (file offsets: packet header 214, payload
+// 215..314); byte `at` set to `value` spoils it.
+Bytes smallALawFile(std::size_t at, std::uint8_t value) {
+    Bytes file = expectedDataFile(0x89, ExpectedHeader{u"A\xD800", u"rec"}, Bytes(100, 0xD5), 80);
+    file[at] = value;
+    return file;
+}
+
+TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
+    ASSERT_EQ(shell("mkfifo fifo.cxx"), 0);  // a reader would block on it
+    // The bytes of x.cxx, and the one line naming the file or, after "x.cxx: invalid",
+    // the problem line, which ends the report.
+    const std::pair<Bytes, std::string> cases[] = {
+        {{}, "fifo.cxx: error: not a regular file but a pipe\n"},
+        {{}, "missing.cxx: error: cannot open: No such file or directory\n"},
+        {smallALawFile(5, 207), "x.cxx: error: header length at offset 5 is 207, not 208\n"},
+        {smallALawFile(0, 0xFF),
+         "  problem at offset 315: the file ends 4278190080 bytes before its total length "
+         "4278190395\n"},
+        {smallALawFile(214, 5),
+         "  problem at offset 214: packet header says 6 frames (at least 401 bytes) but only "
+         "100 bytes follow before the end\n"},
+        {smallALawFile(214, 0),
+         "  problem at offset 295: 20 bytes after the last packet (the packet at offset 214 "
+         "holds 1 frame, so it must be the last)\n"},
+        {expectedDataFile(0x8B, {u"box", u"rec"}, Bytes(30, 0), 24),
+         "  problem at offset 239: G.723.1 stream ends in a part-frame of 6 bytes\n"},
+    };
+    for (const auto& [bytes, expected] : cases) {
+        const bool problem = expected.starts_with("  ");
+        writeBytes(path("x.cxx"), bytes);
+        const ProgramResult result =
+            tool("inspect " + (problem ? "x.cxx" : expected.substr(0, expected.find(':'))));
+        EXPECT_EQ(result.exitCode, 1) << expected;
+        EXPECT_TRUE(result.output.starts_with(problem ? "x.cxx: invalid\n" : expected) &&
+                    result.output.ends_with(expected))
+            << expected << result.output;
+    }
+    // The boundary: a G.711 part-frame is legitimate audio. One loud sample, then A-law
+    // silence, which decodes to 8; a lone surrogate is escaped. One document for all files.
+    // 0xAA is 32256: -0.1 dBFS; RMS sqrt((32256^2 + 99 * 8^2) / 100): -20.1 dBFS.
+    writeBytes(path("x.cxx"), smallALawFile(215, 0xAA));
+    const ProgramResult json = tool("--json inspect x.cxx missing.cxx");
+    EXPECT_EQ(json.exitCode, 1);
+    const auto document = nlohmann::json::parse(json.output);
+    EXPECT_EQ(document["files"][1]["error"], "cannot open: No such file or directory");
+    expectFields(document["files"][0], R"({"valid": true, "packets": 1, "frames": 2,
+        "mailboxName": "A\\uD800", "textsWithLoneSurrogates": ["mailboxName"],
+        "recordTimeUtc": "1970-01-01 00:00:00 UTC", "durationSeconds": 0.0125,
+        "audio": {"samples": 100, "peakDbfs": -0.1, "rmsDbfs": -20.1, "clippedSamples": 0,
+        "leadingSilenceSeconds": 0.0, "trailingSilenceSeconds": 0.012375, "undecodableFrames": 0}})"_json);
+}
+
+TEST_F(Quen, RecordingsComeBackThroughQuenGreetingAndInspectWav) {
+    const std::string source = std::string(QUEN_SOURCE_DIR) + "/examples/greeting.wav";
+    const std::vector<double> speech = samples(source);
+    const std::pair<std::vector<std::string>, nlohmann::json> trips[] = {
+        {{"/convertMsg:" + source, "4711", "Ann", "Call back", "ULAW", "Y", "N", "-1", "42",
+          "out.cxx", "log.txt"},
+         R"({"flashType": 234, "newMessage": true, "mailboxName": "4711", "listenTime": 42,
+             "recordingNameOrCallingParty": "Ann", "displayString": "Call back",
+             "internalFlag": "N", "recordTime": -1})"_json},
+        {{"/convert:" + source, "Sales", "MN_greeting", "g723", "out.cxx", "log.txt"},
+         R"({"flashType": 139, "codec": "G.723.1", "mailboxName": "Sales",
+             "recordingNameOrCallingParty": "MN_greeting", "internalFlag": "Y"})"_json},
+    };
+    for (const auto& [convert, fields] : trips) {
+        SCOPED_TRACE(fields.dump());
+        ASSERT_EQ(run(convert).exitCode, 0);
+        const ProgramResult result = tool("--json inspect out.cxx --wav out.wav");
+        ASSERT_EQ(result.exitCode, 0) << errors();
+        expectFields(nlohmann::json::parse(result.output)["files"][0], fields);
+        const std::vector<double> decoded = samples("out.wav");
+        // G.711 keeps the speech within 30 dB SNR, a correlation above 0.9995. G.723.1
+        // gives 240 samples per whole 480-byte block and lags by the encoder's 60-sample
+        // look-ahead; the first 300 ms settle it.
+        const bool g711 = convert[4] == "ULAW";
+        ASSERT_EQ(decoded.size(), g711 ? speech.size() : speech.size() / 240 * 240);
+        const std::size_t from = g711 ? 0 : 2400, lag = g711 ? 0 : 60,
+                          n = decoded.size() - from - lag;
+        const double *in = speech.data() + from, *out = decoded.data() + from + lag;
+        const auto dot = [n](const double* a, const double* b) {
+            return std::inner_product(a, a + n, b, 0.0);
+        };
+        EXPECT_GT(dot(in, out) / std::sqrt(dot(in, in) * dot(out, out)), g711 ? 0.9995 : 0.9);
+    }
+}
+
+TEST_F(Quen, EveryCommonRecordingIsExplainedThenPreparedAndConverted) {
+    const Bytes data = chunk("data", sampleBytes(testSignal(8000)));
+    // INFO, one 1-byte INAM entry: 13 bytes, then the pad byte.
+    const Bytes oddList = {'I', 'N', 'F', 'O', 'I', 'N', 'A', 'M', 1, 0, 0, 0, 'x'};
+    const std::tuple<std::string, Bytes, std::string> cases[] = {
+        // ffmpeg's options or hand-made bytes, and the start of the first cause shown.
+        {"-ac 2", {}, "2 channels; QuenGreeting takes one"},
+        {"-ar 8000 -c:a pcm_u8", {}, "8 bits per sample; QuenGreeting takes 16"},
+        {"-ar 8000 -c:a pcm_mulaw", {}, "mu-law encoding (tag 7); QuenGreeting takes PCM only"},
+        {"-c:a mp2 -f wav", {}, "MPEG encoding (tag 80); QuenGreeting takes PCM only"},
+        {"-c:a libmp3lame -f wav", {}, "MPEG layer 3 encoding (tag 85); QuenGreeting takes PCM"},
+        {"-ar 8000 -c:a pcm_f32le", {}, "extensible format header (sub-format IEEE float);"},
+        {"-ar 8000 -rf64 always", {}, "RF64 container (64-bit sizes); QuenGreeting reads RIFF"},
+        {"-ac 2 -f mp3", {}, "it is mp3 (MP2/3 (MPEG audio layer 2/3)), not a WAV file"},
+        {"-ac 2 -c:a aac -f ipod", {}, "it is mov,mp4,m4a,3gp,3g2,mj2 (QuickTime / MOV), not"},
+        {"", wavFile(join({chunk("JUNK", Bytes(28, 0)), formatChunk(), data})),
+         "the \"JUNK\" chunk at offset 12 comes before the format chunk; QuenGreeting needs"},
+        {"", wavFile(join({formatChunk(), chunk("LIST", oddList), {0}, data})),
+         "the \"LIST\" chunk at offset 36 has an odd length (13) and a pad byte, which"},
+    };
+    for (const auto& [options, bytes, cause] : cases) {
+        SCOPED_TRACE(cause);
+        if (bytes.empty()) {
+            ffmpeg("0.5*sin(2*PI*440*t)", 1, options + " in.wav");
+        } else {
+            writeBytes(path("in.wav"), bytes);
+        }
+        const auto [converterExit, refusal] = convert("in.wav");
+        ASSERT_EQ(converterExit, 255);
+        const ProgramResult check = tool("check in.wav");
+        EXPECT_EQ(check.exitCode, 1);
+        // RIFF and RF64 files (no other container starts with "R"): the size field, read
+        // from "ds64" in RF64, is the right one.
+        const Bytes in = readBytes(path("in.wav"));
+        const std::string container(in.begin(), in.begin() + 4), size = std::to_string(in.size());
+        const std::string sizes = "  container  " + container + " WAVE, " + size +
+                                  " bytes (size field " + std::to_string(in.size() - 8) + ")\n";
+        EXPECT_TRUE(check.output.starts_with("in.wav: refused\n" + (in[0] == 'R' ? sizes : "")))
+            << check.output;
+        EXPECT_NE(check.output.find("  QuenGreeting logs:\n" + refusal + "  cause      " + cause),
+                  std::string::npos)
+            << refusal << check.output;
+        ASSERT_EQ(tool("prepare in.wav in-prepared.wav").exitCode, 0) << errors();
+        // One second of sound, give or take the resampler's edges and the encoder delay that
+        // AAC and MP3 in WAV add.
+        EXPECT_NEAR(double(readBytes(path("in-prepared.wav")).size()), 16044, 800);
+        EXPECT_EQ(convert("in-prepared.wav"), std::make_pair(0, std::string()));
+        EXPECT_EQ(tool("check in-prepared.wav").exitCode, 0);
+    }
+}
+
+TEST_F(Quen, BadInputGivesOneMessageAndUsageErrorsExitTwoWithNoOutput) {
+    ffmpeg("0.5*sin(2*PI*440*t)", 3, "whole.mp3");
+    Bytes half = readBytes(path("whole.mp3"));
+    half.resize(half.size() / 2);
+    const std::tuple<std::string, Bytes, std::string> cases[] = {
+        // The file, its bytes, and the start of what follows "quen prepare: FILE: ".
+        {"missing.wav", {}, "No such file or directory\n"},
+        {"notes.wav", Bytes(5, 'x'), "not a recording in any format known here (Invalid data"},
+        {"truncated.mp3", half, "truncated: holds "},
+        {"empty.wav", pcmWav({}), "contains no audio samples\n"},
+        {"fast.wav",
+         wavFile(join({formatChunkFor(1, 1, 2000000, 16), chunk("data", Bytes(4000, 1))})),
+         "impossible sample rate 2000000 Hz\n"},
+    };
+    for (const auto& [file, bytes, message] : cases) {
+        SCOPED_TRACE(file);
+        if (!bytes.empty()) {
+            writeBytes(path(file), bytes);
+        }
+        writeText(path("out.wav"), "an earlier file");
+        const ProgramResult result = tool("prepare " + file + " out.wav");
+        EXPECT_EQ(std::make_pair(result.exitCode, result.output), std::make_pair(1, std::string()));
+        EXPECT_TRUE(errors().starts_with("quen prepare: " + file + ": " + message)) << errors();
+        EXPECT_EQ(errors().find('\n'), errors().size() - 1) << errors();
+        EXPECT_EQ(readText(path("out.wav")), "an earlier file");
+    }
+    // Usage errors exit 2, before anything is written.
+    for (const char* arguments : {"", "inspect x.cxx x.cxx --wav b.wav", "check --template t.xml",
+                                  "prepare notes.wav b.wav --loudness -20 --no-normalize",
+                                  "prepare notes.wav b.wav --max-seconds 0"}) {
+        EXPECT_EQ(tool(arguments).exitCode, 2) << arguments;
+    }
+    // No b.wav and no temporary file left: the inputs, out.wav and stderr.txt only.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir()), {}), 7);
+}
+
+// Fits a sine of exactly `frequency` (least squares) to the middle 1.8 s of the 8 kHz
+// signal, away from the edges where the resampler's filter rings in; a whole number of
+// cycles, so what the fit leaves is the energy beside it. The amplitude, and what is
+// left beside the sine in dB relative to it.
+std::pair<double, double> fitSine(const std::vector<double>& samples, double frequency) {
+    const double n = 14400;
+    double c = 0, s = 0, energy = 0;
+    for (std::size_t i = 800; i < 15200 && i < samples.size(); ++i) {
+        c += samples[i] * std::cos(2 * PI * frequency * double(i) / 8000) * 2 / n;
+        s += samples[i] * std::sin(2 * PI * frequency * double(i) / 8000) * 2 / n;
+        energy += samples[i] * samples[i] / n;
+    }
+    const double fitted = (c * c + s * s) / 2;
+    return {std::sqrt(2 * fitted), 10 * std::log10((energy - fitted) / fitted)};
+}
+
+// The sound of prepared recordings, measured by the test's own sine fit and libebur128.
+TEST_F(Quen, PreparedSoundMeetsItsTargets) {
+    const auto [amplitude, residualDb] =
+        fitSine(prepare("0.5*sin(2*PI*1000*t)", 2, "--no-normalize"), 1000);
+    EXPECT_NEAR(amplitude, 0.5, 0.005);
+    EXPECT_LT(residualDb, -60);
+    // 6 kHz would fold back to 2 kHz; whatever is there must be 60 dB below the input.
+    EXPECT_LT(fitSine(prepare("0.5*sin(2*PI*6000*t)", 2, "--no-normalize"), 2000).first, 0.0005);
+
+    double peak = 0;
+    const auto lufs = [&peak](const std::vector<double>& samples) {
+        peak = std::accumulate(samples.begin(), samples.end(), 0.0,
+                               [](double most, double v) { return std::max(most, std::abs(v)); });
+        ebur128_state* state = ebur128_init(1, 8000, EBUR128_MODE_I);
+        ebur128_add_frames_double(state, samples.data(), samples.size());
+        double loudness = 0;
+        ebur128_loudness_global(state, &loudness);
+        ebur128_destroy(&state);
+        return loudness;
+    };
+    // Speech-like, about -35 LUFS: three partials under a syllable-rate envelope.
+    const std::string quiet =
+        "0.02*(0.5+0.5*sin(2*PI*3*t))*(sin(2*PI*220*t)+0.5*sin(2*PI*660*t)"
+        "+0.25*sin(2*PI*1500*t))";
+    EXPECT_NEAR(lufs(prepare(quiet, 4)), -18.0, 0.5);
+    EXPECT_FALSE(report["gain_limited_by_peak"]);
+    // A lone full-scale click in near silence: the peak, not the target, sets the gain.
+    lufs(prepare("0.001*sin(0.1*n)+0.9*eq(n,44100)", 2));
+    EXPECT_TRUE(report["gain_limited_by_peak"]);
+    EXPECT_LE(peak, std::pow(10.0, -1.0 / 20) + 2.0 / 32768);
+
+    // One second of sound between seconds of silence: trimmed to it and 0.2 s either side.
+    const std::string tone = "0.3*sin(2*PI*440*t)";
+    EXPECT_NEAR(double(prepare(tone + "*gte(t,1)*lt(t,2)", 3, "--trim-silence").size()), 11200, 8);
+    const std::vector<double> cut = prepare(tone, 1, "--max-seconds 0.5 --no-normalize");
+    ASSERT_EQ(cut.size(), 4000u);
+    EXPECT_LT(std::abs(cut.back()), 2.0 / 32768);
+}
+
+}  // namespace
+}  // namespace quen::test
