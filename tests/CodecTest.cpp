@@ -63,13 +63,11 @@ struct ScriptedCodec : CompressionManager {
     // One character a block: '0' to '3', the low bits of its frame's first byte; 'P' or
     // 'C', refused with 11 by prepare or by convert.
     std::string blocks;
-    Bytes destination;                        // the G.723.1 record opened with
     std::vector<std::uint8_t*> destinations;  // of every header prepared, in order
     int closes = 0;
 
     std::int32_t openStream(StreamHandle& stream, std::span<const std::uint8_t>,
-                            std::span<const std::uint8_t> to) override {
-        destination.assign(to.begin(), to.end());
+                            std::span<const std::uint8_t>) override {
         stream = 7;  // even when refused: the encoder must not use it then
         return openResult;
     }
@@ -149,8 +147,6 @@ TEST(G723AcmEncoderTest, EveryPathLogsItsMessagesAndClosesAnOpenedStream) {
         EXPECT_EQ(refused.encodeAll(nullptr, 0, nullptr, 0), 0);
     }
     EXPECT_EQ(codec.closes, 0);
-    EXPECT_EQ(codec.destination, (Bytes{0x42, 0, 1,  0, 0x40, 0x1F, 0, 0, 0x20, 3, 0, 0, 24, 0,
-                                        0,    0, 10, 0, 2,    0,    0, 0, 0,    0, 0, 0, 0,  0}));
 }
 
 TEST(StreamLayerTest, AMalformedRecordIsRefusedAndAClosedStreamIsGone) {
@@ -162,8 +158,6 @@ TEST(StreamLayerTest, AMalformedRecordIsRefusedAndAClosedStreamIsGone) {
     Bytes lacking = pcm;
     lacking[16] = 2;  // states extra bytes it does not have
     EXPECT_EQ(layer.openStream(stream, lacking, g723), ACM_INVALID_PARAMETER);
-    EXPECT_EQ(layer.openStream(stream, g723, pcm), ACM_NOT_POSSIBLE);
-    EXPECT_EQ(stream, NO_STREAM);
     ASSERT_EQ(layer.openStream(stream, pcm, g723), ACM_OK);
     Bytes block(480);
     Bytes frame(24);

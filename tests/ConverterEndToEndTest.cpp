@@ -8,11 +8,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "platform/CodecModule.h"
-#include "tests/DataFileExpectation.h"
+#include "tests/TestFiles.h"
 #include "tests/TestSupport.h"
-#include "tests/WavBuilder.h"
 
 namespace quen::test {
 namespace fs = std::filesystem;
@@ -65,8 +65,6 @@ const std::string NO_LOG = "Failed to open the errorlog file <no-dir/log.txt>\n"
 TEST_F(ConverterTest, CommandLinesThatStartNoJobPrintOneTextAndCreateNothing) {
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{}, USAGE},
-        {{"/convert:a.wav"}, USAGE},
-        {{"/batch1:t.xml", "wav", "out", "log.txt", "extra"}, USAGE},
         // A message command with one operand too few is not a greeting.
         {{"/convertMsg:a.wav", "box", "caller", "text", "g711", "log.txt"}, USAGE},
         {{"/convert:a.wav", "b", "c", "t", "g711", "Y", "N", "1", "2", "o.cxx", "log.txt"}, USAGE},
@@ -111,12 +109,10 @@ TEST_F(ConverterTest, BatchPreChecksAndTemplatesThatNeverEndWriteTheirLogLine) {
     // The first three operands and the log, which is empty exactly when the run succeeds.
     const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{"/batch1:missing.xml", "wav", "out"}, noTemplate},
-        {{"/batch2:", "wav", "out"}, noTemplate},
         {{"/batch1:t.xml", "nowav", "out"}, noWav + "nowav) doesn't exit\r\n"},
         {{"/batch1:t.xml", "", "out"}, noWav + ") doesn't exit\r\n"},
         {{"/batch1:t.xml", "t.xml", "out"}, noWav + "t.xml) doesn't exit\r\n"},
         {{"/batch2:t.xml", "wav", "noout"}, noResults},
-        {{"/batch2:t.xml", "wav", ""}, noResults},
         // Backslashes are separators: wav\sub is the directory wav/sub, and it is
         // shown as given.
         {{"/batch2:t.xml", "wav\\sub\\", "noout"}, noResults},
@@ -174,10 +170,14 @@ TEST_F(ConverterTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWordBut
     const auto mode = fs::perms::owner_read | fs::perms::owner_write | fs::perms::others_read;
     writeText(path("out.cxx"), "old");
     fs::permissions(path("out.cxx"), mode);
+    // The record time is stamped during the run by the clock read here.
+    const auto now = [] {
+        return std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    };
     for (const auto& [format, file, stream] : rows) {
         SCOPED_TRACE(format);
         writeRecording(file);
-        const std::int64_t before = secondsNow();
+        const std::time_t started = now();
         const ProgramResult result =
             run({"/convert:in.wav", "Front Desk", "Welcome", format, "out.cxx", "log.txt"});
         EXPECT_EQ(result.exitCode, 0);
@@ -194,7 +194,7 @@ TEST_F(ConverterTest, GreetingsOfEveryAcceptedLayoutAreALawForEveryFormatWordBut
             << std::mismatch(written.begin(), written.end(), expected.begin(), expected.end())
                        .first -
                    written.begin();
-        EXPECT_TRUE(stampedBetween(header.recordTime, before, secondsNow()));
+        EXPECT_TRUE(started <= header.recordTime && header.recordTime <= now());
     }
     EXPECT_EQ(fs::status(path("out.cxx")).permissions(), mode);
     EXPECT_EQ(entryCount(), 3) << "a file was left behind";
@@ -236,7 +236,6 @@ TEST_F(ConverterTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
     std::vector<Failure> cases = {
         {Bytes(plain.begin(), plain.begin() + 11), "Invalid file format\r\n"},  // 11 bytes
         {patched({{3, 'X'}}), "Invalid file format\r\n"},                       // RIFX
-        {patched({{11, 'X'}}), "Invalid file format\r\n"},                      // WAVX
         {wavFile(join({fmt, data}), 45), "RIFF length is incorrect\r\n"},  // one beyond the file
         // Refused before the diagnostic line is printed.
         {wavFile(join({fmt, data}), 3), "RIFF length is incorrect\r\n", g723Message},
@@ -245,13 +244,11 @@ TEST_F(ConverterTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
         {wavFile(join({fmt, data}), 4), noFmt},       // an empty body
         {wavFile(join({list, fmt, data})), noFmt},    // the fmt chunk is never searched for
         {patched({{12, 'F'}}), noFmt},                // "Fmt "
-        {wavFile(join({fmt, data}), 8), fmtLength},   // only the fmt id
         {wavFile(join({fmt, data}), 27), fmtLength},  // the format fields cut short
         {patched({{16, 15}}), fmtLength},
         {patched({{16, 53}}), fmtLength},
         // Two channels of float: the channels are checked first.
         {patched({{20, 3}, {22, 2}}), bad(" Cannot process multi-channel data.")},
-        {patched({{23, 1}}), bad(" Cannot process multi-channel data.")},  // 257 channels
         {patched({{20, 3}}), bad("File not in PCM/Uncompressed format.")},
         {patched({{24, 0x41}}), bad(" Sample rate not 8000 samples/sec.")},
         {patched({{34, 8}}), bad(" Sample size not 16 bits.")},  // 8 bits in 2-byte blocks
@@ -262,7 +259,6 @@ TEST_F(ConverterTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
         // A chunk length that would wrap a 32-bit position around.
         {wavFile(join({fmt, chunk("LIST", {}, 0xFFFFFFF8), data})), noData},
         {wavFile(join({fmt, list, data}), 4 + 24 + 16), noData},  // data beyond the RIFF size
-        {plain, cantOpen("missing.wav", 2), "./QuenGreeting /convert:missing.wav a b g711"},
         {plain, cantOpen("/quen-missing.wav", 2),
          "./QuenGreeting /convert:/quen-missing.wav a b g711"},
         {plain, cantOpen("no/in.wav", 3), "./QuenGreeting /convert:no/in.wav a b g711"},
@@ -355,27 +351,30 @@ TEST_F(ConverterTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
 TEST_F(ConverterTest, StandardStreamsThatFailNeverStopTheJobNorLandInTheLog) {
     writeBytes(path("w.wav"), pcmWav(testSignal(800)));
     const std::string message =
-        std::string(QUEN_BINARY) + " /convertMsg:w.wav B C D g711 Y Y 1 2 sp.cxx spl.txt";
-    const std::string diagnostic =
-        "quenFlashType = 0xe9, cpType = 0x89, seconds = 1, internalFlag = \0Y\0\0"s;
-    // The reader is gone before the first write; then standard output closed outright.
-    EXPECT_EQ(shell("{ sleep 0.3; " + message + "; echo $? >code.txt; } | true"), 0);
-    EXPECT_EQ(readText(path("code.txt")), "0\n");
-    EXPECT_EQ(readText(path("spl.txt")), "Creating data file - \"sp.cxx\"\r\n");
-    EXPECT_EQ(readBytes(path("sp.cxx")).size(), 214u + 1 + 800);
-    fs::remove(path("sp.cxx"));
-    EXPECT_EQ(shell(message + " >&- 2>&-"), 0);
-    EXPECT_EQ(readText(path("spl.txt")), "Creating data file - \"sp.cxx\"\r\n");
-    EXPECT_TRUE(fs::exists(path("sp.cxx")));
-    EXPECT_EQ(shell(message + " >out.txt 0<&-"), 0);
-    EXPECT_EQ(readText(path("out.txt")), diagnostic);
-    // The usage text and the log-failure message fail the same quiet way.
-    EXPECT_EQ(shell("{ sleep 0.3; "s + QUEN_BINARY + "; echo $? >code.txt; } | true"), 0);
-    EXPECT_EQ(readText(path("code.txt")), "255\n");
-    EXPECT_EQ(shell("{ sleep 0.3; "s + QUEN_BINARY +
-                    " /convert:w.wav a b g711 x.cxx no/log.txt; echo $? >code.txt; } | true"),
-              0);
-    EXPECT_EQ(readText(path("code.txt")), "255\n");
+        QUEN_BINARY + " /convertMsg:w.wav B C D g711 Y Y 1 2 sp.cxx spl.txt"s;
+    // The command, then the exit code it writes to code.txt. The reader is gone before the
+    // first write; standard output and error, or input, closed outright; the usage text
+    // and the log-failure message fail the same quiet way.
+    const std::pair<std::string, std::string> rows[] = {
+        {"{ sleep 0.3; " + message + "; echo $? >code.txt; } | true", "0\n"},
+        {message + " >&- 2>&-; echo $? >code.txt", "0\n"},
+        {message + " >out.txt 0<&-; echo $? >code.txt", "0\n"},
+        {"{ sleep 0.3; "s + QUEN_BINARY + "; echo $? >code.txt; } | true", "255\n"},
+        {"{ sleep 0.3; "s + QUEN_BINARY +
+             " /convert:w.wav a b g711 x.cxx no/log.txt; echo $? >code.txt; } | true",
+         "255\n"},
+    };
+    for (const auto& [command, code] : rows) {
+        fs::remove(path("sp.cxx"));
+        writeText(path("spl.txt"), "");
+        shell(command);
+        EXPECT_EQ(readText(path("code.txt")), code) << command;
+        EXPECT_EQ(readText(path("spl.txt")),
+                  code == "0\n" ? "Creating data file - \"sp.cxx\"\r\n" : "");
+        EXPECT_EQ(fs::exists(path("sp.cxx")), code == "0\n");
+    }
+    EXPECT_EQ(readText(path("out.txt")),
+              "quenFlashType = 0xe9, cpType = 0x89, seconds = 1, internalFlag = \0Y\0\0"s);
 }
 
 }  // namespace

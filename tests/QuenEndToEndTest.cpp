@@ -14,9 +14,8 @@
 #include <numeric>
 #include <regex>
 
-#include "tests/DataFileExpectation.h"
+#include "tests/TestFiles.h"
 #include "tests/TestSupport.h"
-#include "tests/WavBuilder.h"
 
 namespace quen::test {
 namespace {

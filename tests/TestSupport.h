@@ -20,15 +20,6 @@ inline void writeText(const std::filesystem::path& path, const std::string& text
     writeBytes(path, Bytes(text.begin(), text.end()));
 }
 
-// Seconds since 1970 by the clock the program stamps data files with.
-std::int64_t secondsNow();
-
-// True when `recordTime` lies between `before` and `after`, give or take the second by
-// which two readings of the clock may straddle a tick.
-inline bool stampedBetween(std::int64_t recordTime, std::int64_t before, std::int64_t after) {
-    return before - 1 <= recordTime && recordTime <= after + 1;
-}
-
 struct ProgramResult {
     int exitCode = -1;
     std::string output;  // standard output, byte for byte
