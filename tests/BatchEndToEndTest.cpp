@@ -224,7 +224,8 @@ TEST_F(BatchTest, NamesTextsFailuresAndEarlyEndsOfBothModes) {
         std::size_t planned = 1;  // 3.c11
         const nlohmann::json report = nlohmann::json::parse(check.output);
         for (const auto& greeting : report["greetings"]) {
-            const auto& names = greeting["modes"][0];
+            // A skipped greeting has no names; one whose recording is missing no verdict.
+            const auto& names = greeting["skipped"] ? greeting : greeting["modes"].at(0);
             if (!greeting["skipped"] && greeting["exists"] && names["reached"] &&
                 names["ends_run"].is_null() && greeting["recording"]["accepted"]) {
                 planned += 2;
