@@ -18,7 +18,8 @@ Bytes sampleBytes(const std::vector<std::int16_t>& samples) {
     return bytes;
 }
 
-Bytes littleEndian32(std::uint32_t value) {
+// A 32-bit little-endian value.
+static Bytes littleEndian32(std::uint32_t value) {
     return {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
             static_cast<std::uint8_t>(value >> 16), static_cast<std::uint8_t>(value >> 24)};
 }

@@ -28,9 +28,6 @@ Bytes formatChunk(std::size_t extension = 0);
 Bytes formatChunkFor(std::uint16_t tag, std::uint16_t channels, std::uint32_t sampleRate,
                      std::uint16_t bitsPerSample, const Bytes& extension = {});
 
-// A 32-bit little-endian value.
-Bytes littleEndian32(std::uint32_t value);
-
 // "RIFF", the RIFF size (the body length plus 4 unless given), "WAVE" and the body.
 Bytes wavFile(const Bytes& body, std::optional<std::uint32_t> riffSize = {});
 
