@@ -1,5 +1,4 @@
-// Dispatch by argument count and switch, operand handling of the three jobs, and the
-// batch job's existence checks.
+// Dispatch by argument count and switch, and the operand handling of the three jobs.
 #include "app/CommandLine.h"
 
 #include <new>
@@ -8,10 +7,10 @@
 
 #include "app/MessageOperands.h"
 #include "app/Usage.h"
+#include "jobs/BatchOperands.h"
 #include "jobs/Converter.h"
 #include "platform/Console.h"
 #include "platform/ErrorLog.h"
-#include "platform/FileSystemChecks.h"
 #include "platform/TextConversion.h"
 
 namespace quen {
@@ -83,17 +82,6 @@ int runMessage(const Converter& converter, const Arguments& args) {
                                                listenTime));
 }
 
-// The batch job works with '/' separators; its directories are checked as it will
-// use them, with backslashes read as separators.
-std::u16string withSlashes(std::u16string path) {
-    for (char16_t& c : path) {
-        if (c == u'\\') {
-            c = u'/';
-        }
-    }
-    return path;
-}
-
 int runBatch(const Converter& converter, const Arguments& args) {
     const std::u16string& operand = args[1];
     const bool mode1 = operand.find(u"/batch1:") != std::u16string::npos;
@@ -108,17 +96,7 @@ int runBatch(const Converter& converter, const Arguments& args) {
     if (!openErrorLog(args[4])) {
         return EXIT_FAILED;
     }
-    ErrorLog& log = ErrorLog::instance();
-    if (templatePath.empty() || !fileExists(templatePath)) {
-        log.write("Error opening the AA-template.xml file");
-        return EXIT_FAILED;
-    }
-    if (wavDirectory.empty() || !directoryExists(withSlashes(wavDirectory))) {
-        log.write(u"The wav-file-directory (" + wavDirectory + u") doesn't exit");
-        return EXIT_FAILED;
-    }
-    if (resultDirectory.empty() || !directoryExists(withSlashes(resultDirectory))) {
-        log.write("The results-directory doesn't exit");
+    if (!batchOperandsExist(templatePath, wavDirectory, resultDirectory, ErrorLog::instance())) {
         return EXIT_FAILED;
     }
     return exitCodeOf(

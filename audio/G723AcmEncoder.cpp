@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "audio/CodecCodes.h"
-#include "platform/StreamLayer.h"
+#include "codec/StreamLayer.h"
 #include "platform/TextConversion.h"
-#include "platform/WaveFormatRecord.h"
+#include "codec/WaveFormatRecord.h"
 
 namespace quen {
 namespace {

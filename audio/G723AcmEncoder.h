@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/CompressionManager.h"
+#include "codec/CompressionManager.h"
 #include "platform/LogSink.h"
 
 namespace quen {

@@ -14,7 +14,7 @@
 #include "jobs/Converter.h"
 #include "jobs/GreetingJob.h"
 #include "platform/FileIdentity.h"
-#include "platform/FileSystemChecks.h"
+#include "batch/FileSystemChecks.h"
 #include "platform/TextConversion.h"
 #include "platform/WorkerPool.h"
 

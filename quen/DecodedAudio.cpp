@@ -5,7 +5,7 @@
 
 #include "audio/CodecCodes.h"
 #include "audio/G711Decoder.h"
-#include "platform/media/G723Decoder.h"
+#include "media/G723Decoder.h"
 
 namespace quen::tool {
 

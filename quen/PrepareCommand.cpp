@@ -11,7 +11,7 @@
 #include "audio/WavWriter.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/Console.h"
-#include "platform/media/MediaDecoder.h"
+#include "media/MediaDecoder.h"
 #include "quen/Commands.h"
 #include "quen/FailureText.h"
 #include "quen/Output.h"

@@ -7,9 +7,9 @@
 #include <limits>
 
 #include "audio/AudioLevels.h"
-#include "platform/media/Dither.h"
-#include "platform/media/Loudness.h"
-#include "platform/media/MediaDecoder.h"
+#include "media/Dither.h"
+#include "media/Loudness.h"
+#include "media/MediaDecoder.h"
 
 namespace quen {
 namespace {

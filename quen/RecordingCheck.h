@@ -10,7 +10,7 @@
 
 #include "audio/AudioLevels.h"
 #include "audio/RiffLayout.h"
-#include "platform/media/MediaDecoder.h"
+#include "media/MediaDecoder.h"
 
 namespace quen::tool {
 

@@ -9,7 +9,7 @@
 #include "batch/AaTemplate.h"
 #include "batch/GreetingPlan.h"
 #include "batch/TemplateError.h"
-#include "platform/FileSystemChecks.h"
+#include "batch/FileSystemChecks.h"
 #include "platform/LogSink.h"
 #include "platform/TextConversion.h"
 

@@ -11,11 +11,11 @@
 
 #include "audio/G711Encoder.h"
 #include "audio/G723AcmEncoder.h"
-#include "platform/CodecModule.h"
+#include "codec/CodecModule.h"
 #include "platform/LogSink.h"
-#include "platform/StreamLayer.h"
+#include "codec/StreamLayer.h"
 #include "platform/TextConversion.h"
-#include "platform/WaveFormatRecord.h"
+#include "codec/WaveFormatRecord.h"
 #include "tests/TestSupport.h"
 
 namespace quen::test {

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "platform/CodecModule.h"
+#include "codec/CodecModule.h"
 #include "tests/TestFiles.h"
 #include "tests/TestSupport.h"
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "app/MessageOperands.h"
-#include "platform/FileSystemChecks.h"
+#include "batch/FileSystemChecks.h"
 #include "platform/TextConversion.h"
 #include "tests/TestSupport.h"
 

@@ -11,7 +11,7 @@ extern "C" {
 #include <cstring>
 #include <memory>
 
-#include "platform/g723module/G723ModuleAbi.h"
+#include "codec/g723module/G723ModuleAbi.h"
 
 // One stream's codec state, handed to the program as an opaque pointer.
 struct QuenG723Encoder {

@@ -1,11 +1,11 @@
 // Record and header checks of the stream layer, and the table of open streams, each
 // with the codec state of its own module encoder.
-#include "platform/StreamLayer.h"
+#include "codec/StreamLayer.h"
 
 #include <utility>
 
-#include "platform/CodecModule.h"
-#include "platform/WaveFormatRecord.h"
+#include "codec/CodecModule.h"
+#include "codec/WaveFormatRecord.h"
 
 namespace quen {
 namespace {

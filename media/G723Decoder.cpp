@@ -1,6 +1,6 @@
 // One decoder context per stream, one packet per frame: the decoder takes a single
 // frame per call, and a frame it refuses must not shift the frames behind it.
-#include "platform/media/G723Decoder.h"
+#include "media/G723Decoder.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -12,8 +12,8 @@ extern "C" {
 #include <algorithm>
 #include <memory>
 
-#include "platform/g723module/G723ModuleAbi.h"
-#include "platform/media/AvOwners.h"
+#include "codec/g723module/G723ModuleAbi.h"
+#include "media/AvOwners.h"
 
 namespace quen {
 namespace {

@@ -1,6 +1,6 @@
 // fileExists and directoryExists: a direct lookup, or a wildcard search of the
 // parent directory in byte order of the entry names, testing the first match.
-#include "platform/FileSystemChecks.h"
+#include "batch/FileSystemChecks.h"
 
 #include <string_view>
 

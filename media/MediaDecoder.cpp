@@ -1,9 +1,9 @@
 // Decoding through libavformat/libavcodec and resampling through libswresample. Every
 // FFmpeg object is held by its owner (AvOwners.h), so each early return releases what
 // was allocated.
-#include "platform/media/MediaDecoder.h"
+#include "media/MediaDecoder.h"
 
-#include "platform/media/AvOwners.h"
+#include "media/AvOwners.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <vector>
 
-#include "platform/g723module/G723ModuleAbi.h"
+#include "codec/g723module/G723ModuleAbi.h"
 
 namespace quen {
 

@@ -1,6 +1,6 @@
 // Writing and reading format records byte by byte, so that the layout does not depend
 // on the compiler's structure padding or the host's byte order.
-#include "platform/WaveFormatRecord.h"
+#include "codec/WaveFormatRecord.h"
 
 namespace quen {
 namespace {

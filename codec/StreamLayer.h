@@ -11,8 +11,8 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/CompressionManager.h"
-#include "platform/g723module/G723ModuleAbi.h"
+#include "codec/CompressionManager.h"
+#include "codec/g723module/G723ModuleAbi.h"
 
 namespace quen {
 

@@ -1,6 +1,6 @@
 // dlopen of the codec module. The module is never unloaded: its encoder states may
 // live until the process ends, and libavcodec does not promise to unload cleanly.
-#include "platform/CodecModule.h"
+#include "codec/CodecModule.h"
 
 #include <dlfcn.h>
 

@@ -1,5 +1,5 @@
 // libebur128 in integrated mode with sample peak; the state lives only for one call.
-#include "platform/media/Loudness.h"
+#include "media/Loudness.h"
 
 #include <ebur128.h>
 

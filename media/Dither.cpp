@@ -1,6 +1,6 @@
 // TPDF dither from the sum of two uniform values in [-0.5, 0.5) step each, drawn from
 // a small xorshift generator with a fixed seed.
-#include "platform/media/Dither.h"
+#include "media/Dither.h"
 
 #include <algorithm>
 
