@@ -10,6 +10,42 @@
 
 namespace quen {
 
+FileKind fileKindOf(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return FileKind::Regular;
+    }
+    if (S_ISDIR(mode)) {
+        return FileKind::Directory;
+    }
+    if (S_ISFIFO(mode)) {
+        return FileKind::Pipe;
+    }
+    if (S_ISSOCK(mode)) {
+        return FileKind::Socket;
+    }
+    if (S_ISCHR(mode) || S_ISBLK(mode)) {
+        return FileKind::Device;
+    }
+    return FileKind::Other;
+}
+
+std::string describeKind(FileKind kind) {
+    switch (kind) {
+        case FileKind::Regular:
+            return "a regular file";
+        case FileKind::Directory:
+            return "a directory";
+        case FileKind::Pipe:
+            return "a pipe";
+        case FileKind::Socket:
+            return "a socket";
+        case FileKind::Device:
+            return "a device";
+        default:
+            return "something else";
+    }
+}
+
 InputFile::InputFile(const std::string& path) : path_(path) {
     // Non-blocking, so that a pipe named as the recording cannot stall the job.
     file_ = FileHandle(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
@@ -20,8 +56,9 @@ InputFile::InputFile(const std::string& path) : path_(path) {
         failure_ = categoryOfErrno(errno, path);
         return;
     }
+    kind_ = fileKindOf(info.st_mode);
     // Some file systems report a directory's size as 0, so its read would not fail.
-    if (S_ISDIR(info.st_mode)) {
+    if (kind_ == FileKind::Directory) {
         failure_ = categoryOfErrno(EISDIR, path);
         return;
     }
@@ -44,6 +81,20 @@ bool InputFile::readAt(std::uint64_t offset, std::span<std::uint8_t> out) {
         done += got > 0 ? static_cast<std::size_t>(got) : 0;
     }
     return !failure_;
+}
+
+std::optional<std::size_t> InputFile::readUpTo(std::uint64_t offset, std::span<std::uint8_t> out) {
+    while (!failure_) {
+        const ssize_t got =
+            ::pread(file_.get(), out.data(), out.size(), static_cast<off_t>(offset));
+        if (got >= 0) {
+            return static_cast<std::size_t>(got);
+        }
+        if (errno != EINTR) {
+            failure_ = categoryOfErrno(errno, path_);
+        }
+    }
+    return std::nullopt;
 }
 
 }  // namespace quen

@@ -3,6 +3,8 @@
 // whole.
 #pragma once
 
+#include <sys/types.h>
+
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -13,6 +15,15 @@
 
 namespace quen {
 
+// What a path names, so that a reader that takes regular files only can say what it
+// was given instead.
+enum class FileKind { Regular, Directory, Pipe, Socket, Device, Other };
+
+FileKind fileKindOf(mode_t mode);
+
+// "a regular file", "a directory", "a pipe", "a socket", "a device" or "something else".
+std::string describeKind(FileKind kind);
+
 class InputFile {
   public:
     explicit InputFile(const std::string& path);
@@ -22,15 +33,23 @@ class InputFile {
     const std::optional<FailureCategory>& failure() const { return failure_; }
     // The size the file system gave when it was opened.
     std::uint64_t size() const { return size_; }
+    // What the path named when it was opened (Regular when the open failed).
+    FileKind kind() const { return kind_; }
 
     // Fills `out` with the bytes from `offset` on; false, with failure() set, when that
     // cannot be done.
     bool readAt(std::uint64_t offset, std::span<std::uint8_t> out);
 
+    // Reads what the file holds from `offset` on, at most out.size() bytes: the count
+    // read, 0 at the end of the file; empty, with failure() set, when the read fails.
+    // For readers that take data as it comes, a library's I/O callbacks say.
+    std::optional<std::size_t> readUpTo(std::uint64_t offset, std::span<std::uint8_t> out);
+
   private:
     std::string path_;
     FileHandle file_;
     std::uint64_t size_ = 0;
+    FileKind kind_ = FileKind::Regular;
     std::optional<FailureCategory> failure_;
 };
 

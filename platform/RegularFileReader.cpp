@@ -10,28 +10,13 @@
 #include <new>
 
 #include "platform/FileHandle.h"
+#include "platform/InputFile.h"
 
 namespace quen {
 namespace {
 
 RegularFile failure(std::string text) {
     return {{}, std::move(text)};
-}
-
-std::string kindOf(mode_t mode) {
-    if (S_ISDIR(mode)) {
-        return "a directory";
-    }
-    if (S_ISFIFO(mode)) {
-        return "a pipe";
-    }
-    if (S_ISSOCK(mode)) {
-        return "a socket";
-    }
-    if (S_ISCHR(mode) || S_ISBLK(mode)) {
-        return "a device";
-    }
-    return "something else";
 }
 
 }  // namespace
@@ -46,7 +31,7 @@ RegularFile readRegularFile(const std::string& path, std::uint64_t maxBytes) {
         return failure(std::string("cannot read: ") + std::strerror(errno));
     }
     if (!S_ISREG(info.st_mode)) {
-        return failure("not a regular file but " + kindOf(info.st_mode));
+        return failure("not a regular file but " + describeKind(fileKindOf(info.st_mode)));
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
     if (size > maxBytes) {
