@@ -3,6 +3,7 @@
 #include "media/Dither.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace quen {
 namespace {
@@ -32,8 +33,10 @@ std::vector<std::int16_t> ditherTo16Bit(std::span<const float> samples, double g
     for (std::size_t i = 0; i < samples.size(); ++i) {
         const double value = samples[i] * scale + noise.next() + noise.next();
         // Rounds to nearest by flooring from a positive offset: far cheaper than
-        // std::lround for millions of samples.
-        const double clamped = std::clamp(value, -32768.0, 32767.0) + 32768.5;
+        // std::lround for millions of samples. NaN is silence: converting it to an
+        // integer would be undefined.
+        const double clamped =
+            (std::isnan(value) ? 0.0 : std::clamp(value, -32768.0, 32767.0)) + 32768.5;
         output[i] = static_cast<std::int16_t>(static_cast<std::int32_t>(clamped) - 32768);
     }
     return output;

@@ -1,11 +1,14 @@
 // Decoding through libavformat/libavcodec and resampling through libswresample. Every
 // FFmpeg object is held by its owner (AvOwners.h), so each early return releases what
-// was allocated.
+// was allocated. The file is opened by MediaInput alone; nothing is sized from what a
+// header claims, and decoding stops at the caller's limit.
 #include "media/MediaDecoder.h"
 
 #include "media/AvOwners.h"
+#include "media/MediaInput.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -19,7 +22,7 @@ extern "C" {
 namespace quen {
 namespace {
 
-// Anything outside these is a broken header, not a recording.
+// Anything above these is a broken header, not a recording.
 constexpr int MAX_SAMPLE_RATE = 768000;
 constexpr int MAX_CHANNELS = 64;
 // Decoders may drop a frame or two at either end (encoder delay and padding).
@@ -37,6 +40,12 @@ std::string checkShape(int sampleRate, int channels) {
     if (sampleRate <= 0 || sampleRate > MAX_SAMPLE_RATE) {
         return "impossible sample rate " + std::to_string(sampleRate) + " Hz";
     }
+    // Below this a file cannot carry the telephone band; a tiny rate would also make a
+    // few bytes stand for hours of output.
+    if (sampleRate < MIN_SPEECH_SAMPLE_RATE) {
+        return "sample rate " + std::to_string(sampleRate) + " Hz, below the " +
+               std::to_string(MIN_SPEECH_SAMPLE_RATE) + " Hz of speech";
+    }
     if (channels <= 0 || channels > MAX_CHANNELS) {
         return "impossible channel count " + std::to_string(channels);
     }
@@ -49,7 +58,7 @@ std::string orEmpty(const char* text) {
 
 // The container opened, its stream information read and its best audio stream found.
 struct OpenedMedia {
-    FormatPtr format;
+    std::unique_ptr<MediaInput> input;
     int streamIndex = -1;
     const AVCodec* decoder = nullptr;
     MediaFormat description;
@@ -59,19 +68,13 @@ struct OpenedMedia {
 };
 
 MediaResult<OpenedMedia> openMedia(const std::string& path) {
-    // The library would print its own warnings on stderr; failures come back as
-    // results and are reported once, naming the file.
-    av_log_set_level(AV_LOG_QUIET);
-    AVFormatContext* raw = nullptr;
-    if (const int error = avformat_open_input(&raw, path.c_str(), nullptr, nullptr); error < 0) {
-        if (error == AVERROR_INVALIDDATA) {
-            return {std::nullopt,
-                    "not a recording in any format known here (" + errorText(error) + ")"};
-        }
-        return {std::nullopt, errorText(error)};
+    auto input = MediaInput::open(path);
+    if (!input) {
+        return {std::nullopt, input.failure().text};
     }
     OpenedMedia media;
-    media.format.reset(raw);
+    media.input = std::move(*input);
+    AVFormatContext* raw = media.input->format();
     if (const int error = avformat_find_stream_info(raw, nullptr); error < 0) {
         return {std::nullopt, errorText(error)};
     }
@@ -107,6 +110,34 @@ MediaResult<OpenedMedia> openMedia(const std::string& path) {
     return {std::move(media), {}};
 }
 
+template <typename T>
+std::uint64_t countNonFiniteIn(const std::uint8_t* data, std::size_t count) {
+    const auto* values = reinterpret_cast<const T*>(data);
+    return static_cast<std::uint64_t>(
+        std::count_if(values, values + count, [](T value) { return !std::isfinite(value); }));
+}
+
+// Only floating-point samples can be NaN or infinite.
+std::uint64_t countNonFinite(const AVFrame& frame) {
+    const auto format = static_cast<AVSampleFormat>(frame.format);
+    const AVSampleFormat packed = av_get_packed_sample_fmt(format);
+    if (packed != AV_SAMPLE_FMT_FLT && packed != AV_SAMPLE_FMT_DBL) {
+        return 0;
+    }
+    const int channels = frame.ch_layout.nb_channels;
+    const bool planar = av_sample_fmt_is_planar(format) != 0;
+    const int planes = planar ? channels : 1;
+    const auto perPlane = static_cast<std::size_t>(frame.nb_samples) *
+                          static_cast<std::size_t>(planar ? 1 : channels);
+    std::uint64_t count = 0;
+    for (int plane = 0; plane < planes; ++plane) {
+        count += packed == AV_SAMPLE_FMT_FLT
+                     ? countNonFiniteIn<float>(frame.extended_data[plane], perPlane)
+                     : countNonFiniteIn<double>(frame.extended_data[plane], perPlane);
+    }
+    return count;
+}
+
 // Mixes every channel into their average and resamples to 8000 Hz, appending to
 // `samples`. Rebuilt whenever the decoded frames change their layout or rate.
 class TelephonyResampler {
@@ -118,6 +149,7 @@ class TelephonyResampler {
 
     // Empty on success, else the reason.
     std::string push(const AVFrame& frame) {
+        nonFinite_ += countNonFinite(frame);
         if (!matches(frame)) {
             if (std::string error = rebuild(frame); !error.empty()) {
                 return error;
@@ -127,6 +159,10 @@ class TelephonyResampler {
     }
 
     std::string flush() { return resampler_ ? convert(nullptr, 0) : std::string(); }
+
+    // Samples of the decoded input (before resampling spreads them) that were NaN or
+    // infinite.
+    std::uint64_t nonFiniteSamples() const { return nonFinite_; }
 
   private:
     bool matches(const AVFrame& frame) const {
@@ -199,7 +235,21 @@ class TelephonyResampler {
     AVChannelLayout layout_{};
     int rate_ = 0;
     int format_ = -1;
+    std::uint64_t nonFinite_ = 0;
 };
+
+// Whether the stream has another packet; reads at most up to it.
+bool packetFollows(AVFormatContext* format, int streamIndex) {
+    PacketPtr packet(av_packet_alloc());
+    while (packet && av_read_frame(format, packet.get()) >= 0) {
+        const bool ours = packet->stream_index == streamIndex;
+        av_packet_unref(packet.get());
+        if (ours) {
+            return true;
+        }
+    }
+    return false;
+}
 
 }  // namespace
 
@@ -211,14 +261,15 @@ MediaResult<MediaFormat> probeMedia(const std::string& path) {
     return {opened.value->description, {}};
 }
 
-MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path,
+MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
                                                const DecodeProgress& progress) {
     auto opened = openMedia(path);
     if (!opened.value) {
         return {std::nullopt, opened.error};
     }
     OpenedMedia& media = *opened.value;
-    const AVStream* stream = media.format->streams[media.streamIndex];
+    AVFormatContext* format = media.input->format();
+    const AVStream* stream = format->streams[media.streamIndex];
     if (media.decoder == nullptr) {
         return {std::nullopt, "no decoder for " + media.description.codec + " audio"};
     }
@@ -234,12 +285,9 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path,
         return {std::nullopt, "cannot decode " + media.description.codec + ": " + errorText(error)};
     }
 
-    TelephonyAudio audio{media.description, {}};
-    if (media.description.durationSeconds > 0) {
-        audio.samples.reserve(
-            static_cast<std::size_t>(media.description.durationSeconds * TELEPHONY_SAMPLE_RATE) +
-            TELEPHONY_SAMPLE_RATE);
-    }
+    // No room is set aside for the duration the header states: a header may claim
+    // anything, and the samples grow only with what is really decoded.
+    TelephonyAudio audio{media.description, {}, false};
     TelephonyResampler resampler(audio.samples);
     FramePtr frame(av_frame_alloc());
     PacketPtr packet(av_packet_alloc());
@@ -273,8 +321,9 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path,
             std::nullopt, "damaged audio data at " + std::string(at) + " s (" + reason + ")"};
     };
 
-    for (;;) {
-        const int read = av_read_frame(media.format.get(), packet.get());
+    // The cut happens here, while decoding: what lies beyond the limit is never read.
+    while (audio.samples.size() < maxSamples) {
+        const int read = av_read_frame(format, packet.get());
         if (read == AVERROR_EOF) {
             break;
         }
@@ -300,12 +349,22 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path,
             av_packet_unref(packet.get());
         }
     }
-    avcodec_send_packet(codec.get(), nullptr);
-    if (std::string failed = drain(); !failed.empty()) {
-        return damaged(failed);
+    // The limit reached with the stream at its end is no cut.
+    audio.moreFollows =
+        audio.samples.size() >= maxSamples && packetFollows(format, media.streamIndex);
+    if (!audio.moreFollows) {
+        avcodec_send_packet(codec.get(), nullptr);
+        if (std::string failed = drain(); !failed.empty()) {
+            return damaged(failed);
+        }
+        if (std::string failed = resampler.flush(); !failed.empty()) {
+            return {std::nullopt, failed};
+        }
     }
-    if (std::string failed = resampler.flush(); !failed.empty()) {
-        return {std::nullopt, failed};
+    if (const std::uint64_t count = resampler.nonFiniteSamples(); count > 0) {
+        return {std::nullopt, "holds " + std::to_string(count) +
+                                  (count == 1 ? " sample that is" : " samples that are") +
+                                  " not a finite number (NaN or infinity)"};
     }
     if (audio.samples.empty()) {
         return {std::nullopt, "contains no audio samples"};
@@ -314,7 +373,7 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path,
     // finished its header); compressed ones count their frames.
     const double decodedSeconds = static_cast<double>(audio.samples.size()) / TELEPHONY_SAMPLE_RATE;
     const double statedSeconds = media.description.durationSeconds;
-    if (media.durationStated && media.description.bitsPerSample == 0 &&
+    if (!audio.moreFollows && media.durationStated && media.description.bitsPerSample == 0 &&
         decodedSeconds < statedSeconds - std::max(TRUNCATION_TOLERANCE_SECONDS,
                                                   statedSeconds * TRUNCATION_TOLERANCE_SHARE)) {
         char text[96];

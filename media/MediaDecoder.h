@@ -1,7 +1,7 @@
-// Reads any recording libavformat knows (WAV of every kind, RF64, MP3, M4A/AAC, Ogg,
-// FLAC, ...) and turns it into what a telephone line carries: one channel of float
-// samples at 8000 Hz, resampled with a filter steep enough that nothing above 4 kHz
-// folds back into the band.
+// Reads a recording in one of the containers MediaInput allows (WAV of every kind, RF64,
+// W64, MP3, M4A/AAC, Ogg, FLAC, AIFF, CAF) and turns it into what a telephone line carries: one
+// channel of float samples at 8000 Hz, resampled with a filter steep enough that nothing above 4
+// kHz folds back into the band.
 #pragma once
 
 #include <functional>
@@ -12,6 +12,8 @@
 namespace quen {
 
 constexpr int TELEPHONY_SAMPLE_RATE = 8000;
+// Input sample rates below this are not speech.
+constexpr int MIN_SPEECH_SAMPLE_RATE = 4000;
 
 // What a file really is, as libavformat and libavcodec name it.
 struct MediaFormat {
@@ -39,6 +41,8 @@ MediaResult<MediaFormat> probeMedia(const std::string& path);
 struct TelephonyAudio {
     MediaFormat source;
     std::vector<float> samples;  // mono, TELEPHONY_SAMPLE_RATE, full scale +-1.0
+    // Decoding stopped at the caller's limit with input left unread.
+    bool moreFollows = false;
 };
 
 // Called now and then while decoding with the seconds read so far and the input's
@@ -46,9 +50,12 @@ struct TelephonyAudio {
 using DecodeProgress = std::function<void(double secondsRead, double secondsTotal)>;
 
 // Decodes the best audio stream, mixes its channels down to their average and
-// resamples to 8000 Hz. Damaged audio data, a stream without samples and impossible
-// rates or channel counts are errors, not shorter output.
-MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path,
+// resamples to 8000 Hz. Damaged audio data, a stream without samples, NaN or infinite
+// samples and impossible rates or channel counts are errors, not shorter output.
+// Decoding stops once `maxSamples` output samples are there, so the
+// memory used follows the output asked for, not the input's length or its claims; a
+// little more than `maxSamples` may come back.
+MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
                                                const DecodeProgress& progress = {});
 
 }  // namespace quen

@@ -1,8 +1,12 @@
 // `quen inspect FILE... [--wav OUT.wav] [--svg OUT.svg]`: reads each data file,
 // reports its header, checks its packet stream, measures its decoded audio, and on
 // request writes that audio as a WAV file or a waveform picture.
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <array>
-#include <bit>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <limits>
 #include <memory>
@@ -10,9 +14,10 @@
 #include <vector>
 
 #include "audio/AudioLevels.h"
-#include "audio/WavWriter.h"
+#include "datafile/DataFileLayout.h"
 #include "datafile/DataFileReader.h"
 #include "platform/AtomicFileWriter.h"
+#include "platform/InputFile.h"
 #include "platform/RegularFileReader.h"
 #include "quen/Commands.h"
 #include "quen/DecodedAudio.h"
@@ -20,6 +25,7 @@
 #include "quen/InspectReport.h"
 #include "quen/Output.h"
 #include "quen/TextDisplay.h"
+#include "quen/WavOutput.h"
 #include "quen/WaveformSvg.h"
 
 namespace quen::tool {
@@ -38,30 +44,19 @@ constexpr std::uint64_t MAX_DATA_FILE_BYTES = std::numeric_limits<std::uint32_t>
 bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces) {
     const auto failure = replaceFileAtomically(path, pieces);
     if (failure) {
-        std::cerr << "quen inspect: " << path << ": cannot write: " << describeFailure(*failure) << "\n";
+        std::cerr << "quen inspect: " << path << ": cannot write: " << describeFailure(*failure)
+                  << "\n";
         return false;
     }
     return true;
 }
 
-// On a little-endian machine the samples are already the file's bytes: they go out
-// behind the header without a second copy of a long recording.
 bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples) {
-    const std::vector<std::uint8_t> header = wavHeader(samples.size());
-    if (header.empty()) {
-        std::cerr << "quen inspect: " << path << ": too much audio for a WAV file\n";
+    if (const std::string error = writeWavFile(path, samples); !error.empty()) {
+        std::cerr << "quen inspect: " << path << ": " << error << "\n";
         return false;
     }
-    if constexpr (std::endian::native == std::endian::little) {
-        const std::array<ByteSpan, 2> pieces{
-            ByteSpan(header),
-            ByteSpan(reinterpret_cast<const std::uint8_t*>(samples.data()), 2 * samples.size())};
-        return writeOutput(path, pieces);
-    } else {
-        const std::vector<std::uint8_t> image = wavImage(samples);
-        const std::array<ByteSpan, 1> pieces{ByteSpan(image)};
-        return writeOutput(path, pieces);
-    }
+    return true;
 }
 
 std::string svgTitle(const DataFileContents& contents) {
@@ -74,10 +69,52 @@ std::string svgTitle(const DataFileContents& contents) {
     return title;
 }
 
+// The bytes of a data file, for a regular file only; the preamble is read and checked
+// first, so a file that is no data file costs one small read, however large it is.
+RegularFile readDataFileBytes(const std::string& path) {
+    const auto notRegular = [](FileKind kind) {
+        return RegularFile{{}, "not a regular file but " + describeKind(kind)};
+    };
+    // Looked at before it is opened, so that no pipe or device is ever opened.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return {{}, std::string("cannot open: ") + std::strerror(errno)};
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return notRegular(fileKindOf(info.st_mode));
+    }
+    InputFile input(path);
+    if (input.kind() != FileKind::Regular) {
+        return notRegular(input.kind());
+    }
+    if (input.failure()) {
+        return {{}, "cannot open: " + describeFailure(*input.failure())};
+    }
+    if (input.size() > MAX_DATA_FILE_BYTES) {
+        return {{}, std::to_string(input.size()) + " bytes, larger than any data file can be"};
+    }
+    RegularFile file;
+    file.bytes.resize(
+        static_cast<std::size_t>(std::min<std::uint64_t>(input.size(), PREAMBLE_BYTES)));
+    if (!input.readAt(0, file.bytes)) {
+        return {{}, "cannot read: " + describeFailure(*input.failure())};
+    }
+    if (const DataFileReadResult preamble = readDataFile(file.bytes); !preamble.contents) {
+        return {{}, preamble.error};
+    }
+    file.bytes.resize(static_cast<std::size_t>(input.size()));
+    const auto rest =
+        std::span(file.bytes).subspan(std::min<std::size_t>(file.bytes.size(), PREAMBLE_BYTES));
+    if (!input.readAt(PREAMBLE_BYTES, rest) && !rest.empty()) {
+        return {{}, "cannot read: " + describeFailure(*input.failure())};
+    }
+    return file;
+}
+
 // One file: its report, and the outputs asked for. False when the file is invalid or
 // an output could not be written.
 bool inspectFile(const std::string& path, const InspectOptions& options, nlohmann::json& report) {
-    const RegularFile file = readRegularFile(path, MAX_DATA_FILE_BYTES);
+    const RegularFile file = readDataFileBytes(path);
     if (!file.error.empty()) {
         report = unreadableReport(path, file.error);
         return false;

@@ -8,14 +8,12 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "audio/WavWriter.h"
-#include "platform/AtomicFileWriter.h"
-#include "platform/Console.h"
 #include "media/MediaDecoder.h"
+#include "platform/Console.h"
 #include "quen/Commands.h"
-#include "quen/FailureText.h"
 #include "quen/Output.h"
 #include "quen/PrepareRecording.h"
+#include "quen/WavOutput.h"
 
 namespace quen::tool {
 namespace {
@@ -42,6 +40,28 @@ std::string seconds(std::size_t samples) {
 
 double secondsOf(std::size_t samples) {
     return static_cast<double>(samples) / TELEPHONY_SAMPLE_RATE;
+}
+
+std::size_t samplesOf(double seconds) {
+    return static_cast<std::size_t>(std::ceil(seconds * TELEPHONY_SAMPLE_RATE));
+}
+
+// A number from `low` to `high` (above `low` when `lowExcluded`). Written out, since
+// NaN passes every range check (each comparison is false) and infinity a positive one.
+CLI::Validator finiteBetween(double low, double high, bool lowExcluded) {
+    const std::string range = (lowExcluded ? "above " : "from ") + fixed(low, 0) +
+                              (lowExcluded ? " and at most " : " to ") + fixed(high, 0);
+    return CLI::Validator(
+        [=](const std::string& text) {
+            char* end = nullptr;
+            const double value = std::strtod(text.c_str(), &end);
+            const bool inRange =
+                std::isfinite(value) && (lowExcluded ? value > low : value >= low) && value <= high;
+            return end != text.c_str() && *end == '\0' && inRange
+                       ? std::string()
+                       : text + " is not a number " + range;
+        },
+        "NUMBER " + range);
 }
 
 std::string describeSource(const MediaFormat& source) {
@@ -168,24 +188,36 @@ int runPrepare(const PrepareArguments& arguments, const Context& context) {
     if (standardErrorIsTerminal()) {
         report = [&progress](double read, double total) { progress.show(read, total); };
     }
-    const auto decoded = decodeForTelephony(arguments.input, report);
+    const double limit = arguments.options.maxSeconds.value_or(MAX_PREPARED_SECONDS);
+    auto decoded = decodeForTelephony(arguments.input, samplesOf(limit), report);
     progress.clear();
     if (!decoded.value) {
         return fail(arguments.input, decoded.error);
     }
-    const PreparedRecording result = prepareRecording(decoded.value->samples, arguments.options);
-    const auto image = wavImage(result.samples);
-    if (image.empty()) {
-        return fail(arguments.output, "too long for a WAV file");
+    TelephonyAudio& audio = *decoded.value;
+    if (audio.moreFollows && !arguments.options.maxSeconds) {
+        return fail(arguments.input, "longer than " + fixed(MAX_PREPARED_SECONDS / 3600, 0) +
+                                         " hours, the most quen prepare reads (--max-seconds "
+                                         "keeps the beginning of a longer one)");
     }
-    const ByteSpan pieces[] = {image};
-    if (const auto failure = replaceFileAtomically(arguments.output, pieces)) {
-        return fail(arguments.output, "cannot write: " + describeFailure(*failure));
+    // What the header states beyond the decoded part is reported as cut; at least one
+    // sample is, so that the end fades out.
+    const std::size_t stated = samplesOf(audio.source.durationSeconds);
+    const std::size_t unread =
+        audio.moreFollows
+            ? std::max<std::size_t>(
+                  1, stated > audio.samples.size() ? stated - audio.samples.size() : 0)
+            : 0;
+    const PreparedRecording result = prepareRecording(audio.samples, arguments.options, unread);
+    // The decoded floats are not needed any more: the output is written without them.
+    std::vector<float>().swap(audio.samples);
+    if (const std::string error = writeWavFile(arguments.output, result.samples); !error.empty()) {
+        return fail(arguments.output, error);
     }
     if (context.json) {
-        printJsonReport(arguments, decoded.value->source, result);
+        printJsonReport(arguments, audio.source, result);
     } else {
-        printText(arguments, decoded.value->source, result);
+        printText(arguments, audio.source, result);
     }
     return EXIT_ALL_GOOD;
 }
@@ -196,14 +228,17 @@ void addPrepareCommand(CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "prepare", "Turn any recording into an 8000 Hz 16-bit mono WAV that QuenGreeting takes");
     auto arguments = std::make_shared<PrepareArguments>();
-    command->add_option("IN", arguments->input, "The recording (WAV, MP3, M4A, Ogg, FLAC, ...)")
+    command
+        ->add_option(
+            "IN", arguments->input,
+            "The recording: a regular file in WAV, W64, MP3, FLAC, Ogg, MP4/M4A/MOV, AIFF or CAF")
         ->required();
     command->add_option("OUT", arguments->output, "The WAV file to write (replaced atomically)")
         ->required();
     auto* loudness = command
                          ->add_option("--loudness", arguments->options.targetLufs,
                                       "Integrated loudness to level to, in LUFS (default -18)")
-                         ->check(CLI::Range(-70.0, -5.0));
+                         ->check(finiteBetween(-70.0, -5.0, false));
     command
         ->add_flag("--no-normalize", arguments->noNormalize,
                    "Keep the level as it is (no loudness gain)")
@@ -212,8 +247,9 @@ void addPrepareCommand(CLI::App& app, Context& context) {
                       "Cut leading and trailing silence, keeping 0.2 s of each");
     command
         ->add_option("--max-seconds", arguments->options.maxSeconds,
-                     "Cut the recording to at most this many seconds, fading out")
-        ->check(CLI::PositiveNumber);
+                     "Cut the recording to at most this many seconds, fading out; what lies "
+                     "beyond is not read")
+        ->check(finiteBetween(0.0, MAX_PREPARED_SECONDS, true));
     command->callback([arguments, &context] {
         arguments->options.normalize = !arguments->noNormalize;
         context.exitCode = runPrepare(*arguments, context);

@@ -57,25 +57,26 @@ void trimSilence(PreparedRecording& result) {
                   samples.begin() + static_cast<std::ptrdiff_t>(result.trimmedLeading));
 }
 
-void cutToLength(double maxSeconds, PreparedRecording& result) {
+void cutToLength(double maxSeconds, std::size_t unreadSamples, PreparedRecording& result) {
     auto& samples = result.samples;
     const std::size_t keep = secondsToSamples(maxSeconds);
-    if (samples.size() <= keep) {
+    if (samples.size() + unreadSamples <= keep) {
         return;
     }
-    result.cutAtEnd = samples.size() - keep;
-    samples.resize(keep);
-    const std::size_t fade = std::min(keep, secondsToSamples(CUT_FADE_SECONDS));
+    result.cutAtEnd = samples.size() + unreadSamples - keep;
+    samples.resize(std::min(keep, samples.size()));
+    const std::size_t fade = std::min(samples.size(), secondsToSamples(CUT_FADE_SECONDS));
     for (std::size_t i = 0; i < fade; ++i) {
         const double weight = static_cast<double>(i) / static_cast<double>(fade);
-        auto& sample = samples[keep - 1 - i];
+        auto& sample = samples[samples.size() - 1 - i];
         sample = static_cast<std::int16_t>(std::lround(sample * weight));
     }
 }
 
 }  // namespace
 
-PreparedRecording prepareRecording(std::span<const float> samples, const PrepareOptions& options) {
+PreparedRecording prepareRecording(std::span<const float> samples, const PrepareOptions& options,
+                                   std::size_t unreadSamples) {
     PreparedRecording result;
     chooseGain(samples, options, result);
     result.samples = ditherTo16Bit(samples, fromDb(result.gainDb));
@@ -83,7 +84,7 @@ PreparedRecording prepareRecording(std::span<const float> samples, const Prepare
         trimSilence(result);
     }
     if (options.maxSeconds) {
-        cutToLength(*options.maxSeconds, result);
+        cutToLength(*options.maxSeconds, unreadSamples, result);
     }
     return result;
 }

@@ -21,6 +21,9 @@ constexpr double PEAK_CEILING_DBFS = -1.0;
 constexpr double TRIM_MARGIN_SECONDS = 0.2;
 // A cut made by a maximum length fades out over this time instead of clicking.
 constexpr double CUT_FADE_SECONDS = 0.02;
+// The most that is ever read of a recording, far above any greeting or message: a
+// file that claims or holds more costs no more than this.
+constexpr double MAX_PREPARED_SECONDS = 4 * 3600.0;
 
 struct PrepareOptions {
     bool normalize = true;
@@ -40,7 +43,10 @@ struct PreparedRecording {
     std::size_t cutAtEnd = 0;  // samples dropped by the maximum length
 };
 
-// `samples` are mono at 8000 Hz.
-PreparedRecording prepareRecording(std::span<const float> samples, const PrepareOptions& options);
+// `samples` are mono at 8000 Hz: the start of the recording, followed by
+// `unreadSamples` that decoding left unread because of the maximum length (they count
+// towards the cut).
+PreparedRecording prepareRecording(std::span<const float> samples, const PrepareOptions& options,
+                                   std::size_t unreadSamples = 0);
 
 }  // namespace quen

@@ -1,0 +1,185 @@
+// The file is opened by InputFile (read-only, non-blocking), and libavformat sees it
+// only through an AVIOContext whose callbacks read that descriptor at an offset, so
+// no protocol name in the path is ever parsed. The container is probed first and
+// checked against the allow-list before any demuxer opens it; the same list is given
+// to libavformat as its format whitelist, and every nested open is refused.
+#include "media/MediaInput.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <optional>
+#include <span>
+
+#include "platform/InputFile.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/avstring.h>
+#include <libavutil/error.h>
+#include <libavutil/mem.h>
+}
+
+namespace quen {
+namespace {
+
+// libavformat's own buffer size for file input.
+constexpr int IO_BUFFER_BYTES = 32768;
+
+Failure failed(std::string text) {
+    return Failure{FailureCategory::Generic, std::move(text)};
+}
+
+std::string errorText(int error) {
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return text;
+}
+
+std::string notRegular(FileKind kind) {
+    return "not a recording file but " + describeKind(kind) + "; quen reads regular files only";
+}
+
+bool isRecordingContainer(const AVInputFormat& format) {
+    // A demuxer's name may list several ("mov,mp4,m4a,3gp,3g2,mj2"); one on the list is
+    // enough, as libavformat's own whitelist check has it.
+    return av_match_list(format.name, RECORDING_CONTAINERS, ',') > 0;
+}
+
+// Playlists, concatenation lists, reference movies and external data references all
+// come here to open another file or URL: none is opened.
+int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
+    return AVERROR(EPERM);
+}
+
+}  // namespace
+
+// The descriptor and the read position the I/O callbacks share, and the context that
+// reads through them.
+struct MediaInput::Source {
+    explicit Source(const std::string& path) : file(path) {}
+    ~Source() {
+        if (io != nullptr) {
+            av_freep(&io->buffer);
+            avio_context_free(&io);
+        }
+    }
+
+    static int read(void* opaque, std::uint8_t* buffer, int size) {
+        auto& source = *static_cast<Source*>(opaque);
+        const auto got = source.file.readUpTo(source.position,
+                                              std::span(buffer, static_cast<std::size_t>(size)));
+        if (!got) {
+            return AVERROR(EIO);
+        }
+        if (*got == 0) {
+            return AVERROR_EOF;
+        }
+        source.position += *got;
+        return static_cast<int>(*got);
+    }
+
+    static std::int64_t seek(void* opaque, std::int64_t offset, int whence) {
+        auto& source = *static_cast<Source*>(opaque);
+        const auto size = static_cast<std::int64_t>(source.file.size());
+        std::int64_t target = 0;
+        switch (whence & ~AVSEEK_FORCE) {
+            case AVSEEK_SIZE:
+                return size;
+            case SEEK_SET:
+                target = offset;
+                break;
+            case SEEK_CUR:
+                target = static_cast<std::int64_t>(source.position) + offset;
+                break;
+            case SEEK_END:
+                target = size + offset;
+                break;
+            default:
+                return AVERROR(EINVAL);
+        }
+        if (target < 0) {
+            return AVERROR(EINVAL);
+        }
+        source.position = static_cast<std::uint64_t>(target);
+        return target;
+    }
+
+    InputFile file;
+    std::uint64_t position = 0;
+    AVIOContext* io = nullptr;
+};
+
+MediaInput::MediaInput() = default;
+
+MediaInput::~MediaInput() {
+    // The container goes first: it still refers to the I/O context the source owns.
+    avformat_close_input(&format_);
+}
+
+Result<std::unique_ptr<MediaInput>> MediaInput::open(const std::string& path) {
+    // The library would print its own warnings on stderr; failures come back as
+    // results and are reported once, naming the file.
+    av_log_set_level(AV_LOG_QUIET);
+    // A FIFO or a device is never opened, not even without blocking: opening some
+    // devices already does something.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return failed(std::strerror(errno));
+    }
+    if (const FileKind kind = fileKindOf(info.st_mode); kind != FileKind::Regular) {
+        return failed(notRegular(kind));
+    }
+    std::unique_ptr<MediaInput> input(new MediaInput);
+    input->source_ = std::make_unique<Source>(path);
+    const int openError = errno;
+    Source& source = *input->source_;
+    // The path may have been replaced since it was looked at; the descriptor decides.
+    if (source.file.kind() != FileKind::Regular) {
+        return failed(notRegular(source.file.kind()));
+    }
+    if (source.file.failure()) {
+        return Failure{*source.file.failure(), std::strerror(openError)};
+    }
+    auto* buffer = static_cast<unsigned char*>(av_malloc(IO_BUFFER_BYTES));
+    if (buffer == nullptr) {
+        return failed("out of memory");
+    }
+    source.io = avio_alloc_context(buffer, IO_BUFFER_BYTES, 0, &source, &Source::read, nullptr,
+                                   &Source::seek);
+    if (source.io == nullptr) {
+        av_free(buffer);
+        return failed("out of memory");
+    }
+
+    const AVInputFormat* found = nullptr;
+    if (const int error = av_probe_input_buffer2(source.io, &found, path.c_str(), nullptr, 0, 0);
+        error < 0) {
+        if (error == AVERROR_INVALIDDATA) {
+            return failed("not a recording in any format known here (" + errorText(error) + ")");
+        }
+        return failed(errorText(error));
+    }
+    if (!isRecordingContainer(*found)) {
+        return failed(std::string("not a recording this program reads: it is ") + found->name +
+                      " (" + (found->long_name != nullptr ? found->long_name : "") + ")");
+    }
+
+    AVFormatContext* format = avformat_alloc_context();
+    if (format == nullptr) {
+        return failed("out of memory");
+    }
+    format->pb = source.io;
+    format->flags |= AVFMT_FLAG_CUSTOM_IO;
+    format->io_open = &refuseNestedOpen;
+    format->format_whitelist = av_strdup(RECORDING_CONTAINERS);
+    // On failure the context is freed and the pointer cleared.
+    if (const int error = avformat_open_input(&format, path.c_str(), found, nullptr); error < 0) {
+        return failed(errorText(error));
+    }
+    input->format_ = format;
+    return input;
+}
+
+}  // namespace quen

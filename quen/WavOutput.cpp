@@ -1,0 +1,41 @@
+// On a little-endian machine the samples are already the file's bytes: they go out
+// behind the header without a second copy of a long recording.
+#include "quen/WavOutput.h"
+
+#include <array>
+#include <bit>
+
+#include "audio/WavWriter.h"
+#include "platform/AtomicFileWriter.h"
+#include "quen/FailureText.h"
+
+namespace quen::tool {
+namespace {
+
+std::string write(const std::string& path, std::span<const ByteSpan> pieces) {
+    if (const auto failure = replaceFileAtomically(path, pieces)) {
+        return "cannot write: " + describeFailure(*failure);
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string writeWavFile(const std::string& path, const std::vector<std::int16_t>& samples) {
+    const std::vector<std::uint8_t> header = wavHeader(samples.size());
+    if (header.empty()) {
+        return "too much audio for a WAV file";
+    }
+    if constexpr (std::endian::native == std::endian::little) {
+        const std::array<ByteSpan, 2> pieces{
+            ByteSpan(header),
+            ByteSpan(reinterpret_cast<const std::uint8_t*>(samples.data()), 2 * samples.size())};
+        return write(path, pieces);
+    } else {
+        const std::vector<std::uint8_t> image = wavImage(samples);
+        const std::array<ByteSpan, 1> pieces{ByteSpan(image)};
+        return write(path, pieces);
+    }
+}
+
+}  // namespace quen::tool
