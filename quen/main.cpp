@@ -1,12 +1,25 @@
 // The companion command `quen`: git-style subcommands for looking into data files and
 // getting recordings into shape.
-// Parses the command line, lets the chosen subcommand run, returns its exit code.
+// Settles the process as QuenGreeting does, parses the command line, lets the chosen
+// subcommand run and returns its exit code; a report that could not be written, or a
+// failure no subcommand expected, is one line on standard error and exit code 1.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <iostream>
+#include <new>
+
+#include "platform/ProcessSetup.h"
 #include "quen/Commands.h"
 
-int main(int argc, char** argv) {
-    using namespace quen::tool;
+namespace {
+
+using namespace quen::tool;
+
+int runCommandLine(int argc, char** argv) {
     CLI::App app{"Inspects QuenGreeting data files and prepares recordings for it.", "quen"};
     app.set_version_flag("--version", "quen " QUEN_VERSION);
     app.require_subcommand(1);
@@ -28,4 +41,33 @@ int main(int argc, char** argv) {
         return EXIT_USAGE;
     }
     return context.exitCode;
+}
+
+// A caller reading the report must learn that it is incomplete (a full disk, a
+// closed pipe), whatever the subcommand found.
+bool reportWritten() {
+    std::cout.flush();
+    const bool written = std::cout.good() && std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (!written) {
+        std::cerr << "quen: cannot write the report to standard output: " << std::strerror(errno)
+                  << "\n";
+    }
+    return written;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    quen::prepareProcess();
+    int exitCode = EXIT_INVALID;
+    try {
+        exitCode = runCommandLine(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::cerr << "quen: out of memory\n";
+        return EXIT_INVALID;
+    } catch (const std::exception& error) {
+        std::cerr << "quen: " << error.what() << "\n";
+        return EXIT_INVALID;
+    }
+    return reportWritten() ? exitCode : EXIT_INVALID;
 }
