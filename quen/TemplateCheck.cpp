@@ -7,9 +7,9 @@
 #include <map>
 
 #include "batch/AaTemplate.h"
+#include "batch/FileSystemChecks.h"
 #include "batch/GreetingPlan.h"
 #include "batch/TemplateError.h"
-#include "batch/FileSystemChecks.h"
 #include "platform/LogSink.h"
 #include "platform/TextConversion.h"
 

@@ -14,8 +14,8 @@
 #include <numeric>
 #include <regex>
 
+#include "tests/QuenFixture.h"
 #include "tests/TestFiles.h"
-#include "tests/TestSupport.h"
 
 namespace quen::test {
 namespace {
@@ -28,58 +28,6 @@ void expectFields(const nlohmann::json& actual, const nlohmann::json& expected) 
         EXPECT_EQ(actual[key], value) << key;
     }
 }
-
-class Quen : public TempDirTest {
-  protected:
-    // `quen` with `arguments` as the shell splits them; standard error in "stderr.txt".
-    ProgramResult tool(const std::string& arguments) const {
-        return runBinary("/bin/sh", {"-c", QUEN_TOOL_BINARY " " + arguments + " 2>stderr.txt"},
-                         dir());
-    }
-    std::string errors() const { return readText(path("stderr.txt")); }
-
-    // A file made by ffmpeg from `seconds` of `expression` (of t in seconds or of the
-    // sample number n) at 44.1 kHz, then `output`: options and the file; bit-exact: no
-    // LIST chunk.
-    void ffmpeg(const std::string& expression, double seconds, const std::string& output) const {
-        ASSERT_EQ(
-            shell("ffmpeg -v error -y -f lavfi -i \"aevalsrc='" + expression +
-                  "':s=44100:d=" + std::to_string(seconds) + "\" -fflags +bitexact " + output),
-            0);
-    }
-
-    // The samples of a canonical 44-byte-header WAV file, full scale 1.0.
-    std::vector<double> samples(const std::string& wav) const {
-        const Bytes file = readBytes(path(wav));
-        std::vector<double> values;
-        for (std::size_t i = 44; i + 1 < file.size(); i += 2) {
-            values.push_back(static_cast<std::int16_t>(file[i] | file[i + 1] << 8) / 32768.0);
-        }
-        return values;
-    }
-
-    // QuenGreeting's exit code for a greeting conversion of `wav`, and its log after the
-    // "Creating data file" line, indented as `quen check` shows it.
-    std::pair<int, std::string> convert(const std::string& wav) const {
-        const int exitCode =
-            run({"/convert:" + wav, "Box", "Rec", "alaw", "out.c11", "log.txt"}).exitCode;
-        const std::string log = readText(path("log.txt"));
-        return {exitCode, std::regex_replace(log.substr(log.find("\r\n") + 2),
-                                             std::regex("(.*)\r\n"), "    $1\n")};
-    }
-
-    // Prepares `expression` (see ffmpeg()) with `options`: the output's samples, and the
-    // JSON report in `report`.
-    std::vector<double> prepare(const std::string& expression, double seconds,
-                                const std::string& options = "") {
-        ffmpeg(expression, seconds, "in.wav");
-        const ProgramResult result = tool("--json prepare in.wav out.wav " + options);
-        EXPECT_EQ(result.exitCode, 0) << errors();
-        report = nlohmann::json::parse(result.output, nullptr, false);
-        return samples("out.wav");
-    }
-    nlohmann::json report;
-};
 
 // A greeting header (the mailbox name holding a lone surrogate) and 100 A-law bytes: one
 // packet of two frames, the second partial (file offsets: packet header 214, payload

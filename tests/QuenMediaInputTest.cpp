@@ -1,0 +1,218 @@
+// `quen` and the recordings it is given, which come from outside: a path is a path,
+// not a URL; only a regular file holding an ordinary recording is read, and nothing it
+// refers to; what a header claims costs nothing; NaN and infinity are refused; the
+// process copes with a file-size limit and a full standard output; `inspect` reads a
+// data file's preamble before the rest. Each refusal ends with one message, exit 1 and
+// no output file; a pipe answers at once (the fixture's runs have a timeout, so that a
+// regression fails instead of hanging).
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "tests/QuenFixture.h"
+#include "tests/TestFiles.h"
+#include "tests/TestSupport.h"
+
+namespace quen::test {
+namespace {
+
+// A canonical 44-byte WAV header for `data` bytes of `bits`-bit mono PCM (tag 1) or
+// float (tag 3) at `rate`, then `data`.
+Bytes wavWith(std::uint16_t tag, std::uint32_t rate, std::uint16_t bits, const Bytes& data) {
+    return wavFile(join({formatChunkFor(tag, 1, rate, bits), chunk("data", data)}));
+}
+
+// One second of a 440 Hz float tone at 8000 Hz whose samples 100 and 200 are NaN and
+// infinity.
+Bytes floatWavWithNonFinite() {
+    std::vector<float> samples(8000);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = 0.5F * static_cast<float>(std::sin(2 * 3.141592653589793 * 440 * i / 8000));
+    }
+    samples[100] = std::numeric_limits<float>::quiet_NaN();
+    samples[200] = std::numeric_limits<float>::infinity();
+    Bytes data(samples.size() * 4);
+    std::memcpy(data.data(), samples.data(), data.size());
+    return wavWith(3, 8000, 32, data);
+}
+
+class QuenMediaInput : public Quen {
+  protected:
+    // A 3-second 440 Hz tone at 8000 Hz in tone.wav; other files refer to it.
+    void makeTone() const {
+        ASSERT_EQ(shell("ffmpeg -v error -y -f lavfi -i sine=f=440:sample_rate=8000:d=3 tone.wav"),
+                  0);
+    }
+};
+
+TEST_F(QuenMediaInput, AnythingButAnOrdinaryRecordingInARegularFileIsRefusedAndNothingWritten) {
+    makeTone();
+    const std::string tone = path("tone.wav").string();
+    writeText(path("private.txt"), "the private text of another user\n");
+    std::filesystem::permissions(path("private.txt"), std::filesystem::perms::owner_read |
+                                                          std::filesystem::perms::owner_write);
+    // A header for 8-bit PCM whose data is whatever follows it (the text, with concat:).
+    writeBytes(path("hdr.wav"), wavWith(1, 8000, 8, Bytes(0)));
+    const std::string playlist =
+        "#EXTM3U\n#EXT-X-TARGETDURATION:10\n#EXTINF:3.0,\n" + tone + "\n#EXT-X-ENDLIST\n";
+    for (const char* name : {"innocent.wav", "innocent.mp3", "innocent"}) {
+        writeText(path(name), playlist);
+    }
+    // No end tag: a live playlist, which would be polled for more.
+    writeText(path("live.wav"), "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:3.0,\n" + tone + "\n");
+    writeText(path("list.wav"), "ffconcat version 1.0\nfile tone.wav\n");
+    ASSERT_EQ(shell("mkfifo fifo.wav && mkdir dir.wav"), 0);
+    ASSERT_EQ(shell("ffmpeg -v error -y -f lavfi -i sine=f=440:sample_rate=16000:d=1 claim.flac"),
+              0);
+    // STREAMINFO's 36-bit total-samples field (bytes 21 to 25) set to 2^36-1.
+    Bytes flac = readBytes(path("claim.flac"));
+    flac[21] |= 0x0F;
+    std::fill(flac.begin() + 22, flac.begin() + 26, 0xFF);
+    writeBytes(path("claim.flac"), flac);
+    // 20 KB at 1 Hz: five and a half hours of output from almost nothing.
+    writeBytes(path("bomb.wav"), wavWith(1, 1, 8, Bytes(20000, 0x80)));
+    writeBytes(path("nan.wav"), floatWavWithNonFinite());
+
+    const std::string hls = "not a recording this program reads: it is hls (";
+    const std::string absent = "No such file or directory\n";
+    const struct {
+        std::string in;
+        std::string message;  // the start of what follows "quen prepare: IN: "
+        bool probed;          // quen check finds it too, without decoding
+    } cases[] = {
+        {"innocent.wav", hls, true},
+        {"innocent.mp3", hls, true},
+        {"innocent", hls, true},
+        {"live.wav", hls, true},
+        {"list.wav", "not a recording this program reads: it is concat (", true},
+        {"concat:hdr.wav|private.txt", absent, true},
+        {"file:" + tone, absent, true},
+        {"subfile,,start,0,end,0,,:" + tone, absent, true},
+        {"pipe:0", absent, true},
+        {"data:audio/wav;base64,UklGRiQAAABXQVZF", absent, true},
+        {"http://127.0.0.1:9/tone.wav", absent, true},
+        {"tcp://127.0.0.1:9", absent, true},
+        {"fifo.wav", "not a recording file but a pipe; quen reads regular files only\n", true},
+        {"dir.wav", "not a recording file but a directory; quen reads regular files only\n", true},
+        {"/dev/zero", "not a recording file but a device; quen reads regular files only\n", true},
+        {"claim.flac", "truncated: holds 1.00 s of the ", false},
+        {"bomb.wav", "sample rate 1 Hz, below the 4000 Hz of speech\n", true},
+        {"nan.wav", "holds 2 samples that are not a finite number (NaN or infinity)\n", false},
+    };
+    for (const auto& [in, message, probed] : cases) {
+        SCOPED_TRACE(in);
+        const ProgramResult result = tool("prepare '" + in + "' out.wav");
+        EXPECT_EQ(std::make_pair(result.exitCode, result.output), std::make_pair(1, std::string()));
+        EXPECT_TRUE(errors().starts_with("quen prepare: " + in + ": " + message)) << errors();
+        EXPECT_EQ(errors().find('\n'), errors().size() - 1) << errors();
+        EXPECT_FALSE(std::filesystem::exists(path("out.wav")));
+        if (probed) {
+            const ProgramResult check = tool("--json check '" + in + "'");
+            EXPECT_EQ(check.exitCode, 1) << errors();
+            const auto document = nlohmann::json::parse(check.output, nullptr, false);
+            EXPECT_TRUE(
+                document["files"][0]
+                    .value("reads_as_error", "")
+                    .starts_with(message.substr(0, message.size() - (message.back() == '\n'))))
+                << check.output;
+        }
+    }
+    // Nothing was written beside the inputs, no temporary file either.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir()), {}), 14);
+}
+
+TEST_F(QuenMediaInput, APathThatLooksLikeAUrlIsStillTheFileOfThatName) {
+    makeTone();
+    std::filesystem::create_directory(path("file:"));
+    std::filesystem::copy_file(path("tone.wav"), path("file:/tone.wav"));
+    const ProgramResult result = tool("prepare file:/tone.wav out.wav");
+    EXPECT_EQ(result.exitCode, 0) << errors();
+    EXPECT_EQ(samples("out.wav").size(), 24000U);
+}
+
+TEST_F(QuenMediaInput, APipeAsATemplatesRecordingIsCheckedAtOnce) {
+    ASSERT_EQ(shell("mkfifo hello.wav"), 0);
+    writeText(path("t.xml"),
+              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>Desk</AAName><Greetings>"
+              "<Greeting id=\"morning\"><RecordingName>hello.wav</RecordingName></Greeting>"
+              "</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>");
+    const ProgramResult result = tool("--json check --template t.xml --wav-dir .");
+    ASSERT_EQ(result.exitCode, 1) << errors();
+    const auto greeting = nlohmann::json::parse(result.output)["greetings"][0];
+    EXPECT_TRUE(greeting["exists"]);
+    EXPECT_FALSE(greeting["recording"]["accepted"]);
+}
+
+TEST_F(QuenMediaInput, TheCutOfMaxSecondsHappensWhileDecodingAndWhatFollowsIsNeverRead) {
+    // Ten seconds of MP3 cut off after five: the end is never reached with a limit.
+    ffmpeg("0.5*sin(2*PI*440*t)", 10, "whole.mp3");
+    Bytes half = readBytes(path("whole.mp3"));
+    half.resize(half.size() / 2);
+    writeBytes(path("half.mp3"), half);
+    ASSERT_EQ(tool("prepare half.mp3 out.wav").exitCode, 1);
+    const ProgramResult result = tool("--json prepare half.mp3 out.wav --max-seconds 1");
+    ASSERT_EQ(result.exitCode, 0) << errors();
+    EXPECT_EQ(samples("out.wav").size(), 8000U);
+    // The cut is told from the length the file states.
+    EXPECT_NEAR(nlohmann::json::parse(result.output)["cut_seconds"].get<double>(), 9.0, 0.1);
+}
+
+TEST_F(QuenMediaInput, NonFiniteOptionsAreUsageErrors) {
+    makeTone();
+    for (const char* options :
+         {"--loudness nan", "--loudness -inf", "--loudness inf", "--max-seconds nan",
+          "--max-seconds inf", "--max-seconds 1e9", "--max-seconds 1x"}) {
+        SCOPED_TRACE(options);
+        const ProgramResult result = tool("prepare tone.wav out.wav " + std::string(options));
+        EXPECT_EQ(result.exitCode, 2);
+        EXPECT_NE(errors().find(" is not a number "), std::string::npos) << errors();
+        EXPECT_FALSE(std::filesystem::exists(path("out.wav")));
+    }
+}
+
+TEST_F(QuenMediaInput, AFileSizeLimitOrAFullStandardOutputIsAMessageAndExitOne) {
+    makeTone();
+    // 40 KB allowed: the 48 KB output cannot be written.
+    EXPECT_EQ(shell("(ulimit -f 80; " QUEN_TOOL_BINARY
+                    " prepare tone.wav big.wav 2>stderr.txt; test $? = 1)"),
+              0);
+    EXPECT_TRUE(errors().starts_with("quen prepare: big.wav: cannot write: ")) << errors();
+    EXPECT_FALSE(std::filesystem::exists(path("big.wav")));
+    // Only the input and the message: no temporary file was left behind.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir()), {}), 2);
+
+    for (const char* command : {"prepare tone.wav out.wav", "check tone.wav", "--help"}) {
+        SCOPED_TRACE(command);
+        EXPECT_EQ(tool(std::string(command) + " >/dev/full").exitCode, 1);
+        EXPECT_EQ(errors(),
+                  "quen: cannot write the report to standard output: No space left on device\n");
+    }
+}
+
+TEST_F(QuenMediaInput, InspectReadsThePreambleBeforeTheRestOfTheFile) {
+    // A sparse gigabyte whose header-length byte (offset 5) is wrong: refused after
+    // reading its preamble, which reading the whole file would show as a gigabyte of
+    // memory.
+    ASSERT_EQ(shell("truncate -s 1G big.c11"), 0);
+    const ProgramResult result =
+        runBinary("/bin/sh",
+                  {"-c", "/usr/bin/time -q -f %M -o rss.txt " QUEN_TOOL_BINARY
+                         " inspect big.c11 2>stderr.txt"},
+                  dir());
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.output.find("big.c11: error: header length at offset 5 is 0"),
+              std::string::npos)
+        << result.output;
+    EXPECT_LT(std::stol(readText(path("rss.txt"))), 256 * 1024) << "KB at most";
+}
+
+}  // namespace
+}  // namespace quen::test
