@@ -51,6 +51,19 @@ build/fuzz/QuenGreeting /convert:examples/greeting.wav Sales MN_greeting g723 \
     "$seeds_dir/seed-g723-greeting.cxx" "$work/log.txt" >/dev/null
 rm -r "$work"
 
+# Recording seeds, one per container the media entry allows, made fresh by ffmpeg:
+# a tenth of a second of a tone, so each costs little in every run.
+media_seeds=build/fuzz/corpus/fuzz_media_input
+mkdir -p "$media_seeds"
+for seed in wav:pcm_s16le rf64.wav:pcm_s16le w64:pcm_f32le mp3:libmp3lame flac:flac \
+    ogg:libvorbis opus.ogg:libopus m4a:aac mov:alac aiff:pcm_s16be caf:pcm_s16le; do
+    file=${seed%%:*}
+    options=(-c:a "${seed#*:}")
+    [ "$file" = rf64.wav ] && options+=(-rf64 always)
+    ffmpeg -v error -y -f lavfi -i "sine=frequency=440:sample_rate=16000:duration=0.1" \
+        -fflags +bitexact "${options[@]}" "$media_seeds/seed.$file"
+done
+
 for target in build/fuzz/fuzz_*; do
     [ -x "$target" ] || continue
     name=$(basename "$target")

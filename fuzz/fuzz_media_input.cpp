@@ -1,0 +1,38 @@
+// Any bytes given to quen as a recording must be refused or decoded within the limit
+// asked for: through the one guarded entry, with the allowed demuxers, never reading
+// another file. The bytes are a memory file named by its /proc path, a regular file
+// as the entry requires, so that no run touches the disk.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "media/MediaDecoder.h"
+
+namespace {
+
+// Two seconds of output: enough for every decoder to get going, little per run.
+constexpr std::size_t LIMIT_SAMPLES = 2 * quen::TELEPHONY_SAMPLE_RATE;
+// The decoder stops after the frame that reaches the limit; no frame of an allowed
+// format comes near this much output.
+constexpr std::size_t FRAME_SLACK_SAMPLES = std::size_t{1} << 21;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const int file = ::memfd_create("recording", MFD_CLOEXEC);
+    static const std::string path = "/proc/self/fd/" + std::to_string(file);
+    if (file < 0 || ::ftruncate(file, 0) != 0 ||
+        ::pwrite(file, data, size, 0) != static_cast<ssize_t>(size)) {
+        std::abort();
+    }
+    (void)quen::probeMedia(path);
+    const auto decoded = quen::decodeForTelephony(path, LIMIT_SAMPLES);
+    if (decoded.value && decoded.value->samples.size() > LIMIT_SAMPLES + FRAME_SLACK_SAMPLES) {
+        std::abort();
+    }
+    return 0;
+}
