@@ -26,19 +26,22 @@ class Xorshift32 {
 
 }  // namespace
 
-std::vector<std::int16_t> ditherTo16Bit(std::span<const float> samples, double gain) {
-    std::vector<std::int16_t> output(samples.size());
+std::vector<std::int16_t> ditherTo16Bit(SampleBlocks&& samples, double gain) {
+    std::vector<std::int16_t> output;
+    output.reserve(samples.size());
     Xorshift32 noise;
     const double scale = gain * FULL_SCALE;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        const double value = samples[i] * scale + noise.next() + noise.next();
-        // Rounds to nearest by flooring from a positive offset: far cheaper than
-        // std::lround for millions of samples. NaN is silence: converting it to an
-        // integer would be undefined.
-        const double clamped =
-            (std::isnan(value) ? 0.0 : std::clamp(value, -32768.0, 32767.0)) + 32768.5;
-        output[i] = static_cast<std::int16_t>(static_cast<std::int32_t>(clamped) - 32768);
-    }
+    samples.consume([&](std::span<const float> block) {
+        for (const float sample : block) {
+            const double value = sample * scale + noise.next() + noise.next();
+            // Rounds to nearest by flooring from a positive offset: far cheaper than
+            // std::lround for millions of samples. NaN is silence: converting it to an
+            // integer would be undefined.
+            const double clamped =
+                (std::isnan(value) ? 0.0 : std::clamp(value, -32768.0, 32767.0)) + 32768.5;
+            output.push_back(static_cast<std::int16_t>(static_cast<std::int32_t>(clamped) - 32768));
+        }
+    });
     return output;
 }
 

@@ -4,13 +4,14 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
 #include <vector>
+
+#include "media/SampleBlocks.h"
 
 namespace quen {
 
 // Multiplies by `gain`, then maps full scale 1.0 to 32767; values beyond it are
-// clamped.
-std::vector<std::int16_t> ditherTo16Bit(std::span<const float> samples, double gain = 1.0);
+// clamped. The float samples are released block by block as they are converted.
+std::vector<std::int16_t> ditherTo16Bit(SampleBlocks&& samples, double gain = 1.0);
 
 }  // namespace quen

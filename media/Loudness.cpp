@@ -16,7 +16,7 @@ struct StateDestroyer {
 
 }  // namespace
 
-Loudness measureLoudness(std::span<const float> samples, int sampleRate) {
+Loudness measureLoudness(const SampleBlocks& samples, int sampleRate) {
     std::unique_ptr<ebur128_state, StateDestroyer> state(ebur128_init(
         1, static_cast<unsigned long>(sampleRate), EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK));
     if (!state) {
@@ -24,8 +24,13 @@ Loudness measureLoudness(std::span<const float> samples, int sampleRate) {
     }
     Loudness result;
     double lufs = -HUGE_VAL;
-    if (ebur128_add_frames_float(state.get(), samples.data(), samples.size()) == EBUR128_SUCCESS &&
-        ebur128_loudness_global(state.get(), &lufs) == EBUR128_SUCCESS && std::isfinite(lufs)) {
+    bool added = true;
+    samples.forEach([&](std::span<const float> block) {
+        added = added && ebur128_add_frames_float(state.get(), block.data(), block.size()) ==
+                             EBUR128_SUCCESS;
+    });
+    if (added && ebur128_loudness_global(state.get(), &lufs) == EBUR128_SUCCESS &&
+        std::isfinite(lufs)) {
         result.integratedLufs = lufs;
     }
     ebur128_sample_peak(state.get(), 0, &result.samplePeak);

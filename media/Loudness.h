@@ -3,7 +3,8 @@
 #pragma once
 
 #include <optional>
-#include <span>
+
+#include "media/SampleBlocks.h"
 
 namespace quen {
 
@@ -13,6 +14,6 @@ struct Loudness {
     double samplePeak = 0.0;  // largest magnitude, full scale 1.0
 };
 
-Loudness measureLoudness(std::span<const float> samples, int sampleRate);
+Loudness measureLoudness(const SampleBlocks& samples, int sampleRate);
 
 }  // namespace quen

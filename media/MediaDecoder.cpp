@@ -142,7 +142,7 @@ std::uint64_t countNonFinite(const AVFrame& frame) {
 // `samples`. Rebuilt whenever the decoded frames change their layout or rate.
 class TelephonyResampler {
   public:
-    explicit TelephonyResampler(std::vector<float>& samples) : samples_(samples) {}
+    explicit TelephonyResampler(SampleBlocks& samples) : samples_(samples) {}
     ~TelephonyResampler() { av_channel_layout_uninit(&layout_); }
     TelephonyResampler(const TelephonyResampler&) = delete;
     TelephonyResampler& operator=(const TelephonyResampler&) = delete;
@@ -218,19 +218,19 @@ class TelephonyResampler {
         if (room < 0) {
             return "cannot resample: " + errorText(room);
         }
-        const std::size_t before = samples_.size();
-        samples_.resize(before + static_cast<std::size_t>(room));
-        auto* output = reinterpret_cast<std::uint8_t*>(samples_.data() + before);
+        // One frame's worth at a time, then into the blocks.
+        converted_.resize(static_cast<std::size_t>(room));
+        auto* output = reinterpret_cast<std::uint8_t*>(converted_.data());
         const int written = swr_convert(resampler_.get(), &output, room, input, count);
         if (written < 0) {
-            samples_.resize(before);
             return "cannot resample: " + errorText(written);
         }
-        samples_.resize(before + static_cast<std::size_t>(written));
+        samples_.append(std::span(converted_).first(static_cast<std::size_t>(written)));
         return {};
     }
 
-    std::vector<float>& samples_;
+    SampleBlocks& samples_;
+    std::vector<float> converted_;
     ResamplerPtr resampler_;
     AVChannelLayout layout_{};
     int rate_ = 0;

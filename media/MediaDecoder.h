@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "media/SampleBlocks.h"
+
 namespace quen {
 
 constexpr int TELEPHONY_SAMPLE_RATE = 8000;
@@ -40,7 +42,7 @@ MediaResult<MediaFormat> probeMedia(const std::string& path);
 
 struct TelephonyAudio {
     MediaFormat source;
-    std::vector<float> samples;  // mono, TELEPHONY_SAMPLE_RATE, full scale +-1.0
+    SampleBlocks samples;  // mono, TELEPHONY_SAMPLE_RATE, full scale +-1.0
     // Decoding stopped at the caller's limit with input left unread.
     bool moreFollows = false;
 };

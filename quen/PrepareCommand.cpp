@@ -208,9 +208,8 @@ int runPrepare(const PrepareArguments& arguments, const Context& context) {
             ? std::max<std::size_t>(
                   1, stated > audio.samples.size() ? stated - audio.samples.size() : 0)
             : 0;
-    const PreparedRecording result = prepareRecording(audio.samples, arguments.options, unread);
-    // The decoded floats are not needed any more: the output is written without them.
-    std::vector<float>().swap(audio.samples);
+    const PreparedRecording result =
+        prepareRecording(std::move(audio.samples), arguments.options, unread);
     if (const std::string error = writeWavFile(arguments.output, result.samples); !error.empty()) {
         return fail(arguments.output, error);
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "audio/AudioLevels.h"
 #include "media/Dither.h"
@@ -26,7 +27,7 @@ std::size_t secondsToSamples(double seconds) {
     return static_cast<std::size_t>(std::llround(seconds * TELEPHONY_SAMPLE_RATE));
 }
 
-void chooseGain(std::span<const float> samples, const PrepareOptions& options,
+void chooseGain(const SampleBlocks& samples, const PrepareOptions& options,
                 PreparedRecording& result) {
     const Loudness loudness = measureLoudness(samples, TELEPHONY_SAMPLE_RATE);
     result.inputLufs = loudness.integratedLufs;
@@ -75,11 +76,11 @@ void cutToLength(double maxSeconds, std::size_t unreadSamples, PreparedRecording
 
 }  // namespace
 
-PreparedRecording prepareRecording(std::span<const float> samples, const PrepareOptions& options,
+PreparedRecording prepareRecording(SampleBlocks&& samples, const PrepareOptions& options,
                                    std::size_t unreadSamples) {
     PreparedRecording result;
     chooseGain(samples, options, result);
-    result.samples = ditherTo16Bit(samples, fromDb(result.gainDb));
+    result.samples = ditherTo16Bit(std::move(samples), fromDb(result.gainDb));
     if (options.trimSilence) {
         trimSilence(result);
     }

@@ -6,8 +6,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <vector>
+
+#include "media/SampleBlocks.h"
 
 namespace quen {
 
@@ -46,7 +47,8 @@ struct PreparedRecording {
 // `samples` are mono at 8000 Hz: the start of the recording, followed by
 // `unreadSamples` that decoding left unread because of the maximum length (they count
 // towards the cut).
-PreparedRecording prepareRecording(std::span<const float> samples, const PrepareOptions& options,
+// The samples are released as the result is made.
+PreparedRecording prepareRecording(SampleBlocks&& samples, const PrepareOptions& options,
                                    std::size_t unreadSamples = 0);
 
 }  // namespace quen
