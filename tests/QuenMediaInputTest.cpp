@@ -129,6 +129,93 @@ TEST_F(QuenMediaInput, AnythingButAnOrdinaryRecordingInARegularFileIsRefusedAndN
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir()), {}), 14);
 }
 
+TEST_F(QuenMediaInput, EveryAllowedContainerIsRead) {
+    // One second of a tone at 16 kHz in each container and a codec it usually holds; the
+    // MP4 family has its index at the end, so reading it needs the seek callback.
+    const std::pair<const char*, const char*> files[] = {
+        {"wav", "pcm_s16le"},  {"rf64.wav", "pcm_s24le -rf64 always"},
+        {"w64", "pcm_f32le"},  {"mp3", "libmp3lame"},
+        {"flac", "flac"},      {"ogg", "libvorbis"},
+        {"opus", "libopus"},   {"m4a", "aac"},
+        {"mp4", "alac"},       {"mov", "pcm_s16be"},
+        {"aiff", "pcm_s16be"}, {"caf", "pcm_s16le"},
+    };
+    for (const auto& [extension, codec] : files) {
+        SCOPED_TRACE(extension);
+        const std::string in = std::string("in.") + extension;
+        ASSERT_EQ(shell("ffmpeg -v error -y -f lavfi -i sine=f=440:sample_rate=16000:d=1 -c:a " +
+                        std::string(codec) + " " + in),
+                  0);
+        const ProgramResult result = tool("--json prepare " + in + " out.wav");
+        ASSERT_EQ(result.exitCode, 0) << errors();
+        // Encoder delay and padding may add or take a frame.
+        EXPECT_NEAR(static_cast<double>(samples("out.wav").size()), 8000, 400);
+    }
+}
+
+TEST_F(QuenMediaInput, TheLowestSpeechRateIsReadAndTheRateBelowItRefused) {
+    const Bytes second(8000, 0x90);
+    writeBytes(path("4000.wav"), wavWith(1, 4000, 8, second));
+    writeBytes(path("3999.wav"), wavWith(1, 3999, 8, second));
+    EXPECT_EQ(tool("prepare 4000.wav out.wav").exitCode, 0) << errors();
+    EXPECT_EQ(samples("out.wav").size(), 16000U);
+    EXPECT_EQ(tool("prepare 3999.wav out3999.wav").exitCode, 1);
+    EXPECT_EQ(errors(),
+              "quen prepare: 3999.wav: sample rate 3999 Hz, below the 4000 Hz of speech\n");
+}
+
+TEST_F(QuenMediaInput, NonFiniteSamplesAreCountedPerChannelValue) {
+    // Stereo doubles, 1.5 s: each channel's value counts, both channels of frame 10
+    // and one of frame 20.
+    std::vector<double> values(2 * 12000, 0.25);
+    values[20] = std::numeric_limits<double>::quiet_NaN();
+    values[21] = -std::numeric_limits<double>::infinity();
+    values[41] = std::numeric_limits<double>::infinity();
+    Bytes data(values.size() * 8);
+    std::memcpy(data.data(), values.data(), data.size());
+    writeBytes(path("doubles.wav"),
+               wavFile(join({formatChunkFor(3, 2, 8000, 64), chunk("data", data)})));
+    EXPECT_EQ(tool("prepare doubles.wav out.wav").exitCode, 1);
+    EXPECT_EQ(errors(),
+              "quen prepare: doubles.wav: holds 3 samples that are not a finite number "
+              "(NaN or infinity)\n");
+    // The clean version of the same file goes through.
+    values[20] = values[21] = values[41] = 0.25;
+    std::memcpy(data.data(), values.data(), data.size());
+    writeBytes(path("doubles.wav"),
+               wavFile(join({formatChunkFor(3, 2, 8000, 64), chunk("data", data)})));
+    EXPECT_EQ(tool("prepare doubles.wav out.wav").exitCode, 0) << errors();
+}
+
+TEST_F(QuenMediaInput, MaxSecondsCutsAtItsBoundaryAndNotBefore) {
+    // 8-bit PCM at 8000 Hz: a value of 0x90 is 1/8 of full scale, kept as it is.
+    writeBytes(path("one.wav"), wavWith(1, 8000, 8, Bytes(8000, 0x90)));
+    writeBytes(path("two.wav"), wavWith(1, 8000, 8, Bytes(16000, 0x90)));
+    const struct {
+        const char* file;
+        const char* limit;
+        std::size_t length;
+        double cut;
+        bool fades;
+    } cases[] = {
+        {"one.wav", "1", 8000, 0.0, false},  // exactly at the limit: nothing cut
+        {"one.wav", "2", 8000, 0.0, false},
+        {"two.wav", "1", 8000, 1.0, true},  // the rest is unread but counted
+        {"two.wav", "1.5", 12000, 0.5, true},
+    };
+    for (const auto& [file, limit, length, cut, fades] : cases) {
+        SCOPED_TRACE(std::string(file) + " " + limit);
+        const ProgramResult result = tool(std::string("--json prepare --no-normalize ") + file +
+                                          " out.wav --max-seconds " + limit);
+        ASSERT_EQ(result.exitCode, 0) << errors();
+        const std::vector<double> output = samples("out.wav");
+        ASSERT_EQ(output.size(), length);
+        EXPECT_DOUBLE_EQ(nlohmann::json::parse(result.output)["cut_seconds"].get<double>(), cut);
+        // The last sample fades to silence only where something was cut.
+        EXPECT_EQ(std::abs(output.back()) < 0.01, fades) << output.back();
+    }
+}
+
 TEST_F(QuenMediaInput, APathThatLooksLikeAUrlIsStillTheFileOfThatName) {
     makeTone();
     std::filesystem::create_directory(path("file:"));
