@@ -1,20 +1,17 @@
 // Owners of the FFmpeg objects the media code allocates: each is freed by its own
-// library function on every path out, early returns included.
+// library function on every path out, early returns included. The container is owned
+// by MediaInput, which also owns the I/O it reads through.
 #pragma once
 
 #include <memory>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
 #include <libswresample/swresample.h>
 }
 
 namespace quen {
 
-struct FormatCloser {
-    void operator()(AVFormatContext* context) const { avformat_close_input(&context); }
-};
 struct CodecFreer {
     void operator()(AVCodecContext* context) const { avcodec_free_context(&context); }
 };
@@ -28,7 +25,6 @@ struct ResamplerFreer {
     void operator()(SwrContext* context) const { swr_free(&context); }
 };
 
-using FormatPtr = std::unique_ptr<AVFormatContext, FormatCloser>;
 using CodecPtr = std::unique_ptr<AVCodecContext, CodecFreer>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFreer>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFreer>;
