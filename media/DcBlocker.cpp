@@ -1,5 +1,6 @@
 // y[n] = g * (x[n] - x[n-1]) + p * y[n-1], with the pole p set by the cutoff.
 #include "media/DcBlocker.h"
+#include "media/FiniteSample.h"
 
 #include <cmath>
 #include <numbers>
@@ -12,11 +13,11 @@ DcBlocker::DcBlocker(double sampleRate, double cutoffHz)
 
 void DcBlocker::process(std::span<float> samples) {
     if (!primed_ && !samples.empty()) {
-        previousInput_ = samples.front();
+        previousInput_ = finiteOrSilence(samples.front());
         primed_ = true;
     }
     for (float& sample : samples) {
-        const double input = sample;
+        const double input = finiteOrSilence(sample);
         previousOutput_ = gain_ * (input - previousInput_) + pole_ * previousOutput_;
         previousInput_ = input;
         sample = static_cast<float>(previousOutput_);

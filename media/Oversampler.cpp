@@ -2,6 +2,7 @@
 // gain at DC) and the polyphase filter that runs them, a block at a time so the inner loop
 // runs over neighbouring outputs and vectorises.
 #include "media/Oversampler.h"
+#include "media/FiniteSample.h"
 
 #include <algorithm>
 #include <array>
@@ -69,7 +70,7 @@ void Oversampler4x::segmentPeaks(std::span<const float> input, std::span<float> 
 
 void Oversampler4x::segmentPeaksOfBlock(std::span<const float> input, std::span<float> peaks) {
     const std::size_t count = input.size();
-    std::copy(input.begin(), input.end(), buffer_.begin() + (TAPS - 1));
+    std::transform(input.begin(), input.end(), buffer_.begin() + (TAPS - 1), finiteOrSilence);
     // Output n's newest sample is buffer_[n + TAPS - 1]; the one DELAY back is its point
     // of phase 0.
     for (std::size_t n = 0; n < count; ++n) {

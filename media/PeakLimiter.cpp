@@ -1,14 +1,16 @@
 // The limiter's gain computer. For each sample: the true peak around it (the oversampled
-// points from the sample before to the sample after), the gain that keeps it at the
+// points from PEAK_REACH samples before to PEAK_REACH after), the gain that keeps it at the
 // ceiling, the least such gain over the look-ahead, released exponentially, then averaged
 // over the look-ahead. The least gain over a window of the look-ahead's length, averaged
 // over another, is never above what the window's first sample needs, so each sample's
 // gain comes down in a straight line and is fully down when the sample leaves.
 #include "media/PeakLimiter.h"
+#include "media/FiniteSample.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <numeric>
 
 namespace quen {
 namespace {
@@ -41,7 +43,6 @@ PeakLimiter::PeakLimiter(const LimiterSettings& settings)
       peaks_(BLOCK),
       needed_(lookAhead_),
       released_(lookAhead_, 1.0),
-      releasedSum_(static_cast<double>(lookAhead_)),
       delayLine_(Oversampler4x::DELAY + PEAK_REACH + lookAhead_, 0.0f) {}
 
 void PeakLimiter::process(std::span<const float> input, std::vector<float>& output) {
@@ -50,7 +51,7 @@ void PeakLimiter::process(std::span<const float> input, std::vector<float>& outp
         const std::size_t count = std::min(BLOCK, input.size() - start);
         const std::span<const float> block = input.subspan(start, count);
         for (std::size_t i = 0; i < count; ++i) {
-            gained_[i] = static_cast<float>(block[i] * gain_);
+            gained_[i] = finiteOrSilence(static_cast<float>(block[i] * gain_));
         }
         taken_ += count;
         processBlock(std::span(gained_.data(), count), output);
@@ -116,13 +117,13 @@ void PeakLimiter::step(float gained, float segmentPeak, std::vector<float>& outp
     double& slot = released_[index % lookAhead_];
     releasedBelowUnity_ -= slot < 1.0 ? 1 : 0;
     releasedBelowUnity_ += envelope_ < 1.0 ? 1 : 0;
-    releasedSum_ += envelope_ - slot;
     slot = envelope_;
-    if (releasedBelowUnity_ == 0) {
-        // Back at unity: start the sum afresh, so rounding never lingers in it.
-        releasedSum_ = static_cast<double>(lookAhead_);
-    }
-    const double gain = releasedSum_ / static_cast<double>(lookAhead_);
+    // Summed afresh, not kept as a running sum: the rounding of a running sum would
+    // outweigh gains far below unity.
+    const double gain = releasedBelowUnity_ == 0
+                            ? 1.0
+                            : std::accumulate(released_.begin(), released_.end(), 0.0) /
+                                  static_cast<double>(lookAhead_);
 
     const std::size_t latency = delayLine_.size() - 1;
     if (index < latency || given_ == taken_) {

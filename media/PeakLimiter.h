@@ -65,10 +65,9 @@ class PeakLimiter {
     std::size_t neededFirst_ = 0;
     std::size_t neededCount_ = 0;
     double envelope_ = 1.0;
-    // A ring over the look-ahead of the released gain whose mean is applied, with its
-    // sum and how many are below unity.
+    // A ring over the look-ahead of the released gain whose mean is applied, and how
+    // many in it are below unity.
     std::vector<double> released_;
-    double releasedSum_;
     std::size_t releasedBelowUnity_ = 0;
     // The gained samples waiting for their gain.
     std::vector<float> delayLine_;

@@ -1,5 +1,6 @@
 // The voltmeter's counting, per sample, and its reading, from the counts.
 #include "media/SpeechLevel.h"
+#include "media/FiniteSample.h"
 
 #include <algorithm>
 #include <cmath>
@@ -80,7 +81,7 @@ void SpeechLevelMeter::add(std::span<const std::int16_t> samples) {
 void SpeechLevelMeter::measure(std::span<const float> samples) {
     const double g = envelopeCoefficient_;
     for (const float sample : samples) {
-        const double x = sample;
+        const double x = finiteOrSilence(sample);
         sumOfSquares_ += x * x;
         rectified_ = g * rectified_ + (1.0 - g) * std::fabs(x);
         envelope_ = g * envelope_ + (1.0 - g) * rectified_;
