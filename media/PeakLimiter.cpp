@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <numeric>
 
 namespace quen {
 namespace {
@@ -28,6 +27,11 @@ constexpr double UNITY_SNAP = 1e-7;
 // noise, speech and square waves at up to 60 dB of gain.
 constexpr double CEILING_MARGIN_DB = 0.02;
 
+// The next position in a ring of `size`, from one past the last.
+std::size_t wrap(std::size_t position, std::size_t size) {
+    return position >= size ? position - size : position;
+}
+
 // Samples gained and read for peaks at a time.
 constexpr std::size_t BLOCK = 1024;
 
@@ -41,8 +45,10 @@ PeakLimiter::PeakLimiter(const LimiterSettings& settings)
       release_(std::exp(-1.0 / std::max(1.0, settings.releaseSeconds * settings.sampleRate))),
       gained_(BLOCK),
       peaks_(BLOCK),
-      needed_(lookAhead_),
+      overruling_(lookAhead_),
+      needed_(lookAhead_, 1.0f),
       released_(lookAhead_, 1.0),
+      releasedSum_(static_cast<double>(lookAhead_)),
       delayLine_(Oversampler4x::DELAY + PEAK_REACH + lookAhead_, 0.0f) {}
 
 void PeakLimiter::process(std::span<const float> input, std::vector<float>& output) {
@@ -77,33 +83,51 @@ void PeakLimiter::processBlock(std::span<const float> gained, std::vector<float>
     }
 }
 
-double PeakLimiter::leastNeeded(float needed) {
-    const std::size_t step = stepped_;
-    const std::size_t capacity = needed_.size();
+float PeakLimiter::leastNeeded(float needed) {
+    const std::size_t capacity = overruling_.size();
     // A newer gain as small or smaller overrules the older ones for the rest of their
     // time in the look-ahead.
-    while (neededCount_ > 0 &&
-           needed_[(neededFirst_ + neededCount_ - 1) % capacity].gain >= needed) {
-        --neededCount_;
+    while (overrulingCount_ > 0 &&
+           overruling_[wrap(overrulingFirst_ + overrulingCount_ - 1, capacity)].gain >= needed) {
+        --overrulingCount_;
     }
-    if (neededCount_ > 0 && needed_[neededFirst_].step + lookAhead_ <= step) {
-        neededFirst_ = (neededFirst_ + 1) % capacity;
-        --neededCount_;
+    if (overrulingCount_ > 0 && overruling_[overrulingFirst_].step + lookAhead_ <= stepped_) {
+        overrulingFirst_ = wrap(overrulingFirst_ + 1, capacity);
+        --overrulingCount_;
     }
-    needed_[(neededFirst_ + neededCount_) % capacity] = {step, needed};
-    ++neededCount_;
-    return needed_[neededFirst_].gain;
+    overruling_[wrap(overrulingFirst_ + overrulingCount_, capacity)] = {stepped_, needed};
+    ++overrulingCount_;
+    return overruling_[overrulingFirst_].gain;
+}
+
+double PeakLimiter::meanReleased(double released) {
+    double& slot = released_[lookAheadPosition_];
+    releasedBelowUnity_ -= slot < 1.0 ? 1 : 0;
+    releasedBelowUnity_ += released < 1.0 ? 1 : 0;
+    releasedSum_ += released - slot;
+    slot = released;
+    if (releasedBelowUnity_ == 0) {
+        // Back at unity: start the sum afresh, so rounding never lingers in it.
+        releasedSum_ = static_cast<double>(lookAhead_);
+        return 1.0;
+    }
+    // The mean never exceeds what the oldest sample needs; the running sum's rounding
+    // could, for gains far below unity, and is held to it.
+    return std::clamp(releasedSum_ / static_cast<double>(lookAhead_), 0.0,
+                      static_cast<double>(needed_[wrap(lookAheadPosition_ + 1, lookAhead_)]));
 }
 
 void PeakLimiter::step(float gained, float segmentPeak, std::vector<float>& output) {
-    const std::size_t index = stepped_;
-    delayLine_[index % delayLine_.size()] = gained;
+    delayLine_[delayPosition_] = gained;
+    delayPosition_ = wrap(delayPosition_ + 1, delayLine_.size());
 
     // The segments within reach of the sample DELAY + PEAK_REACH back.
-    recentPeaks_[index % recentPeaks_.size()] = segmentPeak;
+    recentPeaks_[recentPosition_] = segmentPeak;
+    recentPosition_ = wrap(recentPosition_ + 1, recentPeaks_.size());
     const float peak = *std::max_element(recentPeaks_.begin(), recentPeaks_.end());
-    const double held = leastNeeded(peak > ceiling_ ? ceiling_ / peak : 1.0f);
-    ++stepped_;
+    const float needed = peak > ceiling_ ? ceiling_ / peak : 1.0f;
+    needed_[lookAheadPosition_] = needed;
+    const double held = leastNeeded(needed);
 
     if (held < envelope_) {
         envelope_ = held;
@@ -113,25 +137,15 @@ void PeakLimiter::step(float gained, float segmentPeak, std::vector<float>& outp
             envelope_ = 1.0;
         }
     }
-
-    double& slot = released_[index % lookAhead_];
-    releasedBelowUnity_ -= slot < 1.0 ? 1 : 0;
-    releasedBelowUnity_ += envelope_ < 1.0 ? 1 : 0;
-    slot = envelope_;
-    // Summed afresh, not kept as a running sum: the rounding of a running sum would
-    // outweigh gains far below unity.
-    const double gain = releasedBelowUnity_ == 0
-                            ? 1.0
-                            : std::accumulate(released_.begin(), released_.end(), 0.0) /
-                                  static_cast<double>(lookAhead_);
+    const double gain = meanReleased(envelope_);
+    lookAheadPosition_ = wrap(lookAheadPosition_ + 1, lookAhead_);
 
     const std::size_t latency = delayLine_.size() - 1;
-    if (index < latency || given_ == taken_) {
+    if (stepped_++ < latency || given_ == taken_) {
         return;
     }
-    // The oldest sample in the delay line is the one `latency` back.
-    const float leaving = delayLine_[(index + 1) % delayLine_.size()];
-    output.push_back(static_cast<float>(leaving * gain));
+    // The oldest sample in the delay line, `latency` back, is where the next will go.
+    output.push_back(static_cast<float>(delayLine_[delayPosition_] * gain));
     deepestGain_ = std::min(deepestGain_, gain);
     ++given_;
 }

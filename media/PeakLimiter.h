@@ -41,7 +41,9 @@ class PeakLimiter {
     // it is one of the input's.
     void step(float gained, float segmentPeak, std::vector<float>& output);
     // The least gain needed over the look-ahead, the newest given.
-    double leastNeeded(float needed);
+    float leastNeeded(float needed);
+    // The mean of the released gains over the look-ahead, the newest given.
+    double meanReleased(double released);
 
     double gain_;
     float ceiling_;
@@ -55,22 +57,28 @@ class PeakLimiter {
     static constexpr std::size_t PEAK_REACH = 4;
     // The newest segment peaks, a ring.
     std::array<float, 2 * PEAK_REACH + 1> recentPeaks_{};
+    std::size_t recentPosition_ = 0;
     // The gains needed over the look-ahead that a later, smaller one has not yet
     // overruled, oldest first, with the step each came in: a ring with room for all.
     struct Needed {
         std::size_t step;
         float gain;
     };
-    std::vector<Needed> needed_;
-    std::size_t neededFirst_ = 0;
-    std::size_t neededCount_ = 0;
+    std::vector<Needed> overruling_;
+    std::size_t overrulingFirst_ = 0;
+    std::size_t overrulingCount_ = 0;
     double envelope_ = 1.0;
-    // A ring over the look-ahead of the released gain whose mean is applied, and how
-    // many in it are below unity.
+    // Rings over the look-ahead, at one position: every gain needed (the oldest bounds
+    // the mean against rounding), and the released gains whose mean is applied, with
+    // their sum and how many are below unity.
+    std::vector<float> needed_;
     std::vector<double> released_;
+    std::size_t lookAheadPosition_ = 0;
+    double releasedSum_;
     std::size_t releasedBelowUnity_ = 0;
     // The gained samples waiting for their gain.
     std::vector<float> delayLine_;
+    std::size_t delayPosition_ = 0;
     std::size_t stepped_ = 0;  // samples through the pipeline, drained silence included
     std::size_t taken_ = 0;
     std::size_t given_ = 0;
