@@ -1,9 +1,9 @@
 // Active speech level, the telephone network's measure of how loud speech is: the power
 // of the signal over the time speech is active only, so pauses do not pull it down.
-// Method B of the ITU-T's speech voltmeter: a rectified envelope (time constant 0.03 s),
-// activity counted against thresholds 6 dB apart with a 0.2 s hangover, and the level
-// where it stands 15.9 dB above the threshold that counts it, interpolated between
-// thresholds. Streams over blocks in bounded memory.
+// ITU-T P.56 method B: a rectified envelope (time constant 0.03 s), activity counted
+// against thresholds 6 dB apart with a 0.2 s hangover, and the level where it stands
+// 15.9 dB above the threshold that counts it, interpolated between thresholds. Streams
+// over blocks in bounded memory.
 #pragma once
 
 #include <array>

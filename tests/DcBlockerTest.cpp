@@ -17,14 +17,6 @@ std::vector<float> blocked(std::vector<float> samples) {
     return samples;
 }
 
-double rmsOf(std::span<const float> samples) {
-    double sum = 0.0;
-    for (const float sample : samples) {
-        sum += static_cast<double>(sample) * sample;
-    }
-    return std::sqrt(sum / static_cast<double>(samples.size()));
-}
-
 TEST(DcBlocker, RemovesAnOffsetPresentFromTheStart) {
     for (const float offset : {0.5f, -0.01f}) {
         SCOPED_TRACE(offset);

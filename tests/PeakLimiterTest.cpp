@@ -31,14 +31,6 @@ double truePeakDbfs(std::span<const float> samples) {
     return meter.truePeakDbfs();
 }
 
-double rmsOf(std::span<const float> samples) {
-    double sum = 0.0;
-    for (const float sample : samples) {
-        sum += static_cast<double>(sample) * sample;
-    }
-    return std::sqrt(sum / static_cast<double>(samples.size()));
-}
-
 TEST(PeakLimiter, HoldsALoudSineAtTheCeiling) {
     struct Case {
         double ceilingDbfs;

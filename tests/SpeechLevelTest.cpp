@@ -42,13 +42,19 @@ struct Expected {
 // from the climb to the fall plus the hangover; a pause that these bridge is active
 // throughout, and only the first burst climbs. The threshold that matters lies the margin
 // below the level over the active time.
-Expected burstAnswer(double amplitude, double onSeconds, double offSeconds, int periods) {
+// A level beyond the thresholds' reach is read at the nearest threshold,
+// `fixedThreshold`.
+Expected burstAnswer(double amplitude, double onSeconds, double offSeconds, int periods,
+                     double fixedThreshold = 0.0) {
     const double toneRms = amplitude / std::numbers::sqrt2;
     const double envelope = 2.0 * amplitude / std::numbers::pi;
     double activeRms = toneRms;
     double activeSeconds = onSeconds;
     for (int i = 0; i < 20; ++i) {
-        const double ratio = activeRms * std::pow(10.0, -MARGIN_DB / 20.0) / envelope;
+        const double ratio =
+            (fixedThreshold > 0.0 ? fixedThreshold
+                                  : activeRms * std::pow(10.0, -MARGIN_DB / 20.0)) /
+            envelope;
         const double rise =
             TIME_CONSTANT *
             solveRising([](double x) { return 1.0 - std::exp(-x) * (1.0 + x); }, ratio);
@@ -98,6 +104,28 @@ TEST(SpeechLevel, ToneBurstsReadAsTheMethodDefines) {
             level.longTermRms,
             amplitude / std::numbers::sqrt2 * std::sqrt(c.onSeconds / (c.onSeconds + c.offSeconds)),
             1e-3 * amplitude);
+    }
+}
+
+TEST(SpeechLevel, LevelsBeyondTheThresholdsReadAtTheNearestOne) {
+    struct Case {
+        double levelDbm0;
+        double threshold;
+    };
+    const Case cases[] = {
+        // Too quiet for the lowest threshold (one 16-bit step) to lie the margin below.
+        {-78.0, 1.0 / 32768.0},
+        // Past full scale, as floating-point sources can be: the highest one, 1.0.
+        {30.0, 1.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.levelDbm0);
+        const double amplitude = rmsFromDbm0(c.levelDbm0) * std::numbers::sqrt2;
+        const SpeechLevel level = measureSpeechLevel(toneBursts(amplitude, 1000.0, 1.0, 1.0, 3));
+        const Expected expected = burstAnswer(amplitude, 1.0, 1.0, 3, c.threshold);
+        ASSERT_TRUE(level.activeLevelDbm0.has_value());
+        EXPECT_NEAR(*level.activeLevelDbm0, expected.levelDbm0, 0.2);
+        EXPECT_NEAR(level.activityFactor, expected.activity, 0.005);
     }
 }
 

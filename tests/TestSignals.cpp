@@ -72,4 +72,12 @@ std::vector<float> speechLikeNoise(double seconds, std::uint32_t seed, double sa
     return samples;
 }
 
+double rmsOf(std::span<const float> samples) {
+    double sum = 0.0;
+    for (const float sample : samples) {
+        sum += static_cast<double>(sample) * sample;
+    }
+    return std::sqrt(sum / static_cast<double>(samples.size()));
+}
+
 }  // namespace quen::test

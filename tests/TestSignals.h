@@ -29,6 +29,8 @@ void fadeEnds(std::vector<float>& samples, std::size_t fadeSamples);
 std::vector<float> speechLikeNoise(double seconds, std::uint32_t seed,
                                    double sampleRate = TEST_SAMPLE_RATE);
 
+double rmsOf(std::span<const float> samples);
+
 // Feeds `samples` to `feed` in blocks of `blockSize`, the last one shorter.
 template <typename Feed>
 void inBlocks(const std::vector<float>& samples, std::size_t blockSize, Feed&& feed) {
