@@ -137,9 +137,19 @@ TEST(PeakLimiter, TheGainComesDownAheadOfAPeakAndRecoversSmoothly) {
         }
         return output[crest] / input[crest];
     };
-    // Untouched until the look-ahead (5 ms, 40 samples) before the burst.
+    // Untouched until the look-ahead (5 ms, 40 samples) before the burst, then down in
+    // even steps, with no jump when the burst comes into view.
     for (std::size_t i = 0; i + 60 < burstStart; ++i) {
         ASSERT_EQ(output[i], input[i]) << i;
+    }
+    double previous = 1.0;
+    for (std::size_t i = burstStart - 60; i < burstStart; ++i) {
+        if (std::fabs(input[i]) > 0.01f) {
+            const double ratio = output[i] / input[i];
+            EXPECT_LE(ratio, previous + 1e-6) << i;
+            EXPECT_GE(ratio, previous - 0.3 / 40.0 * 4.0) << i;
+            previous = ratio;
+        }
     }
     EXPECT_LT(gainAt(burstStart), 0.71);
     EXPECT_GT(gainAt(burstStart), 0.6);

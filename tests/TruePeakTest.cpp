@@ -7,6 +7,7 @@
 #include <numbers>
 #include <vector>
 
+#include "media/Oversampler.h"
 #include "media/TruePeak.h"
 #include "tests/TestSignals.h"
 
@@ -17,6 +18,23 @@ double truePeakOf(const std::vector<float>& samples) {
     TruePeakMeter meter;
     meter.add(samples);
     return meter.truePeak();
+}
+
+TEST(TruePeak, EachSegmentsPeakComesDelaySamplesLate) {
+    // An impulse: its own segment peaks at its height exactly, the segment before at the
+    // sinc a quarter sample away, under it; one long input, taken whole.
+    std::vector<float> impulse(3000, 0.0f);
+    const std::size_t at = 2500;
+    impulse[at] = 0.5f;
+    std::vector<float> peaks(impulse.size());
+    Oversampler4x oversampler;
+    oversampler.segmentPeaks(impulse, peaks);
+    const std::size_t late = at + Oversampler4x::DELAY;
+    EXPECT_EQ(peaks[late], 0.5f);
+    EXPECT_NEAR(peaks[late - 1], 0.5 * std::sin(std::numbers::pi / 4.0) / (std::numbers::pi / 4.0),
+                0.01);
+    EXPECT_LT(peaks[late + 1], 0.5f);
+    EXPECT_LT(peaks[late - 2], 0.2f);
 }
 
 TEST(TruePeak, SinesReadAtTheirAmplitudeAtAnyPhase) {
