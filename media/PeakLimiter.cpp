@@ -18,10 +18,6 @@ double fromDb(double db) {
     return std::pow(10.0, db / 20.0);
 }
 
-// A released gain this close to unity is unity: below a float's resolution, and
-// needed for a signal under the ceiling to come out bit for bit.
-constexpr double UNITY_SNAP = 1e-7;
-
 // The limiter aims this far under the ceiling. A gain that moves bends the waveform
 // between samples a little past what the gain alone would give: by under 0.01 dB on
 // noise, speech and square waves at up to 60 dB of gain.
@@ -102,17 +98,11 @@ float PeakLimiter::leastNeeded(float needed) {
 
 double PeakLimiter::meanReleased(double released) {
     double& slot = released_[lookAheadPosition_];
-    releasedBelowUnity_ -= slot < 1.0 ? 1 : 0;
-    releasedBelowUnity_ += released < 1.0 ? 1 : 0;
     releasedSum_ += released - slot;
     slot = released;
-    if (releasedBelowUnity_ == 0) {
-        // Back at unity: start the sum afresh, so rounding never lingers in it.
-        releasedSum_ = static_cast<double>(lookAhead_);
-        return 1.0;
-    }
     // The mean never exceeds what the oldest sample needs; the running sum's rounding
-    // could, for gains far below unity, and is held to it.
+    // could, for gains far below unity, and is held to it. (Near unity the rounding is
+    // far below a float's resolution: a signal under the ceiling passes bit for bit.)
     return std::clamp(releasedSum_ / static_cast<double>(lookAhead_), 0.0,
                       static_cast<double>(needed_[wrap(lookAheadPosition_ + 1, lookAhead_)]));
 }
@@ -133,9 +123,6 @@ void PeakLimiter::step(float gained, float segmentPeak, std::vector<float>& outp
         envelope_ = held;
     } else {
         envelope_ = held + release_ * (envelope_ - held);
-        if (envelope_ > 1.0 - UNITY_SNAP) {
-            envelope_ = 1.0;
-        }
     }
     const double gain = meanReleased(envelope_);
     lookAheadPosition_ = wrap(lookAheadPosition_ + 1, lookAhead_);

@@ -70,12 +70,11 @@ class PeakLimiter {
     double envelope_ = 1.0;
     // Rings over the look-ahead, at one position: every gain needed (the oldest bounds
     // the mean against rounding), and the released gains whose mean is applied, with
-    // their sum and how many are below unity.
+    // their running sum.
     std::vector<float> needed_;
     std::vector<double> released_;
     std::size_t lookAheadPosition_ = 0;
     double releasedSum_;
-    std::size_t releasedBelowUnity_ = 0;
     // The gained samples waiting for their gain.
     std::vector<float> delayLine_;
     std::size_t delayPosition_ = 0;
