@@ -1,0 +1,46 @@
+// Clipping as a listener hears it: runs of consecutive samples flat at the source's full
+// scale. A single full-scale sample is a loud peak; three in a row are a waveform cut
+// off. Streams over blocks; a run that crosses a block's end counts once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace quen {
+
+// The shortest run that counts.
+constexpr std::size_t CLIPPING_RUN_MIN_SAMPLES = 3;
+
+struct ClippingRuns {
+    std::size_t runs = 0;
+    std::size_t samples = 0;  // in the runs counted
+};
+
+class ClippingRunCounter {
+  public:
+    // Samples at or below `lowest`, or at or above `highest`, are at full scale. A run
+    // stays on one side: a sign change starts a new one.
+    ClippingRunCounter(double lowest, double highest);
+    // The ends of the 16-bit range, -32768 and 32767.
+    static ClippingRunCounter for16Bit();
+    // +/- fullScale, for sources decoded to floating point.
+    static ClippingRunCounter forFloat(double fullScale = 1.0);
+
+    void add(std::span<const std::int16_t> samples);
+    void add(std::span<const float> samples);
+    // Includes the run at the end so far.
+    ClippingRuns result() const;
+
+  private:
+    void addSample(double sample);
+    void closeRun();
+
+    double lowest_;
+    double highest_;
+    int runSide_ = 0;  // -1 low, +1 high, 0 none
+    std::size_t runLength_ = 0;
+    ClippingRuns closed_;
+};
+
+}  // namespace quen

@@ -1,0 +1,243 @@
+// The active speech level: the dBm0 reference, tone bursts whose answer follows from the
+// method's own terms (envelope, thresholds, hangover, margin), silence, levels near the
+// bottom of the range, DC offsets, 16-bit input and block boundaries.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+#include <vector>
+
+#include "media/SpeechLevel.h"
+#include "tests/TestSignals.h"
+
+namespace quen::test {
+namespace {
+
+constexpr double TIME_CONSTANT = 0.03;
+constexpr double HANGOVER = 0.2;
+constexpr double MARGIN_DB = 15.9;
+
+// Solves f(x) = target for x in [0, 50] by bisection; f rises with x.
+template <typename F>
+double solveRising(F f, double target) {
+    double low = 0.0;
+    double high = 50.0;
+    for (int i = 0; i < 100; ++i) {
+        const double middle = (low + high) / 2.0;
+        (f(middle) < target ? low : high) = middle;
+    }
+    return low;
+}
+
+struct Expected {
+    double levelDbm0;
+    double activity;
+};
+
+// The method's answer for tone bursts, worked out in continuous time: the envelope of a
+// sine of amplitude A settles at its rectified mean 2A/pi; after two smoothing stages it
+// climbs past a threshold at the fraction r of that mean when 1 - e^-x (1 + x) = r and
+// falls back below it when e^-x (1 + x) = r (x in time constants). Each burst is active
+// from the climb to the fall plus the hangover; a pause that these bridge is active
+// throughout, and only the first burst climbs. The threshold that matters lies the margin
+// below the level over the active time.
+// A level beyond the thresholds' reach is read at the nearest threshold,
+// `fixedThreshold`.
+Expected burstAnswer(double amplitude, double onSeconds, double offSeconds, int periods,
+                     double fixedThreshold = 0.0) {
+    const double toneRms = amplitude / std::numbers::sqrt2;
+    const double envelope = 2.0 * amplitude / std::numbers::pi;
+    double activeRms = toneRms;
+    double activeSeconds = onSeconds;
+    for (int i = 0; i < 20; ++i) {
+        const double ratio =
+            (fixedThreshold > 0.0 ? fixedThreshold
+                                  : activeRms * std::pow(10.0, -MARGIN_DB / 20.0)) /
+            envelope;
+        const double rise =
+            TIME_CONSTANT *
+            solveRising([](double x) { return 1.0 - std::exp(-x) * (1.0 + x); }, ratio);
+        const double fall =
+            TIME_CONSTANT * solveRising([](double x) { return -std::exp(-x) * (1.0 + x); }, -ratio);
+        activeSeconds = fall + HANGOVER < offSeconds ? onSeconds - rise + fall + HANGOVER
+                                                     : onSeconds + offSeconds - rise / periods;
+        activeRms = toneRms * std::sqrt(onSeconds / activeSeconds);
+    }
+    return {dbm0FromRms(activeRms), activeSeconds / (onSeconds + offSeconds)};
+}
+
+TEST(SpeechLevel, ZeroDbm0IsAFullScaleSineAndMinus19IsRms2600) {
+    EXPECT_EQ(std::lround(rmsFromDbm0(-19.0) * FULL_SCALE_16BIT), 2600);
+    EXPECT_NEAR(dbm0FromRms(2600.0 / FULL_SCALE_16BIT), -19.0, 0.005);
+    EXPECT_NEAR(dbm0FromRms(1.0 / std::numbers::sqrt2), 0.0, 1e-9);
+    EXPECT_NEAR(dbm0FromRms(rmsFromDbm0(-42.5)), -42.5, 1e-9);
+}
+
+TEST(SpeechLevel, ToneBurstsReadAsTheMethodDefines) {
+    struct Case {
+        double levelDbm0;  // of the tone while it sounds
+        double frequencyHz;
+        double onSeconds;
+        double offSeconds;
+        int periods;
+    };
+    const Case cases[] = {
+        {-19.0, 1000.0, 1.0, 1.0, 5},  {-40.0, 1000.0, 1.0, 1.0, 5},
+        {0.0, 1000.0, 1.0, 1.0, 5},    {-60.0, 440.0, 1.0, 1.0, 5},
+        {-70.0, 1000.0, 1.0, 1.0, 3},  {-26.0, 300.0, 0.5, 1.5, 8},
+        {-10.0, 2500.0, 2.0, 1.0, 4},  {-19.0, 1000.0, 5.0, 5.0, 2},
+        {-19.0, 1000.0, 0.3, 0.1, 20},  // pauses shorter than the hangover
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.levelDbm0 << " dBm0, " << c.onSeconds << " s on, "
+                                        << c.offSeconds << " s off");
+        const double amplitude = rmsFromDbm0(c.levelDbm0) * std::numbers::sqrt2;
+        const auto signal =
+            toneBursts(amplitude, c.frequencyHz, c.onSeconds, c.offSeconds, c.periods);
+        const SpeechLevel level = measureSpeechLevel(signal);
+        const Expected expected = burstAnswer(amplitude, c.onSeconds, c.offSeconds, c.periods);
+        ASSERT_TRUE(level.activeLevelDbm0.has_value());
+        EXPECT_NEAR(*level.activeLevelDbm0, expected.levelDbm0, 0.2);
+        EXPECT_NEAR(level.activityFactor, expected.activity, 0.005);
+        EXPECT_NEAR(
+            level.longTermRms,
+            amplitude / std::numbers::sqrt2 * std::sqrt(c.onSeconds / (c.onSeconds + c.offSeconds)),
+            1e-3 * amplitude);
+    }
+}
+
+TEST(SpeechLevel, LevelsBeyondTheThresholdsReadAtTheNearestOne) {
+    struct Case {
+        double levelDbm0;
+        double threshold;
+    };
+    const Case cases[] = {
+        // Too quiet for the lowest threshold (one 16-bit step) to lie the margin below.
+        {-78.0, 1.0 / 32768.0},
+        // Past full scale, as floating-point sources can be: the highest one, 1.0.
+        {30.0, 1.0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.levelDbm0);
+        const double amplitude = rmsFromDbm0(c.levelDbm0) * std::numbers::sqrt2;
+        const SpeechLevel level = measureSpeechLevel(toneBursts(amplitude, 1000.0, 1.0, 1.0, 3));
+        const Expected expected = burstAnswer(amplitude, 1.0, 1.0, 3, c.threshold);
+        ASSERT_TRUE(level.activeLevelDbm0.has_value());
+        EXPECT_NEAR(*level.activeLevelDbm0, expected.levelDbm0, 0.2);
+        EXPECT_NEAR(level.activityFactor, expected.activity, 0.005);
+    }
+}
+
+TEST(SpeechLevel, LongBurstsReadAtTheToneLevel) {
+    // The hangover and the envelope's lag are a small part of a long burst.
+    const double amplitude = rmsFromDbm0(-19.0) * std::numbers::sqrt2;
+    const SpeechLevel level = measureSpeechLevel(toneBursts(amplitude, 1000.0, 10.0, 10.0, 2));
+    ASSERT_TRUE(level.activeLevelDbm0.has_value());
+    EXPECT_NEAR(*level.activeLevelDbm0, -19.0, 0.2);
+    EXPECT_NEAR(level.activityFactor, 0.5, 0.02);
+}
+
+TEST(SpeechLevel, AContinuousToneIsActiveThroughout) {
+    for (const double levelDbm0 : {-3.0, -19.0, -45.0}) {
+        SCOPED_TRACE(levelDbm0);
+        const double amplitude = rmsFromDbm0(levelDbm0) * std::numbers::sqrt2;
+        const SpeechLevel level = measureSpeechLevel(sine(amplitude, 1000.0, 80000));
+        ASSERT_TRUE(level.activeLevelDbm0.has_value());
+        EXPECT_NEAR(*level.activeLevelDbm0, levelDbm0, 0.05);
+        EXPECT_GT(level.activityFactor, 0.99);
+        EXPECT_LE(level.activityFactor, 1.0);
+    }
+}
+
+TEST(SpeechLevel, SilenceHasNoActiveSpeech) {
+    const std::vector<std::vector<float>> silences = {
+        {},
+        std::vector<float>(80000, 0.0f),
+        // Beneath the lowest threshold, a 16-bit step: nothing to count.
+        sine(1e-5, 1000.0, 80000),
+    };
+    for (const auto& silence : silences) {
+        SCOPED_TRACE(silence.size());
+        const SpeechLevel level = measureSpeechLevel(silence);
+        EXPECT_FALSE(level.activeLevelDbm0.has_value());
+        EXPECT_EQ(level.activityFactor, 0.0);
+    }
+}
+
+TEST(SpeechLevel, ADcOffsetNeitherAddsPowerNorFillsThePauses) {
+    const double amplitude = rmsFromDbm0(-25.0) * std::numbers::sqrt2;
+    const auto clean = toneBursts(amplitude, 1000.0, 1.0, 1.0, 5);
+    for (const float offset : {0.2f, -0.05f}) {
+        SCOPED_TRACE(offset);
+        auto shifted = clean;
+        for (float& sample : shifted) {
+            sample += offset;
+        }
+        const SpeechLevel expected = measureSpeechLevel(clean);
+        const SpeechLevel level = measureSpeechLevel(shifted);
+        ASSERT_TRUE(level.activeLevelDbm0.has_value());
+        EXPECT_NEAR(*level.activeLevelDbm0, *expected.activeLevelDbm0, 0.05);
+        EXPECT_NEAR(level.activityFactor, expected.activityFactor, 0.01);
+
+        // Kept, the offset is power, and activity in every pause.
+        SpeechLevelMeter raw(TEST_SAMPLE_RATE, false);
+        raw.add(std::span<const float>(shifted));
+        EXPECT_GT(raw.result().activityFactor, 0.99);
+    }
+}
+
+TEST(SpeechLevel, SixteenBitSamplesReadLikeTheirFloatingPointValues) {
+    // 1020 Hz, so no chunk of the conversion starts on a zero crossing.
+    const auto tone = toneBursts(2600.0 * std::numbers::sqrt2, 1020.0, 1.0, 1.0, 3);
+    std::vector<std::int16_t> pcm(tone.size());
+    std::vector<float> scaled(tone.size());
+    for (std::size_t i = 0; i < tone.size(); ++i) {
+        pcm[i] = static_cast<std::int16_t>(std::lround(tone[i]));
+        scaled[i] = static_cast<float>(pcm[i] / FULL_SCALE_16BIT);
+    }
+    const SpeechLevel fromPcm = measureSpeechLevel(pcm);
+    const SpeechLevel fromFloat = measureSpeechLevel(scaled);
+    ASSERT_TRUE(fromPcm.activeLevelDbm0.has_value());
+    EXPECT_DOUBLE_EQ(*fromPcm.activeLevelDbm0, *fromFloat.activeLevelDbm0);
+    EXPECT_NEAR(*fromPcm.activeLevelDbm0,
+                burstAnswer(2600.0 * std::numbers::sqrt2 / FULL_SCALE_16BIT, 1.0, 1.0, 3).levelDbm0,
+                0.2);
+
+    // An RMS of 2600 throughout is -19 dBm0.
+    std::vector<std::int16_t> steady(40000);
+    for (std::size_t i = 0; i < steady.size(); ++i) {
+        steady[i] = static_cast<std::int16_t>(std::lround(
+            2600.0 * std::numbers::sqrt2 * std::sin(2.0 * std::numbers::pi * 1020.0 * i / 8000.0)));
+    }
+    EXPECT_NEAR(*measureSpeechLevel(steady).activeLevelDbm0, -19.0, 0.05);
+}
+
+TEST(SpeechLevel, BlockBoundariesDoNotChangeTheReading) {
+    const auto speech = speechLikeNoise(6.0, 3);
+    const SpeechLevel whole = measureSpeechLevel(speech);
+    ASSERT_TRUE(whole.activeLevelDbm0.has_value());
+    for (const std::size_t blockSize : {1u, 160u, 4095u, 4097u, 10000u}) {
+        SCOPED_TRACE(blockSize);
+        SpeechLevelMeter meter;
+        inBlocks(speech, blockSize, [&](std::span<const float> block) { meter.add(block); });
+        const SpeechLevel level = meter.result();
+        EXPECT_EQ(level.activeLevelDbm0, whole.activeLevelDbm0);
+        EXPECT_EQ(level.activityFactor, whole.activityFactor);
+        EXPECT_EQ(level.longTermRms, whole.longTermRms);
+    }
+}
+
+TEST(SpeechLevel, TheTimesFollowTheSampleRate) {
+    const double rate = 16000.0;
+    const double amplitude = rmsFromDbm0(-30.0) * std::numbers::sqrt2;
+    const auto signal = toneBursts(amplitude, 1000.0, 1.0, 1.0, 4, rate);
+    const SpeechLevel level = measureSpeechLevel(signal, rate);
+    const Expected expected = burstAnswer(amplitude, 1.0, 1.0, 4);
+    ASSERT_TRUE(level.activeLevelDbm0.has_value());
+    EXPECT_NEAR(*level.activeLevelDbm0, expected.levelDbm0, 0.2);
+    EXPECT_NEAR(level.activityFactor, expected.activity, 0.005);
+}
+
+}  // namespace
+}  // namespace quen::test
