@@ -14,6 +14,8 @@
 
 namespace quen {
 
+// Checked by the caller: every value finite, the times positive and short (the
+// look-ahead's memory grows with it).
 struct LimiterSettings {
     double sampleRate = 8000.0;
     double gainDb = 0.0;  // applied before limiting
