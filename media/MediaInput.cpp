@@ -2,7 +2,8 @@
 // only through an AVIOContext whose callbacks read that descriptor at an offset, so
 // no protocol name in the path is ever parsed. The container is probed first and
 // checked against the allow-list before any demuxer opens it; the same list is given
-// to libavformat as its format whitelist, and every nested open is refused.
+// to libavformat as its format whitelist, and every nested open is refused, both by
+// the io_open callback and by a protocol whitelist that allows none.
 #include "media/MediaInput.h"
 
 #include <sys/stat.h>
@@ -26,6 +27,8 @@ namespace {
 
 // libavformat's own buffer size for file input.
 constexpr int IO_BUFFER_BYTES = 32768;
+// A name no protocol has: the recording is read through the program's own I/O alone.
+constexpr const char* NO_PROTOCOL = "none";
 
 Failure failed(std::string text) {
     return Failure{FailureCategory::Generic, std::move(text)};
@@ -41,10 +44,10 @@ std::string notRegular(FileKind kind) {
     return "not a recording file but " + describeKind(kind) + "; quen reads regular files only";
 }
 
-bool isRecordingContainer(const AVInputFormat& format) {
+bool isAllowed(const AVInputFormat& format, const char* containers) {
     // A demuxer's name may list several ("mov,mp4,m4a,3gp,3g2,mj2"); one on the list is
     // enough, as libavformat's own whitelist check has it.
-    return av_match_list(format.name, RECORDING_CONTAINERS, ',') > 0;
+    return av_match_list(format.name, containers, ',') > 0;
 }
 
 // Playlists, concatenation lists, reference movies and external data references all
@@ -118,7 +121,8 @@ MediaInput::~MediaInput() {
     avformat_close_input(&format_);
 }
 
-Result<std::unique_ptr<MediaInput>> MediaInput::open(const std::string& path) {
+Result<std::unique_ptr<MediaInput>> MediaInput::open(const std::string& path,
+                                                     const char* containers) {
     // The library would print its own warnings on stderr; failures come back as
     // results and are reported once, naming the file.
     av_log_set_level(AV_LOG_QUIET);
@@ -161,7 +165,7 @@ Result<std::unique_ptr<MediaInput>> MediaInput::open(const std::string& path) {
         }
         return failed(errorText(error));
     }
-    if (!isRecordingContainer(*found)) {
+    if (!isAllowed(*found, containers)) {
         return failed(std::string("not a recording this program reads: it is ") + found->name +
                       " (" + (found->long_name != nullptr ? found->long_name : "") + ")");
     }
@@ -173,7 +177,11 @@ Result<std::unique_ptr<MediaInput>> MediaInput::open(const std::string& path) {
     format->pb = source.io;
     format->flags |= AVFMT_FLAG_CUSTOM_IO;
     format->io_open = &refuseNestedOpen;
-    format->format_whitelist = av_strdup(RECORDING_CONTAINERS);
+    format->format_whitelist = av_strdup(containers);
+    // A demuxer that opens a nested container of its own (concat does) does not hand
+    // it io_open, but it hands down the whitelists: a protocol list naming no protocol
+    // keeps such an open from reaching any file or the network.
+    format->protocol_whitelist = av_strdup(NO_PROTOCOL);
     // On failure the context is freed and the pointer cleared.
     if (const int error = avformat_open_input(&format, path.c_str(), found, nullptr); error < 0) {
         return failed(errorText(error));

@@ -24,8 +24,10 @@ class MediaInput {
   public:
     // Fails, naming what is wrong, for anything but a regular file (checked before a
     // byte is read, and again on the descriptor opened), a file that cannot be read,
-    // and a container outside RECORDING_CONTAINERS (naming the one found).
-    static Result<std::unique_ptr<MediaInput>> open(const std::string& path);
+    // and a container outside `containers`, a list of libavformat's demuxer names
+    // (naming the one found). Whatever the list, nested opens are refused.
+    static Result<std::unique_ptr<MediaInput>> open(const std::string& path,
+                                                    const char* containers = RECORDING_CONTAINERS);
 
     ~MediaInput();
     MediaInput(const MediaInput&) = delete;
