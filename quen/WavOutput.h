@@ -8,7 +8,9 @@
 
 namespace quen::tool {
 
-// Empty on success, else what went wrong, without the file's name.
-std::string writeWavFile(const std::string& path, const std::vector<std::int16_t>& samples);
+// Empty on success, else what went wrong, without the file's name. "-" is standard
+// output; an existing file is replaced only with `overwrite`.
+std::string writeWavFile(const std::string& path, const std::vector<std::int16_t>& samples,
+                         bool overwrite = true);
 
 }  // namespace quen::tool
