@@ -52,7 +52,7 @@ bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces, bool
 }
 
 bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples, bool overwrite) {
-    if (const std::string error = writeWavFile(path, samples, overwrite); !error.empty()) {
+    if (const std::string error = writeWavOutput(path, samples, overwrite); !error.empty()) {
         std::cerr << "quen inspect: " << path << ": " << error << "\n";
         return false;
     }
