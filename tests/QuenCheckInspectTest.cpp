@@ -141,6 +141,12 @@ TEST_F(QuenCheckInspect, ARefusedRecordingThatCanBeReadIsMeasuredToo) {
     EXPECT_GT(file["levels"]["active_speech_level_dbm0"].get<double>(), -2.0);
     EXPECT_NE(tool("check loud.wav").output.find("  measured   as decoded to 8 kHz mono\n"),
               std::string::npos);
+    // 8-bit PCM is unsigned: 0 and 255 are its full scale. 1 s of 200 Hz in mono: a run
+    // each half-cycle, of either sign.
+    ffmpeg(clipped, 1, "-ar 8000 -c:a pcm_u8 low.wav");
+    const auto low = nlohmann::json::parse(tool("--json check low.wav").output)["files"][0];
+    EXPECT_EQ(low["format"]["bits_per_sample"], 8);
+    EXPECT_NEAR(low["levels"]["clipped_runs"].get<int>(), 400, 2);
 }
 
 TEST_F(QuenCheckInspect, EachCommandNamesTheOtherForTheOthersFilesAndAMissingFileIsAnError) {
