@@ -97,6 +97,25 @@ TEST_F(QuenCheckInspect, SpeechLevelOfAToneIsItsRmsInDbm0AndBothCommandsAgree) {
     EXPECT_NEAR(activity, 0.78, 0.03);
     EXPECT_NEAR(audio["active_speech_level_dbm0"].get<double>(),
                 expected + 10 * std::log10(0.5 / activity), 0.2);
+    // The picture: the min/max envelope reaches the tone's largest sample (8 a cycle, at
+    // 3/8 pi from the crest), the RMS envelope inside it its RMS, 2600 (the plot's middle
+    // is y = 150, full scale 110 pixels away).
+    ASSERT_EQ(tool("inspect out.c11 --svg w.svg").exitCode, 0);
+    const std::string svg = readText(path("w.svg"));
+    const auto topOf = [&svg](const std::string& colour) {
+        const std::size_t at = svg.find("<polygon fill=\"" + colour + "\"");
+        EXPECT_NE(at, std::string::npos) << colour;
+        const std::string points = svg.substr(at, svg.find("/>", at) - at);
+        double top = 1e9;
+        const std::regex point(",([0-9.]+) ");
+        for (auto it = std::sregex_iterator(points.begin(), points.end(), point);
+             it != std::sregex_iterator(); ++it) {
+            top = std::min(top, std::stod((*it)[1]));
+        }
+        return top;
+    };
+    EXPECT_NEAR(topOf("#8fb8de"), 150 - amplitude * std::sin(3 * PI / 8) / 32768 * 110, 0.3);
+    EXPECT_NEAR(topOf("#1f4e79"), 150 - 2600 / 32768.0 * 110, 0.3);
     // Text shows the same figures.
     const std::string text = tool("inspect out.c11").output;
     char level[80];
