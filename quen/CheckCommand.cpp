@@ -286,7 +286,8 @@ void printTemplateText(const TemplateCheck& check) {
             "The run ends here: an attendant without AAName or a greeting without id or "
             "RecordingName (QuenGreeting logs an empty line and exits with 255).\n";
     }
-    for (std::size_t m = 0; m < check.modes.size(); ++m) {
+    // A run the pre-checks stop reaches no greeting to end at.
+    for (std::size_t m = 0; check.operandFailure.empty() && m < check.modes.size(); ++m) {
         for (std::size_t i = 0; i < check.greetings.size(); ++i) {
             const GreetingCheck& greeting = check.greetings[i];
             if (greeting.skipped || !greeting.modes[m].reached) {

@@ -249,7 +249,9 @@ class QuenTemplateCheck : public QuenCheckInspect {
 
 TEST_F(QuenTemplateCheck, TheBatchPreChecksStopTheRunAndSaySo) {
     writeBytes(path("a.wav"), pcmWav(testSignal(800)));
-    writeTemplate(attendant("<AAName>Desk</AAName>", greeting("morning", "a.wav")));
+    writeTemplate(attendant("<AAName>Desk</AAName>",
+                            greeting("morning", "a.wav") + greeting("evening", "none.wav")));
+    // The missing recording is shown, but no run gets as far as ending there.
     const ProgramResult result = tool("check --template t.xml --wav-dir . --result-dir gone");
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.output.starts_with(
@@ -257,15 +259,20 @@ TEST_F(QuenTemplateCheck, TheBatchPreChecksStopTheRunAndSaySo) {
         "  The run stops here, before its first greeting.\n"))
         << result.output;
     EXPECT_TRUE(result.output.ends_with(
-        "1 greeting, 0 with problems: no greeting would convert, the run stops before the "
+        "     mode 2     gone/none.c23, gone/none.c11\n"
+        "     problem    modes 1 and 2: the recording ./none.wav does not exist; the run ends "
+        "here with: Error the wav file \"./none.wav\" doesn't exist\n"
+        "2 greetings, 1 with problems: no greeting would convert, the run stops before the "
         "first\n"))
         << result.output;
     const auto json =
         nlohmann::json::parse(tool("--json check --template t.xml --wav-dir nowhere").output);
     EXPECT_EQ(json["operand_failure"][0], "The wav-file-directory (nowhere) doesn't exit");
     EXPECT_FALSE(json["all_convert"]);
-    // With everything in place the same template converts.
-    EXPECT_EQ(tool("check --template t.xml --wav-dir .").exitCode, 0);
+    // With everything in place the run gets as far as the missing recording.
+    EXPECT_NE(
+        tool("check --template t.xml --wav-dir .").output.find("A mode 1 run ends at greeting 2"),
+        std::string::npos);
 }
 
 TEST_F(QuenTemplateCheck, TheSummaryHoldsForATemplateCutShortOrWithoutAnAttendantName) {
