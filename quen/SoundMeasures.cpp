@@ -17,6 +17,7 @@ namespace {
 
 constexpr double SAMPLE_RATE = 8000.0;
 constexpr double INT16_FULL_SCALE = 32768.0;
+constexpr std::size_t SCALED_BLOCK = 65536;
 
 std::string fixed(double value, int decimals) {
     char text[48];
@@ -38,11 +39,16 @@ SoundMeasures measureSound(std::span<const std::int16_t> samples, std::int16_t l
     ClippingRunCounter clipping(lowest, highest);
     clipping.add(samples);
     measures.clipping = clipping.result();
+    // Block by block, so that a long file costs no float copy of itself.
     TruePeakMeter truePeak;
-    std::vector<float> scaled(samples.size());
-    std::transform(samples.begin(), samples.end(), scaled.begin(),
-                   [](std::int16_t s) { return static_cast<float>(s / INT16_FULL_SCALE); });
-    truePeak.add(scaled);
+    std::vector<float> scaled;
+    for (std::size_t from = 0; from < samples.size(); from += SCALED_BLOCK) {
+        const auto block = samples.subspan(from, std::min(SCALED_BLOCK, samples.size() - from));
+        scaled.resize(block.size());
+        std::transform(block.begin(), block.end(), scaled.begin(),
+                       [](std::int16_t s) { return static_cast<float>(s / INT16_FULL_SCALE); });
+        truePeak.add(scaled);
+    }
     measures.truePeakDbfs = truePeak.truePeakDbfs();
     return measures;
 }
