@@ -19,13 +19,13 @@ cd "$work"
 
 speech "$greeting" 600 | wav ten-minutes.wav
 "$program" /convert:ten-minutes.wav "Main Desk" AM_greeting alaw ten-minutes.cxx log.txt
-"$tool" inspect ten-minutes.cxx --wav out.wav >/dev/null  # warm the page cache
+"$tool" inspect ten-minutes.cxx --wav out.wav -y >/dev/null  # warm the page cache
 
 # Wall time is what a person waits; CPU time (user + system) shows the cost apart from
 # other load on the machine.
 TIMEFORMAT='%3R %3U %3S'
 for _ in $(seq "$runs"); do
-    { time "$tool" inspect ten-minutes.cxx --wav out.wav >/dev/null; } 2>>times.txt
+    { time "$tool" inspect ten-minutes.cxx --wav out.wav -y >/dev/null; } 2>>times.txt
 done
 median() { sort -n | sed -n "$((runs / 2 + 1))p"; }
 wall=$(awk '{ print $1 * 1000 }' times.txt | median)

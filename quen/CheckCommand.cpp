@@ -8,11 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "audio/AudioLevels.h"
 #include "quen/Commands.h"
 #include "quen/Output.h"
 #include "quen/RecordingCheck.h"
+#include "quen/SoundMeasures.h"
 #include "quen/TemplateCheck.h"
+#include "quen/WrongCommand.h"
 
 namespace quen::tool {
 namespace {
@@ -23,9 +24,8 @@ struct CheckOptions {
     std::string wavDirectory;
     std::string resultDirectory = ".";
     std::optional<int> mode;
+    bool quiet = false;
 };
-
-constexpr double SAMPLE_RATE = 8000.0;
 
 std::string fixed(double value, int decimals) {
     char text[48];
@@ -100,12 +100,13 @@ void printRecordingText(const RecordingCheck& check) {
     } else if (!check.accepted && !check.mediaError.empty()) {
         text += "  reads as   nothing: " + check.mediaError + "\n";
     }
-    if (const auto& levels = check.levels) {
-        text += "  levels     peak " + dbfsText(levels->peakDbfs) + ", RMS " +
-                dbfsText(levels->rmsDbfs) + ", " + std::to_string(levels->clippedSamples) +
-                " clipped samples\n";
-        text += "  silence    " + fixed(levels->leadingSilence / SAMPLE_RATE, 2) + " s leading, " +
-                fixed(levels->trailingSilence / SAMPLE_RATE, 2) + " s trailing\n";
+    if (check.sound) {
+        if (check.soundPartial) {
+            text += "  measured   the first 30 minutes, as decoded to 8 kHz mono\n";
+        } else if (!check.accepted) {
+            text += "  measured   as decoded to 8 kHz mono\n";
+        }
+        text += soundText(soundJson(*check.sound), "  ", 11);
     }
     if (const auto& sizes = check.sizes) {
         text += "  data files A-law or mu-law " + std::to_string(sizes->g711) + " bytes, G.723.1 " +
@@ -167,12 +168,9 @@ nlohmann::json recordingJson(const RecordingCheck& check) {
     } else if (!check.mediaError.empty()) {
         document["reads_as_error"] = check.mediaError;
     }
-    if (const auto& levels = check.levels) {
-        document["levels"] = {{"peak_dbfs", dbfsValue(levels->peakDbfs)},
-                              {"rms_dbfs", dbfsValue(levels->rmsDbfs)},
-                              {"clipped_samples", levels->clippedSamples},
-                              {"leading_silence_seconds", levels->leadingSilence / SAMPLE_RATE},
-                              {"trailing_silence_seconds", levels->trailingSilence / SAMPLE_RATE}};
+    if (check.sound) {
+        document["levels"] = soundJson(*check.sound);
+        document["levels_partial"] = check.soundPartial;
     }
     if (const auto& sizes = check.sizes) {
         document["data_file_sizes"] = {
@@ -189,11 +187,20 @@ int checkFiles(const CheckOptions& options, const Context& context) {
     bool allAccepted = true;
     nlohmann::json files = nlohmann::json::array();
     for (const std::string& path : options.files) {
+        if (const auto error = checkRefusesOutright(path)) {
+            allAccepted = false;
+            if (context.json) {
+                files.push_back({{"path", path}, {"error", *error}});
+            } else {
+                std::cout << path << ": error: " << *error << "\n";
+            }
+            continue;
+        }
         const RecordingCheck check = checkRecording(path, true);
         allAccepted = allAccepted && check.accepted;
         if (context.json) {
             files.push_back(recordingJson(check));
-        } else {
+        } else if (!options.quiet || !check.accepted) {
             printRecordingText(check);
         }
     }
@@ -209,8 +216,37 @@ std::string greetingTitle(const GreetingCheck& greeting) {
            (greeting.recordingName.empty() ? std::string("no recording") : greeting.recordingName);
 }
 
+// One line that holds whatever the greetings above it say: a run that stops before its
+// first greeting, or ends part-way, converts none, or only some, whatever they look like.
+std::string templateSummary(const TemplateCheck& check) {
+    std::size_t failing = 0;
+    for (const GreetingCheck& greeting : check.greetings) {
+        failing += greeting.problems.empty() ? 0 : 1;
+    }
+    std::string counts = std::to_string(check.greetings.size()) +
+                         (check.greetings.size() == 1 ? " greeting, " : " greetings, ") +
+                         std::to_string(failing) + " with problems: ";
+    if (!check.operandFailure.empty()) {
+        return counts + "no greeting would convert, the run stops before the first";
+    }
+    if (!check.loadFailure.empty()) {
+        return "The template cannot be read: no greeting would convert";
+    }
+    if (check.structureError) {
+        return counts.substr(0, counts.find(':')) +
+               " before the run ends: not every greeting would convert, those after the end "
+               "are neither converted nor checked";
+    }
+    return counts + (check.allConvert() ? "every greeting would convert"
+                                        : "not every greeting would convert");
+}
+
 void printTemplateText(const TemplateCheck& check) {
     std::string text = check.templatePath + ":\n";
+    for (const std::string& line : check.operandFailure) {
+        text += "  QuenGreeting logs: " + shownLine(line) + "\n";
+        text += "  The run stops here, before its first greeting.\n";
+    }
     for (const std::string& line : check.loadFailure) {
         text += "  QuenGreeting logs: " + shownLine(line) + "\n";
     }
@@ -250,7 +286,8 @@ void printTemplateText(const TemplateCheck& check) {
             "The run ends here: an attendant without AAName or a greeting without id or "
             "RecordingName (QuenGreeting logs an empty line and exits with 255).\n";
     }
-    for (std::size_t m = 0; m < check.modes.size(); ++m) {
+    // A run the pre-checks stop reaches no greeting to end at.
+    for (std::size_t m = 0; check.operandFailure.empty() && m < check.modes.size(); ++m) {
         for (std::size_t i = 0; i < check.greetings.size(); ++i) {
             const GreetingCheck& greeting = check.greetings[i];
             if (greeting.skipped || !greeting.modes[m].reached) {
@@ -263,15 +300,7 @@ void printTemplateText(const TemplateCheck& check) {
             }
         }
     }
-    std::size_t failing = 0;
-    for (const GreetingCheck& greeting : check.greetings) {
-        failing += greeting.problems.empty() ? 0 : 1;
-    }
-    text +=
-        std::to_string(check.greetings.size()) + " greetings, " + std::to_string(failing) +
-        " with problems: " +
-        (check.allConvert() ? "every greeting would convert" : "not every greeting would convert") +
-        "\n";
+    text += templateSummary(check) + "\n";
     std::cout << text;
 }
 
@@ -300,12 +329,10 @@ nlohmann::json templateJson(const TemplateCheck& check) {
                              {"problems", greeting.problems},
                              {"notes", greeting.warnings}});
     }
-    return {{"template", check.templatePath},
-            {"modes", check.modes},
-            {"load_failure", check.loadFailure},
-            {"structure_error", check.structureError},
-            {"greetings", greetings},
-            {"all_convert", check.allConvert()}};
+    return {{"template", check.templatePath},          {"modes", check.modes},
+            {"operand_failure", check.operandFailure}, {"load_failure", check.loadFailure},
+            {"structure_error", check.structureError}, {"greetings", greetings},
+            {"all_convert", check.allConvert()},       {"summary", templateSummary(check)}};
 }
 
 int checkTemplateFile(const CheckOptions& options, const Context& context) {
@@ -340,6 +367,14 @@ void addCheckCommand(CLI::App& app, Context& context) {
     wavDirectory->needs(templatePath);
     resultDirectory->needs(templatePath);
     files->excludes(templatePath);
+    command->add_flag("-q,--quiet", options->quiet,
+                      "Report only refused recordings (text only; a template is reported whole)");
+    command->footer(
+        "--json (before or after \"check\") writes one JSON document instead of text.\n\n" +
+        exitCodesText("every recording is accepted, or every greeting of the template would "
+                      "convert",
+                      "a recording is refused, missing or a data file, or a greeting would not "
+                      "convert"));
     command->callback([options, &context] {
         if (options->files.empty() && options->templatePath.empty()) {
             throw CLI::ValidationError("quen check", "give recordings or --template");

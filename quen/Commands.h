@@ -4,6 +4,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <string>
+
 namespace quen::tool {
 
 enum ExitCode : int {
@@ -18,6 +20,10 @@ struct Context {
     bool json = false;
     int exitCode = EXIT_ALL_GOOD;
 };
+
+// The exit-code paragraph of a subcommand's help: what 0 and 1 mean for it; 2 is
+// always a command line that could not be parsed.
+std::string exitCodesText(const std::string& whenZero, const std::string& whenOne);
 
 // Each adds one subcommand to `app`; its callback runs the command with `context`.
 void addHelpCommand(CLI::App& app, Context& context);

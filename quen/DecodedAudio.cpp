@@ -1,6 +1,7 @@
 // G.711 through the library's expansion tables, G.723.1 through libavcodec.
 #include "quen/DecodedAudio.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "audio/CodecCodes.h"
@@ -8,10 +9,26 @@
 #include "media/G723Decoder.h"
 
 namespace quen::tool {
+namespace {
+
+// Taken from the expansion itself, so there is one copy of the codec's range.
+void setG711Range(std::int32_t cpType, DecodedAudio& audio) {
+    std::vector<std::int16_t> all;
+    std::vector<std::uint8_t> codes(256);
+    for (std::size_t code = 0; code < codes.size(); ++code) {
+        codes[code] = static_cast<std::uint8_t>(code);
+    }
+    decodeG711(codes, cpType, all);
+    audio.lowest = *std::min_element(all.begin(), all.end());
+    audio.highest = *std::max_element(all.begin(), all.end());
+}
+
+}  // namespace
 
 std::optional<DecodedAudio> decodeAudio(const DataFileContents& contents, std::string& error) {
     if (contents.cpType != CP_TYPE_G723) {
         DecodedAudio audio;
+        setG711Range(contents.cpType, audio);
         audio.samples.reserve(contents.streamBytes);
         for (const auto payload : contents.payloads) {
             decodeG711(payload, contents.cpType, audio.samples);

@@ -6,6 +6,17 @@
 
 namespace quen::tool {
 
+std::string exitCodesText(const std::string& whenZero, const std::string& whenOne) {
+    return "Exit codes:\n"
+           "  0  " +
+           whenZero +
+           "\n"
+           "  1  " +
+           whenOne +
+           "\n"
+           "  2  the command line could not be parsed (nothing is read or written)";
+}
+
 void addHelpCommand(CLI::App& app, Context& context) {
     auto* command = app.add_subcommand("help", "Show help for quen or for one subcommand");
     auto name = std::make_shared<std::string>();
@@ -27,7 +38,8 @@ void addHelpCommand(CLI::App& app, Context& context) {
             context.exitCode = EXIT_USAGE;
             return;
         }
-        std::cout << target->help();
+        // Named as the caller types it: "quen inspect", not the subcommand alone.
+        std::cout << target->help(app.get_name());
     });
 }
 

@@ -1,4 +1,4 @@
-// `quen inspect FILE... [--wav OUT.wav] [--svg OUT.svg]`: reads each data file,
+// `quen inspect FILE... [--wav OUT.wav] [--svg OUT.svg] [-y] [-q]`: reads each data file,
 // reports its header, checks its packet stream, measures its decoded audio, and on
 // request writes that audio as a WAV file or a waveform picture.
 #include <sys/stat.h>
@@ -13,10 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/AudioLevels.h"
 #include "datafile/DataFileLayout.h"
 #include "datafile/DataFileReader.h"
-#include "platform/AtomicFileWriter.h"
 #include "platform/InputFile.h"
 #include "platform/RegularFileReader.h"
 #include "quen/Commands.h"
@@ -24,9 +22,12 @@
 #include "quen/FailureText.h"
 #include "quen/InspectReport.h"
 #include "quen/Output.h"
+#include "quen/OutputFile.h"
+#include "quen/SoundMeasures.h"
 #include "quen/TextDisplay.h"
 #include "quen/WavOutput.h"
 #include "quen/WaveformSvg.h"
+#include "quen/WrongCommand.h"
 
 namespace quen::tool {
 namespace {
@@ -35,24 +36,23 @@ struct InspectOptions {
     std::vector<std::string> files;
     std::string wav;
     std::string svg;
+    bool overwrite = false;
+    bool quiet = false;
 };
 
 // The total length is a 32-bit field, so no data file is larger.
 constexpr std::uint64_t MAX_DATA_FILE_BYTES = std::numeric_limits<std::uint32_t>::max();
 
-// Written whole or not at all, like the data files themselves.
-bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces) {
-    const auto failure = replaceFileAtomically(path, pieces);
-    if (failure) {
-        std::cerr << "quen inspect: " << path << ": cannot write: " << describeFailure(*failure)
-                  << "\n";
+bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces, bool overwrite) {
+    if (const std::string error = writeOutputFile(path, pieces, overwrite); !error.empty()) {
+        std::cerr << "quen inspect: " << path << ": " << error << "\n";
         return false;
     }
     return true;
 }
 
-bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples) {
-    if (const std::string error = writeWavFile(path, samples); !error.empty()) {
+bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples, bool overwrite) {
+    if (const std::string error = writeWavOutput(path, samples, overwrite); !error.empty()) {
         std::cerr << "quen inspect: " << path << ": " << error << "\n";
         return false;
     }
@@ -100,6 +100,9 @@ RegularFile readDataFileBytes(const std::string& path) {
         return {{}, "cannot read: " + describeFailure(*input.failure())};
     }
     if (const DataFileReadResult preamble = readDataFile(file.bytes); !preamble.contents) {
+        if (looksLikeWav(file.bytes)) {
+            return {{}, "a WAV recording, not a data file: use quen check"};
+        }
         return {{}, preamble.error};
     }
     file.bytes.resize(static_cast<std::size_t>(input.size()));
@@ -131,36 +134,42 @@ bool inspectFile(const std::string& path, const InspectOptions& options, nlohman
         report = inspectReport(path, contents, nullptr, nullptr, audioError);
         return false;
     }
-    const AudioLevels levels = measureLevels(audio->samples);
-    report = inspectReport(path, contents, &*audio, &levels, audioError);
+    const SoundMeasures sound = measureSound(audio->samples, audio->lowest, audio->highest);
+    report = inspectReport(path, contents, &*audio, &sound, audioError);
 
     bool written = true;
     if (!options.wav.empty()) {
-        written = writeWav(options.wav, audio->samples) && written;
+        written = writeWav(options.wav, audio->samples, options.overwrite) && written;
     }
     if (!options.svg.empty()) {
-        const std::string svg = waveformSvg(audio->samples, svgTitle(contents));
+        const std::string svg =
+            waveformSvg(audio->samples, audio->lowest, audio->highest, svgTitle(contents));
         const std::array<ByteSpan, 1> pieces{
             ByteSpan(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())};
-        written = writeOutput(options.svg, pieces) && written;
+        written = writeOutput(options.svg, pieces, options.overwrite) && written;
     }
     return contents.valid() && written;
 }
 
 int runInspect(const InspectOptions& options, bool json) {
+    // Standard output carries the decoded audio or the picture when asked to; the
+    // report then goes to standard error.
+    const bool outputIsStdout = options.wav == STANDARD_OUTPUT || options.svg == STANDARD_OUTPUT;
+    std::ostream& reportStream = outputIsStdout ? std::cerr : std::cout;
     nlohmann::json reports = nlohmann::json::array();
     bool allGood = true;
     for (const std::string& path : options.files) {
         nlohmann::json report;
-        allGood = inspectFile(path, options, report) && allGood;
+        const bool good = inspectFile(path, options, report);
+        allGood = good && allGood;
         if (json) {
             reports.push_back(std::move(report));
-        } else {
-            std::cout << reportText(report);
+        } else if (!options.quiet || !good) {
+            reportStream << reportText(report);
         }
     }
     if (json) {
-        printJson({{"valid", allGood}, {"files", reports}});
+        reportStream << jsonText({{"valid", allGood}, {"files", reports}});
     }
     return allGood ? EXIT_ALL_GOOD : EXIT_INVALID;
 }
@@ -178,12 +187,22 @@ void addInspectCommand(CLI::App& app, Context& context) {
         ->type_name("OUT.wav");
     command->add_option("--svg", options->svg, "Write a waveform picture to this SVG file")
         ->type_name("OUT.svg");
+    command->add_flag("-y,--overwrite", options->overwrite,
+                      "Replace an existing OUT.wav or OUT.svg");
+    command->add_flag("-q,--quiet", options->quiet,
+                      "Report only the files that are not valid (text only)");
     command->footer(
         "--json (before or after \"inspect\") writes one JSON document instead of text.\n"
-        "Exit code 0 when every file is valid, 1 when one is not or an output failed.");
+        "\"-\" for --wav or --svg writes it to standard output; the report then goes to\n"
+        "standard error.\n\n" +
+        exitCodesText("every file is valid and every output written",
+                      "a file is missing, unreadable or invalid, or an output failed"));
     command->callback([options, &context] {
         if ((!options->wav.empty() || !options->svg.empty()) && options->files.size() != 1) {
             throw CLI::ValidationError("--wav/--svg", "name exactly one FILE to decode");
+        }
+        if (options->wav == STANDARD_OUTPUT && options->svg == STANDARD_OUTPUT) {
+            throw CLI::ValidationError("--wav/--svg", "only one of them can be \"-\"");
         }
         context.exitCode = runInspect(*options, context.json);
     });

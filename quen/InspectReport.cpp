@@ -1,13 +1,12 @@
 // Field names and units are chosen once here for both outputs. Times are seconds;
-// levels are dBFS rounded to a tenth.
+// levels come from SoundMeasures.
 #include "quen/InspectReport.h"
 
 #include <cstdio>
 #include <ctime>
-#include <limits>
 
 #include "audio/CodecCodes.h"
-#include "quen/Output.h"
+#include "quen/SoundMeasures.h"
 #include "quen/TextDisplay.h"
 
 namespace quen::tool {
@@ -85,21 +84,21 @@ nlohmann::json unreadableReport(const std::string& file, const std::string& erro
 }
 
 nlohmann::json inspectReport(const std::string& file, const DataFileContents& contents,
-                             const DecodedAudio* audio, const AudioLevels* levels,
+                             const DecodedAudio* audio, const SoundMeasures* sound,
                              const std::string& audioError) {
     nlohmann::json report;
     report["file"] = file;
     report["valid"] = contents.valid();
-    report["fileSize"] = contents.fileSize;
-    report["totalLength"] = contents.totalLength;
-    report["totalLengthMatchesFileSize"] = contents.totalLength == contents.fileSize;
-    report["flashType"] = contents.flashType;
+    report["file_size"] = contents.fileSize;
+    report["total_length"] = contents.totalLength;
+    report["total_length_matches_file_size"] = contents.totalLength == contents.fileSize;
+    report["flash_type"] = contents.flashType;
     report["codec"] = codecName(contents.cpType);
-    report["greetingCode"] = isGreetingFlashType(contents.flashType);
-    report["newMessage"] = hasNewMessageBit(contents.flashType);
-    report["listedCode"] = isListedFlashType(contents.flashType);
-    report["headerLength"] = contents.headerLength;
-    const char* names[3] = {"mailboxName", "recordingNameOrCallingParty", "displayString"};
+    report["greeting_code"] = isGreetingFlashType(contents.flashType);
+    report["new_message"] = hasNewMessageBit(contents.flashType);
+    report["listed_code"] = isListedFlashType(contents.flashType);
+    report["header_length"] = contents.headerLength;
+    const char* names[3] = {"mailbox_name", "recording_name_or_calling_party", "display_string"};
     nlohmann::json broken = nlohmann::json::array();
     for (std::size_t i = 0; i < 3; ++i) {
         report[names[i]] = displayText(contents.texts[i]);
@@ -107,37 +106,31 @@ nlohmann::json inspectReport(const std::string& file, const DataFileContents& co
             broken.push_back(names[i]);
         }
     }
-    report["textsWithLoneSurrogates"] = broken;
+    report["texts_with_lone_surrogates"] = broken;
     report["reserved"] = hexBytes(contents.reserved);
-    report["internalFlag"] = flagLetter(contents.internalFlag);
-    report["internalFlagBytes"] = hexBytes(contents.internalFlag);
-    report["recordTime"] = contents.recordTime;
+    report["internal_flag"] = flagLetter(contents.internalFlag);
+    report["internal_flag_bytes"] = hexBytes(contents.internalFlag);
+    report["record_time"] = contents.recordTime;
     if (isGreetingFlashType(contents.flashType)) {
-        report["recordTimeUtc"] = utcDate(contents.recordTime);
+        report["record_time_utc"] = utcDate(contents.recordTime);
     }
-    report["listenTime"] = contents.listenTime;
+    report["listen_time"] = contents.listenTime;
     report["packets"] = contents.packetCount;
     report["frames"] = contents.frameCount;
-    report["durationSeconds"] = durationOf(contents);
-    if (audio != nullptr && levels != nullptr) {
-        report["audio"] = {
-            {"samples", levels->samples},
-            {"peakDbfs", dbfsValue(levels->peakDbfs)},
-            {"rmsDbfs", dbfsValue(levels->rmsDbfs)},
-            {"clippedSamples", levels->clippedSamples},
-            {"leadingSilenceSeconds", static_cast<double>(levels->leadingSilence) / SAMPLE_RATE},
-            {"trailingSilenceSeconds", static_cast<double>(levels->trailingSilence) / SAMPLE_RATE},
-            {"undecodableFrames", audio->failedFrames}};
+    report["duration_seconds"] = durationOf(contents);
+    if (audio != nullptr && sound != nullptr) {
+        report["audio"] = soundJson(*sound);
+        report["audio"]["undecodable_frames"] = audio->failedFrames;
     } else {
         report["audio"] = nullptr;
-        report["audioError"] = audioError;
+        report["audio_error"] = audioError;
     }
     nlohmann::json problems = nlohmann::json::array();
     for (const DataFileProblem& problem : contents.problems) {
         problems.push_back({{"offset", problem.offset}, {"text", problem.text}});
     }
     report["problems"] = problems;
-    report["problemCount"] = contents.problemCount;
+    report["problem_count"] = contents.problemCount;
     return report;
 }
 
@@ -147,63 +140,55 @@ std::string reportText(const nlohmann::json& report) {
         return file + ": error: " + report["error"].get<std::string>() + "\n";
     }
     std::string out = file + (report["valid"].get<bool>() ? ": valid\n" : ": invalid\n");
-    const auto total = report["totalLength"].get<std::uint64_t>();
-    line(
-        out, "total length",
-        std::to_string(total) +
-            (report["totalLengthMatchesFileSize"].get<bool>()
-                 ? " (matches the file size)"
-                 : " (file size " + std::to_string(report["fileSize"].get<std::uint64_t>()) + ")"));
+    const auto total = report["total_length"].get<std::uint64_t>();
+    line(out, "total length",
+         std::to_string(total) +
+             (report["total_length_matches_file_size"].get<bool>()
+                  ? " (matches the file size)"
+                  : " (file size " + std::to_string(report["file_size"].get<std::uint64_t>()) +
+                        ")"));
     char flash[16];
-    std::snprintf(flash, sizeof flash, "0x%02X", report["flashType"].get<unsigned>());
+    std::snprintf(flash, sizeof flash, "0x%02X", report["flash_type"].get<unsigned>());
     std::string kind =
-        report["greetingCode"].get<bool>() ? "greeting or message code" : "message code";
-    if (!report["listedCode"].get<bool>()) {
+        report["greeting_code"].get<bool>() ? "greeting or message code" : "message code";
+    if (!report["listed_code"].get<bool>()) {
         kind = "unlisted message code, read as mu-law";
     }
-    if (report["newMessage"].get<bool>()) {
+    if (report["new_message"].get<bool>()) {
         kind += ", new-message bit set";
     }
     line(out, "flash type",
          std::string(flash) + ": " + report["codec"].get<std::string>() + ", " + kind);
-    line(out, "header length", std::to_string(report["headerLength"].get<unsigned>()));
-    line(out, "mailbox name", quoted(report["mailboxName"]));
-    line(out, report["greetingCode"].get<bool>() ? "recording name" : "calling party",
-         quoted(report["recordingNameOrCallingParty"]));
-    line(out, "display string", quoted(report["displayString"]));
-    for (const auto& name : report["textsWithLoneSurrogates"]) {
+    line(out, "header length", std::to_string(report["header_length"].get<unsigned>()));
+    line(out, "mailbox name", quoted(report["mailbox_name"]));
+    line(out, report["greeting_code"].get<bool>() ? "recording name" : "calling party",
+         quoted(report["recording_name_or_calling_party"]));
+    line(out, "display string", quoted(report["display_string"]));
+    for (const auto& name : report["texts_with_lone_surrogates"]) {
         line(out, "note", name.get<std::string>() + " holds a lone surrogate (shown as \\uXXXX)");
     }
     line(out, "reserved", report["reserved"].get<std::string>());
-    const auto& flag = report["internalFlag"];
+    const auto& flag = report["internal_flag"];
     line(out, "internal flag",
          (flag.is_null() ? std::string("no letter") : quoted(flag)) + " (" +
-             report["internalFlagBytes"].get<std::string>() + ")");
-    std::string recordTime = std::to_string(report["recordTime"].get<std::int32_t>());
-    if (report.contains("recordTimeUtc")) {
-        recordTime += " (" + report["recordTimeUtc"].get<std::string>() + ")";
+             report["internal_flag_bytes"].get<std::string>() + ")");
+    std::string recordTime = std::to_string(report["record_time"].get<std::int32_t>());
+    if (report.contains("record_time_utc")) {
+        recordTime += " (" + report["record_time_utc"].get<std::string>() + ")";
     }
     line(out, "record time", recordTime);
-    line(out, "listen time", std::to_string(report["listenTime"].get<std::int32_t>()));
+    line(out, "listen time", std::to_string(report["listen_time"].get<std::int32_t>()));
     line(out, "packets", std::to_string(report["packets"].get<std::uint64_t>()));
     line(out, "frames", std::to_string(report["frames"].get<std::uint64_t>()));
-    line(out, "duration", seconds(report["durationSeconds"].get<double>()));
+    line(out, "duration", seconds(report["duration_seconds"].get<double>()));
     const auto& audio = report["audio"];
     if (audio.is_null()) {
-        line(out, "audio", "not decoded: " + report["audioError"].get<std::string>());
+        line(out, "audio", "not decoded: " + report["audio_error"].get<std::string>());
     } else {
-        const auto level = [](const nlohmann::json& value) {
-            return dbfsText(value.is_null() ? -std::numeric_limits<double>::infinity()
-                                            : value.get<double>());
-        };
-        line(out, "peak", level(audio["peakDbfs"]));
-        line(out, "RMS", level(audio["rmsDbfs"]));
-        line(out, "clipped samples", std::to_string(audio["clippedSamples"].get<std::uint64_t>()));
-        line(out, "leading silence", seconds(audio["leadingSilenceSeconds"].get<double>()));
-        line(out, "trailing silence", seconds(audio["trailingSilenceSeconds"].get<double>()));
-        if (audio["undecodableFrames"].get<std::uint64_t>() > 0) {
+        out += soundText(audio, "  ", 20);
+        if (audio["undecodable_frames"].get<std::uint64_t>() > 0) {
             line(out, "undecodable frames",
-                 std::to_string(audio["undecodableFrames"].get<std::uint64_t>()) +
+                 std::to_string(audio["undecodable_frames"].get<std::uint64_t>()) +
                      " (each decoded as 30 ms of silence)");
         }
     }
@@ -212,7 +197,7 @@ std::string reportText(const nlohmann::json& report) {
                ": " + problem["text"].get<std::string>() + "\n";
     }
     const auto listed = report["problems"].size();
-    const auto all = report["problemCount"].get<std::uint64_t>();
+    const auto all = report["problem_count"].get<std::uint64_t>();
     if (all > listed) {
         out += "  ... and " + std::to_string(all - listed) + " more problems\n";
     }

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "audio/AudioLevels.h"
 #include "datafile/DataFileReader.h"
 #include "quen/DecodedAudio.h"
+#include "quen/SoundMeasures.h"
 
 namespace quen::tool {
 
@@ -17,7 +17,7 @@ nlohmann::json unreadableReport(const std::string& file, const std::string& erro
 
 // `audio` is absent when decoding failed; `audioError` then says why.
 nlohmann::json inspectReport(const std::string& file, const DataFileContents& contents,
-                             const DecodedAudio* audio, const AudioLevels* levels,
+                             const DecodedAudio* audio, const SoundMeasures* sound,
                              const std::string& audioError);
 
 // Human-readable lines of one report, for standard output.

@@ -6,25 +6,39 @@
 #include <iostream>
 
 namespace quen::tool {
+namespace {
+
+// -0.004 rounds to -0.0, which reads as a different number to a person and to some
+// JSON readers; it is zero.
+double rounded(double decibels) {
+    const double value = std::round(decibels * 100) / 100;
+    return value == 0.0 ? 0.0 : value;
+}
+
+}  // namespace
+
+std::string jsonText(const nlohmann::json& document) {
+    return document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + '\n';
+}
 
 void printJson(const nlohmann::json& document) {
-    std::cout << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << '\n';
+    std::cout << jsonText(document);
 }
 
-nlohmann::json dbfsValue(double dbfs) {
-    if (!std::isfinite(dbfs)) {
+nlohmann::json decibelValue(double decibels) {
+    if (!std::isfinite(decibels)) {
         return nullptr;
     }
-    return std::round(dbfs * 10) / 10;
+    return rounded(decibels);
 }
 
-std::string dbfsText(double dbfs) {
-    if (!std::isfinite(dbfs)) {
-        return "-inf dBFS";
+std::string decibelText(double decibels, const std::string& unit) {
+    if (!std::isfinite(decibels)) {
+        return (decibels > 0 ? "inf " : "-inf ") + unit;
     }
-    char text[32];
-    std::snprintf(text, sizeof text, "%.1f dBFS", dbfs);
-    return text;
+    char text[48];
+    std::snprintf(text, sizeof text, "%.2f ", rounded(decibels));
+    return text + unit;
 }
 
 }  // namespace quen::tool

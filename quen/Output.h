@@ -11,9 +11,11 @@ namespace quen::tool {
 // Pretty-printed, one document, ending in a line feed. Bytes that are not UTF-8 (in
 // a file name, say) are replaced rather than ending the output half-way.
 void printJson(const nlohmann::json& document);
+std::string jsonText(const nlohmann::json& document);
 
-// A level in dBFS with one decimal, or null (JSON) / "-inf" (text) for silence.
-nlohmann::json dbfsValue(double dbfs);
-std::string dbfsText(double dbfs);
+// Every level in decibels (dBFS, dBm0, LUFS, gains) goes through these: rounded to 0.01,
+// never -0, and null (JSON) or "-inf" (text) for the level of silence.
+nlohmann::json decibelValue(double decibels);
+std::string decibelText(double decibels, const std::string& unit);
 
 }  // namespace quen::tool

@@ -11,12 +11,16 @@
 #include "platform/LogSink.h"
 #include "platform/RegularFileReader.h"
 #include "platform/TextConversion.h"
+#include "quen/SourceClipping.h"
 
 namespace quen::tool {
 namespace {
 
 // Recordings are small; a file beyond this is described by libavformat alone.
 constexpr std::uint64_t MAX_DESCRIBED_BYTES = std::uint64_t{1} << 30;
+// Half an hour at 8 kHz: the memory a refused recording's measures may take is bounded
+// whatever its length; a longer one is measured over its start.
+constexpr std::size_t MAX_MEASURED_SAMPLES = 30 * 60 * 8000;
 constexpr std::size_t RIFF_HEADER_BYTES = 12;
 constexpr std::uint64_t MIN_FORMAT_LENGTH = 16;
 constexpr std::uint64_t MAX_FORMAT_LENGTH = 52;
@@ -129,6 +133,22 @@ DataFileSizes sizesOf(const EncodedAudio& g711, std::uint64_t dataLength) {
     return sizes;
 }
 
+// A refused recording is measured as it will sound once prepared: one channel at 8 kHz.
+// Its clipping, where the source's own samples can be read, is counted on them.
+void measureDecoded(RecordingCheck& check, std::span<const std::uint8_t> file) {
+    auto decoded = decodeForTelephony(check.path, MAX_MEASURED_SAMPLES);
+    if (!decoded.value) {
+        return;
+    }
+    check.sound = measureSound(decoded.value->samples);
+    check.soundPartial = decoded.value->moreFollows;
+    if (check.layout) {
+        if (const auto source = pcmSourceClipping(*check.layout, file)) {
+            check.sound->clipping = *source;
+        }
+    }
+}
+
 void describe(RecordingCheck& check, const std::optional<EncodedAudio>& encoded, bool full) {
     if (check.accepted && !full) {
         return;
@@ -147,7 +167,7 @@ void describe(RecordingCheck& check, const std::optional<EncodedAudio>& encoded,
         const std::uint32_t riffSize = getLittleEndian32(std::span(file.bytes).subspan<4, 4>());
         const auto body = std::span(file.bytes).subspan(RIFF_HEADER_BYTES);
         if (const auto wave = locateWaveData(body, riffSize - 4, unused)) {
-            check.levels = measureLevels(pcmSamples(wave->samples));
+            check.sound = measureSound(pcmSamples(wave->samples));
             check.sizes = sizesOf(*encoded, wave->samples.size());
         }
         return;
@@ -162,6 +182,9 @@ void describe(RecordingCheck& check, const std::optional<EncodedAudio>& encoded,
                                check.media->containerLong + "), not a WAV file");
     } else if (file.error.empty()) {
         check.causes.push_back("not a recording in any format known here");
+    }
+    if (check.media && full) {
+        measureDecoded(check, file.bytes);
     }
     if (check.media) {
         check.fix =

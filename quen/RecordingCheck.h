@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "audio/AudioLevels.h"
 #include "audio/RiffLayout.h"
 #include "media/MediaDecoder.h"
+#include "quen/SoundMeasures.h"
 
 namespace quen::tool {
 
@@ -27,18 +27,21 @@ struct RecordingCheck {
     // is accepted.
     std::vector<std::string> logLines;
     std::optional<RiffLayout> layout;
-    std::string layoutError;            // why the file could not be read for describing
-    std::optional<MediaFormat> media;   // what libavformat reads it as, when refused
-    std::string mediaError;             // why libavformat could not read it
-    std::vector<std::string> causes;    // plain reasons for a refusal
-    std::optional<std::string> fix;     // the command that fixes a refused recording
-    std::optional<AudioLevels> levels;  // of an accepted recording
+    std::string layoutError;           // why the file could not be read for describing
+    std::optional<MediaFormat> media;  // what libavformat reads it as, when refused
+    std::string mediaError;            // why libavformat could not read it
+    std::vector<std::string> causes;   // plain reasons for a refusal
+    std::optional<std::string> fix;    // the command that fixes a refused recording
+    // Of an accepted recording as QuenGreeting reads it, or of a refused one as
+    // libavformat decodes it to 8 kHz mono; with `full` only.
+    std::optional<SoundMeasures> sound;
+    bool soundPartial = false;  // a refused recording longer than the part measured
     std::optional<DataFileSizes> sizes;
 };
 
 // A refused recording is always described and explained. `full` describes an
-// accepted one too, with its levels and data-file sizes; a template check, which only
-// needs the verdicts of many greetings, leaves that out.
+// accepted one too, with its data-file sizes, and measures the sound of both; a template check,
+// which only needs the verdicts of many greetings, leaves that out.
 RecordingCheck checkRecording(const std::string& path, bool full);
 
 }  // namespace quen::tool

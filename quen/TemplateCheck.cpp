@@ -10,6 +10,7 @@
 #include "batch/FileSystemChecks.h"
 #include "batch/GreetingPlan.h"
 #include "batch/TemplateError.h"
+#include "jobs/BatchOperands.h"
 #include "platform/LogSink.h"
 #include "platform/TextConversion.h"
 
@@ -101,9 +102,9 @@ class TemplateWalk {
             names.g723File = toNarrow(planned.g723File);
             names.g711File = toNarrow(planned.g711File);
             const std::size_t index = check_.greetings.size();
-            // A greeting the run never reaches writes nothing.
-            auto [first, fresh] = names.reached ? written_[m].emplace(names.g723File, index)
-                                                : std::pair(written_[m].end(), true);
+            // Unreached greetings count too: once the run's end is mended they are
+            // reached, and the clash is the next thing the administrator would meet.
+            auto [first, fresh] = written_[m].emplace(names.g723File, index);
             if (!fresh) {
                 result.problems.push_back("mode " + std::to_string(names.mode) +
                                           ": writes the same data files as " + "greeting " +
@@ -146,7 +147,7 @@ class TemplateWalk {
 }  // namespace
 
 bool TemplateCheck::allConvert() const {
-    if (!loadFailure.empty() || structureError) {
+    if (!operandFailure.empty() || !loadFailure.empty() || structureError) {
         return false;
     }
     for (const GreetingCheck& greeting : greetings) {
@@ -162,8 +163,21 @@ TemplateCheck checkTemplate(const std::string& templatePath, const std::string& 
     TemplateCheck check;
     check.templatePath = templatePath;
     check.modes = mode ? std::vector<int>{*mode} : std::vector<int>{1, 2};
-    TemplateWalk walk(check, wavDirectory, resultDirectory);
     LogBuffer log;
+    // The batch checks its operands before it reads a greeting; a failure stops the run
+    // there. The template is still walked when it exists, so that everything else to
+    // mend shows at once.
+    if (!batchOperandsExist(toWide(templatePath), toWide(wavDirectory), toWide(resultDirectory),
+                            log)) {
+        for (const std::u16string& line : log.lines()) {
+            check.operandFailure.push_back(toNarrow(line));
+        }
+        if (!fileExists(toWide(templatePath))) {
+            return check;
+        }
+    }
+    LogBuffer templateLog;
+    TemplateWalk walk(check, wavDirectory, resultDirectory);
     try {
         walkAaTemplate(
             toWide(templatePath),
@@ -171,11 +185,11 @@ TemplateCheck checkTemplate(const std::string& templatePath, const std::string& 
                 walk.visit(greeting);
                 return true;
             },
-            log, [&walk](const TemplateGreeting& greeting) { walk.skip(greeting); });
+            templateLog, [&walk](const TemplateGreeting& greeting) { walk.skip(greeting); });
     } catch (const TemplateError&) {
         check.structureError = true;
     }
-    for (const std::u16string& line : log.lines()) {
+    for (const std::u16string& line : templateLog.lines()) {
         check.loadFailure.push_back(toNarrow(line));
     }
     return check;

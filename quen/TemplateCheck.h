@@ -38,6 +38,9 @@ struct GreetingCheck {
 struct TemplateCheck {
     std::string templatePath;
     std::vector<int> modes;
+    // The line the log gets when the template, the wav directory or the result
+    // directory is missing; the run then stops before its first greeting.
+    std::vector<std::string> operandFailure;
     // Lines of a template that cannot be read, as the error log would get them.
     std::vector<std::string> loadFailure;
     // A greeting or attendant without its required parts ends every run there.

@@ -6,22 +6,15 @@
 #include <bit>
 
 #include "audio/WavWriter.h"
-#include "platform/AtomicFileWriter.h"
 #include "quen/FailureText.h"
+#include "quen/OutputFile.h"
 
 namespace quen::tool {
 namespace {
 
-std::string write(const std::string& path, std::span<const ByteSpan> pieces) {
-    if (const auto failure = replaceFileAtomically(path, pieces)) {
-        return "cannot write: " + describeFailure(*failure);
-    }
-    return {};
-}
-
-}  // namespace
-
-std::string writeWavFile(const std::string& path, const std::vector<std::int16_t>& samples) {
+// Hands the file's bytes, in pieces, to `write`.
+template <typename Write>
+std::string writeWav(const std::vector<std::int16_t>& samples, Write write) {
     const std::vector<std::uint8_t> header = wavHeader(samples.size());
     if (header.empty()) {
         return "too much audio for a WAV file";
@@ -30,12 +23,28 @@ std::string writeWavFile(const std::string& path, const std::vector<std::int16_t
         const std::array<ByteSpan, 2> pieces{
             ByteSpan(header),
             ByteSpan(reinterpret_cast<const std::uint8_t*>(samples.data()), 2 * samples.size())};
-        return write(path, pieces);
+        return write(std::span<const ByteSpan>(pieces));
     } else {
         const std::vector<std::uint8_t> image = wavImage(samples);
         const std::array<ByteSpan, 1> pieces{ByteSpan(image)};
-        return write(path, pieces);
+        return write(std::span<const ByteSpan>(pieces));
     }
+}
+
+}  // namespace
+
+std::string writeWavFile(const std::string& path, const std::vector<std::int16_t>& samples) {
+    return writeWav(samples, [&path](std::span<const ByteSpan> pieces) {
+        const auto failure = replaceFileAtomically(path, pieces);
+        return failure ? "cannot write: " + describeFailure(*failure) : std::string();
+    });
+}
+
+std::string writeWavOutput(const std::string& path, const std::vector<std::int16_t>& samples,
+                           bool overwrite) {
+    return writeWav(samples, [&](std::span<const ByteSpan> pieces) {
+        return writeOutputFile(path, pieces, overwrite);
+    });
 }
 
 }  // namespace quen::tool

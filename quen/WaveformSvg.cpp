@@ -1,11 +1,17 @@
 // Fixed 1200 x 300 canvas: the plot fills the middle, ticks fall on a "nice" step of
-// seconds so that about ten of them are labelled whatever the length.
+// seconds so that about ten of them are labelled whatever the length. Silence is shaded
+// grey, clipped runs are marked red above the plot.
 #include "quen/WaveformSvg.h"
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
+
+#include "audio/AudioLevels.h"
+#include "audio/ClippingRuns.h"
 
 namespace quen::tool {
 namespace {
@@ -49,7 +55,7 @@ std::string number(double value) {
     return text;
 }
 
-double yOf(int sample) {
+double yOf(double sample) {
     return TOP + PLOT_HEIGHT / 2.0 - sample * (PLOT_HEIGHT / 2.0) / 32768.0;
 }
 
@@ -64,29 +70,119 @@ double tickStep(double seconds) {
     return 600;
 }
 
-std::string envelope(std::span<const std::int16_t> samples) {
-    std::string upper;
-    std::vector<std::string> lower;
-    for (int column = 0; column < PLOT_WIDTH; ++column) {
-        const std::size_t first = samples.size() * column / PLOT_WIDTH;
-        const std::size_t end = std::max(first + 1, samples.size() * (column + 1) / PLOT_WIDTH);
-        const auto [low, high] = std::minmax_element(
-            samples.begin() + first, samples.begin() + std::min(end, samples.size()));
-        const std::string x = number(LEFT + column + 0.5);
-        upper += x + "," + number(yOf(*high)) + " ";
-        lower.push_back(x + "," + number(yOf(*low)) + " ");
+// What one pixel column shows of the samples it covers.
+struct Column {
+    int low = 0;
+    int high = 0;
+    double rms = 0.0;
+    bool clipped = false;  // part of a clipped run falls in it
+    bool silent = false;   // nothing in it reaches the silence threshold
+};
+
+std::vector<Column> columnsOf(std::span<const std::int16_t> samples, ClippingRunCounter clipping) {
+    const double silence = 32768.0 * std::pow(10.0, SILENCE_THRESHOLD_DBFS / 20.0);
+    std::vector<Column> columns(PLOT_WIDTH);
+    // Sample by sample, so that a run is marked in the column where it reaches the
+    // length that counts, even when it starts in the one before.
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        const std::size_t before = clipping.result().samples;
+        clipping.add(samples.subspan(i, 1));
+        if (clipping.result().samples > before) {
+            columns[i * PLOT_WIDTH / samples.size()].clipped = true;
+        }
     }
-    // Along the maxima, then back along the minima: one closed outline.
-    for (auto point = lower.rbegin(); point != lower.rend(); ++point) {
-        upper += *point;
+    for (int index = 0; index < PLOT_WIDTH; ++index) {
+        // A short file has fewer samples than columns: the columns between repeat one.
+        const std::size_t first = samples.size() * index / PLOT_WIDTH;
+        const std::size_t end = std::min(
+            samples.size(), std::max(first + 1, samples.size() * (index + 1) / PLOT_WIDTH));
+        const auto covered = samples.subspan(first, end - first);
+        Column& column = columns[index];
+        const auto [low, high] = std::minmax_element(covered.begin(), covered.end());
+        column.low = *low;
+        column.high = *high;
+        double squares = 0.0;
+        for (const std::int16_t sample : covered) {
+            squares += static_cast<double>(sample) * sample;
+        }
+        column.rms = std::sqrt(squares / static_cast<double>(covered.size()));
+        column.silent = std::max(std::abs(column.low), std::abs(column.high)) < silence;
     }
-    return "<polygon fill=\"#2a6fb0\" stroke=\"#2a6fb0\" stroke-width=\"0.5\" points=\"" + upper +
-           "\"/>\n";
+    return columns;
+}
+
+// One closed outline: along the tops, then back along the bottoms.
+std::string outline(const std::vector<Column>& columns, auto top, auto bottom,
+                    const std::string& colour) {
+    std::string points;
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+        points += number(LEFT + i + 0.5) + "," + number(yOf(top(columns[i]))) + " ";
+    }
+    for (std::size_t i = columns.size(); i-- > 0;) {
+        points += number(LEFT + i + 0.5) + "," + number(yOf(bottom(columns[i]))) + " ";
+    }
+    return "<polygon fill=\"" + colour + "\" stroke=\"" + colour +
+           "\" stroke-width=\"0.5\" points=\"" + points + "\"/>\n";
+}
+
+// Runs of columns for which `marked` holds, as rectangles over the plot's height.
+std::string bands(const std::vector<Column>& columns, bool Column::*marked, const std::string& fill,
+                  int y, int height) {
+    std::string out;
+    for (std::size_t i = 0; i < columns.size();) {
+        if (!(columns[i].*marked)) {
+            ++i;
+            continue;
+        }
+        std::size_t end = i;
+        while (end < columns.size() && columns[end].*marked) {
+            ++end;
+        }
+        out += "<rect x=\"" + std::to_string(LEFT + i) + "\" y=\"" + std::to_string(y) +
+               "\" width=\"" + std::to_string(end - i) + "\" height=\"" + std::to_string(height) +
+               "\" fill=\"" + fill + "\"/>\n";
+        i = end;
+    }
+    return out;
+}
+
+// The min/max envelope shows every peak; on a long file it fills the plot, so the RMS
+// envelope inside it, darker, keeps the shape of the speech readable at any length.
+std::string waveform(std::span<const std::int16_t> samples, ClippingRunCounter clipping) {
+    const std::vector<Column> columns = columnsOf(samples, clipping);
+    std::string out = bands(columns, &Column::silent, "#eeeeee", TOP, PLOT_HEIGHT);
+    out += outline(
+        columns, [](const Column& c) { return static_cast<double>(c.high); },
+        [](const Column& c) { return static_cast<double>(c.low); }, "#8fb8de");
+    out += outline(
+        columns, [](const Column& c) { return c.rms; }, [](const Column& c) { return -c.rms; },
+        "#1f4e79");
+    out += bands(columns, &Column::clipped, "#d62728", TOP - 6, 6);
+    return out;
+}
+
+// Amplitude ticks in dBFS, mirrored above and below the middle line.
+std::string decibelScale() {
+    std::string out;
+    for (const int decibels : {0, -6, -12, -20}) {
+        const double amplitude = 32768.0 * std::pow(10.0, decibels / 20.0);
+        for (const double sample : {amplitude, -amplitude}) {
+            const std::string y = number(yOf(sample));
+            out += "<line x1=\"" + std::to_string(LEFT - 5) + "\" y1=\"" + y + "\" x2=\"" +
+                   std::to_string(LEFT) + "\" y2=\"" + y + "\" stroke=\"#555\"/>\n";
+            out += "<text x=\"" + std::to_string(LEFT - 7) + "\" y=\"" + y +
+                   "\" text-anchor=\"end\" dominant-baseline=\"middle\" font-size=\"10\">" +
+                   std::to_string(decibels) + "</text>\n";
+        }
+    }
+    out += "<text x=\"4\" y=\"" + std::to_string(TOP - 10) + "\" font-size=\"10\">dBFS</text>\n";
+    return out;
 }
 
 }  // namespace
 
-std::string waveformSvg(std::span<const std::int16_t> samples, const std::string& title) {
+std::string waveformSvg(std::span<const std::int16_t> samples, std::int16_t lowest,
+                        std::int16_t highest, const std::string& title) {
     std::string svg =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" +
@@ -106,8 +202,9 @@ std::string waveformSvg(std::span<const std::int16_t> samples, const std::string
         svg += "<text x=\"" + std::to_string(LEFT + PLOT_WIDTH / 2) + "\" y=\"" + middle +
                "\" text-anchor=\"middle\">no audio</text>\n";
     } else {
-        svg += envelope(samples);
+        svg += waveform(samples, ClippingRunCounter(lowest, highest));
     }
+    svg += decibelScale();
 
     const double seconds = static_cast<double>(samples.size()) / SAMPLE_RATE;
     const double step = tickStep(seconds);

@@ -1,5 +1,6 @@
-// A waveform picture of decoded audio as a self-contained SVG document: the min/max
-// envelope per pixel column, a time axis in seconds and a title.
+// A waveform picture of decoded audio as a self-contained SVG document: the min/max and
+// RMS envelopes per pixel column, shaded silence, marked clipping, a dBFS scale, a time
+// axis in seconds and a title.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +9,9 @@
 
 namespace quen::tool {
 
-// `title` is UTF-8 and is escaped here.
-std::string waveformSvg(std::span<const std::int16_t> samples, const std::string& title);
+// Clipped runs are those at `lowest` or `highest`, the source's full scale. `title` is
+// UTF-8 and is escaped here.
+std::string waveformSvg(std::span<const std::int16_t> samples, std::int16_t lowest,
+                        std::int16_t highest, const std::string& title);
 
 }  // namespace quen::tool

@@ -70,17 +70,19 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
     }
     // The boundary: a G.711 part-frame is legitimate audio. One loud sample, then A-law
     // silence, which decodes to 8; a lone surrogate is escaped. One document for all files.
-    // 0xAA is 32256: -0.1 dBFS; RMS sqrt((32256^2 + 99 * 8^2) / 100): -20.1 dBFS.
+    // 0xAA is 32256: -0.14 dBFS; RMS sqrt((32256^2 + 99 * 8^2) / 100): -20.14 dBFS. One
+    // sample at the codec's full scale is a peak, not a clipped run.
     writeBytes(path("x.cxx"), smallALawFile(215, 0xAA));
     const ProgramResult json = tool("--json inspect x.cxx missing.cxx");
     EXPECT_EQ(json.exitCode, 1);
     const auto document = nlohmann::json::parse(json.output);
     EXPECT_EQ(document["files"][1]["error"], "cannot open: No such file or directory");
     expectFields(document["files"][0], R"({"valid": true, "packets": 1, "frames": 2,
-        "mailboxName": "A\\uD800", "textsWithLoneSurrogates": ["mailboxName"],
-        "recordTimeUtc": "1970-01-01 00:00:00 UTC", "durationSeconds": 0.0125,
-        "audio": {"samples": 100, "peakDbfs": -0.1, "rmsDbfs": -20.1, "clippedSamples": 0,
-        "leadingSilenceSeconds": 0.0, "trailingSilenceSeconds": 0.012375, "undecodableFrames": 0}})"_json);
+        "mailbox_name": "A\\uD800", "texts_with_lone_surrogates": ["mailbox_name"],
+        "record_time_utc": "1970-01-01 00:00:00 UTC", "duration_seconds": 0.0125})"_json);
+    expectFields(document["files"][0]["audio"], R"({"samples": 100, "peak_dbfs": -0.14,
+        "rms_dbfs": -20.14, "clipped_runs": 0, "leading_silence_seconds": 0.0,
+        "trailing_silence_seconds": 0.012375, "undecodable_frames": 0})"_json);
 }
 
 TEST_F(Quen, RecordingsComeBackThroughQuenGreetingAndInspectWav) {
@@ -89,17 +91,17 @@ TEST_F(Quen, RecordingsComeBackThroughQuenGreetingAndInspectWav) {
     const std::pair<std::vector<std::string>, nlohmann::json> trips[] = {
         {{"/convertMsg:" + source, "4711", "Ann", "Call back", "ULAW", "Y", "N", "-1", "42",
           "out.cxx", "log.txt"},
-         R"({"flashType": 234, "newMessage": true, "mailboxName": "4711", "listenTime": 42,
-             "recordingNameOrCallingParty": "Ann", "displayString": "Call back",
-             "internalFlag": "N", "recordTime": -1})"_json},
+         R"({"flash_type": 234, "new_message": true, "mailbox_name": "4711", "listen_time": 42,
+             "recording_name_or_calling_party": "Ann", "display_string": "Call back",
+             "internal_flag": "N", "record_time": -1})"_json},
         {{"/convert:" + source, "Sales", "MN_greeting", "g723", "out.cxx", "log.txt"},
-         R"({"flashType": 139, "codec": "G.723.1", "mailboxName": "Sales",
-             "recordingNameOrCallingParty": "MN_greeting", "internalFlag": "Y"})"_json},
+         R"({"flash_type": 139, "codec": "G.723.1", "mailbox_name": "Sales",
+             "recording_name_or_calling_party": "MN_greeting", "internal_flag": "Y"})"_json},
     };
     for (const auto& [convert, fields] : trips) {
         SCOPED_TRACE(fields.dump());
         ASSERT_EQ(run(convert).exitCode, 0);
-        const ProgramResult result = tool("--json inspect out.cxx --wav out.wav");
+        const ProgramResult result = tool("--json inspect out.cxx --wav out.wav -y");
         ASSERT_EQ(result.exitCode, 0) << errors();
         expectFields(nlohmann::json::parse(result.output)["files"][0], fields);
         const std::vector<double> decoded = samples("out.wav");

@@ -1,0 +1,19 @@
+// The one rule for every file a subcommand writes: "-" is standard output, an existing
+// file is replaced only when the caller allows it, and a file is written whole or not
+// at all.
+#pragma once
+
+#include <span>
+#include <string>
+
+#include "platform/AtomicFileWriter.h"
+
+namespace quen::tool {
+
+inline constexpr const char* STANDARD_OUTPUT = "-";
+
+// Empty on success, else what went wrong, without the file's name.
+std::string writeOutputFile(const std::string& path, std::span<const ByteSpan> pieces,
+                            bool overwrite);
+
+}  // namespace quen::tool

@@ -1,0 +1,119 @@
+// The 16-bit measures read every sample as it is stored; the float ones first round to
+// 16 bits the way a written WAV would, so a refused recording and its prepared copy
+// read alike.
+#include "quen/SoundMeasures.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+#include "media/TruePeak.h"
+#include "quen/Output.h"
+
+namespace quen::tool {
+namespace {
+
+constexpr double SAMPLE_RATE = 8000.0;
+constexpr double INT16_FULL_SCALE = 32768.0;
+constexpr std::size_t SCALED_BLOCK = 65536;
+
+std::string fixed(double value, int decimals) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string decibels(const nlohmann::json& value, const char* unit) {
+    return value.is_null() ? std::string("-inf ") + unit : decibelText(value.get<double>(), unit);
+}
+
+}  // namespace
+
+SoundMeasures measureSound(std::span<const std::int16_t> samples, std::int16_t lowest,
+                           std::int16_t highest) {
+    SoundMeasures measures;
+    measures.levels = measureLevels(samples);
+    measures.speech = measureSpeechLevel(samples);
+    ClippingRunCounter clipping(lowest, highest);
+    clipping.add(samples);
+    measures.clipping = clipping.result();
+    // Block by block, so that a long file costs no float copy of itself.
+    TruePeakMeter truePeak;
+    std::vector<float> scaled;
+    for (std::size_t from = 0; from < samples.size(); from += SCALED_BLOCK) {
+        const auto block = samples.subspan(from, std::min(SCALED_BLOCK, samples.size() - from));
+        scaled.resize(block.size());
+        std::transform(block.begin(), block.end(), scaled.begin(),
+                       [](std::int16_t s) { return static_cast<float>(s / INT16_FULL_SCALE); });
+        truePeak.add(scaled);
+    }
+    measures.truePeakDbfs = truePeak.truePeakDbfs();
+    return measures;
+}
+
+SoundMeasures measureSound(const SampleBlocks& samples) {
+    SoundMeasures measures;
+    SpeechLevelMeter speech;
+    TruePeakMeter truePeak;
+    ClippingRunCounter clipping = ClippingRunCounter::forFloat();
+    std::vector<std::int16_t> rounded;
+    rounded.reserve(samples.size());
+    samples.forEach([&](std::span<const float> block) {
+        speech.add(block);
+        truePeak.add(block);
+        clipping.add(block);
+        for (const float sample : block) {
+            const double scaled = std::round(static_cast<double>(sample) * INT16_FULL_SCALE);
+            rounded.push_back(static_cast<std::int16_t>(std::clamp(scaled, -32768.0, 32767.0)));
+        }
+    });
+    measures.levels = measureLevels(rounded);
+    measures.speech = speech.result();
+    measures.truePeakDbfs = truePeak.truePeakDbfs();
+    measures.clipping = clipping.result();
+    return measures;
+}
+
+nlohmann::json soundJson(const SoundMeasures& measures) {
+    const AudioLevels& levels = measures.levels;
+    const auto& active = measures.speech.activeLevelDbm0;
+    return {{"samples", levels.samples},
+            {"peak_dbfs", decibelValue(levels.peakDbfs)},
+            {"true_peak_dbfs", decibelValue(measures.truePeakDbfs)},
+            {"rms_dbfs", decibelValue(levels.rmsDbfs)},
+            {"active_speech_level_dbm0", active ? decibelValue(*active) : nlohmann::json(nullptr)},
+            {"activity_factor", std::round(measures.speech.activityFactor * 1000) / 1000},
+            {"clipped_runs", measures.clipping.runs},
+            {"clipped_run_samples", measures.clipping.samples},
+            {"leading_silence_seconds", levels.leadingSilence / SAMPLE_RATE},
+            {"trailing_silence_seconds", levels.trailingSilence / SAMPLE_RATE}};
+}
+
+std::string soundText(const nlohmann::json& sound, const std::string& indent, int column) {
+    std::string out;
+    const auto line = [&](const std::string& label, const std::string& value) {
+        const int padding = std::max(1, column - static_cast<int>(label.size()));
+        out += indent + label + std::string(static_cast<std::size_t>(padding), ' ') + value + "\n";
+    };
+    line("peak", decibels(sound["peak_dbfs"], "dBFS") + ", true peak " +
+                     decibels(sound["true_peak_dbfs"], "dBFS"));
+    line("RMS", decibels(sound["rms_dbfs"], "dBFS"));
+    const auto& active = sound["active_speech_level_dbm0"];
+    line("speech", active.is_null() ? std::string("no active speech")
+                                    : decibelText(active.get<double>(), "dBm0") + ", active " +
+                                          fixed(sound["activity_factor"].get<double>() * 100, 1) +
+                                          " % of the time");
+    const auto runs = sound["clipped_runs"].get<std::uint64_t>();
+    line("clipping", runs == 0
+                         ? std::string("none")
+                         : std::to_string(runs) + (runs == 1 ? " run" : " runs") + " of " +
+                               std::to_string(sound["clipped_run_samples"].get<std::uint64_t>()) +
+                               " samples at full scale (3 or more in a row)");
+    line("silence", fixed(sound["leading_silence_seconds"].get<double>(), 3) + " s leading, " +
+                        fixed(sound["trailing_silence_seconds"].get<double>(), 3) + " s trailing");
+    return out;
+}
+
+}  // namespace quen::tool

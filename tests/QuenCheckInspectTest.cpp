@@ -1,0 +1,342 @@
+// `quen check` and `quen inspect` end to end: the sound measures both report (active
+// speech level against a tone burst whose answer is known, true peak, clipped runs), one
+// key style and one rounding in JSON, the file each command belongs to, the output rule
+// (- is standard output, -y to replace), exit codes in the help, the template check's
+// pre-checks and a summary that holds, and the waveform picture's marks.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <nlohmann/json.hpp>
+#include <regex>
+
+#include "tests/QuenFixture.h"
+#include "tests/TestFiles.h"
+
+namespace quen::test {
+namespace {
+
+constexpr double PI = 3.141592653589793;
+
+// `seconds` of a 1 kHz sine of amplitude `amplitude` at 8 kHz, switched on for `on`
+// seconds of every `period`; a phase that puts no sample on a zero crossing.
+std::vector<std::int16_t> toneBurst(double amplitude, double seconds, double on, double period) {
+    std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * 8000));
+    for (std::size_t n = 0; n < samples.size(); ++n) {
+        const double t = n / 8000.0;
+        if (std::fmod(t, period) < on) {
+            samples[n] = static_cast<std::int16_t>(
+                std::lround(amplitude * std::sin(2 * PI * 1000 * t + PI / 8)));
+        }
+    }
+    return samples;
+}
+
+// Every key of every object in `document`, at any depth.
+void forEachKey(const nlohmann::json& document,
+                const std::function<void(const std::string&, const nlohmann::json&)>& visit) {
+    if (document.is_object()) {
+        for (const auto& [key, value] : document.items()) {
+            visit(key, value);
+            forEachKey(value, visit);
+        }
+    } else if (document.is_array()) {
+        for (const auto& value : document) {
+            forEachKey(value, visit);
+        }
+    }
+}
+
+// snake_case keys; every decibel field rounded to 0.01 and never -0.0.
+void expectConventions(const std::string& output) {
+    const auto document = nlohmann::json::parse(output);
+    const std::regex snake("[a-z0-9]+(_[a-z0-9]+)*");
+    forEachKey(document, [&snake](const std::string& key, const nlohmann::json& value) {
+        EXPECT_TRUE(std::regex_match(key, snake)) << key;
+        if ((key.ends_with("_dbfs") || key.ends_with("_dbm0")) && value.is_number()) {
+            const double v = value.get<double>();
+            EXPECT_NEAR(v * 100, std::round(v * 100), 1e-6) << key;
+            EXPECT_FALSE(v == 0 && std::signbit(v)) << key;
+        }
+    });
+    EXPECT_EQ(output.find("-0.0,"), std::string::npos);
+}
+
+class QuenCheckInspect : public Quen {
+  protected:
+    // A data file converted by QuenGreeting from `samples`, as out.c11 (A-law).
+    void convertToDataFile(const std::vector<std::int16_t>& samples) {
+        writeBytes(path("in.wav"), pcmWav(samples));
+        ASSERT_EQ(run({"/convert:in.wav", "Box", "Rec", "alaw", "out.c11", "log.txt"}).exitCode, 0);
+    }
+};
+
+TEST_F(QuenCheckInspect, SpeechLevelOfAToneIsItsRmsInDbm0AndBothCommandsAgree) {
+    // 1 kHz at amplitude 2600 * sqrt(2) is an RMS of 2600: -19.0 dBm0, active throughout.
+    const double amplitude = 2600 * std::sqrt(2.0);
+    const double expected = 20 * std::log10(2600 / (32767 / std::sqrt(2.0)));
+    writeBytes(path("tone.wav"), pcmWav(toneBurst(amplitude, 4, 1, 1)));
+    const ProgramResult check = tool("--json check tone.wav");
+    ASSERT_EQ(check.exitCode, 0) << errors();
+    expectConventions(check.output);
+    const auto levels = nlohmann::json::parse(check.output)["files"][0]["levels"];
+    EXPECT_NEAR(levels["active_speech_level_dbm0"].get<double>(), expected, 0.2);
+    EXPECT_NEAR(levels["activity_factor"].get<double>(), 1.0, 0.01);
+    EXPECT_NEAR(levels["true_peak_dbfs"].get<double>(), 20 * std::log10(amplitude / 32768), 0.1);
+    EXPECT_EQ(levels["clipped_runs"], 0);
+
+    // Bursts, on half the time, through A-law and back: the pauses do not count, so the
+    // level is the long-term power over the active share, here about 0.78 (each burst
+    // keeps the 0.2 s hangover and the envelope's decay).
+    convertToDataFile(toneBurst(amplitude, 10, 0.5, 1.0));
+    const ProgramResult inspect = tool("--json inspect out.c11");
+    ASSERT_EQ(inspect.exitCode, 0) << errors();
+    expectConventions(inspect.output);
+    const auto audio = nlohmann::json::parse(inspect.output)["files"][0]["audio"];
+    const double activity = audio["activity_factor"].get<double>();
+    EXPECT_NEAR(activity, 0.78, 0.03);
+    EXPECT_NEAR(audio["active_speech_level_dbm0"].get<double>(),
+                expected + 10 * std::log10(0.5 / activity), 0.2);
+    // The picture: the min/max envelope reaches the tone's largest sample (8 a cycle, at
+    // 3/8 pi from the crest), the RMS envelope inside it its RMS, 2600 (the plot's middle
+    // is y = 150, full scale 110 pixels away).
+    ASSERT_EQ(tool("inspect out.c11 --svg w.svg").exitCode, 0);
+    const std::string svg = readText(path("w.svg"));
+    const auto topOf = [&svg](const std::string& colour) {
+        const std::size_t at = svg.find("<polygon fill=\"" + colour + "\"");
+        EXPECT_NE(at, std::string::npos) << colour;
+        const std::string points = svg.substr(at, svg.find("/>", at) - at);
+        double top = 1e9;
+        const std::regex point(",([0-9.]+) ");
+        for (auto it = std::sregex_iterator(points.begin(), points.end(), point);
+             it != std::sregex_iterator(); ++it) {
+            top = std::min(top, std::stod((*it)[1]));
+        }
+        return top;
+    };
+    EXPECT_NEAR(topOf("#8fb8de"), 150 - amplitude * std::sin(3 * PI / 8) / 32768 * 110, 0.3);
+    EXPECT_NEAR(topOf("#1f4e79"), 150 - 2600 / 32768.0 * 110, 0.3);
+    // Text shows the same figures.
+    const std::string text = tool("inspect out.c11").output;
+    char level[80];
+    std::snprintf(level, sizeof level,
+                  "  speech              %.2f dBm0, active %.1f %% of the time\n",
+                  audio["active_speech_level_dbm0"].get<double>(), activity * 100);
+    EXPECT_NE(text.find(level), std::string::npos) << text;
+}
+
+TEST_F(QuenCheckInspect, ClippedRunsOfThreeOrMoreAreCountedAndTwoAreNot) {
+    // A run of 2 at +full scale, one of 3 at -full scale, one of 5 at +full scale.
+    std::vector<std::int16_t> samples = toneBurst(8000, 1, 1, 1);
+    for (std::size_t i = 1000; i < 1002; ++i)
+        samples[i] = 32767;
+    for (std::size_t i = 3000; i < 3003; ++i)
+        samples[i] = -32768;
+    for (std::size_t i = 5000; i < 5005; ++i)
+        samples[i] = 32767;
+    writeBytes(path("clipped.wav"), pcmWav(samples));
+    const auto levels =
+        nlohmann::json::parse(tool("--json check clipped.wav").output)["files"][0]["levels"];
+    EXPECT_EQ(levels["clipped_runs"], 2);
+    EXPECT_EQ(levels["clipped_run_samples"], 8);
+    EXPECT_NE(
+        tool("check clipped.wav")
+            .output.find("  clipping   2 runs of 8 samples at full scale (3 or more in a row)\n"),
+        std::string::npos);
+}
+
+TEST_F(QuenCheckInspect, ARefusedRecordingThatCanBeReadIsMeasuredToo) {
+    // 44.1 kHz stereo, hard clipped: refused, then measured as decoded to 8 kHz mono.
+    const std::string clipped = "max(-1,min(1,3*sin(2*PI*200*t)))";
+    ffmpeg(clipped + "|" + clipped, 2, "loud.wav");
+    const ProgramResult check = tool("--json check loud.wav");
+    EXPECT_EQ(check.exitCode, 1);
+    expectConventions(check.output);
+    const auto file = nlohmann::json::parse(check.output)["files"][0];
+    EXPECT_FALSE(file["accepted"]);
+    EXPECT_FALSE(file["levels_partial"]);
+    // Counted on the source's own samples: one run a half-cycle a channel, 2 s of 200 Hz.
+    EXPECT_NEAR(file["levels"]["clipped_runs"].get<int>(), 2 * 2 * 400, 4);
+    EXPECT_GT(file["levels"]["active_speech_level_dbm0"].get<double>(), -2.0);
+    EXPECT_NE(tool("check loud.wav").output.find("  measured   as decoded to 8 kHz mono\n"),
+              std::string::npos);
+    // 8-bit PCM is unsigned: 0 and 255 are its full scale. 1 s of 200 Hz in mono: a run
+    // each half-cycle, of either sign.
+    ffmpeg(clipped, 1, "-ar 8000 -c:a pcm_u8 low.wav");
+    const auto low = nlohmann::json::parse(tool("--json check low.wav").output)["files"][0];
+    EXPECT_EQ(low["format"]["bits_per_sample"], 8);
+    EXPECT_NEAR(low["levels"]["clipped_runs"].get<int>(), 400, 2);
+}
+
+TEST_F(QuenCheckInspect, EachCommandNamesTheOtherForTheOthersFilesAndAMissingFileIsAnError) {
+    writeBytes(path("in.wav"), pcmWav(testSignal(800)));
+    convertToDataFile(testSignal(800));
+    const std::pair<std::string, std::string> cases[] = {
+        {"inspect in.wav", "in.wav: error: a WAV recording, not a data file: use quen check\n"},
+        {"check out.c11",
+         "out.c11: error: a QuenGreeting data file, not a recording: use quen inspect\n"},
+        {"check missing.wav", "missing.wav: error: cannot open: No such file or directory\n"},
+    };
+    for (const auto& [arguments, message] : cases) {
+        const ProgramResult result = tool(arguments);
+        EXPECT_EQ(std::make_pair(result.exitCode, result.output), std::make_pair(1, message));
+    }
+    const auto json = nlohmann::json::parse(tool("--json check missing.wav in.wav").output);
+    EXPECT_EQ(json["files"][0]["error"], "cannot open: No such file or directory");
+    EXPECT_TRUE(json["files"][1]["accepted"]);
+    EXPECT_FALSE(json["all_accepted"]);
+}
+
+TEST_F(QuenCheckInspect, OutputsAreReplacedOnlyWithOverwriteAndDashIsStandardOutput) {
+    convertToDataFile(testSignal(800));
+    writeText(path("a.wav"), "keep me");
+    EXPECT_EQ(tool("inspect out.c11 --wav a.wav").exitCode, 1);
+    EXPECT_EQ(readText(path("a.wav")), "keep me");
+    EXPECT_EQ(errors(),
+              "quen inspect: a.wav: exists already; give -y (--overwrite) to replace it\n");
+    ASSERT_EQ(tool("inspect out.c11 --wav a.wav -y").exitCode, 0);
+    const Bytes written = readBytes(path("a.wav"));
+    EXPECT_EQ(written.size(), 44 + 2 * 800u);
+    // "-": the WAV alone on standard output, the report on standard error.
+    const ProgramResult piped = tool("inspect out.c11 --wav -");
+    ASSERT_EQ(piped.exitCode, 0);
+    EXPECT_EQ(Bytes(piped.output.begin(), piped.output.end()), written);
+    EXPECT_TRUE(errors().starts_with("out.c11: valid\n")) << errors();
+    EXPECT_TRUE(tool("inspect out.c11 --svg -").output.starts_with("<?xml"));
+    EXPECT_EQ(tool("inspect out.c11 --wav - --svg -").exitCode, 2);
+    // -q: nothing for a valid file, the report of an invalid one.
+    EXPECT_EQ(tool("inspect -q out.c11").output, "");
+    EXPECT_EQ(tool("inspect -q out.c11 missing.c11").output,
+              "missing.c11: error: cannot open: No such file or directory\n");
+    EXPECT_EQ(tool("check -q in.wav").output, "");
+}
+
+TEST_F(QuenCheckInspect, HelpNamesTheWholeCommandAndItsExitCodes) {
+    for (const std::string command : {"inspect", "check"}) {
+        const ProgramResult help = tool("help " + command);
+        EXPECT_EQ(help.exitCode, 0);
+        EXPECT_NE(help.output.find("\nUsage: quen " + command + " [OPTIONS]"), std::string::npos)
+            << help.output;
+        EXPECT_NE(help.output.find("Exit codes:\n  0  "), std::string::npos) << help.output;
+        EXPECT_NE(help.output.find("\n  2  the command line could not be parsed"),
+                  std::string::npos);
+        EXPECT_EQ(tool(command + " --help").output.find("Exit codes:") == std::string::npos, false);
+    }
+}
+
+class QuenTemplateCheck : public QuenCheckInspect {
+  protected:
+    static std::string greeting(const std::string& id, const std::string& recording) {
+        return "<Greeting id=\"" + id + "\"><RecordingName>" + recording +
+               "</RecordingName></Greeting>";
+    }
+    static std::string attendant(const std::string& name, const std::string& greetings) {
+        return "<AutoAttendant>" + name + "<Greetings>" + greetings +
+               "</Greetings></AutoAttendant>";
+    }
+    void writeTemplate(const std::string& attendants) {
+        writeText(path("t.xml"), "<zandorConfiguration><AutoAttendants>" + attendants +
+                                     "</AutoAttendants></zandorConfiguration>");
+    }
+    // The last line of the text report.
+    std::string summary(const std::string& arguments) {
+        const ProgramResult result = tool("check --template t.xml --wav-dir . " + arguments);
+        EXPECT_EQ(result.exitCode, 1) << result.output;
+        const std::string& out = result.output;
+        return out.substr(out.rfind('\n', out.size() - 2) + 1);
+    }
+};
+
+TEST_F(QuenTemplateCheck, TheBatchPreChecksStopTheRunAndSaySo) {
+    writeBytes(path("a.wav"), pcmWav(testSignal(800)));
+    writeTemplate(attendant("<AAName>Desk</AAName>",
+                            greeting("morning", "a.wav") + greeting("evening", "none.wav")));
+    // The missing recording is shown, but no run gets as far as ending there.
+    const ProgramResult result = tool("check --template t.xml --wav-dir . --result-dir gone");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.output.starts_with(
+        "t.xml:\n  QuenGreeting logs: The results-directory doesn't exit\n"
+        "  The run stops here, before its first greeting.\n"))
+        << result.output;
+    EXPECT_TRUE(result.output.ends_with(
+        "     mode 2     gone/none.c23, gone/none.c11\n"
+        "     problem    modes 1 and 2: the recording ./none.wav does not exist; the run ends "
+        "here with: Error the wav file \"./none.wav\" doesn't exist\n"
+        "2 greetings, 1 with problems: no greeting would convert, the run stops before the "
+        "first\n"))
+        << result.output;
+    const auto json =
+        nlohmann::json::parse(tool("--json check --template t.xml --wav-dir nowhere").output);
+    EXPECT_EQ(json["operand_failure"][0], "The wav-file-directory (nowhere) doesn't exit");
+    EXPECT_FALSE(json["all_convert"]);
+    // With everything in place the run gets as far as the missing recording.
+    EXPECT_NE(
+        tool("check --template t.xml --wav-dir .").output.find("A mode 1 run ends at greeting 2"),
+        std::string::npos);
+}
+
+TEST_F(QuenTemplateCheck, TheSummaryHoldsForATemplateCutShortOrWithoutAnAttendantName) {
+    writeBytes(path("a.wav"), pcmWav(testSignal(800)));
+    writeText(path("t.xml"), "<zandorConfiguration><AutoAttendants><AutoAttendant>");
+    EXPECT_EQ(summary(""), "The template cannot be read: no greeting would convert\n");
+    writeTemplate(attendant("<AAName>Desk</AAName>", greeting("morning", "a.wav")) +
+                  attendant("", greeting("evening", "a.wav")));
+    EXPECT_EQ(summary(""),
+              "1 greeting, 0 with problems before the run ends: not every greeting would "
+              "convert, those after the end are neither converted nor checked\n");
+}
+
+TEST_F(QuenTemplateCheck, AMissingFirstRecordingDoesNotHideLaterDuplicates) {
+    writeBytes(path("a.wav"), pcmWav(testSignal(800)));
+    writeTemplate(attendant("<AAName>Desk</AAName>", greeting("morning", "gone.wav") +
+                                                         greeting("evening", "a.wav") +
+                                                         greeting("evening", "a.wav")));
+    const auto json =
+        nlohmann::json::parse(tool("--json check --template t.xml --wav-dir . --mode 2").output);
+    const auto& problems = json["greetings"][2]["problems"];
+    ASSERT_EQ(problems.size(), 2u) << problems;
+    EXPECT_EQ(problems[0], "mode 2: writes the same data files as greeting 2, which it replaces");
+    EXPECT_EQ(problems[1], "mode 2: not reached, the run ended before");
+}
+
+TEST_F(QuenCheckInspect, TheWaveformShowsItsScaleSilenceAndClipping) {
+    // 1 s of silence, 1 s of tone with one clipped run, 1 s of silence.
+    std::vector<std::int16_t> samples(8000, 0);
+    const auto tone = toneBurst(8000, 1, 1, 1);
+    samples.insert(samples.end(), tone.begin(), tone.end());
+    samples.resize(24000, 0);
+    for (std::size_t i = 12000; i < 12004; ++i)
+        samples[i] = 32767;
+    convertToDataFile(samples);
+    ASSERT_EQ(tool("inspect out.c11 --svg w.svg").exitCode, 0) << errors();
+    const std::string svg = readText(path("w.svg"));
+    // The plot is 1130 columns from x = 50: silence is the first and last third, a
+    // clipped run is marked once, near the middle.
+    const std::regex silence(
+        "<rect x=\"(\\d+)\" y=\"40\" width=\"(\\d+)\" height=\"220\" "
+        "fill=\"#eeeeee\"/>");
+    std::vector<std::pair<int, int>> shaded;
+    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), silence);
+         it != std::sregex_iterator(); ++it) {
+        shaded.emplace_back(std::stoi((*it)[1]), std::stoi((*it)[2]));
+    }
+    ASSERT_EQ(shaded.size(), 2u) << svg;
+    EXPECT_EQ(shaded[0].first, 50);
+    EXPECT_NEAR(shaded[0].second, 1130 / 3.0, 2);
+    EXPECT_NEAR(shaded[1].first + shaded[1].second, 50 + 1130, 1);
+    const std::regex clipped(
+        "<rect x=\"(\\d+)\" y=\"34\" width=\"\\d+\" height=\"6\" fill=\"#d62728\"/>");
+    std::smatch mark;
+    ASSERT_TRUE(std::regex_search(svg, mark, clipped)) << svg;
+    EXPECT_NEAR(std::stoi(mark[1]), 50 + 1130 / 2.0, 2);
+    EXPECT_NE(svg.find(">-6</text>"), std::string::npos);
+    // A-law decodes to 32256 at most: the run is at the data file's full scale.
+    const auto audio =
+        nlohmann::json::parse(tool("--json inspect out.c11").output)["files"][0]["audio"];
+    EXPECT_EQ(audio["clipped_runs"], 1);
+    EXPECT_EQ(audio["clipped_run_samples"], 4);
+    EXPECT_NE(svg.find(">dBFS</text>"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quen::test
