@@ -111,40 +111,54 @@ RegularFile readDataFileBytes(const std::string& path) {
     return file;
 }
 
+}  // namespace
+
+InspectedFile inspectDataFile(const std::string& path) {
+    InspectedFile result;
+    result.file = readDataFileBytes(path);
+    if (!result.file.error.empty()) {
+        result.report = unreadableReport(path, result.file.error);
+        return result;
+    }
+    DataFileReadResult read = readDataFile(result.file.bytes);
+    if (!read.contents) {
+        result.report = unreadableReport(path, read.error);
+        return result;
+    }
+    result.contents = std::move(read.contents);
+    std::string audioError;
+    result.audio = decodeAudio(*result.contents, audioError);
+    if (!result.audio) {
+        result.report = inspectReport(path, *result.contents, nullptr, nullptr, audioError);
+        return result;
+    }
+    const AudioLevels levels = measureLevels(result.audio->samples);
+    result.report = inspectReport(path, *result.contents, &*result.audio, &levels, audioError);
+    return result;
+}
+
+namespace {
+
 // One file: its report, and the outputs asked for. False when the file is invalid or
 // an output could not be written.
 bool inspectFile(const std::string& path, const InspectOptions& options, nlohmann::json& report) {
-    const RegularFile file = readDataFileBytes(path);
-    if (!file.error.empty()) {
-        report = unreadableReport(path, file.error);
+    InspectedFile inspected = inspectDataFile(path);
+    report = std::move(inspected.report);
+    if (!inspected.audio) {
         return false;
     }
-    const DataFileReadResult read = readDataFile(file.bytes);
-    if (!read.contents) {
-        report = unreadableReport(path, read.error);
-        return false;
-    }
-    const DataFileContents& contents = *read.contents;
-    std::string audioError;
-    const auto audio = decodeAudio(contents, audioError);
-    if (!audio) {
-        report = inspectReport(path, contents, nullptr, nullptr, audioError);
-        return false;
-    }
-    const AudioLevels levels = measureLevels(audio->samples);
-    report = inspectReport(path, contents, &*audio, &levels, audioError);
-
+    const std::vector<std::int16_t>& samples = inspected.audio->samples;
     bool written = true;
     if (!options.wav.empty()) {
-        written = writeWav(options.wav, audio->samples) && written;
+        written = writeWav(options.wav, samples) && written;
     }
     if (!options.svg.empty()) {
-        const std::string svg = waveformSvg(audio->samples, svgTitle(contents));
+        const std::string svg = waveformSvg(samples, svgTitle(*inspected.contents));
         const std::array<ByteSpan, 1> pieces{
             ByteSpan(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())};
         written = writeOutput(options.svg, pieces) && written;
     }
-    return contents.valid() && written;
+    return inspected.contents->valid() && written;
 }
 
 int runInspect(const InspectOptions& options, bool json) {
