@@ -275,6 +275,8 @@ void printTemplateText(const TemplateCheck& check) {
     std::cout << text;
 }
 
+}  // namespace
+
 nlohmann::json templateJson(const TemplateCheck& check) {
     nlohmann::json greetings = nlohmann::json::array();
     for (const GreetingCheck& greeting : check.greetings) {
@@ -307,6 +309,8 @@ nlohmann::json templateJson(const TemplateCheck& check) {
             {"greetings", greetings},
             {"all_convert", check.allConvert()}};
 }
+
+namespace {
 
 int checkTemplateFile(const CheckOptions& options, const Context& context) {
     const TemplateCheck check = checkTemplate(options.templatePath, options.wavDirectory,
