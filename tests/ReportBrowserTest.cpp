@@ -264,6 +264,54 @@ TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
                               {"g4-file2", 1.0}});
 }
 
+// Past 50 MB of audio the players link WAV files in a folder named after the page:
+// four players of 17 minutes each are 65 MB. The files are the decoded data file,
+// byte for byte as `quen inspect --wav` writes it, and the browser plays them.
+class LargeReport : public ReportPage {
+  protected:
+    void SetUp() override {
+        ReportPage::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        writeBytes(path("long.wav"), pcmWav(testSignal(SECONDS * 8000)));
+        ASSERT_EQ(run({"/convert:long.wav", "Box", "Rec", "alaw", "long.c11", "log.txt"}).exitCode,
+                  0);
+    }
+    static constexpr std::size_t SECONDS = 17 * 60;
+    const std::string command = "report long.c11 long.c11 long.c11 long.c11 -o page.html";
+};
+
+TEST_F(LargeReport, AudioPastTheLimitIsWrittenBesideThePage) {
+    ASSERT_EQ(tool(command).exitCode, 0) << errors();
+    ASSERT_EQ(tool("inspect long.c11 --wav decoded.wav").exitCode, 0) << errors();
+    const std::string page = readText(path("page.html"));
+    EXPECT_EQ(page.find("data:audio"), std::string::npos);
+    std::map<std::string, double> expected;
+    for (const char* id : {"g1-file1", "g2-file1", "g3-file1", "g4-file1"}) {
+        EXPECT_NE(page.find(std::string("src=\"page-audio/") + id + ".wav\""), std::string::npos);
+        EXPECT_EQ(readBytes(path("page-audio/" + std::string(id) + ".wav")),
+                  readBytes(path("decoded.wav")))
+            << id;
+        expected[id] = SECONDS;
+    }
+    const std::string dom = browse("page.html");
+    EXPECT_TRUE(console.empty()) << console.front();
+    expectPlayersLoaded(dom, expected);
+}
+
+// A link in the audio folder's place is not followed: nothing is written through it,
+// and no page that would link missing audio is left behind.
+TEST_F(LargeReport, ALinkInPlaceOfTheAudioFolderIsRefused) {
+    ASSERT_EQ(shell("mkdir elsewhere && ln -s elsewhere page-audio"), 0);
+    EXPECT_EQ(tool(command).exitCode, 1);
+    EXPECT_EQ(errors(),
+              "quen report: page-audio: is in the way of the audio folder (not a "
+              "directory)\n");
+    EXPECT_TRUE(std::filesystem::is_empty(path("elsewhere")));
+    EXPECT_FALSE(std::filesystem::exists(path("page.html")));
+}
+
 // The check of the console is itself checked: a page with a script error and a
 // console.error shows both.
 TEST_F(ReportPage, ConsoleErrorsOfAPageAreSeen) {
