@@ -11,4 +11,8 @@ namespace quen::tool {
 // `title` is UTF-8 and is escaped here.
 std::string waveformSvg(std::span<const std::int16_t> samples, const std::string& title);
 
+// `text` with &, <, > and " written as entities, for XML and HTML text and quoted
+// attribute values.
+std::string escapeXml(const std::string& text);
+
 }  // namespace quen::tool
