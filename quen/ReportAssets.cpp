@@ -19,6 +19,7 @@ h3 { font-size: 1.1rem; margin: 0 0 0.5rem; }
 .greeting.has-problems { border-left: 6px solid #b3261e; }
 .player { display: flex; flex-wrap: wrap; align-items: center; gap: 0.5rem 1rem; margin: 0.4rem 0; }
 .player label { min-width: 16rem; font-weight: 600; }
+.files { display: grid; grid-template-columns: repeat(auto-fill, minmax(30rem, 1fr)); gap: 0 1.5rem; }
 .datafile { margin: 0.8rem 0 0; padding-top: 0.6rem; border-top: 1px dashed #ccc; }
 .datafile svg { max-width: 100%; height: auto; display: block; }
 dl.measures { display: grid; grid-template-columns: max-content 1fr max-content 1fr; gap: 0.1rem 1rem; margin: 0.4rem 0; }
@@ -30,7 +31,8 @@ a:focus, audio:focus, select:focus, input:focus { outline: 3px solid #2a6fb0; ou
 @media print {
   #controls, audio { display: none; }
   body { max-width: none; padding: 0; font-size: 10pt; }
-  .greeting { break-inside: avoid; border-color: #888; }
+  .greeting { border-color: #888; }
+  .datafile { break-inside: avoid; }
   a { color: inherit; text-decoration: none; }
   h2 { break-after: avoid; }
 }

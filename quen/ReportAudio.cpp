@@ -3,14 +3,14 @@
 // given.
 #include "quen/ReportAudio.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <array>
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-
-#include "platform/AtomicFileWriter.h"
-#include "quen/FailureText.h"
 
 namespace quen::tool {
 namespace {
@@ -62,6 +62,40 @@ std::string folderBeside(const std::string& pagePath) {
     return (hasExtension ? pagePath.substr(0, dot) : pagePath) + "-audio";
 }
 
+// Into a temporary file, renamed over `path` once whole: a reader never sees half a
+// file. Not synced to disk: the page is a view that can be made again, and a sync per
+// player would cost more than building the page. The temporary name is made afresh and
+// never followed if a link stands there.
+std::string writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes) {
+    const std::string temporary = path + ".part";
+    ::unlink(temporary.c_str());
+    const int fd =
+        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return std::string("cannot write: ") + std::strerror(errno);
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            const std::string error = written < 0 ? std::strerror(errno) : "nothing written";
+            ::close(fd);
+            ::unlink(temporary.c_str());
+            return "cannot write: " + error;
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    if (::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        const std::string error = std::strerror(errno);
+        ::unlink(temporary.c_str());
+        return "cannot write: " + error;
+    }
+    return {};
+}
+
 }  // namespace
 
 std::uint64_t audioBytes(const ReportView& page) {
@@ -102,9 +136,8 @@ std::string AudioPlacement::source(const PlayerAudio& audio, const std::string& 
         folderReady_ = true;
     }
     const std::string path = folder_ + "/" + name;
-    const std::array<ByteSpan, 1> pieces{ByteSpan(audio.wav)};
-    if (const auto failure = replaceFileAtomically(path, pieces)) {
-        failure_ = path + ": cannot write: " + describeFailure(*failure);
+    if (const std::string error = writeWhole(path, audio.wav); !error.empty()) {
+        failure_ = path + ": " + error;
         return {};
     }
     return folderLink_ + "/" + percentEncoded(name);

@@ -5,9 +5,15 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
+#include <exception>
+#include <mutex>
+#include <thread>
 
+#include "audio/RiffLayout.h"
 #include "audio/WavWriter.h"
 #include "media/Dither.h"
 #include "media/MediaDecoder.h"
@@ -15,6 +21,7 @@
 #include "quen/InspectReport.h"
 #include "quen/ReportFields.h"
 #include "quen/TemplateCheck.h"
+#include "quen/WaveformSvg.h"
 
 namespace quen::tool {
 namespace {
@@ -39,19 +46,22 @@ std::optional<PlayerAudio> playerAudio(std::span<const std::int16_t> samples) {
                        static_cast<double>(samples.size()) / TELEPHONY_SAMPLE_RATE};
 }
 
-// An accepted recording is already 8 kHz 16-bit mono: its own bytes are played.
-// Anything else is decoded and resampled the way `quen prepare` reads it.
+// An accepted recording is already 8 kHz 16-bit mono: its own bytes are played, and
+// its data chunk gives its length. Anything else is decoded and resampled the way
+// `quen prepare` reads it.
 void addRecordingAudio(GreetingView& view) {
-    const bool accepted = fields::flag(view.recording, "accepted");
-    const auto seconds = fields::recordingSeconds(view.recording);
-    if (accepted && seconds && *seconds <= MAX_RECORDING_SECONDS) {
+    if (fields::flag(view.recording, "accepted")) {
         RegularFile file =
             readRegularFile(view.recordingPath,
                             static_cast<std::uint64_t>(MAX_RECORDING_SECONDS *
                                                        TELEPHONY_SAMPLE_RATE * WAV_SAMPLE_BYTES) +
                                 (1 << 20));
-        if (file.error.empty()) {
-            view.recordingAudio = PlayerAudio{std::move(file.bytes), *seconds};
+        const auto layout = readRiffLayout(file.bytes);
+        if (file.error.empty() && layout && layout->format && layout->format->byteRate > 0 &&
+            layout->dataLength) {
+            const double seconds =
+                static_cast<double>(*layout->dataLength) / layout->format->byteRate;
+            view.recordingAudio = PlayerAudio{std::move(file.bytes), seconds};
             return;
         }
     }
@@ -109,8 +119,14 @@ DataFileView inspectView(const std::string& path, const std::string& label,
                            fields::audioError(view.report).value_or("unknown"));
         return view;
     }
-    view.samples = std::move(inspected.audio->samples);
-    view.audio = playerAudio(view.samples);
+    const std::vector<std::int16_t>& samples = inspected.audio->samples;
+    view.audio = playerAudio(samples);
+    // Drawn here, where every greeting has its own thread, without the XML
+    // declaration a stand-alone picture starts with.
+    view.waveform = waveformSvg(samples, path);
+    if (view.waveform.starts_with("<?xml")) {
+        view.waveform.erase(0, view.waveform.find('\n') + 1);
+    }
     if (const auto level = fields::activeLevelDbm0(view.report)) {
         const double offset = *level - TARGET_LEVEL_DBM0;
         levelOffset = std::max(levelOffset.value_or(0.0), std::fabs(offset));
@@ -186,6 +202,38 @@ void addRecording(GreetingView& view, const nlohmann::json& greeting) {
     addRecordingAudio(view);
 }
 
+// Runs `work(i)` for every i below `count` on every core; each greeting's reading and
+// decoding is independent of the others'. The first exception a worker met is thrown
+// here, once all have stopped.
+template <typename Work>
+void forEachInParallel(std::size_t count, const Work& work) {
+    std::atomic<std::size_t> next{0};
+    std::exception_ptr failure;
+    std::mutex failureLock;
+    const auto worker = [&] {
+        try {
+            for (std::size_t i = next++; i < count; i = next++) {
+                work(i);
+            }
+        } catch (...) {
+            const std::lock_guard lock(failureLock);
+            failure = failure ? failure : std::current_exception();
+            next = count;
+        }
+    };
+    const std::size_t threads =
+        std::min<std::size_t>(count, std::max(1u, std::thread::hardware_concurrency()));
+    std::vector<std::jthread> pool;
+    for (std::size_t t = 1; t < threads; ++t) {
+        pool.emplace_back(worker);
+    }
+    worker();
+    pool.clear();
+    if (failure) {
+        std::rethrow_exception(failure);
+    }
+}
+
 // "g1", "g2", ...: the element id of the n-th greeting.
 std::string anchorFor(std::size_t number) {
     std::string anchor(1, 'g');
@@ -211,7 +259,8 @@ ReportView templateReport(const std::string& templatePath, const std::string& wa
             "an attendant without AAName or a greeting without id or RecordingName ends every "
             "run there");
     }
-    for (const nlohmann::json& greeting : fields::greetings(check)) {
+    const nlohmann::json& greetings = fields::greetings(check);
+    for (const nlohmann::json& greeting : greetings) {
         GreetingView& view = page.greetings.emplace_back();
         view.anchor = anchorFor(page.greetings.size());
         view.attendant = fields::text(greeting, "attendant");
@@ -219,9 +268,11 @@ ReportView templateReport(const std::string& templatePath, const std::string& wa
         view.recordingPath = fields::text(greeting, "wav_file");
         view.problems = fields::texts(greeting, "problems");
         view.notes = fields::texts(greeting, "notes");
-        addRecording(view, greeting);
-        addDataFiles(view, greeting);
     }
+    forEachInParallel(page.greetings.size(), [&](std::size_t i) {
+        addRecording(page.greetings[i], greetings[i]);
+        addDataFiles(page.greetings[i], greetings[i]);
+    });
     return page;
 }
 
@@ -232,13 +283,17 @@ ReportView filesReport(const std::vector<std::string>& files) {
         GreetingView& view = page.greetings.emplace_back();
         view.anchor = anchorFor(page.greetings.size());
         view.title = path;
+    }
+    forEachInParallel(files.size(), [&](std::size_t i) {
+        GreetingView& view = page.greetings[i];
+        const std::string& path = files[i];
         DataFileView file = inspectView(path, "", "", view.problems, view.levelOffsetDb);
         if (!file.exists) {
             view.problems.push_back(path + " does not exist");
         } else {
             view.files.push_back(std::move(file));
         }
-    }
+    });
     return page;
 }
 

@@ -183,8 +183,4 @@ const Json& modes(const Json& greeting) {
     return greeting.is_object() && greeting.contains("modes") ? greeting["modes"] : nothing();
 }
 
-std::optional<double> recordingSeconds(const Json& recording) {
-    return number(recording, {"duration_seconds", "durationSeconds"});
-}
-
 }  // namespace quen::tool::fields

@@ -40,6 +40,5 @@ bool flag(const nlohmann::json& greeting, const char* key);         // false whe
 std::vector<std::string> texts(const nlohmann::json& greeting, const char* key);
 const nlohmann::json& recording(const nlohmann::json& greeting);  // null when absent
 const nlohmann::json& modes(const nlohmann::json& greeting);
-std::optional<double> recordingSeconds(const nlohmann::json& recording);
 
 }  // namespace quen::tool::fields

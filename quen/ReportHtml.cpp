@@ -6,37 +6,10 @@
 
 #include "quen/ReportAssets.h"
 #include "quen/ReportFields.h"
-#include "quen/WaveformSvg.h"
+#include "quen/WaveformSvg.h"  // escapeXml
 
 namespace quen::tool {
 namespace {
-
-std::string escaped(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\'':
-                out += "&#39;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
 
 std::string fixed(double value, int decimals, const char* unit) {
     char text[64];
@@ -50,7 +23,7 @@ void list(std::string& out, const char* cssClass, const std::vector<std::string>
     }
     out += std::string("<ul class=\"") + cssClass + "\">\n";
     for (const std::string& item : items) {
-        out += "<li>" + escaped(item) + "</li>\n";
+        out += "<li>" + escapeXml(item) + "</li>\n";
     }
     out += "</ul>\n";
 }
@@ -58,14 +31,14 @@ void list(std::string& out, const char* cssClass, const std::vector<std::string>
 void player(std::string& out, AudioPlacement& audio, const PlayerAudio& sound,
             const std::string& id, const std::string& label) {
     const std::string source = audio.source(sound, id + ".wav");
-    out += "<div class=\"player\"><label for=\"" + id + "\">" + escaped(label) +
+    out += "<div class=\"player\"><label for=\"" + id + "\">" + escapeXml(label) +
            "</label>\n<audio id=\"" + id + "\" controls preload=\"metadata\" aria-label=\"" +
-           escaped(label) + "\" data-seconds=\"" + fixed(sound.seconds, 3, "") + "\" src=\"" +
-           escaped(source) + "\"></audio></div>\n";
+           escapeXml(label) + "\" data-seconds=\"" + fixed(sound.seconds, 3, "") + "\" src=\"" +
+           escapeXml(source) + "\"></audio></div>\n";
 }
 
 void measure(std::string& out, const char* name, const std::string& value) {
-    out += std::string("<dt>") + name + "</dt><dd>" + escaped(value) + "</dd>\n";
+    out += std::string("<dt>") + name + "</dt><dd>" + escapeXml(value) + "</dd>\n";
 }
 
 void measures(std::string& out, const nlohmann::json& report) {
@@ -107,29 +80,20 @@ void measures(std::string& out, const nlohmann::json& report) {
     out += "</dl>\n";
 }
 
-// The picture as inline SVG, without the XML declaration a stand-alone file has.
-std::string inlineSvg(std::span<const std::int16_t> samples, const std::string& title) {
-    std::string svg = waveformSvg(samples, title);
-    if (svg.starts_with("<?xml")) {
-        svg.erase(0, svg.find('\n') + 1);
-    }
-    return svg;
-}
-
 void dataFile(std::string& out, AudioPlacement& audio, const GreetingView& greeting,
               const DataFileView& file, std::size_t number) {
     const std::string name = file.label.empty() ? file.path : file.label + ": " + file.path;
-    out += "<section class=\"datafile\" aria-label=\"" + escaped(name) + "\">\n<h4>" +
-           escaped(name) + "</h4>\n";
+    out += "<section class=\"datafile\" aria-label=\"" + escapeXml(name) + "\">\n<h4>" +
+           escapeXml(name) + "</h4>\n";
     if (const auto error = fields::error(file.report)) {
-        out += "<p>Cannot be read: " + escaped(*error) + "</p>\n</section>\n";
+        out += "<p>Cannot be read: " + escapeXml(*error) + "</p>\n</section>\n";
         return;
     }
     if (file.audio) {
         player(out, audio, *file.audio, greeting.anchor + "-file" + std::to_string(number),
                "What callers hear: " + file.path);
-        out += "<figure role=\"img\" aria-label=\"Waveform of " + escaped(file.path) + "\">" +
-               inlineSvg(file.samples, file.path) + "</figure>\n";
+        out += "<figure role=\"img\" aria-label=\"Waveform of " + escapeXml(file.path) + "\">" +
+               file.waveform + "</figure>\n";
     }
     measures(out, file.report);
     const std::vector<std::string> problems = fields::problemTexts(file.report);
@@ -150,20 +114,20 @@ void recording(std::string& out, AudioPlacement& audio, const GreetingView& gree
         state = fields::flag(greeting.recording, "accepted") ? "accepted by QuenGreeting"
                                                              : "refused by QuenGreeting";
     }
-    out += "<p class=\"recording\">Recording <code>" + escaped(greeting.recordingPath) +
+    out += "<p class=\"recording\">Recording <code>" + escapeXml(greeting.recordingPath) +
            "</code>: " + state + "</p>\n";
     if (!greeting.recordingDetails.empty()) {
         std::string details;
         for (const std::string& line : greeting.recordingDetails) {
             details += line + "\n";
         }
-        out += "<pre class=\"details\">" + escaped(details) + "</pre>\n";
+        out += "<pre class=\"details\">" + escapeXml(details) + "</pre>\n";
     }
     if (greeting.recordingAudio) {
         player(out, audio, *greeting.recordingAudio, greeting.anchor + "-recording",
                "Recording: " + greeting.recordingPath);
     } else if (!greeting.recordingAudioError.empty()) {
-        out += "<p>The recording " + escaped(greeting.recordingAudioError) + "</p>\n";
+        out += "<p>The recording " + escapeXml(greeting.recordingAudioError) + "</p>\n";
     }
 }
 
@@ -172,20 +136,21 @@ void greetingSection(std::string& out, AudioPlacement& audio, const GreetingView
     out += "<article class=\"greeting" +
            std::string(greeting.problems.empty() ? "" : " has-problems") + "\" id=\"" +
            greeting.anchor + "\" data-order=\"" + std::to_string(order) + "\" data-problems=\"" +
-           std::to_string(greeting.problems.size()) + "\" data-name=\"" + escaped(greeting.title) +
-           "\"" +
+           std::to_string(greeting.problems.size()) + "\" data-name=\"" +
+           escapeXml(greeting.title) + "\"" +
            (greeting.levelOffsetDb
                 ? " data-level-offset=\"" + fixed(*greeting.levelOffsetDb, 2, "") + "\""
                 : std::string()) +
-           ">\n<h3>" + std::to_string(order) + ". " + escaped(greeting.title) + "</h3>\n";
+           ">\n<h3>" + std::to_string(order) + ". " + escapeXml(greeting.title) + "</h3>\n";
     list(out, "problems", greeting.problems);
     list(out, "notes", greeting.notes);
     recording(out, audio, greeting);
+    out += "<div class=\"files\">\n";
     std::size_t number = 0;
     for (const DataFileView& file : greeting.files) {
         dataFile(out, audio, greeting, file, ++number);
     }
-    out += "</article>\n";
+    out += "</div>\n</article>\n";
 }
 
 void problemSummary(std::string& out, const ReportView& page) {
@@ -201,14 +166,14 @@ void problemSummary(std::string& out, const ReportView& page) {
     if (count > 0) {
         out += "<ul id=\"problem-list\">\n";
         for (const std::string& problem : page.pageProblems) {
-            out += "<li class=\"problem\">" + escaped(problem) + "</li>\n";
+            out += "<li class=\"problem\">" + escapeXml(problem) + "</li>\n";
         }
         for (const GreetingView& greeting : page.greetings) {
             const std::string where =
                 (greeting.attendant.empty() ? "" : greeting.attendant + " / ") + greeting.title;
             for (const std::string& problem : greeting.problems) {
                 out += "<li class=\"problem\"><a href=\"#" + greeting.anchor + "\">" +
-                       escaped(where) + "</a>: <span class=\"text\">" + escaped(problem) +
+                       escapeXml(where) + "</a>: <span class=\"text\">" + escapeXml(problem) +
                        "</span></li>\n";
             }
         }
@@ -224,10 +189,10 @@ std::string reportHtml(const ReportView& page, AudioPlacement& audio) {
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
         "<title>Report: " +
-        escaped(page.title) + "</title>\n<style>" + REPORT_STYLE + "</style>\n</head>\n<body>\n";
-    out += "<header>\n<h1>Report: " + escaped(page.title) + "</h1>\n";
+        escapeXml(page.title) + "</title>\n<style>" + REPORT_STYLE + "</style>\n</head>\n<body>\n";
+    out += "<header>\n<h1>Report: " + escapeXml(page.title) + "</h1>\n";
     if (!page.subtitle.empty()) {
-        out += "<p class=\"subtitle\">" + escaped(page.subtitle) + "</p>\n";
+        out += "<p class=\"subtitle\">" + escapeXml(page.subtitle) + "</p>\n";
     }
     out += "</header>\n";
     problemSummary(out, page);
@@ -243,8 +208,8 @@ std::string reportHtml(const ReportView& page, AudioPlacement& audio) {
     for (std::size_t i = 0; i < page.greetings.size();) {
         const std::string& attendant = page.greetings[i].attendant;
         const std::string heading = attendant.empty() ? "Data files" : attendant;
-        out += "<section class=\"attendant\" aria-label=\"" + escaped(heading) + "\">\n<h2>" +
-               escaped(heading) + "</h2>\n";
+        out += "<section class=\"attendant\" aria-label=\"" + escapeXml(heading) + "\">\n<h2>" +
+               escapeXml(heading) + "</h2>\n";
         for (; i < page.greetings.size() && page.greetings[i].attendant == attendant; ++i) {
             greetingSection(out, audio, page.greetings[i], ++order);
         }

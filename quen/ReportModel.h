@@ -26,8 +26,8 @@ struct DataFileView {
     std::string label;  // "mode 1, G.723.1", or empty without a template
     std::string path;
     bool exists = false;
-    nlohmann::json report;              // `quen inspect --json`'s report, when it exists
-    std::vector<std::int16_t> samples;  // decoded, for the waveform picture
+    nlohmann::json report;  // `quen inspect --json`'s report, when it exists
+    std::string waveform;   // the picture of its decoded audio, inline SVG
     std::optional<PlayerAudio> audio;
 };
 
