@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <cstdio>
 #include <exception>
 #include <mutex>
@@ -20,6 +19,7 @@
 #include "platform/RegularFileReader.h"
 #include "quen/InspectReport.h"
 #include "quen/ReportFields.h"
+#include "quen/ReportProblems.h"
 #include "quen/TemplateCheck.h"
 #include "quen/WaveformSvg.h"
 
@@ -30,12 +30,6 @@ namespace {
 // any greeting and bounds the memory a hostile file can claim.
 constexpr double MAX_RECORDING_SECONDS = 3600;
 constexpr std::size_t WAV_SAMPLE_BYTES = 2;
-
-std::string decibels(double value, const char* unit) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.1f %s", value, unit);
-    return text;
-}
 
 std::optional<PlayerAudio> playerAudio(std::span<const std::int16_t> samples) {
     std::vector<std::uint8_t> image = wavImage(samples);
@@ -106,17 +100,12 @@ DataFileView inspectView(const std::string& path, const std::string& label,
     }
     InspectedFile inspected = inspectDataFile(path);
     view.report = std::move(inspected.report);
-    if (const auto error = fields::error(view.report)) {
-        problems.push_back(where + path + " cannot be read: " + *error);
-        return view;
-    }
-    if (!fields::valid(view.report)) {
-        problems.push_back(where + path + " fails the packet check (" +
-                           std::to_string(fields::problemCount(view.report)) + " problems)");
+    const std::vector<std::string> found = dataFileProblems(view.report, where + path);
+    problems.insert(problems.end(), found.begin(), found.end());
+    if (const auto offset = levelOffsetDb(view.report)) {
+        levelOffset = std::max(levelOffset.value_or(0.0), *offset);
     }
     if (!inspected.audio) {
-        problems.push_back(where + path + " cannot be decoded: " +
-                           fields::audioError(view.report).value_or("unknown"));
         return view;
     }
     const std::vector<std::int16_t>& samples = inspected.audio->samples;
@@ -126,20 +115,6 @@ DataFileView inspectView(const std::string& path, const std::string& label,
     view.waveform = waveformSvg(samples, path);
     if (view.waveform.starts_with("<?xml")) {
         view.waveform.erase(0, view.waveform.find('\n') + 1);
-    }
-    if (const auto level = fields::activeLevelDbm0(view.report)) {
-        const double offset = *level - TARGET_LEVEL_DBM0;
-        levelOffset = std::max(levelOffset.value_or(0.0), std::fabs(offset));
-        if (std::fabs(offset) > LEVEL_TOLERANCE_DB) {
-            problems.push_back(where + path + ": active speech level " + decibels(*level, "dBm0") +
-                               ", " + decibels(std::fabs(offset), "dB") +
-                               (offset < 0 ? " below" : " above") + " the target of " +
-                               decibels(TARGET_LEVEL_DBM0, "dBm0"));
-        }
-    }
-    if (const auto runs = fields::clippedRuns(view.report); runs && *runs > 0) {
-        problems.push_back(where + path + ": clipped (" + std::to_string(*runs) +
-                           (*runs == 1 ? " run" : " runs") + " of samples at full scale)");
     }
     return view;
 }

@@ -11,11 +11,6 @@
 
 namespace quen::tool {
 
-// The level telephone networks aim speech at, and how far off it a greeting may be
-// before the page calls it a problem.
-constexpr double TARGET_LEVEL_DBM0 = -19.0;
-constexpr double LEVEL_TOLERANCE_DB = 3.0;
-
 // One player's audio: a WAV file image, 8 kHz 16-bit mono, and its length.
 struct PlayerAudio {
     std::vector<std::uint8_t> wav;
