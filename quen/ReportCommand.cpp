@@ -1,6 +1,8 @@
 // `quen report --template T.xml --wav-dir W --result-dir R -o report.html` and `quen
 // report FILE... -o report.html`: one self-contained page to see and hear every
 // greeting as callers will, with its problems.
+#include <sys/stat.h>
+
 #include <array>
 #include <iostream>
 #include <memory>
@@ -35,7 +37,33 @@ std::size_t problemCount(const ReportView& page) {
     return count;
 }
 
+// The page must not replace what it shows: `quen report a.c11 -o a.c11`, a slip of
+// the keyboard, would destroy the data file.
+std::optional<std::string> inputNamedAsOutput(const ReportOptions& options) {
+    struct stat output {};
+    if (::stat(options.output.c_str(), &output) != 0) {
+        return std::nullopt;
+    }
+    std::vector<std::string> inputs = options.files;
+    if (!options.templatePath.empty()) {
+        inputs.push_back(options.templatePath);
+    }
+    for (const std::string& input : inputs) {
+        struct stat info {};
+        if (::stat(input.c_str(), &info) == 0 && info.st_dev == output.st_dev &&
+            info.st_ino == output.st_ino) {
+            return input;
+        }
+    }
+    return std::nullopt;
+}
+
 int runReport(const ReportOptions& options, const Context& context) {
+    if (const auto input = inputNamedAsOutput(options)) {
+        std::cerr << "quen report: " << options.output << ": is the input " << *input
+                  << "; the page is not written over it\n";
+        return EXIT_INVALID;
+    }
     const ReportView page = options.templatePath.empty()
                                 ? filesReport(options.files)
                                 : templateReport(options.templatePath, options.wavDirectory,

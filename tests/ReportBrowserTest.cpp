@@ -312,6 +312,41 @@ TEST_F(LargeReport, ALinkInPlaceOfTheAudioFolderIsRefused) {
     EXPECT_FALSE(std::filesystem::exists(path("page.html")));
 }
 
+// Names from a template are text on the page, never markup: an attendant or recording
+// name that looks like a tag adds no element, and runs no script.
+TEST_F(ReportPage, NamesFromTheTemplateAreNeverMarkup) {
+    const std::string attendant = "&lt;script&gt;document.title='owned'&lt;/script&gt;";
+    const std::string recording = "x\"&gt;&lt;img src=y onerror=alert(1)&gt;.wav";
+    writeText(path("t.xml"), "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>" +
+                                 attendant +
+                                 "</AAName><Extension>1</Extension><Greetings>"
+                                 "<Greeting id=\"menu\"><RecordingName>" +
+                                 recording +
+                                 "</RecordingName></Greeting></Greetings></AutoAttendant>"
+                                 "</AutoAttendants></zandorConfiguration>");
+    ASSERT_EQ(shell("mkdir rec"), 0);
+    EXPECT_EQ(tool("report --template t.xml --wav-dir rec -o report.html").exitCode, 1) << errors();
+    const std::string dom = browse("report.html");
+    EXPECT_TRUE(console.empty()) << console.front();
+    EXPECT_EQ(elements(dom, "script").size(), 1u);
+    EXPECT_TRUE(elements(dom, "img").empty());
+    EXPECT_EQ(dom.find("owned</title>"), std::string::npos);
+    EXPECT_NE(dom.find("<h2>&lt;script&gt;document.title='owned'&lt;/script&gt;</h2>"),
+              std::string::npos);
+}
+
+// The page never replaces a file it shows; no browser needed.
+TEST_F(Quen, ReportIsNotWrittenOverItsInput) {
+    const std::string greeting = std::string(QUEN_SOURCE_DIR) + "/examples/greeting.wav";
+    ASSERT_EQ(run({"/convert:" + greeting, "Box", "Rec", "alaw", "a.c11", "log.txt"}).exitCode, 0);
+    const Bytes before = readBytes(path("a.c11"));
+    EXPECT_EQ(tool("report a.c11 -o ./a.c11").exitCode, 1);
+    EXPECT_EQ(errors(),
+              "quen report: ./a.c11: is the input a.c11; the page is not written over "
+              "it\n");
+    EXPECT_EQ(readBytes(path("a.c11")), before);
+}
+
 // The check of the console is itself checked: a page with a script error and a
 // console.error shows both.
 TEST_F(ReportPage, ConsoleErrorsOfAPageAreSeen) {
