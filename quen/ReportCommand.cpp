@@ -92,8 +92,9 @@ int runReport(const ReportOptions& options, const Context& context) {
                          .dump(2)
                   << "\n";
     } else {
-        std::cout << options.output << ": " << page.greetings.size()
-                  << (page.greetings.size() == 1 ? " section, " : " sections, ") << problems
+        const char* shown = options.templatePath.empty() ? " data file" : " greeting";
+        std::cout << options.output << ": " << page.greetings.size() << shown
+                  << (page.greetings.size() == 1 ? ", " : "s, ") << problems
                   << (problems == 1 ? " problem" : " problems")
                   << (audio.embedded() ? "; audio inside the page"
                                        : "; audio in " + audio.folder() + "/")
