@@ -153,6 +153,8 @@ TEST_F(ReportPage, ExamplesInBothModesPlayEveryGreetingInTemplateOrder) {
     const std::string dom = browse("report.html");
     EXPECT_TRUE(console.empty()) << console.front();
     EXPECT_TRUE(topProblems(dom).empty());
+    EXPECT_NE(dom.find("batch modes 1 and 2; recordings in recordings, data files in results"),
+              std::string::npos);
 
     const std::vector<std::pair<std::string, std::string>> greetings = {
         {"morning", "main-morning.wav"},
@@ -244,6 +246,8 @@ TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
         "Front / evening (EV_greeting): gone.wav: mode 1: the data file "
         "results/Front-EV_greeting.c11 is missing"};
     EXPECT_EQ(topProblems(dom), expected);
+    // And each greeting lists its own.
+    EXPECT_EQ(elements(dom, "ul class=\"problems\"").size(), 5u);
     const auto articles = elements(dom, "article");
     ASSERT_EQ(articles.size(), 5u);
     const std::vector<std::string> perGreeting = {"1", "1", "1", "1", "3"};
@@ -333,6 +337,13 @@ TEST_F(ReportPage, NamesFromTheTemplateAreNeverMarkup) {
     EXPECT_EQ(dom.find("owned</title>"), std::string::npos);
     EXPECT_NE(dom.find("<h2>&lt;script&gt;document.title='owned'&lt;/script&gt;</h2>"),
               std::string::npos);
+}
+
+// A template needs its recordings' directory, as for `quen check`: a usage error, and
+// no page.
+TEST_F(Quen, ReportOfATemplateWithoutItsRecordingsIsAUsageError) {
+    EXPECT_EQ(tool("report --template t.xml -o report.html").exitCode, 2);
+    EXPECT_FALSE(std::filesystem::exists(path("report.html")));
 }
 
 // The page never replaces a file it shows; no browser needed.
