@@ -304,6 +304,8 @@ void printTemplateText(const TemplateCheck& check) {
     std::cout << text;
 }
 
+}  // namespace
+
 nlohmann::json templateJson(const TemplateCheck& check) {
     nlohmann::json greetings = nlohmann::json::array();
     for (const GreetingCheck& greeting : check.greetings) {
@@ -334,6 +336,8 @@ nlohmann::json templateJson(const TemplateCheck& check) {
             {"structure_error", check.structureError}, {"greetings", greetings},
             {"all_convert", check.allConvert()},       {"summary", templateSummary(check)}};
 }
+
+namespace {
 
 int checkTemplateFile(const CheckOptions& options, const Context& context) {
     const TemplateCheck check = checkTemplate(options.templatePath, options.wavDirectory,

@@ -30,5 +30,6 @@ void addHelpCommand(CLI::App& app, Context& context);
 void addInspectCommand(CLI::App& app, Context& context);
 void addPrepareCommand(CLI::App& app, Context& context);
 void addCheckCommand(CLI::App& app, Context& context);
+void addReportCommand(CLI::App& app, Context& context);
 
 }  // namespace quen::tool

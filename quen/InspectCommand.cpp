@@ -114,41 +114,56 @@ RegularFile readDataFileBytes(const std::string& path) {
     return file;
 }
 
+}  // namespace
+
+InspectedFile inspectDataFile(const std::string& path) {
+    InspectedFile result;
+    result.file = readDataFileBytes(path);
+    if (!result.file.error.empty()) {
+        result.report = unreadableReport(path, result.file.error);
+        return result;
+    }
+    DataFileReadResult read = readDataFile(result.file.bytes);
+    if (!read.contents) {
+        result.report = unreadableReport(path, read.error);
+        return result;
+    }
+    result.contents = std::move(read.contents);
+    std::string audioError;
+    result.audio = decodeAudio(*result.contents, audioError);
+    if (!result.audio) {
+        result.report = inspectReport(path, *result.contents, nullptr, nullptr, audioError);
+        return result;
+    }
+    const SoundMeasures sound =
+        measureSound(result.audio->samples, result.audio->lowest, result.audio->highest);
+    result.report = inspectReport(path, *result.contents, &*result.audio, &sound, audioError);
+    return result;
+}
+
+namespace {
+
 // One file: its report, and the outputs asked for. False when the file is invalid or
 // an output could not be written.
 bool inspectFile(const std::string& path, const InspectOptions& options, nlohmann::json& report) {
-    const RegularFile file = readDataFileBytes(path);
-    if (!file.error.empty()) {
-        report = unreadableReport(path, file.error);
+    InspectedFile inspected = inspectDataFile(path);
+    report = std::move(inspected.report);
+    if (!inspected.audio) {
         return false;
     }
-    const DataFileReadResult read = readDataFile(file.bytes);
-    if (!read.contents) {
-        report = unreadableReport(path, read.error);
-        return false;
-    }
-    const DataFileContents& contents = *read.contents;
-    std::string audioError;
-    const auto audio = decodeAudio(contents, audioError);
-    if (!audio) {
-        report = inspectReport(path, contents, nullptr, nullptr, audioError);
-        return false;
-    }
-    const SoundMeasures sound = measureSound(audio->samples, audio->lowest, audio->highest);
-    report = inspectReport(path, contents, &*audio, &sound, audioError);
-
+    const DecodedAudio& audio = *inspected.audio;
     bool written = true;
     if (!options.wav.empty()) {
-        written = writeWav(options.wav, audio->samples, options.overwrite) && written;
+        written = writeWav(options.wav, audio.samples, options.overwrite) && written;
     }
     if (!options.svg.empty()) {
         const std::string svg =
-            waveformSvg(audio->samples, audio->lowest, audio->highest, svgTitle(contents));
+            waveformSvg(audio.samples, audio.lowest, audio.highest, svgTitle(*inspected.contents));
         const std::array<ByteSpan, 1> pieces{
             ByteSpan(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())};
         written = writeOutput(options.svg, pieces, options.overwrite) && written;
     }
-    return contents.valid() && written;
+    return inspected.contents->valid() && written;
 }
 
 int runInspect(const InspectOptions& options, bool json) {

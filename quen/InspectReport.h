@@ -4,9 +4,11 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 
 #include "datafile/DataFileReader.h"
+#include "platform/RegularFileReader.h"
 #include "quen/DecodedAudio.h"
 #include "quen/SoundMeasures.h"
 
@@ -19,6 +21,16 @@ nlohmann::json unreadableReport(const std::string& file, const std::string& erro
 nlohmann::json inspectReport(const std::string& file, const DataFileContents& contents,
                              const DecodedAudio* audio, const SoundMeasures* sound,
                              const std::string& audioError);
+
+// One data file read, decoded and measured as `quen inspect` does it, for every
+// command that shows data files.
+struct InspectedFile {
+    RegularFile file;  // the bytes `contents` points into
+    std::optional<DataFileContents> contents;
+    std::optional<DecodedAudio> audio;  // when the file was read and decoded
+    nlohmann::json report;
+};
+InspectedFile inspectDataFile(const std::string& path);
 
 // Human-readable lines of one report, for standard output.
 std::string reportText(const nlohmann::json& report);

@@ -3,6 +3,8 @@
 // names in the chosen modes, and every problem a run would hit, without converting.
 #pragma once
 
+#include <nlohmann/json.hpp>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -53,5 +55,8 @@ struct TemplateCheck {
 // `mode` 1 or 2, or none for both.
 TemplateCheck checkTemplate(const std::string& templatePath, const std::string& wavDirectory,
                             const std::string& resultDirectory, std::optional<int> mode);
+
+// The check as `quen check --json` writes it.
+nlohmann::json templateJson(const TemplateCheck& check);
 
 }  // namespace quen::tool

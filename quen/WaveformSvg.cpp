@@ -26,6 +26,8 @@ constexpr int PLOT_WIDTH = WIDTH - LEFT - RIGHT;
 constexpr int PLOT_HEIGHT = HEIGHT - TOP - BOTTOM;
 constexpr double SAMPLE_RATE = 8000;
 
+}  // namespace
+
 std::string escapeXml(const std::string& text) {
     std::string out;
     for (const char c : text) {
@@ -48,6 +50,8 @@ std::string escapeXml(const std::string& text) {
     }
     return out;
 }
+
+namespace {
 
 std::string number(double value) {
     char text[32];

@@ -14,4 +14,8 @@ namespace quen::tool {
 std::string waveformSvg(std::span<const std::int16_t> samples, std::int16_t lowest,
                         std::int16_t highest, const std::string& title);
 
+// `text` with &, <, > and " written as entities, for XML and HTML text and quoted
+// attribute values.
+std::string escapeXml(const std::string& text);
+
 }  // namespace quen::tool

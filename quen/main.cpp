@@ -31,6 +31,7 @@ int runCommandLine(int argc, char** argv) {
     addInspectCommand(app, context);
     addCheckCommand(app, context);
     addPrepareCommand(app, context);
+    addReportCommand(app, context);
 
     try {
         app.parse(argc, argv);

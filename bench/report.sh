@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Whole-process time of `quen report` on an AA template of 40 greetings of 30 s each
+# (10 attendants of 4 greetings, speech from the example greeting), converted in both
+# batch modes: 40 recordings and 160 data files to read, decode, draw and place (96 MB
+# of audio, so it goes to a folder beside the page). Prints the median wall and CPU
+# time and the slowest run in milliseconds (target: under 2000 ms).
+# Usage: bench/report.sh [build-dir] [runs]    (build/release and 5 runs by default)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source bench/wav.sh
+build=${1:-build/release}
+runs=${2:-5}
+program=$(realpath "$build/QuenGreeting")
+tool=$(realpath "$build/quen")
+greeting=$(realpath examples/greeting.wav)
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+mkdir recordings results
+speech "$greeting" 30 | wav recordings/a.wav
+{
+    echo '<zandorConfiguration><AutoAttendants>'
+    for attendant in $(seq 10); do
+        echo "<AutoAttendant><AAName>Desk $attendant</AAName><Extension>$attendant</Extension><Greetings>"
+        for kind in morning afternoon evening menu; do
+            cp recordings/a.wav "recordings/$attendant-$kind.wav"
+            echo "<Greeting id=\"$kind\"><RecordingName>$attendant-$kind.wav</RecordingName></Greeting>"
+        done
+        echo '</Greetings></AutoAttendant>'
+    done
+    echo '</AutoAttendants></zandorConfiguration>'
+} >template.xml
+"$program" /batch1:template.xml recordings results log1.txt
+"$program" /batch2:template.xml recordings results log2.txt
+report=("$tool" report --template template.xml --wav-dir recordings --result-dir results
+        -o report.html)
+"${report[@]}" >/dev/null  # warm the page cache
+
+TIMEFORMAT='%3R %3U %3S'
+for _ in $(seq "$runs"); do
+    { time "${report[@]}" >/dev/null; } 2>>times.txt
+done
+median() { sort -n | sed -n "$((runs / 2 + 1))p"; }
+wall=$(awk '{ print $1 * 1000 }' times.txt | median)
+cpu=$(awk '{ print ($2 + $3) * 1000 }' times.txt | median)
+slowest=$(awk '{ print $1 * 1000 }' times.txt | sort -n | tail -n 1)
+printf 'quen report, 40 greetings of 30 s in both modes (page %s bytes, audio %s), %s runs:\n' \
+    "$(stat -c %s report.html)" "$(du -sh report-audio | cut -f1)" "$runs"
+printf '  wall median %s ms (slowest %s ms), CPU median %s ms; target: under 2000 ms\n' \
+    "$wall" "$slowest" "$cpu"

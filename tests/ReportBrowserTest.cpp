@@ -1,0 +1,381 @@
+// `quen report` pages opened in Debian's headless chromium: what a person sees is what
+// the browser made of the page, after its script ran. Every player must have read its
+// audio at the data file's own length, the problem list must hold exactly the
+// fixture's problems, and the console must stay quiet.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "tests/QuenFixture.h"
+#include "tests/TestFiles.h"
+
+namespace quen::test {
+namespace {
+
+constexpr const char* CHROMIUM = "/usr/bin/chromium";
+
+// An element's attributes, as chromium serialised them.
+using Attributes = std::map<std::string, std::string>;
+
+// Scanned by hand: std::regex recurses per character and overflows the stack on the
+// megabytes of base64 a page holds.
+std::vector<Attributes> elements(const std::string& dom, const std::string& tag) {
+    std::vector<Attributes> found;
+    const std::string open = "<" + tag;
+    for (std::size_t at = dom.find(open); at != std::string::npos; at = dom.find(open, at)) {
+        at += open.size();
+        if (dom[at] != ' ' && dom[at] != '>') {
+            continue;
+        }
+        Attributes attributes;
+        while (at < dom.size() && dom[at] != '>') {
+            if (dom[at] == ' ') {
+                ++at;
+                continue;
+            }
+            const std::size_t nameEnd = dom.find_first_of("= >", at);
+            const std::string name = dom.substr(at, nameEnd - at);
+            at = nameEnd;
+            if (dom[at] == '=' && dom[at + 1] == '"') {
+                const std::size_t valueEnd = dom.find('"', at + 2);
+                attributes[name] = dom.substr(at + 2, valueEnd - at - 2);
+                at = valueEnd + 1;
+            } else {
+                attributes[name] = "";
+            }
+        }
+        found.push_back(attributes);
+    }
+    return found;
+}
+
+std::string unescaped(std::string text) {
+    for (const auto& [entity, plain] : {std::pair{"&lt;", "<"},
+                                        {"&gt;", ">"},
+                                        {"&quot;", "\""},
+                                        {"&#39;", "'"},
+                                        {"&amp;", "&"}}) {
+        text = std::regex_replace(text, std::regex(entity), plain);
+    }
+    return text;
+}
+
+// The problem list at the top: "where: text" per item, tags removed.
+std::vector<std::string> topProblems(const std::string& dom) {
+    std::vector<std::string> problems;
+    const std::string open = "<li class=\"problem\">";
+    for (std::size_t at = dom.find(open); at != std::string::npos; at = dom.find(open, at)) {
+        at += open.size();
+        const std::string item = dom.substr(at, dom.find("</li>", at) - at);
+        problems.push_back(unescaped(std::regex_replace(item, std::regex("<[^>]*>"), "")));
+    }
+    return problems;
+}
+
+class ReportPage : public Quen {
+  protected:
+    void SetUp() override {
+        Quen::SetUp();
+        if (!std::filesystem::exists(CHROMIUM)) {
+            GTEST_SKIP() << "chromium is not installed (scripts/install-deps.sh installs it)";
+        }
+    }
+
+    // The page after its script ran, and every console line in `console`.
+    std::string browse(const std::string& page, const std::string& extra = "") {
+        const std::string command =
+            std::string("timeout 90 ") + CHROMIUM +
+            " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+            " --disable-background-networking --disable-component-update --disable-sync"
+            " --user-data-dir=" +
+            path("chromium-profile").string() +
+            " --enable-logging=stderr --v=0 --virtual-time-budget=10000 " + extra +
+            " --dump-dom file://" + path(page).string() + " >dom.html 2>chromium.txt";
+        EXPECT_EQ(shell(command), 0) << readText(path("chromium.txt"));
+        console.clear();
+        const std::string log = readText(path("chromium.txt"));
+        const std::regex line(R"(:CONSOLE[^\]]*\] (.*))");
+        for (std::sregex_iterator it(log.begin(), log.end(), line), end; it != end; ++it) {
+            console.push_back((*it)[1]);
+        }
+        return readText(path("dom.html"));
+    }
+
+    // Every player read its audio, at the length the page states and at `expected`
+    // seconds by its id (from the fixture, not from the page).
+    void expectPlayersLoaded(const std::string& dom,
+                             const std::map<std::string, double>& expected) {
+        const auto players = elements(dom, "audio");
+        ASSERT_EQ(players.size(), expected.size());
+        for (const Attributes& player : players) {
+            const std::string id = player.at("id");
+            ASSERT_TRUE(player.contains("data-loaded-seconds")) << id << " did not load";
+            EXPECT_FALSE(player.contains("data-load-error")) << id;
+            EXPECT_TRUE(player.contains("aria-label")) << id;
+            const double loaded = std::stod(player.at("data-loaded-seconds"));
+            ASSERT_TRUE(expected.contains(id)) << id;
+            EXPECT_NEAR(loaded, expected.at(id), 0.030) << id;
+            EXPECT_NEAR(loaded, std::stod(player.at("data-seconds")), 0.030) << id;
+        }
+    }
+
+    void copyExamples() {
+        ASSERT_EQ(
+            shell("cp -r " + std::string(QUEN_SOURCE_DIR) + "/examples/recordings " +
+                  std::string(QUEN_SOURCE_DIR) + "/examples/aa-template.xml . && mkdir results"),
+            0);
+    }
+
+    double wavSeconds(const std::string& wav) const {
+        return static_cast<double>(std::filesystem::file_size(path(wav)) - 44) / 16000;
+    }
+
+    std::vector<std::string> console;
+};
+
+// Converted in both modes, the examples have no problem; every greeting is there in
+// template order, each data file with a player of the recording's length (G.723.1
+// rounds down to whole 30 ms frames).
+TEST_F(ReportPage, ExamplesInBothModesPlayEveryGreetingInTemplateOrder) {
+    copyExamples();
+    ASSERT_EQ(run({"/batch1:aa-template.xml", "recordings", "results", "log1.txt"}).exitCode, 0);
+    ASSERT_EQ(run({"/batch2:aa-template.xml", "recordings", "results", "log2.txt"}).exitCode, 0);
+    ASSERT_EQ(tool("report --template aa-template.xml --wav-dir recordings --result-dir results "
+                   "-o report.html")
+                  .exitCode,
+              0)
+        << errors();
+    const std::string dom = browse("report.html");
+    EXPECT_TRUE(console.empty()) << console.front();
+    EXPECT_TRUE(topProblems(dom).empty());
+    EXPECT_NE(dom.find("batch modes 1 and 2; recordings in recordings, data files in results"),
+              std::string::npos);
+
+    const std::vector<std::pair<std::string, std::string>> greetings = {
+        {"morning", "main-morning.wav"},
+        {"afternoon", "main-afternoon.wav"},
+        {"evening", ""},
+        {"menu", "main-menu.wav"},
+        {"morning", "sales-morning.wav"},
+        {"holiday", "sales-holiday.wav"}};
+    const auto articles = elements(dom, "article");
+    ASSERT_EQ(articles.size(), greetings.size());
+    std::map<std::string, double> expected;
+    for (std::size_t i = 0; i < greetings.size(); ++i) {
+        std::string anchor(1, 'g');
+        anchor += std::to_string(i + 1);
+        EXPECT_EQ(articles[i].at("id"), anchor);
+        EXPECT_TRUE(articles[i].at("data-name").starts_with(greetings[i].first)) << i;
+        if (greetings[i].second.empty()) {
+            continue;
+        }
+        const double seconds = wavSeconds("recordings/" + greetings[i].second);
+        expected[anchor + "-recording"] = seconds;
+        // Modes 1 and 2, G.723.1 and G.711 each.
+        for (int file = 1; file <= 4; ++file) {
+            expected[anchor + "-file" + std::to_string(file)] =
+                file % 2 == 1 ? std::floor(seconds / 0.03) * 0.03 : seconds;
+        }
+    }
+    expectPlayersLoaded(dom, expected);
+
+    // For a person to look at: the page as a browser draws it.
+    const std::string screenshot =
+        std::filesystem::path(QUEN_BINARY).parent_path() / "report-example.png";
+    ASSERT_EQ(shell(std::string("timeout 90 ") + CHROMIUM +
+                    " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+                    " --disable-background-networking --disable-component-update "
+                    "--disable-sync --user-data-dir=" +
+                    path("shot-profile").string() +
+                    " --hide-scrollbars --window-size=1100,2400"
+                    " --screenshot=" +
+                    screenshot + " file://" + path("report.html").string() + " 2>/dev/null"),
+              0);
+    EXPECT_GT(std::filesystem::file_size(screenshot), 10000u);
+}
+
+// A template with one problem of each kind the page gathers; the top of the page lists
+// exactly them, in template order, and each greeting shows its own.
+TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
+    writeText(path("t.xml"),
+              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>Front</AAName>"
+              "<Extension>1</Extension><Greetings>"
+              "<Greeting id=\"morning\"><RecordingName>a.wav</RecordingName></Greeting>"
+              "<Greeting id=\"afternoon\"><RecordingName>b.wav</RecordingName></Greeting>"
+              "<Greeting id=\"menu\"><RecordingName>c.wav</RecordingName></Greeting>"
+              "<Greeting id=\"menu\"><RecordingName>d.wav</RecordingName></Greeting>"
+              "<Greeting id=\"evening\"><RecordingName>gone.wav</RecordingName></Greeting>"
+              "</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>");
+    ASSERT_EQ(shell("mkdir rec results"), 0);
+    const std::string telephone = " -ar 8000 -ac 1 -c:a pcm_s16le ";
+    // Tones near the target level, so that no level problem joins those planted here.
+    for (const char* name : {"a", "b", "d"}) {
+        ffmpeg("0.11*sin(2*PI*440*t)", 1.0, telephone + "rec/" + name + ".wav");
+    }
+    // Refused: 16 kHz. The page plays it resampled.
+    ffmpeg("0.11*sin(2*PI*440*t)", 1.0, "-ar 16000 -ac 1 rec/c.wav");
+    run({"/batch1:t.xml", "rec", "results", "log.txt"});
+    ASSERT_EQ(shell("rm results/Front-PM_greeting.c11 && "
+                    "touch -d 2020-01-01 results/Front-AM_greeting.c23"),
+              0);
+
+    ASSERT_EQ(tool("report --template t.xml --wav-dir rec --result-dir results --mode 1 "
+                   "-o report.html")
+                  .exitCode,
+              1)
+        << errors();
+    const std::string dom = browse("report.html");
+    EXPECT_TRUE(console.empty()) << console.front();
+    const std::vector<std::string> expected = {
+        "Front / morning (AM_greeting): a.wav: mode 1: the data file "
+        "results/Front-AM_greeting.c23 is older than its recording",
+        "Front / afternoon (PM_greeting): b.wav: mode 1: the data file "
+        "results/Front-PM_greeting.c11 is missing",
+        "Front / menu (MN_greeting): c.wav: QuenGreeting refuses the recording; both "
+        "conversions fail",
+        "Front / menu (MN_greeting): d.wav: mode 1: writes the same data files as greeting 3, "
+        "which it replaces",
+        "Front / evening (EV_greeting): gone.wav: mode 1: the recording rec/gone.wav does not "
+        "exist; the run ends here with: Error the wav file \"rec/gone.wav\" doesn't exist",
+        "Front / evening (EV_greeting): gone.wav: mode 1: the data file "
+        "results/Front-EV_greeting.c23 is missing",
+        "Front / evening (EV_greeting): gone.wav: mode 1: the data file "
+        "results/Front-EV_greeting.c11 is missing"};
+    EXPECT_EQ(topProblems(dom), expected);
+    // And each greeting lists its own.
+    EXPECT_EQ(elements(dom, "ul class=\"problems\"").size(), 5u);
+    const auto articles = elements(dom, "article");
+    ASSERT_EQ(articles.size(), 5u);
+    const std::vector<std::string> perGreeting = {"1", "1", "1", "1", "3"};
+    for (std::size_t i = 0; i < articles.size(); ++i) {
+        EXPECT_EQ(articles[i].at("data-problems"), perGreeting[i]) << i;
+    }
+    // G.723.1 keeps whole 30 ms frames: 0.99 s of each second.
+    expectPlayersLoaded(dom, {{"g1-recording", 1.0},
+                              {"g1-file1", 0.99},
+                              {"g1-file2", 1.0},
+                              {"g2-recording", 1.0},
+                              {"g2-file1", 0.99},
+                              {"g3-recording", 1.0},
+                              {"g3-file1", 0.99},
+                              {"g3-file2", 1.0},
+                              {"g4-recording", 1.0},
+                              {"g4-file1", 0.99},
+                              {"g4-file2", 1.0}});
+}
+
+// Past 50 MB of audio the players link WAV files in a folder named after the page:
+// four players of 17 minutes each are 65 MB. The files are the decoded data file,
+// byte for byte as `quen inspect --wav` writes it, and the browser plays them.
+class LargeReport : public ReportPage {
+  protected:
+    void SetUp() override {
+        ReportPage::SetUp();
+        if (IsSkipped()) {
+            return;
+        }
+        // The sweep at a fifth of its range: near the target level, so the page has no
+        // problem to report.
+        std::vector<std::int16_t> samples = testSignal(SECONDS * 8000);
+        for (std::int16_t& sample : samples) {
+            sample = static_cast<std::int16_t>(sample / 5);
+        }
+        writeBytes(path("long.wav"), pcmWav(samples));
+        ASSERT_EQ(run({"/convert:long.wav", "Box", "Rec", "alaw", "long.c11", "log.txt"}).exitCode,
+                  0);
+    }
+    static constexpr std::size_t SECONDS = 17 * 60;
+    const std::string command = "report long.c11 long.c11 long.c11 long.c11 -o page.html";
+};
+
+TEST_F(LargeReport, AudioPastTheLimitIsWrittenBesideThePage) {
+    ASSERT_EQ(tool(command).exitCode, 0) << errors();
+    ASSERT_EQ(tool("inspect long.c11 --wav decoded.wav").exitCode, 0) << errors();
+    const std::string page = readText(path("page.html"));
+    EXPECT_EQ(page.find("data:audio"), std::string::npos);
+    std::map<std::string, double> expected;
+    for (const char* id : {"g1-file1", "g2-file1", "g3-file1", "g4-file1"}) {
+        EXPECT_NE(page.find(std::string("src=\"page-audio/") + id + ".wav\""), std::string::npos);
+        EXPECT_EQ(readBytes(path("page-audio/" + std::string(id) + ".wav")),
+                  readBytes(path("decoded.wav")))
+            << id;
+        expected[id] = SECONDS;
+    }
+    const std::string dom = browse("page.html");
+    EXPECT_TRUE(console.empty()) << console.front();
+    expectPlayersLoaded(dom, expected);
+}
+
+// A link in the audio folder's place is not followed: nothing is written through it,
+// and no page that would link missing audio is left behind.
+TEST_F(LargeReport, ALinkInPlaceOfTheAudioFolderIsRefused) {
+    ASSERT_EQ(shell("mkdir elsewhere && ln -s elsewhere page-audio"), 0);
+    EXPECT_EQ(tool(command).exitCode, 1);
+    EXPECT_EQ(errors(),
+              "quen report: page-audio: is in the way of the audio folder (not a "
+              "directory)\n");
+    EXPECT_TRUE(std::filesystem::is_empty(path("elsewhere")));
+    EXPECT_FALSE(std::filesystem::exists(path("page.html")));
+}
+
+// Names from a template are text on the page, never markup: an attendant or recording
+// name that looks like a tag adds no element, and runs no script.
+TEST_F(ReportPage, NamesFromTheTemplateAreNeverMarkup) {
+    const std::string attendant = "&lt;script&gt;document.title='owned'&lt;/script&gt;";
+    const std::string recording = "x\"&gt;&lt;img src=y onerror=alert(1)&gt;.wav";
+    writeText(path("t.xml"), "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>" +
+                                 attendant +
+                                 "</AAName><Extension>1</Extension><Greetings>"
+                                 "<Greeting id=\"menu\"><RecordingName>" +
+                                 recording +
+                                 "</RecordingName></Greeting></Greetings></AutoAttendant>"
+                                 "</AutoAttendants></zandorConfiguration>");
+    ASSERT_EQ(shell("mkdir rec"), 0);
+    EXPECT_EQ(tool("report --template t.xml --wav-dir rec -o report.html").exitCode, 1) << errors();
+    const std::string dom = browse("report.html");
+    EXPECT_TRUE(console.empty()) << console.front();
+    EXPECT_EQ(elements(dom, "script").size(), 1u);
+    EXPECT_TRUE(elements(dom, "img").empty());
+    EXPECT_EQ(dom.find("owned</title>"), std::string::npos);
+    EXPECT_NE(dom.find("<h2>&lt;script&gt;document.title='owned'&lt;/script&gt;</h2>"),
+              std::string::npos);
+}
+
+// A template needs its recordings' directory, as for `quen check`: a usage error, and
+// no page.
+TEST_F(Quen, ReportOfATemplateWithoutItsRecordingsIsAUsageError) {
+    EXPECT_EQ(tool("report --template t.xml -o report.html").exitCode, 2);
+    EXPECT_FALSE(std::filesystem::exists(path("report.html")));
+}
+
+// The page never replaces a file it shows; no browser needed.
+TEST_F(Quen, ReportIsNotWrittenOverItsInput) {
+    const std::string greeting = std::string(QUEN_SOURCE_DIR) + "/examples/greeting.wav";
+    ASSERT_EQ(run({"/convert:" + greeting, "Box", "Rec", "alaw", "a.c11", "log.txt"}).exitCode, 0);
+    const Bytes before = readBytes(path("a.c11"));
+    EXPECT_EQ(tool("report a.c11 -o ./a.c11").exitCode, 1);
+    EXPECT_EQ(errors(),
+              "quen report: ./a.c11: is the input a.c11; the page is not written over "
+              "it\n");
+    EXPECT_EQ(readBytes(path("a.c11")), before);
+}
+
+// The check of the console is itself checked: a page with a script error and a
+// console.error shows both.
+TEST_F(ReportPage, ConsoleErrorsOfAPageAreSeen) {
+    writeText(path("broken.html"),
+              "<!DOCTYPE html><html><body><script>console.error('deliberate');"
+              "notDefinedAnywhere();</script></body></html>");
+    browse("broken.html");
+    ASSERT_EQ(console.size(), 2u);
+    EXPECT_NE(console[0].find("deliberate"), std::string::npos);
+    EXPECT_NE(console[1].find("notDefinedAnywhere"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace quen::test
