@@ -124,10 +124,19 @@ std::string describeGain(const PrepareOptions& options, const PreparedRecording&
     return text;
 }
 
+std::string describeClipping(const ClippingRuns& clipping) {
+    return std::to_string(clipping.runs) + (clipping.runs == 1 ? " run" : " runs") + " of " +
+           std::to_string(CLIPPING_RUN_MIN_SAMPLES) + " or more samples at full scale (" +
+           std::to_string(clipping.samples) + " samples)";
+}
+
 std::string textReport(const std::string& input, const std::string& output,
-                       const MediaFormat& source, const PrepareOptions& options,
-                       const PreparedRecording& result) {
+                       const MediaFormat& source, const ClippingRuns& clipping,
+                       const PrepareOptions& options, const PreparedRecording& result) {
     std::string text = input + ": " + describeSource(source) + "\n";
+    if (clipping.runs > 0) {
+        text += "  clipped   " + describeClipping(clipping) + " in the source\n";
+    }
     text += "  input     " + describeLevels(result.input) + "\n";
     text += "  gain      " + describeGain(options, result) + "\n";
     text += "  output    " + describeLevels(result.output) + "\n";
@@ -155,8 +164,8 @@ nlohmann::json levelsJson(const RecordingLevels& levels) {
 }
 
 nlohmann::json jsonReport(const std::string& input, const std::string& output,
-                          const MediaFormat& source, const PrepareOptions& options,
-                          const PreparedRecording& result) {
+                          const MediaFormat& source, const ClippingRuns& clipping,
+                          const PrepareOptions& options, const PreparedRecording& result) {
     static const char* const TARGET_KINDS[] = {"speech_level", "loudness", "none"};
     nlohmann::json target = {{"kind", TARGET_KINDS[static_cast<int>(options.target)]}};
     if (options.target == LevelTarget::SPEECH_LEVEL) {
@@ -175,7 +184,9 @@ nlohmann::json jsonReport(const std::string& input, const std::string& output,
           {"sample_rate", source.sampleRate},
           {"channels", source.channels},
           {"bits_per_sample", source.bitsPerSample},
-          {"duration_seconds", source.durationSeconds}}},
+          {"duration_seconds", source.durationSeconds},
+          {"clipped_runs", clipping.runs},
+          {"clipped_run_samples", clipping.samples}}},
         {"input_levels", levelsJson(result.input)},
         {"target", target},
         {"ceiling_dbfs", dbfsValue(options.ceilingDbfs)},
@@ -263,8 +274,14 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& output,
         return fail(output, error);
     }
     outcome.succeeded = true;
-    outcome.text = textReport(input, output, audio.source, options, result);
-    outcome.json = jsonReport(input, output, audio.source, options, result);
+    const ClippingRuns& clipping = audio.sourceClipping;
+    if (clipping.runs > 0) {
+        outcome.messages = "quen prepare: " + input + ": warning: " + describeClipping(clipping) +
+                           "; clipping cannot be undone, record it again at a lower level if "
+                           "you can\n";
+    }
+    outcome.text = textReport(input, output, audio.source, clipping, options, result);
+    outcome.json = jsonReport(input, output, audio.source, clipping, options, result);
     return outcome;
 }
 

@@ -135,6 +135,57 @@ TEST_F(QuenPrepare, QuietClippedPaddedAndPeakySpeechReachTheLevelUnderTheCeiling
     }
 }
 
+TEST_F(QuenPrepare, ClippingInTheSourceIsCountedInItsOwnFormatAndWarnedAbout) {
+    // A quiet 8 kHz sine with three flat runs: 3 and 5 samples long, which count, and
+    // one of 2, which does not.
+    std::vector<std::int16_t> samples;
+    for (int i = 0; i < 8000; ++i) {
+        samples.push_back(static_cast<std::int16_t>(8000 * std::sin(i * 0.3)));
+    }
+    std::fill_n(samples.begin() + 1000, 3, 32767);
+    std::fill_n(samples.begin() + 3000, 5, -32768);
+    std::fill_n(samples.begin() + 5000, 2, 32767);
+    writeBytes(path("s16.wav"), pcmWav(samples));
+    // In 24 bits the top of 16 lies a step under full scale: only the run at the bottom
+    // counts there. Each channel of a stereo file counts its own runs.
+    ASSERT_EQ(shell("ffmpeg -v error -i s16.wav -c:a pcm_f32le f32.wav"), 0);
+    ASSERT_EQ(shell("ffmpeg -v error -i s16.wav -c:a pcm_u8 u8.wav"), 0);
+    ASSERT_EQ(shell("ffmpeg -v error -i s16.wav -c:a pcm_s24le s24.wav"), 0);
+    std::vector<std::int16_t> both;
+    for (const std::int16_t sample : samples) {
+        both.insert(both.end(), {sample, sample});
+    }
+    writeBytes(path("stereo.wav"),
+               wavFile(join({formatChunkFor(1, 2, 8000, 16), chunk("data", sampleBytes(both))})));
+    for (const auto& [file, runs] : {std::pair{"s16.wav", 2},
+                                     {"f32.wav", 2},
+                                     {"u8.wav", 2},
+                                     {"s24.wav", 1},
+                                     {"stereo.wav", 4}}) {
+        SCOPED_TRACE(file);
+        const ProgramResult result = tool(std::string("--json prepare -y ") + file + " out.wav");
+        ASSERT_EQ(result.exitCode, 0) << errors();
+        const nlohmann::json source = nlohmann::json::parse(result.output)["source"];
+        EXPECT_EQ(source["clipped_runs"], runs);
+        const int samplesInRuns = std::string(file) == "s24.wav" ? 5 : runs * 4;
+        EXPECT_EQ(source["clipped_run_samples"], samplesInRuns);
+        EXPECT_TRUE(errors().starts_with("quen prepare: " + std::string(file) +
+                                         ": warning: " + std::to_string(runs) + " run"))
+            << errors();
+        EXPECT_TRUE(errors().ends_with(" or more samples at full scale (" +
+                                       std::to_string(samplesInRuns) +
+                                       " samples); clipping cannot be undone, record it again at "
+                                       "a lower level if you can\n"))
+            << errors();
+    }
+    // The same sound without the runs: no warning.
+    std::fill_n(samples.begin() + 1000, 3, 100);
+    std::fill_n(samples.begin() + 3000, 5, 100);
+    writeBytes(path("clean.wav"), pcmWav(samples));
+    EXPECT_EQ(tool("prepare -q clean.wav clean-out.wav").exitCode, 0);
+    EXPECT_EQ(errors(), "");
+}
+
 TEST_F(QuenPrepare, AnExistingOutIsReplacedOnlyWhenItIsInOrWithOverwrite) {
     speech(0.2, 1, "original.mp3");
     const Bytes mp3 = readBytes(path("original.mp3"));
