@@ -14,6 +14,7 @@ namespace quen {
 namespace {
 
 constexpr double TOP_OF_24_BITS = 1.0 - 1.0 / (1 << 23);
+constexpr float NOT_CLIPPED = 0.0f;
 
 // The counter for one channel of `format`.
 ClippingRunCounter counterFor(AVSampleFormat packed) {
@@ -57,6 +58,38 @@ float sampleAt(AVSampleFormat packed, const std::uint8_t* data, std::size_t inde
     }
 }
 
+template <typename T>
+bool anyBeyond(const std::uint8_t* data, std::size_t count, std::size_t stride, double low,
+               double high) {
+    const auto* values = reinterpret_cast<const T*>(data);
+    bool found = false;
+    for (std::size_t i = 0; i < count * stride; i += stride) {
+        const auto value = static_cast<double>(values[i]);
+        found |= value <= low || value >= high;
+    }
+    return found;
+}
+
+// Whether any sample of the channel lies at full scale, read in the format's own type
+// with a little room: most frames have none and need no counting.
+bool mayClip(AVSampleFormat packed, const std::uint8_t* data, std::size_t count,
+             std::size_t stride) {
+    switch (packed) {
+        case AV_SAMPLE_FMT_U8:
+            return anyBeyond<std::uint8_t>(data, count, stride, 0.0, 255.0);
+        case AV_SAMPLE_FMT_S16:
+            return anyBeyond<std::int16_t>(data, count, stride, -32768.0, 32767.0);
+        case AV_SAMPLE_FMT_S32:
+            return anyBeyond<std::int32_t>(data, count, stride, -2147483648.0, 2147483392.0);
+        case AV_SAMPLE_FMT_FLT:
+            return anyBeyond<float>(data, count, stride, -0.9999, 0.9999);
+        case AV_SAMPLE_FMT_DBL:
+            return anyBeyond<double>(data, count, stride, -0.9999, 0.9999);
+        default:
+            return true;
+    }
+}
+
 }  // namespace
 
 void SourceClipping::add(const AVFrame& frame) {
@@ -71,6 +104,13 @@ void SourceClipping::add(const AVFrame& frame) {
     const bool planar = av_sample_fmt_is_planar(format) != 0;
     const auto count = static_cast<std::size_t>(frame.nb_samples);
     for (std::size_t channel = 0; channel < channels; ++channel) {
+        const std::uint8_t* plane = frame.extended_data[planar ? channel : 0];
+        if (!mayClip(packed, plane + (planar ? 0 : channel * av_get_bytes_per_sample(packed)),
+                     count, planar ? 1 : channels)) {
+            // One sample off full scale ends a run left open by the frame before.
+            counters_[channel].add(std::span<const float>(&NOT_CLIPPED, 1));
+            continue;
+        }
         channel_.resize(count);
         for (std::size_t i = 0; i < count; ++i) {
             channel_[i] = planar ? sampleAt(packed, frame.extended_data[channel], i)

@@ -90,10 +90,14 @@ std::string describeLevels(const RecordingLevels& levels) {
     if (!levels.speech.activeLevelDbm0) {
         return "silent";
     }
-    return "speech " + fixed(*levels.speech.activeLevelDbm0, 1) + " dBm0, activity " +
-           fixed(100.0 * levels.speech.activityFactor, 0) + " %, loudness " +
-           (levels.loudnessLufs ? fixed(*levels.loudnessLufs, 1) + " LUFS" : std::string("-inf")) +
-           ", true peak " + dbfsText(levels.truePeakDbfs);
+    std::string text = "speech " + fixed(*levels.speech.activeLevelDbm0, 1) + " dBm0, activity " +
+                       fixed(100.0 * levels.speech.activityFactor, 0) + " %";
+    // Measured only where it is the target.
+    if (levels.loudnessLufs) {
+        text += ", loudness " + fixed(*levels.loudnessLufs, 1) + " LUFS";
+    }
+    return text + (levels.truePeakDbfs ? ", true peak " + dbfsText(*levels.truePeakDbfs)
+                                       : ", peak " + dbfsText(levels.samplePeakDbfs));
 }
 
 std::string describeTarget(const PrepareOptions& options) {
@@ -160,7 +164,9 @@ nlohmann::json levelsJson(const RecordingLevels& levels) {
     return {{"active_speech_level_dbm0", optionalDb(levels.speech.activeLevelDbm0)},
             {"activity_factor", std::round(levels.speech.activityFactor * 1000) / 1000},
             {"loudness_lufs", optionalDb(levels.loudnessLufs)},
-            {"true_peak_dbfs", dbfsValue(levels.truePeakDbfs)}};
+            {"peak_dbfs", dbfsValue(levels.samplePeakDbfs)},
+            {"true_peak_dbfs",
+             levels.truePeakDbfs ? dbfsValue(*levels.truePeakDbfs) : nlohmann::json(nullptr)}};
 }
 
 nlohmann::json jsonReport(const std::string& input, const std::string& output,

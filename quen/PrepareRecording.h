@@ -50,7 +50,9 @@ struct PrepareOptions {
 struct RecordingLevels {
     SpeechLevel speech;
     std::optional<double> loudnessLufs;  // empty for silence
-    double truePeakDbfs = 0.0;           // minus infinity for silence
+    double samplePeakDbfs = 0.0;         // minus infinity for silence
+    // Measured of the output only: what the limiter promises.
+    std::optional<double> truePeakDbfs;
 };
 
 struct PreparedRecording {
