@@ -8,6 +8,7 @@ extern "C" {
 #include <libavutil/samplefmt.h>
 }
 
+#include <climits>
 #include <cstdint>
 
 namespace quen {
@@ -59,13 +60,11 @@ float sampleAt(AVSampleFormat packed, const std::uint8_t* data, std::size_t inde
 }
 
 template <typename T>
-bool anyBeyond(const std::uint8_t* data, std::size_t count, std::size_t stride, double low,
-               double high) {
+bool anyBeyond(const std::uint8_t* data, std::size_t count, std::size_t stride, T low, T high) {
     const auto* values = reinterpret_cast<const T*>(data);
     bool found = false;
     for (std::size_t i = 0; i < count * stride; i += stride) {
-        const auto value = static_cast<double>(values[i]);
-        found |= value <= low || value >= high;
+        found |= (values[i] <= low) | (values[i] >= high);
     }
     return found;
 }
@@ -76,13 +75,13 @@ bool mayClip(AVSampleFormat packed, const std::uint8_t* data, std::size_t count,
              std::size_t stride) {
     switch (packed) {
         case AV_SAMPLE_FMT_U8:
-            return anyBeyond<std::uint8_t>(data, count, stride, 0.0, 255.0);
+            return anyBeyond<std::uint8_t>(data, count, stride, 0, 255);
         case AV_SAMPLE_FMT_S16:
-            return anyBeyond<std::int16_t>(data, count, stride, -32768.0, 32767.0);
+            return anyBeyond<std::int16_t>(data, count, stride, -32768, 32767);
         case AV_SAMPLE_FMT_S32:
-            return anyBeyond<std::int32_t>(data, count, stride, -2147483648.0, 2147483392.0);
+            return anyBeyond<std::int32_t>(data, count, stride, INT32_MIN, 0x7FFFFF00);
         case AV_SAMPLE_FMT_FLT:
-            return anyBeyond<float>(data, count, stride, -0.9999, 0.9999);
+            return anyBeyond<float>(data, count, stride, -0.9999f, 0.9999f);
         case AV_SAMPLE_FMT_DBL:
             return anyBeyond<double>(data, count, stride, -0.9999, 0.9999);
         default:
