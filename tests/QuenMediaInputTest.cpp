@@ -261,7 +261,8 @@ TEST_F(QuenMediaInput, NonFiniteOptionsAreUsageErrors) {
     makeTone();
     for (const char* options :
          {"--loudness nan", "--loudness -inf", "--loudness inf", "--max-seconds nan",
-          "--max-seconds inf", "--max-seconds 1e9", "--max-seconds 1x"}) {
+          "--max-seconds inf", "--max-seconds 1e9", "--max-seconds 1x", "--level nan", "--level 3",
+          "--ceiling inf", "--ceiling 0.5"}) {
         SCOPED_TRACE(options);
         const ProgramResult result = tool("prepare -y tone.wav out.wav " + std::string(options));
         EXPECT_EQ(result.exitCode, 2);
