@@ -4,14 +4,26 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "media/SampleBlocks.h"
 
 namespace quen {
 
-// Multiplies by `gain`, then maps full scale 1.0 to 32767; values beyond it are
-// clamped. The float samples are released block by block as they are converted.
+// Streams: the noise goes on where the last block left it, so the bytes do not depend
+// on how the samples are cut into blocks.
+class Ditherer {
+  public:
+    // Multiplies by `gain`, then maps full scale 1.0 to 32767; values beyond it are
+    // clamped. Appends to `output`.
+    void add(std::span<const float> samples, double gain, std::vector<std::int16_t>& output);
+
+  private:
+    std::uint32_t state_ = 0x9E3779B9u;
+};
+
+// The float samples are released block by block as they are converted.
 std::vector<std::int16_t> ditherTo16Bit(SampleBlocks&& samples, double gain = 1.0);
 
 }  // namespace quen

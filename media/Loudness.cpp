@@ -1,40 +1,55 @@
-// libebur128 in integrated mode with sample peak; the state lives only for one call.
+// libebur128 in integrated mode with sample peak; the state lives as long as the meter.
 #include "media/Loudness.h"
 
 #include <ebur128.h>
 
 #include <cmath>
-#include <memory>
 #include <new>
 
 namespace quen {
+
 namespace {
 
-struct StateDestroyer {
-    void operator()(ebur128_state* state) const { ebur128_destroy(&state); }
-};
+void destroyState(void* state) {
+    auto* typed = static_cast<ebur128_state*>(state);
+    ebur128_destroy(&typed);
+}
+
+ebur128_state* stateOf(const std::unique_ptr<void, void (*)(void*)>& state) {
+    return static_cast<ebur128_state*>(state.get());
+}
 
 }  // namespace
 
-Loudness measureLoudness(const SampleBlocks& samples, int sampleRate) {
-    std::unique_ptr<ebur128_state, StateDestroyer> state(ebur128_init(
-        1, static_cast<unsigned long>(sampleRate), EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK));
-    if (!state) {
+LoudnessMeter::LoudnessMeter(int sampleRate)
+    : state_(ebur128_init(1, static_cast<unsigned long>(sampleRate),
+                          EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK),
+             destroyState) {
+    if (!state_) {
         throw std::bad_alloc();
     }
+}
+
+void LoudnessMeter::add(std::span<const float> samples) {
+    added_ = added_ && ebur128_add_frames_float(stateOf(state_), samples.data(), samples.size()) ==
+                           EBUR128_SUCCESS;
+}
+
+Loudness LoudnessMeter::result() const {
     Loudness result;
     double lufs = -HUGE_VAL;
-    bool added = true;
-    samples.forEach([&](std::span<const float> block) {
-        added = added && ebur128_add_frames_float(state.get(), block.data(), block.size()) ==
-                             EBUR128_SUCCESS;
-    });
-    if (added && ebur128_loudness_global(state.get(), &lufs) == EBUR128_SUCCESS &&
+    if (added_ && ebur128_loudness_global(stateOf(state_), &lufs) == EBUR128_SUCCESS &&
         std::isfinite(lufs)) {
         result.integratedLufs = lufs;
     }
-    ebur128_sample_peak(state.get(), 0, &result.samplePeak);
+    ebur128_sample_peak(stateOf(state_), 0, &result.samplePeak);
     return result;
+}
+
+Loudness measureLoudness(const SampleBlocks& samples, int sampleRate) {
+    LoudnessMeter meter(sampleRate);
+    samples.forEach([&](std::span<const float> block) { meter.add(block); });
+    return meter.result();
 }
 
 }  // namespace quen

@@ -2,7 +2,9 @@
 // ITU-R BS.1770 K-weighting and EBU R 128 gating, measured by libebur128.
 #pragma once
 
+#include <memory>
 #include <optional>
+#include <span>
 
 #include "media/SampleBlocks.h"
 
@@ -12,6 +14,20 @@ struct Loudness {
     // LUFS; empty when everything lies below the absolute gate (silence).
     std::optional<double> integratedLufs;
     double samplePeak = 0.0;  // largest magnitude, full scale 1.0
+};
+
+// Streams over blocks.
+class LoudnessMeter {
+  public:
+    explicit LoudnessMeter(int sampleRate);
+
+    void add(std::span<const float> samples);
+    Loudness result() const;
+
+  private:
+    // libebur128's state, kept opaque so that its header stays out of this one.
+    std::unique_ptr<void, void (*)(void*)> state_;
+    bool added_ = true;
 };
 
 Loudness measureLoudness(const SampleBlocks& samples, int sampleRate);

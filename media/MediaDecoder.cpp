@@ -6,6 +6,7 @@
 
 #include "media/AvOwners.h"
 #include "media/MediaInput.h"
+#include "media/SourceClipping.h"
 
 #include <algorithm>
 #include <cmath>
@@ -287,7 +288,8 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::siz
 
     // No room is set aside for the duration the header states: a header may claim
     // anything, and the samples grow only with what is really decoded.
-    TelephonyAudio audio{media.description, {}, false};
+    TelephonyAudio audio{media.description, {}, false, {}};
+    SourceClipping clipping;
     TelephonyResampler resampler(audio.samples);
     FramePtr frame(av_frame_alloc());
     PacketPtr packet(av_packet_alloc());
@@ -307,6 +309,7 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::siz
             if (received < 0) {
                 return errorText(received);
             }
+            clipping.add(*frame);
             std::string failed = resampler.push(*frame);
             av_frame_unref(frame.get());
             if (!failed.empty()) {
@@ -381,6 +384,7 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::siz
                       decodedSeconds, statedSeconds);
         return {std::nullopt, text};
     }
+    audio.sourceClipping = clipping.result();
     return {std::move(audio), {}};
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/ClippingRuns.h"
 #include "media/SampleBlocks.h"
 
 namespace quen {
@@ -45,6 +46,8 @@ struct TelephonyAudio {
     SampleBlocks samples;  // mono, TELEPHONY_SAMPLE_RATE, full scale +-1.0
     // Decoding stopped at the caller's limit with input left unread.
     bool moreFollows = false;
+    // Runs at the full scale of the source's own samples, over every channel.
+    ClippingRuns sourceClipping;
 };
 
 // Called now and then while decoding with the seconds read so far and the input's

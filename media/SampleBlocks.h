@@ -29,6 +29,14 @@ class SampleBlocks {
         }
     }
 
+    // Like forEach, with leave to change the samples in place.
+    template <typename Visit>
+    void modify(Visit&& visit) {
+        for (std::vector<float>& block : blocks_) {
+            visit(std::span<float>(block));
+        }
+    }
+
     // Like forEach, but each block is freed as soon as it has been visited; empty
     // afterwards.
     template <typename Visit>

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program alone (preset "program": no tests, its
-# own build folder) and runs the conversion jobs on the bundled examples, writing into
+# Installs what is missing, builds the program and the companion command `quen` (preset
+# "program": no tests, its own build folder), runs the conversion jobs on the bundled
+# examples and shows one `quen prepare`, `quen check` and `quen inspect`, writing into
 # build/demo/. Commands are printed shell-quoted and everything else as "#" comments,
 # so any printed line can be pasted into a shell as it stands.
 set -uo pipefail
@@ -8,10 +9,11 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh || exit 1
 cmake --preset program >/dev/null || exit 1
-# Only what the demo runs: the program and its codec module, not the companion tool.
-cmake --build --preset program -j"$(nproc)" --target QuenGreeting quen_g723 || exit 1
+# Only what the demo runs: the program, its codec module and the companion command.
+cmake --build --preset program -j"$(nproc)" --target QuenGreeting quen_g723 quen || exit 1
 
 bin=$PWD/build/program/QuenGreeting
+quen=$PWD/build/program/quen
 examples=$PWD/examples
 out=$PWD/build/demo
 rm -rf "$out"
@@ -48,6 +50,22 @@ show mkdir -p batch1 batch2
 mkdir -p batch1 batch2
 job batch1.log "/batch1:$examples/aa-template.xml" "$examples/recordings" batch1 batch1.log
 job batch2.log "/batch2:$examples/aa-template.xml" "$examples/recordings" batch2 batch2.log
+
+# The companion command: a phone recording (44.1 kHz stereo, as a phone's recorder
+# makes it) prepared into what QuenGreeting takes, checked, and a data file inspected.
+tool() {
+    show "$quen" "$@"
+    "$quen" "$@" 2>&1 | sed 's/^/# /'
+    local code=${PIPESTATUS[0]}
+    echo "# exit code $code"
+    [ "$code" -eq 0 ] || status=1
+}
+echo
+show ffmpeg -v error -i "$examples/greeting.wav" -ar 44100 -ac 2 greeting-phone.wav
+ffmpeg -nostdin -v error -i "$examples/greeting.wav" -ar 44100 -ac 2 greeting-phone.wav || status=1
+tool prepare greeting-phone.wav greeting-prepared.wav
+tool check greeting-prepared.wav
+tool inspect greeting.cxx
 
 echo
 echo "# Data files in $out:"

@@ -61,7 +61,7 @@ class Quen : public TempDirTest {
     std::vector<double> prepare(const std::string& expression, double seconds,
                                 const std::string& options = "") {
         ffmpeg(expression, seconds, "in.wav");
-        const ProgramResult result = tool("--json prepare in.wav out.wav " + options);
+        const ProgramResult result = tool("--json prepare -y in.wav out.wav " + options);
         EXPECT_EQ(result.exitCode, 0) << errors();
         report = nlohmann::json::parse(result.output, nullptr, false);
         return samples("out.wav");

@@ -109,7 +109,7 @@ TEST_F(QuenMediaInput, AnythingButAnOrdinaryRecordingInARegularFileIsRefusedAndN
     };
     for (const auto& [in, message, probed] : cases) {
         SCOPED_TRACE(in);
-        const ProgramResult result = tool("prepare '" + in + "' out.wav");
+        const ProgramResult result = tool("prepare -y '" + in + "' out.wav");
         EXPECT_EQ(std::make_pair(result.exitCode, result.output), std::make_pair(1, std::string()));
         EXPECT_TRUE(errors().starts_with("quen prepare: " + in + ": " + message)) << errors();
         EXPECT_EQ(errors().find('\n'), errors().size() - 1) << errors();
@@ -148,7 +148,7 @@ TEST_F(QuenMediaInput, EveryAllowedContainerIsRead) {
         ASSERT_EQ(shell("ffmpeg -v error -y -f lavfi -i sine=f=440:sample_rate=16000:d=1 -c:a " +
                         std::string(codec) + " " + in),
                   0);
-        const ProgramResult result = tool("--json prepare " + in + " out.wav");
+        const ProgramResult result = tool("--json prepare -y " + in + " out.wav");
         ASSERT_EQ(result.exitCode, 0) << errors();
         // Encoder delay and padding may add or take a frame.
         EXPECT_NEAR(static_cast<double>(samples("out.wav").size()), 8000, 400);
@@ -159,9 +159,9 @@ TEST_F(QuenMediaInput, TheLowestSpeechRateIsReadAndTheRateBelowItRefused) {
     const Bytes second(8000, 0x90);
     writeBytes(path("4000.wav"), wavWith(1, 4000, 8, second));
     writeBytes(path("3999.wav"), wavWith(1, 3999, 8, second));
-    EXPECT_EQ(tool("prepare 4000.wav out.wav").exitCode, 0) << errors();
+    EXPECT_EQ(tool("prepare -y 4000.wav out.wav").exitCode, 0) << errors();
     EXPECT_EQ(samples("out.wav").size(), 16000U);
-    EXPECT_EQ(tool("prepare 3999.wav out3999.wav").exitCode, 1);
+    EXPECT_EQ(tool("prepare -y 3999.wav out3999.wav").exitCode, 1);
     EXPECT_EQ(errors(),
               "quen prepare: 3999.wav: sample rate 3999 Hz, below the 4000 Hz of speech\n");
 }
@@ -177,7 +177,7 @@ TEST_F(QuenMediaInput, NonFiniteSamplesAreCountedPerChannelValue) {
     std::memcpy(data.data(), values.data(), data.size());
     writeBytes(path("doubles.wav"),
                wavFile(join({formatChunkFor(3, 2, 8000, 64), chunk("data", data)})));
-    EXPECT_EQ(tool("prepare doubles.wav out.wav").exitCode, 1);
+    EXPECT_EQ(tool("prepare -y doubles.wav out.wav").exitCode, 1);
     EXPECT_EQ(errors(),
               "quen prepare: doubles.wav: holds 3 samples that are not a finite number "
               "(NaN or infinity)\n");
@@ -186,13 +186,18 @@ TEST_F(QuenMediaInput, NonFiniteSamplesAreCountedPerChannelValue) {
     std::memcpy(data.data(), values.data(), data.size());
     writeBytes(path("doubles.wav"),
                wavFile(join({formatChunkFor(3, 2, 8000, 64), chunk("data", data)})));
-    EXPECT_EQ(tool("prepare doubles.wav out.wav").exitCode, 0) << errors();
+    EXPECT_EQ(tool("prepare -y doubles.wav out.wav").exitCode, 0) << errors();
 }
 
 TEST_F(QuenMediaInput, MaxSecondsCutsAtItsBoundaryAndNotBefore) {
-    // 8-bit PCM at 8000 Hz: a value of 0x90 is 1/8 of full scale, kept as it is.
-    writeBytes(path("one.wav"), wavWith(1, 8000, 8, Bytes(8000, 0x90)));
-    writeBytes(path("two.wav"), wavWith(1, 8000, 8, Bytes(16000, 0x90)));
+    // 8-bit PCM at 8000 Hz: 0x90 and 0x70 in turn, 1/8 of full scale at 4 kHz, kept as
+    // it is (a constant would be taken away as DC).
+    Bytes second;
+    for (int i = 0; i < 4000; ++i) {
+        second.insert(second.end(), {0x90, 0x70});
+    }
+    writeBytes(path("one.wav"), wavWith(1, 8000, 8, second));
+    writeBytes(path("two.wav"), wavWith(1, 8000, 8, join({second, second})));
     const struct {
         const char* file;
         const char* limit;
@@ -207,7 +212,7 @@ TEST_F(QuenMediaInput, MaxSecondsCutsAtItsBoundaryAndNotBefore) {
     };
     for (const auto& [file, limit, length, cut, fades] : cases) {
         SCOPED_TRACE(std::string(file) + " " + limit);
-        const ProgramResult result = tool(std::string("--json prepare --no-normalize ") + file +
+        const ProgramResult result = tool(std::string("--json prepare -y --no-normalize ") + file +
                                           " out.wav --max-seconds " + limit);
         ASSERT_EQ(result.exitCode, 0) << errors();
         const std::vector<double> output = samples("out.wav");
@@ -222,7 +227,7 @@ TEST_F(QuenMediaInput, APathThatLooksLikeAUrlIsStillTheFileOfThatName) {
     makeTone();
     std::filesystem::create_directory(path("file:"));
     std::filesystem::copy_file(path("tone.wav"), path("file:/tone.wav"));
-    const ProgramResult result = tool("prepare file:/tone.wav out.wav");
+    const ProgramResult result = tool("prepare -y file:/tone.wav out.wav");
     EXPECT_EQ(result.exitCode, 0) << errors();
     EXPECT_EQ(samples("out.wav").size(), 24000U);
 }
@@ -246,8 +251,8 @@ TEST_F(QuenMediaInput, TheCutOfMaxSecondsHappensWhileDecodingAndWhatFollowsIsNev
     Bytes half = readBytes(path("whole.mp3"));
     half.resize(half.size() / 2);
     writeBytes(path("half.mp3"), half);
-    ASSERT_EQ(tool("prepare half.mp3 out.wav").exitCode, 1);
-    const ProgramResult result = tool("--json prepare half.mp3 out.wav --max-seconds 1");
+    ASSERT_EQ(tool("prepare -y half.mp3 out.wav").exitCode, 1);
+    const ProgramResult result = tool("--json prepare -y half.mp3 out.wav --max-seconds 1");
     ASSERT_EQ(result.exitCode, 0) << errors();
     EXPECT_EQ(samples("out.wav").size(), 8000U);
     // The cut is told from the length the file states.
@@ -258,11 +263,12 @@ TEST_F(QuenMediaInput, NonFiniteOptionsAreUsageErrors) {
     makeTone();
     for (const char* options :
          {"--loudness nan", "--loudness -inf", "--loudness inf", "--max-seconds nan",
-          "--max-seconds inf", "--max-seconds 1e9", "--max-seconds 1x"}) {
+          "--max-seconds inf", "--max-seconds 1e9", "--max-seconds 1x", "--level nan", "--level 3",
+          "--ceiling inf", "--ceiling 0.5"}) {
         SCOPED_TRACE(options);
-        const ProgramResult result = tool("prepare tone.wav out.wav " + std::string(options));
+        const ProgramResult result = tool("prepare -y tone.wav out.wav " + std::string(options));
         EXPECT_EQ(result.exitCode, 2);
-        EXPECT_NE(errors().find(" is not a number "), std::string::npos) << errors();
+        EXPECT_NE(errors().find(": must be "), std::string::npos) << errors();
         EXPECT_FALSE(std::filesystem::exists(path("out.wav")));
     }
 }

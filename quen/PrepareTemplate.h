@@ -1,0 +1,29 @@
+// What `quen prepare --template` prepares: every recording an AA template references,
+// once each, named as the batch job reads it below the wav directory, with its source
+// found in the raw directory under the same name or the same stem.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace quen::tool {
+
+struct TemplateRecording {
+    std::string name;         // as the template spells it
+    std::string destination;  // below the wav directory, where the batch reads it
+    std::string source;       // empty when `problem` says why there is none
+    std::string problem;
+};
+
+struct TemplateRecordings {
+    std::vector<TemplateRecording> recordings;  // in template order
+    // Why the template could not be read to its end (the batch stops there too), or
+    // empty.
+    std::string failure;
+};
+
+TemplateRecordings findTemplateRecordings(const std::string& templatePath,
+                                          const std::string& rawDirectory,
+                                          const std::string& wavDirectory);
+
+}  // namespace quen::tool

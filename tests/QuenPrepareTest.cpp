@@ -1,0 +1,314 @@
+// `quen prepare` end to end: every kind of speech recording reaches the level target with
+// its true peak under the ceiling and survives both codecs without a full-scale sample;
+// the overwrite rule, standard output and quiet; many files and whole templates, after
+// which both batch modes convert every greeting.
+//
+// The speech is synthesised by ffmpeg: six harmonics of a 140 Hz voice under a 4 Hz
+// syllable envelope, switched off for pauses 0.7 times a second, so it has speech's
+// activity factor and crest factor without a recording in the repository.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "media/SpeechLevel.h"
+#include "media/TruePeak.h"
+#include "tests/QuenFixture.h"
+#include "tests/TestFiles.h"
+
+namespace quen::test {
+namespace {
+
+const std::string SPEECH =
+    "gt(sin(2*PI*0.7*t),-0.3)*(0.5+0.5*sin(2*PI*4*t))*(sin(2*PI*140*t)+0.6*sin(2*PI*280*t)"
+    "+0.4*sin(2*PI*420*t)+0.3*sin(2*PI*700*t+1)+0.2*sin(2*PI*1100*t+2)+0.1*sin(2*PI*2300*t))";
+
+class QuenPrepare : public Quen {
+  protected:
+    // The 16-bit samples of a canonical WAV file as they are stored.
+    std::vector<std::int16_t> pcm(const std::string& wav) const {
+        const Bytes file = readBytes(path(wav));
+        std::vector<std::int16_t> values;
+        for (std::size_t i = 44; i + 1 < file.size(); i += 2) {
+            values.push_back(static_cast<std::int16_t>(file[i] | file[i + 1] << 8));
+        }
+        return values;
+    }
+
+    static bool reachesFullScale(const std::vector<std::int16_t>& samples) {
+        return std::any_of(samples.begin(), samples.end(),
+                           [](std::int16_t s) { return s >= 32767 || s <= -32767; });
+    }
+
+    // Converts `wav` with QuenGreeting in `format` and decodes the data file again with
+    // `quen inspect --wav`; the decoded samples.
+    std::vector<std::int16_t> throughCodec(const std::string& wav, const std::string& format) {
+        const std::string data = "out-" + format + ".cxx";
+        EXPECT_EQ(run({"/convert:" + wav, "Box", "Rec", format, data, "log.txt"}).exitCode, 0)
+            << readText(path("log.txt"));
+        EXPECT_EQ(tool("inspect " + data + " -y --wav decoded.wav").exitCode, 0) << errors();
+        return pcm("decoded.wav");
+    }
+
+    // A file of the ffmpeg-made speech, `seconds` long, `scale` times full scale.
+    void speech(double scale, double seconds, const std::string& output) {
+        ffmpeg(std::to_string(scale) + "*" + SPEECH, seconds, output);
+    }
+};
+
+TEST_F(QuenPrepare, EveryKindOfSpeechReachesTheLevelUnderTheCeilingAndSurvivesBothCodecs) {
+    speech(0.2, 4, "-ar 8000 -f s16le speech8k.raw");
+    const Bytes raw = readBytes(path("speech8k.raw"));
+    const struct {
+        const char* name;
+        std::string make;  // ffmpeg's options and file; empty: `bytes`
+        Bytes bytes;
+    } cases[] = {
+        {"44.1 kHz stereo", "-ac 2 in.wav", {}},
+        {"48 kHz 24-bit", "-ar 48000 -c:a pcm_s24le in.wav", {}},
+        {"MP3", "in.mp3", {}},
+        {"M4A", "-c:a aac in.m4a", {}},
+        {"Ogg", "-c:a libvorbis in.ogg", {}},
+        {"FLAC", "in.flac", {}},
+        {"8-bit", "-ar 8000 -c:a pcm_u8 in.wav", {}},
+        {"mu-law", "-ar 8000 -c:a pcm_mulaw in.wav", {}},
+        {"float", "-c:a pcm_f32le in.wav", {}},
+        {"RF64", "-rf64 always in.wav", {}},
+        {"accepted 8 kHz", "-ar 8000 in.wav", {}},
+        {"JUNK chunk", "",
+         wavFile(join({chunk("JUNK", Bytes(28, 0)), formatChunk(), chunk("data", raw)}))},
+    };
+    for (const auto& [name, make, bytes] : cases) {
+        SCOPED_TRACE(name);
+        std::filesystem::remove_all(dir());
+        std::filesystem::create_directory(dir());
+        std::string in = "in.wav";
+        if (make.empty()) {
+            writeBytes(path(in), bytes);
+        } else {
+            speech(0.2, 4, make);
+            in = make.substr(make.rfind(' ') + 1);
+        }
+        ASSERT_EQ(tool("prepare " + in + " out.wav").exitCode, 0) << errors();
+        const std::vector<std::int16_t> prepared = pcm("out.wav");
+        EXPECT_NEAR(*measureSpeechLevel(prepared).activeLevelDbm0, -19.0, 0.5);
+        TruePeakMeter peak;
+        std::vector<float> floats(prepared.begin(), prepared.end());
+        std::transform(floats.begin(), floats.end(), floats.begin(),
+                       [](float s) { return s / 32767.0f; });
+        peak.add(floats);
+        EXPECT_LE(peak.truePeakDbfs(), -3.0);
+        EXPECT_FALSE(reachesFullScale(throughCodec("out.wav", "g723")));
+        EXPECT_FALSE(reachesFullScale(throughCodec("out.wav", "alaw")));
+    }
+}
+
+// The sources that make a limiter or a gain work hardest: the report's numbers are
+// checked here, the files' own measures above.
+TEST_F(QuenPrepare, QuietClippedPaddedAndPeakySpeechReachTheLevelUnderTheCeiling) {
+    const struct {
+        const char* name;
+        std::string expression;
+        double seconds;
+    } cases[] = {
+        {"-40 dB", "0.01*" + SPEECH, 4},
+        // Driven three times past full scale and cut off there.
+        {"clipped", "max(-1,min(1,3*" + SPEECH + "))", 4},
+        {"3 s of silence at each end", "gte(t,3)*lt(t,7)*0.2*" + SPEECH, 10},
+        // A full-scale 2 ms click every half second over quiet speech: 20 dB and more
+        // of crest factor.
+        {"20 dB crest factor", "0.05*" + SPEECH + "+0.95*lt(mod(t,0.5),0.002)*sin(2*PI*1000*t)", 4},
+    };
+    for (const auto& [name, expression, seconds] : cases) {
+        SCOPED_TRACE(name);
+        ffmpeg(expression, seconds, "-y in.wav");
+        const ProgramResult result = tool("--json prepare -y in.wav out.wav");
+        ASSERT_EQ(result.exitCode, 0) << errors();
+        const nlohmann::json out = nlohmann::json::parse(result.output)["output_levels"];
+        EXPECT_NEAR(out["active_speech_level_dbm0"].get<double>(), -19.0, 0.5) << result.output;
+        EXPECT_LE(out["true_peak_dbfs"].get<double>(), -3.0);
+        EXPECT_NEAR(*measureSpeechLevel(pcm("out.wav")).activeLevelDbm0, -19.0, 0.5);
+        EXPECT_FALSE(reachesFullScale(throughCodec("out.wav", "g723")));
+    }
+}
+
+TEST_F(QuenPrepare, ClippingInTheSourceIsCountedInItsOwnFormatAndWarnedAbout) {
+    // A quiet 8 kHz sine with three flat runs: 3 and 5 samples long, which count, and
+    // one of 2, which does not.
+    std::vector<std::int16_t> samples;
+    for (int i = 0; i < 8000; ++i) {
+        samples.push_back(static_cast<std::int16_t>(8000 * std::sin(i * 0.3)));
+    }
+    std::fill_n(samples.begin() + 1000, 3, 32767);
+    std::fill_n(samples.begin() + 3000, 5, -32768);
+    std::fill_n(samples.begin() + 5000, 2, 32767);
+    writeBytes(path("s16.wav"), pcmWav(samples));
+    // In 24 bits the top of 16 lies a step under full scale: only the run at the bottom
+    // counts there. Each channel of a stereo file counts its own runs.
+    ASSERT_EQ(shell("ffmpeg -v error -i s16.wav -c:a pcm_f32le f32.wav"), 0);
+    ASSERT_EQ(shell("ffmpeg -v error -i s16.wav -c:a pcm_u8 u8.wav"), 0);
+    ASSERT_EQ(shell("ffmpeg -v error -i s16.wav -c:a pcm_s24le s24.wav"), 0);
+    std::vector<std::int16_t> both;
+    for (const std::int16_t sample : samples) {
+        both.insert(both.end(), {sample, sample});
+    }
+    writeBytes(path("stereo.wav"),
+               wavFile(join({formatChunkFor(1, 2, 8000, 16), chunk("data", sampleBytes(both))})));
+    for (const auto& [file, runs] : {std::pair{"s16.wav", 2},
+                                     {"f32.wav", 2},
+                                     {"u8.wav", 2},
+                                     {"s24.wav", 1},
+                                     {"stereo.wav", 4}}) {
+        SCOPED_TRACE(file);
+        const ProgramResult result = tool(std::string("--json prepare -y ") + file + " out.wav");
+        ASSERT_EQ(result.exitCode, 0) << errors();
+        const nlohmann::json source = nlohmann::json::parse(result.output)["source"];
+        EXPECT_EQ(source["clipped_runs"], runs);
+        const int samplesInRuns = std::string(file) == "s24.wav" ? 5 : runs * 4;
+        EXPECT_EQ(source["clipped_run_samples"], samplesInRuns);
+        EXPECT_TRUE(errors().starts_with("quen prepare: " + std::string(file) +
+                                         ": warning: " + std::to_string(runs) + " run"))
+            << errors();
+        EXPECT_TRUE(errors().ends_with(" or more samples at full scale (" +
+                                       std::to_string(samplesInRuns) +
+                                       " samples); clipping cannot be undone, record it again at "
+                                       "a lower level if you can\n"))
+            << errors();
+    }
+    // The same sound without the runs: no warning.
+    std::fill_n(samples.begin() + 1000, 3, 100);
+    std::fill_n(samples.begin() + 3000, 5, 100);
+    writeBytes(path("clean.wav"), pcmWav(samples));
+    EXPECT_EQ(tool("prepare -q clean.wav clean-out.wav").exitCode, 0);
+    EXPECT_EQ(errors(), "");
+}
+
+TEST_F(QuenPrepare, AnExistingOutIsReplacedOnlyWhenItIsInOrWithOverwrite) {
+    speech(0.2, 1, "original.mp3");
+    const Bytes mp3 = readBytes(path("original.mp3"));
+    writeText(path("prepared.wav"), "an earlier file");
+    // The arguments swapped: the MP3 is OUT and stays as it was.
+    ProgramResult result = tool("prepare prepared.wav original.mp3");
+    EXPECT_EQ(std::make_pair(result.exitCode, result.output), std::make_pair(1, std::string()));
+    EXPECT_EQ(errors(),
+              "quen prepare: original.mp3: exists already; give -y (--overwrite) to replace it\n");
+    EXPECT_EQ(readBytes(path("original.mp3")), mp3);
+    EXPECT_EQ(tool("prepare original.mp3 prepared.wav").exitCode, 1);
+    EXPECT_EQ(readText(path("prepared.wav")), "an earlier file");
+    ASSERT_EQ(tool("prepare -y original.mp3 prepared.wav").exitCode, 0) << errors();
+    // IN itself, under another spelling or through a link, is prepared in place.
+    std::filesystem::create_symlink("prepared.wav", path("link.wav"));
+    EXPECT_EQ(tool("prepare ./prepared.wav link.wav").exitCode, 0) << errors();
+    EXPECT_EQ(tool("prepare link.wav prepared.wav").exitCode, 0) << errors();
+}
+
+TEST_F(QuenPrepare, DashIsStandardOutputAndQuietLeavesOnlyFailures) {
+    speech(0.2, 1, "in.wav");
+    ASSERT_EQ(tool("prepare -q in.wav out.wav").exitCode, 0);
+    ProgramResult result = tool("prepare -q in.wav out.wav");
+    EXPECT_EQ(result.output, "");
+    EXPECT_EQ(errors(),
+              "quen prepare: out.wav: exists already; give -y (--overwrite) to replace it\n");
+    result = tool("prepare in.wav -");
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(Bytes(result.output.begin(), result.output.end()), readBytes(path("out.wav")));
+    // The report goes to standard error then, unless -q.
+    EXPECT_NE(errors().find("wrote     standard output: PCM 8000 Hz"), std::string::npos);
+    EXPECT_EQ(tool("prepare -q in.wav -").output.size(), readBytes(path("out.wav")).size());
+    EXPECT_EQ(errors(), "");
+    // A limit of 0 seconds is refused in words.
+    EXPECT_EQ(tool("prepare in.wav x.wav --max-seconds 0").exitCode, 2);
+    EXPECT_NE(errors().find("0: must be more than 0 and at most 14400 seconds"), std::string::npos)
+        << errors();
+}
+
+TEST_F(QuenPrepare, ManyFilesAreReportedInArgumentOrderAndOneFailureDoesNotStopTheRest) {
+    std::filesystem::create_directory(path("out"));
+    speech(0.2, 1, "b.mp3");
+    speech(0.1, 1, "a.flac");
+    writeText(path("broken.wav"), "not sound");
+    const ProgramResult result = tool("--json prepare b.mp3 broken.wav a.flac --out-dir out");
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(errors().starts_with("quen prepare: broken.wav: not a recording")) << errors();
+    const nlohmann::json reports = nlohmann::json::parse(result.output);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0]["input"], "b.mp3");
+    EXPECT_EQ(reports[1]["output"], "out/a.wav");
+    EXPECT_TRUE(std::filesystem::exists(path("out/b.wav")));
+    EXPECT_FALSE(std::filesystem::exists(path("out/broken.wav")));
+    // Two inputs to one output: refused before anything is written.
+    EXPECT_EQ(tool("prepare -y a.flac sub/a.mp3 --out-dir out").exitCode, 1);
+    EXPECT_EQ(errors(), "quen prepare: a.flac and sub/a.mp3 would both be written to out/a.wav\n");
+}
+
+TEST_F(QuenPrepare, AWholeTemplateIsPreparedFromMixedSourcesAndEveryGreetingConverts) {
+    const char* extensions[] = {"mp3", "flac", "ogg", "m4a", "wav"};
+    std::filesystem::create_directories(path("raw/sub"));
+    std::filesystem::create_directories(path("wav"));
+    std::filesystem::create_directories(path("res"));
+    speech(0.3, 2, "-ac 2 source.wav");
+    std::string greetings;
+    const char* kinds[] = {"morning", "afternoon", "evening", "menu"};
+    for (int i = 0; i < 20; ++i) {
+        // The last one lives in a folder, named with the backslash of the template.
+        const std::string stem =
+            (i == 19 ? "sub/" : "") + std::string("greeting-") + std::to_string(i);
+        const std::string name =
+            (i == 19 ? "sub\\" : "") + ("greeting-" + std::to_string(i)) + ".wav";
+        ASSERT_EQ(shell("ffmpeg -v error -i source.wav raw/" + stem + "." + extensions[i % 5]), 0);
+        if (i % 4 == 0) {
+            greetings += "</Greetings></AutoAttendant><AutoAttendant><AAName>Desk " +
+                         std::to_string(i) + "</AAName><Greetings>";
+        }
+        greetings += "<Greeting id=\"" + std::string(kinds[i % 4]) + "\"><RecordingName>" + name +
+                     "</RecordingName></Greeting>";
+    }
+    // The first recording twice: prepared once.
+    writeText(path("t.xml"),
+              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>First"
+              "</AAName><Greetings><Greeting id=\"menu\"><RecordingName>"
+              "greeting-0.wav</RecordingName></Greeting>" +
+                  greetings +
+                  "</Greetings></AutoAttendant></AutoAttendants>"
+                  "</zandorConfiguration>");
+    const ProgramResult result = tool("--json prepare --template t.xml --from raw --wav-dir wav");
+    ASSERT_EQ(result.exitCode, 0) << errors();
+    EXPECT_EQ(nlohmann::json::parse(result.output)["prepared"].size(), 20u);
+    EXPECT_TRUE(std::filesystem::exists(path("wav/sub/greeting-19.wav")));
+    for (const char* mode : {"/batch1:t.xml", "/batch2:t.xml"}) {
+        SCOPED_TRACE(mode);
+        std::filesystem::remove_all(path("res"));
+        // Mode 2 writes below the result directory as the recording lies below the wav
+        // directory; the folder is the administrator's to make.
+        std::filesystem::create_directories(path("res/sub"));
+        EXPECT_EQ(run({mode, "wav", "res", "log.txt"}).exitCode, 0);
+        const std::string log = readText(path("log.txt"));
+        // Two conversions of each of the 21 greetings, and nothing but their first lines.
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 42) << log;
+        EXPECT_EQ(log.find("rror"), std::string::npos) << log;
+        // Mode 1 names the data files after the 21 greetings, mode 2 after the 20 recordings.
+        const auto files =
+            std::count_if(std::filesystem::recursive_directory_iterator(path("res")), {},
+                          [](const auto& entry) { return entry.is_regular_file(); });
+        EXPECT_EQ(files, std::string(mode) == "/batch1:t.xml" ? 42 : 40);
+    }
+    // A recording with no source, and one that would be written outside the wav
+    // directory, are named; exit 1.
+    writeText(path("t2.xml"),
+              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>A</AAName><Greetings>"
+              "<Greeting id=\"menu\"><RecordingName>nowhere.wav</RecordingName></Greeting>"
+              "<Greeting id=\"menu\"><RecordingName>..\\greeting-1.wav</RecordingName></Greeting>"
+              "</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>");
+    EXPECT_EQ(tool("prepare --template t2.xml --from raw --wav-dir wav").exitCode, 1);
+    EXPECT_EQ(errors(),
+              "quen prepare: nowhere.wav: no source: neither raw/nowhere.wav nor a file "
+              "raw/nowhere.*\n"
+              "quen prepare: ..\\greeting-1.wav: leads out of the wav directory; not prepared\n");
+    EXPECT_FALSE(std::filesystem::exists(path("greeting-1.wav")));
+}
+
+}  // namespace
+}  // namespace quen::test
