@@ -9,12 +9,12 @@
 #include <memory>
 
 #include "batch/AaTemplate.h"
+#include "batch/FileSystemChecks.h"
 #include "batch/GreetingPlan.h"
 #include "batch/TemplateError.h"
 #include "jobs/Converter.h"
 #include "jobs/GreetingJob.h"
 #include "platform/FileIdentity.h"
-#include "batch/FileSystemChecks.h"
 #include "platform/TextConversion.h"
 #include "platform/WorkerPool.h"
 

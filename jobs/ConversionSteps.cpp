@@ -85,7 +85,7 @@ std::optional<Recording> readRecording(const std::u16string& wavFile, LogSink& l
     return recording;
 }
 
-std::optional<EncodedAudio> encodePackets(Recording& recording, const std::u16string& wavFile,
+std::optional<EncodedAudio> encodePackets(Recording recording, const std::u16string& wavFile,
                                           std::int32_t cpType, LogSink& log) {
     const auto samples = readSamples(recording, wavFile, log);
     if (!samples) {

@@ -36,8 +36,10 @@ struct EncodedAudio {
 };
 
 // Locates the samples (reading only the chunk headers before them), reads them,
-// compresses them with `cpType` and cuts the stream into packets.
-std::optional<EncodedAudio> encodePackets(Recording& recording, const std::u16string& wavFile,
+// compresses them with `cpType` and cuts the stream into packets. The recording is
+// taken and closed on return, before any data file is created: a data file may replace
+// its own recording.
+std::optional<EncodedAudio> encodePackets(Recording recording, const std::u16string& wavFile,
                                           std::int32_t cpType, LogSink& log);
 
 }  // namespace quen

@@ -33,7 +33,7 @@ std::optional<PreparedGreeting> prepareGreeting(const GreetingRequest& request, 
     if (!recording) {
         return std::nullopt;
     }
-    auto encoded = encodePackets(*recording, request.wavFile, cpType, log);
+    auto encoded = encodePackets(std::move(*recording), request.wavFile, cpType, log);
     if (!encoded) {
         return std::nullopt;
     }

@@ -2,6 +2,7 @@
 // codec comes from the numeric format code, whose low byte is also the flash type;
 // the header is the caller's; one diagnostic line goes to standard output.
 #include <cstdio>
+#include <utility>
 
 #include "audio/CodecCodes.h"
 #include "datafile/DataFileHeader.h"
@@ -40,7 +41,7 @@ bool Converter::convertMessage(const std::u16string& wavFile, const std::u16stri
     }
     const std::int32_t cpType = cpTypeOfFormatCode(formatCode);
     printDiagnosticLine(formatCode, cpType, recordTime, internalFlag);
-    const auto encoded = encodePackets(*recording, wavFile, cpType, log());
+    const auto encoded = encodePackets(std::move(*recording), wavFile, cpType, log());
     if (!encoded) {
         return false;
     }

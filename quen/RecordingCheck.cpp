@@ -178,7 +178,7 @@ RecordingCheck checkRecording(const std::string& path, bool full) {
     const std::u16string wavFile = toWide(path);
     std::optional<EncodedAudio> encoded;
     if (auto recording = readRecording(wavFile, log)) {
-        encoded = encodePackets(*recording, wavFile, CP_TYPE_ALAW, log);
+        encoded = encodePackets(std::move(*recording), wavFile, CP_TYPE_ALAW, log);
     }
     check.accepted = encoded.has_value();
     for (const std::u16string& line : log.lines()) {

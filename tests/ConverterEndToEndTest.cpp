@@ -348,6 +348,39 @@ TEST_F(ConverterTest, MessagesOfEveryFormatWordWithTextsCutToTheirFields) {
                   fs::perms::others_read);
 }
 
+// The recording is read and closed before the data file is made, so a data file may
+// replace its own recording, however the two paths are spelled.
+TEST_F(ConverterTest, DataFilesReplaceTheirOwnRecording) {
+    const std::vector<std::int16_t> samples = testSignal(1000);
+    // Job operands before the data file, the data file, expected flash type and header.
+    const std::tuple<std::vector<std::string>, std::string, std::uint8_t, ExpectedHeader> rows[] = {
+        {{"/convertMsg:g.wav", "Box", "Caller", "Display", "ulaw", "Y", "N", "5", "6"},
+         "g.wav",
+         0xEA,
+         {u"Box", u"Caller", u"Display", {0, 0, 0, 0}, {0x00, 'N', 0x00, 0x00}, 5, 6}},
+        {{"/convertMsg:g.wav", "Box", "Caller", "Display", "ulaw", "N", "Y", "-1", "0"},
+         "./g.wav",
+         0x8A,
+         {u"Box", u"Caller", u"Display", {0, 0, 0, 0}, {0x00, 'Y', 0x00, 0x00}, -1, 0}},
+        {{"/convert:./g.wav", "Box", "Welcome", "g711"}, "g.wav", 0x89, {u"Box", u"Welcome"}},
+    };
+    for (auto [operands, outFile, flashType, header] : rows) {
+        SCOPED_TRACE(operands[0] + " " + outFile);
+        writeBytes(path("g.wav"), pcmWav(samples));
+        operands.insert(operands.end(), {outFile, "log.txt"});
+        const ProgramResult result = run(operands);
+        EXPECT_EQ(result.exitCode, 0);
+        EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"" + outFile + "\"\r\n");
+        const Bytes written = readBytes(path("g.wav"));
+        if (flashType == 0x89) {
+            header.recordTime = bigEndian32At(written, 206);
+        }
+        EXPECT_EQ(written, expectedDataFile(
+                               flashType, header,
+                               g711Stream(samples, flashType == 0x8A || flashType == 0xEA), 80));
+    }
+}
+
 TEST_F(ConverterTest, StandardStreamsThatFailNeverStopTheJobNorLandInTheLog) {
     writeBytes(path("w.wav"), pcmWav(testSignal(800)));
     const std::string message =
