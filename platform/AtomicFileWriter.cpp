@@ -11,12 +11,12 @@
 #include <utility>
 
 #include "platform/FileHandle.h"
+#include "platform/LinkRule.h"
 #include "platform/ProcessSetup.h"
 
 namespace quen {
 namespace {
 
-constexpr int MAX_LINK_DEPTH = 40;  // the kernel's own limit for a path lookup
 constexpr int NAME_ATTEMPTS = 100;
 
 std::string directoryOf(const std::string& path) {
@@ -25,44 +25,6 @@ std::string directoryOf(const std::string& path) {
         return ".";
     }
     return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The kernel's rule for links in a sticky world-writable directory such as /tmp: one
-// is followed only when it belongs to the follower or to the directory's owner, so
-// that nobody can aim another user's write at a file of their choosing.
-bool mayFollow(const std::string& link, const struct stat& linkInfo) {
-    struct stat directory {};
-    if (::stat(directoryOf(link).c_str(), &directory) != 0) {
-        return false;
-    }
-    const bool sticky = (directory.st_mode & S_ISVTX) != 0 && (directory.st_mode & S_IWOTH) != 0;
-    return !sticky || linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == directory.st_uid;
-}
-
-// Follows symbolic links until `path` names something else or nothing. False, with
-// errno set, when a link may not be followed or read, or the chain is too long.
-bool followLinks(std::string& path) {
-    // One look more than links followed: the target of the last link allowed is still
-    // examined, as the kernel does.
-    for (int depth = 0; depth <= MAX_LINK_DEPTH; ++depth) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-            return true;
-        }
-        if (!mayFollow(path, info)) {
-            errno = EACCES;
-            return false;
-        }
-        std::string target(static_cast<std::size_t>(info.st_size) + 1, '\0');
-        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
-        if (length < 0) {
-            return false;
-        }
-        target.resize(static_cast<std::size_t>(length));
-        path = target.starts_with('/') ? target : directoryOf(path) + "/" + target;
-    }
-    errno = ELOOP;
-    return false;
 }
 
 // A hidden name in `directory` that nothing uses yet.
@@ -167,13 +129,11 @@ class TemporaryFile {
 
 std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
                                                      std::span<const ByteSpan> pieces) {
-    std::string target = path;
-    if (target.empty()) {
-        return categoryOfErrno(ENOENT, target);
+    const auto resolved = followLinksForWriting(path);
+    if (!resolved) {
+        return resolved.failure().category;
     }
-    if (!followLinks(target)) {
-        return categoryOfErrno(errno, target);
-    }
+    const std::string& target = *resolved;
     const auto failure = [&target](int error) { return categoryOfErrno(error, target); };
 
     // An existing file must be one this process may write and that no one else holds
@@ -190,7 +150,8 @@ std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
         if (!S_ISREG(info.st_mode)) {
             return failure(S_ISDIR(info.st_mode) ? EISDIR : EACCES);
         }
-        existing = FileHandle(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+        // The path holds no link now; one put in its place meanwhile is not followed.
+        existing = FileHandle(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
         if (!existing.valid()) {
             return failure(errno);
         }

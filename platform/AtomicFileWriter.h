@@ -15,9 +15,8 @@ namespace quen {
 using ByteSpan = std::span<const std::uint8_t>;
 
 // Writes `pieces` one after the other as the new content of `path`. A symbolic link
-// at `path` is followed and its target replaced, but in a sticky world-writable
-// directory only a link of this user's or of the directory owner's (otherwise: access
-// denied), as the kernel itself would. A new file gets mode 0666 less the
+// at `path` is followed and its target replaced; every link on the path obeys
+// followLinksForWriting's rule (a refused one: access denied). A new file gets mode 0666 less the
 // umask; a replaced one keeps its mode (and, where permitted, its owner). An existing
 // file that may not be written, or is locked by another opener, is refused before
 // anything is written. Returns the failure category, or nothing on success; after a

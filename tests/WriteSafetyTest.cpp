@@ -1,0 +1,115 @@
+// The promises about what the converter writes: a symbolic link that another user put
+// on the path of a data file or of the error log is not followed in a sticky
+// world-writable directory.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/TestFiles.h"
+#include "tests/TestSupport.h"
+
+namespace quen::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uid_t OTHER_USER = 65534;
+
+class WriteSafetyTest : public TempDirTest {
+  protected:
+    // A link at `name` to `target`, owned by `owner`.
+    void link(const std::string& target, const std::string& name, uid_t owner) const {
+        fs::create_symlink(target, path(name));
+        ASSERT_EQ(::lchown(path(name).c_str(), owner, static_cast<gid_t>(-1)), 0);
+    }
+
+    // The entries of the directory whose names begin with ".quen-".
+    std::vector<std::string> temporaryFiles() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir())) {
+            if (entry.path().filename().string().starts_with(".quen-")) {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        return names;
+    }
+};
+
+// One written path through links: the data file and log operands, whether the job
+// runs, and the file that must stay as it was (or be written, when followed).
+struct LinkCase {
+    std::string outFile;
+    std::string logFile;
+    std::string output;
+    std::string log;
+    std::string reached;  // the file a followed link leads to
+    bool followed = false;
+};
+
+TEST_F(WriteSafetyTest, AnotherUsersLinkInAStickyDirectoryIsNeverFollowed) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a link to another user";
+    }
+    // shared/ is /tmp's like: sticky, world-writable, the follower's own.
+    fs::create_directories(path("shared"));
+    fs::permissions(path("shared"), fs::perms::all | fs::perms::sticky_bit);
+    fs::create_directories(path("private"));
+    fs::create_directories(path("open"));
+    writeBytes(path("in.wav"), pcmWav(testSignal(400)));
+    const std::string victim = path("victim.txt").string();
+    link(victim, "shared/errors.txt", OTHER_USER);
+    link(victim, "shared/out.cxx", OTHER_USER);
+    link(path("private").string(), "shared/dirlink", OTHER_USER);
+    link("../shared/dirlink", "open/indirect", 0);
+    link(victim, "shared/mine.cxx", 0);
+    link(victim, "open/theirs.cxx", OTHER_USER);
+    const std::string logFailed = "Failed to open the errorlog file <";
+    const auto refused = [](const std::string& file) {
+        return "Creating data file - \"" + file + "\"\r\nCan't open file \"" + file +
+               "\", error = 5\n\r\n";
+    };
+    const LinkCase cases[] = {
+        {"out.cxx", "shared/errors.txt", logFailed + "shared/errors.txt>\n", "", "victim.txt"},
+        {"out.cxx", "shared/dirlink/log.txt", logFailed + "shared/dirlink/log.txt>\n", "",
+         "private/log.txt"},
+        {"shared/out.cxx", "log.txt", "", refused("shared/out.cxx"), "victim.txt"},
+        {"shared/dirlink/out.cxx", "log.txt", "", refused("shared/dirlink/out.cxx"),
+         "private/out.cxx"},
+        // Reached through a link of the follower's own, in a directory that is not sticky.
+        {"open/indirect/out.cxx", "log.txt", "", refused("open/indirect/out.cxx"),
+         "private/out.cxx"},
+        // The follower's own link, and another user's where the directory is not sticky.
+        {"shared/mine.cxx", "log.txt", "", "Creating data file - \"shared/mine.cxx\"\r\n",
+         "victim.txt", true},
+        {"open/theirs.cxx", "open/../log.txt", "", "Creating data file - \"open/theirs.cxx\"\r\n",
+         "victim.txt", true},
+    };
+    for (const LinkCase& c : cases) {
+        SCOPED_TRACE(c.outFile + " " + c.logFile);
+        writeText(path("victim.txt"), "precious");
+        writeText(path("log.txt"), "");
+        const ProgramResult result =
+            run({"/convert:in.wav", "a", "b", "g711", c.outFile, c.logFile});
+        EXPECT_EQ(result.exitCode, c.followed ? 0 : 255);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(readText(path("log.txt")), c.log);
+        if (c.followed) {
+            EXPECT_EQ(readBytes(path(c.reached)).size(), 214u + 1 + 400);  // one packet
+        } else if (c.reached == "victim.txt") {
+            EXPECT_EQ(readText(path("victim.txt")), "precious");
+        } else {
+            EXPECT_FALSE(fs::exists(path(c.reached)));
+        }
+        EXPECT_TRUE(fs::is_symlink(path("shared/out.cxx")));
+        EXPECT_TRUE(temporaryFiles().empty());
+    }
+    EXPECT_FALSE(fs::exists(path("out.cxx")));
+}
+
+}  // namespace
+}  // namespace quen::test
