@@ -130,6 +130,10 @@ int runCommandLine(const std::vector<std::u16string>& arguments, const Converter
         } catch (const std::bad_alloc&) {
         }
     }
+    // A caller that reads the log must learn that lines are missing from it.
+    if (ErrorLog::instance().incomplete()) {
+        exitCode = EXIT_FAILED;
+    }
     ErrorLog::instance().close();
     return exitCode;
 }

@@ -28,6 +28,10 @@ class ErrorLog : public LogSink {
     using LogSink::write;
     void write(std::u16string_view message) override;
 
+    // Whether a line could not be written whole since the log was opened (a full file
+    // system, a file-size limit): the log is incomplete, which the caller must learn.
+    bool incomplete() const { return incomplete_; }
+
     void close();
 
   private:
@@ -35,6 +39,7 @@ class ErrorLog : public LogSink {
     ~ErrorLog() override = default;
 
     FileHandle file_;
+    bool incomplete_ = false;
 };
 
 }  // namespace quen

@@ -1,6 +1,6 @@
 // The promises about what the converter writes: a symbolic link that another user put
 // on the path of a data file or of the error log is not followed in a sticky
-// world-writable directory.
+// world-writable directory; a log that cannot be written whole fails the run.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -109,6 +109,43 @@ TEST_F(WriteSafetyTest, AnotherUsersLinkInAStickyDirectoryIsNeverFollowed) {
         EXPECT_TRUE(temporaryFiles().empty());
     }
     EXPECT_FALSE(fs::exists(path("out.cxx")));
+}
+
+// The log of a batch that outgrows the file-size limit stops mid-line; the run goes on
+// and writes what it would have written, and its exit code says the log is incomplete.
+TEST_F(WriteSafetyTest, ALogThatCannotBeWrittenWholeFailsTheRun) {
+    fs::create_directories(path("rec"));
+    fs::create_directories(path("out"));
+    std::string greetings;
+    for (int i = 0; i < 20; ++i) {
+        const std::string name = "bad" + std::to_string(i);
+        writeText(path("rec/" + name + ".wav"), "not a recording");
+        greetings +=
+            "<Greeting id=\"menu\"><RecordingName>" + name + ".wav</RecordingName></Greeting>";
+    }
+    writeBytes(path("rec/good.wav"), pcmWav(testSignal(80)));
+    greetings += "<Greeting id=\"menu\"><RecordingName>good.wav</RecordingName></Greeting>";
+    writeText(path("t.xml"),
+              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>A</AAName><Greetings>" +
+                  greetings +
+                  "</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>");
+    const std::string command = QUEN_BINARY + std::string(" /batch2:t.xml rec out ");
+    ASSERT_EQ(shell(command + "whole.txt"), 0);
+    const std::string whole = readText(path("whole.txt"));
+    const Bytes g711 = readBytes(path("out/good.c11"));
+    fs::remove_all(path("out"));
+    fs::create_directories(path("out"));
+    ASSERT_GT(whole.size(), 2048u);
+    EXPECT_EQ(shell("ulimit -f 1 && " + command + "cut.txt"), 255);
+    const std::string cut = readText(path("cut.txt"));
+    EXPECT_LT(cut.size(), whole.size());
+    EXPECT_EQ(cut, whole.substr(0, cut.size()));
+    // Only the record time may differ.
+    Bytes written = readBytes(path("out/good.c11"));
+    ASSERT_EQ(written.size(), g711.size());
+    std::copy(g711.begin() + 206, g711.begin() + 210, written.begin() + 206);
+    EXPECT_EQ(written, g711);
+    EXPECT_TRUE(fs::exists(path("out/good.c23")));
 }
 
 }  // namespace
