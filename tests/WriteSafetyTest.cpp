@@ -1,6 +1,7 @@
 // The promises about what the converter writes: a symbolic link that another user put
 // on the path of a data file or of the error log is not followed in a sticky
-// world-writable directory; a log that cannot be written whole fails the run.
+// world-writable directory; a log that cannot be written whole fails the run; and a
+// termination signal takes a named temporary file with it.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -146,6 +147,45 @@ TEST_F(WriteSafetyTest, ALogThatCannotBeWrittenWholeFailsTheRun) {
     std::copy(g711.begin() + 206, g711.begin() + 210, written.begin() + 206);
     EXPECT_EQ(written, g711);
     EXPECT_TRUE(fs::exists(path("out/good.c23")));
+}
+
+// Where unnamed temporary files cannot be had, the data file's temporary file has a
+// name while it is written; a termination signal then removes it before the process
+// ends by that signal, and the earlier data file stays as it was.
+TEST_F(WriteSafetyTest, TerminationSignalsRemoveTheNamedTemporaryFile) {
+    writeBytes(path("in.wav"), pcmWav(testSignal(4000)));
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        writeText(path("out.cxx"), "old");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // The caller's dispositions are the program's to keep: give it the defaults.
+            for (const int s : {SIGTERM, SIGINT, SIGHUP}) {
+                ::signal(s, SIG_DFL);
+            }
+            if (::chdir(dir().c_str()) == 0) {
+                ::setenv("LD_PRELOAD", QUEN_NAMED_TMPFILE_SHIM, 1);
+                // A sanitizer runtime would refuse a library loaded ahead of it.
+                ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+                ::execl(QUEN_BINARY, QUEN_BINARY, "/convert:in.wav", "a", "b", "g711", "out.cxx",
+                        "log.txt", static_cast<char*>(nullptr));
+            }
+            ::_exit(127);
+        }
+        // The shim holds the program in its flush, the named file in place.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (temporaryFiles().empty() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_EQ(temporaryFiles().size(), 1u);
+        ::kill(child, signalNumber);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << status;
+        EXPECT_TRUE(temporaryFiles().empty());
+        EXPECT_EQ(readText(path("out.cxx")), "old");
+    }
 }
 
 }  // namespace
