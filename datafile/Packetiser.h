@@ -7,7 +7,7 @@
 #include <span>
 #include <vector>
 
-#include "platform/AtomicFileWriter.h"
+#include "platform/ByteSpan.h"
 #include "platform/LogSink.h"
 
 namespace quen {

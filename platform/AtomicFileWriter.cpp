@@ -1,4 +1,4 @@
-// Temporary file, write, fsync and rename behind every data file.
+// Temporary file, writes, fsync and rename behind every data file.
 #include "platform/AtomicFileWriter.h"
 
 #include <fcntl.h>
@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <random>
 #include <utility>
 
@@ -59,9 +60,11 @@ class TemporaryFile {
             }
         }
         error_ = errno;
-        if (file_.valid()) {
-            setTemporaryFileToRemove(path_);
-        } else {
+        if (file_.valid() && !remember()) {
+            ::unlink(path_.c_str());
+            file_.close();
+        }
+        if (!file_.valid()) {
             path_.clear();
         }
     }
@@ -102,8 +105,11 @@ class TemporaryFile {
         for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
             path_ = temporaryName(directory_);
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                setTemporaryFileToRemove(path_);
-                return true;
+                if (remember()) {
+                    return true;
+                }
+                ::unlink(path_.c_str());
+                break;
             }
             if (errno != EEXIST) {
                 break;
@@ -113,9 +119,21 @@ class TemporaryFile {
         return false;
     }
 
+    // Registers the name for termination signals to remove; false, errno set, when no
+    // more names can be kept.
+    bool remember() {
+        registration_ = addTemporaryFileToRemove(path_);
+        if (registration_ < 0) {
+            error_ = EMFILE;
+            errno = EMFILE;
+        }
+        return registration_ >= 0;
+    }
+
     // The file needs no removal from here on: renamed, or never named.
     void forget() {
-        clearTemporaryFileToRemove();
+        forgetTemporaryFile(registration_);
+        registration_ = -1;
         path_.clear();
     }
 
@@ -123,17 +141,59 @@ class TemporaryFile {
     std::string path_;
     FileHandle file_;
     int error_ = 0;
+    int registration_ = -1;
 };
 
 }  // namespace
 
-std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
-                                                     std::span<const ByteSpan> pieces) {
-    const auto resolved = followLinksForWriting(path);
-    if (!resolved) {
-        return resolved.failure().category;
+struct FileReplacement::State {
+    explicit State(const std::string& path) : resolved(followLinksForWriting(path)) {
+        if (resolved) {
+            temporary.emplace(directoryOf(*resolved));
+            writeError = temporary->valid() ? 0 : temporary->error();
+        }
     }
-    const std::string& target = *resolved;
+
+    Result<std::string> resolved;
+    std::optional<TemporaryFile> temporary;
+    int writeError = 0;  // errno of the first failure to create or write the file
+};
+
+FileReplacement::FileReplacement(const std::string& path) : state_(std::make_unique<State>(path)) {}
+FileReplacement::FileReplacement(FileReplacement&&) noexcept = default;
+FileReplacement& FileReplacement::operator=(FileReplacement&&) noexcept = default;
+FileReplacement::~FileReplacement() = default;
+
+void FileReplacement::append(std::span<const ByteSpan> pieces) {
+    State& state = *state_;
+    if (state.temporary && state.writeError == 0 && !writeAll(state.temporary->fd(), pieces)) {
+        state.writeError = errno;
+    }
+}
+
+void FileReplacement::overwrite(std::uint64_t offset, ByteSpan bytes) {
+    State& state = *state_;
+    if (!state.temporary || state.writeError != 0) {
+        return;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::pwrite(state.temporary->fd(), bytes.data() + done,
+                                         bytes.size() - done, static_cast<off_t>(offset + done));
+        if (written < 0 && errno != EINTR) {
+            state.writeError = errno;
+            return;
+        }
+        done += written > 0 ? static_cast<std::size_t>(written) : 0;
+    }
+}
+
+std::optional<FailureCategory> FileReplacement::commit() {
+    State& state = *state_;
+    if (!state.resolved) {
+        return state.resolved.failure().category;
+    }
+    const std::string& target = *state.resolved;
     const auto failure = [&target](int error) { return categoryOfErrno(error, target); };
 
     // An existing file must be one this process may write and that no one else holds
@@ -159,11 +219,10 @@ std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
             return failure(errno);
         }
     }
-
-    TemporaryFile temporary(directoryOf(target));
-    if (!temporary.valid()) {
-        return failure(temporary.error());
+    if (state.writeError != 0) {
+        return failure(state.writeError);
     }
+    TemporaryFile& temporary = *state.temporary;
     if (exists) {
         // Ownership is kept where the process may give it away; the mode always. A
         // variable, not a cast to void, so fortified builds accept the ignored result.
@@ -172,11 +231,17 @@ std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
             return failure(errno);
         }
     }
-    if (!writeAll(temporary.fd(), pieces) || ::fsync(temporary.fd()) != 0 ||
-        !temporary.replace(target)) {
+    if (::fsync(temporary.fd()) != 0 || !temporary.replace(target)) {
         return failure(errno);
     }
     return std::nullopt;
+}
+
+std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
+                                                     std::span<const ByteSpan> pieces) {
+    FileReplacement replacement(path);
+    replacement.append(pieces);
+    return replacement.commit();
 }
 
 }  // namespace quen
