@@ -14,8 +14,6 @@ namespace {
 constexpr std::uint64_t CHUNK_HEADER_BYTES = 8;
 // The format fields examined: tag, channels, rate, byte rate, alignment, bits.
 constexpr std::uint64_t FORMAT_FIELD_BYTES = 16;
-constexpr std::uint32_t MIN_FORMAT_LENGTH = 16;
-constexpr std::uint32_t MAX_FORMAT_LENGTH = 52;
 
 constexpr std::uint16_t FORMAT_TAG_PCM = 1;
 constexpr std::uint32_t SAMPLE_RATE = 8000;

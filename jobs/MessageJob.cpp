@@ -6,7 +6,6 @@
 
 #include "audio/CodecCodes.h"
 #include "datafile/DataFileHeader.h"
-#include "datafile/DataFileWriter.h"
 #include "jobs/ConversionSteps.h"
 #include "jobs/Converter.h"
 #include "platform/Console.h"
@@ -35,27 +34,28 @@ bool Converter::convertMessage(const std::u16string& wavFile, const std::u16stri
                                const HeaderWord& internalFlag, std::int32_t recordTime,
                                std::int32_t listenTime) const {
     logCreatingDataFile(outFile, log());
-    auto recording = readRecording(wavFile, log());
+    auto recording = WavReader::open(wavFile, log());
     if (!recording) {
         return false;
     }
     const std::int32_t cpType = cpTypeOfFormatCode(formatCode);
     printDiagnosticLine(formatCode, cpType, recordTime, internalFlag);
-    const auto encoded = encodePackets(std::move(*recording), wavFile, cpType, log());
-    if (!encoded) {
-        return false;
-    }
-    DataFileHeader header;
-    header.setText(TextField::MailboxName, mailboxName);
-    header.setText(TextField::CallingParty, callingParty);
-    header.setText(TextField::DisplayString, displayString);
-    header.setWord(WordField::Reserved, reserved);
-    header.setWord(WordField::InternalFlag, internalFlag);
-    header.setTime(TimeField::RecordTime, recordTime);
-    header.setTime(TimeField::ListenTime, listenTime);
+    const auto header = [&] {
+        DataFileHeader header;
+        header.setText(TextField::MailboxName, mailboxName);
+        header.setText(TextField::CallingParty, callingParty);
+        header.setText(TextField::DisplayString, displayString);
+        header.setWord(WordField::Reserved, reserved);
+        header.setWord(WordField::InternalFlag, internalFlag);
+        header.setTime(TimeField::RecordTime, recordTime);
+        header.setTime(TimeField::ListenTime, listenTime);
+        return header;
+    };
     // The flash type of a message file is its format code, not the codec code.
-    return writeDataFile(outFile, static_cast<std::uint8_t>(formatCode & 0xFF), header,
-                         encoded->packets, log());
+    auto output = convertRecording(
+        std::move(*recording), wavFile,
+        {outFile, cpType, static_cast<std::uint8_t>(formatCode & 0xFF), header}, log());
+    return output && output->commit(log());
 }
 
 }  // namespace quen
