@@ -1,7 +1,9 @@
-// The preamble's bytes around the packets the packetiser writes through.
+// The preamble's bytes around the packets the packetiser writes through, gathered into
+// large writes.
 #include "datafile/DataFileWriter.h"
 
 #include <array>
+#include <vector>
 
 #include "datafile/DataFileLayout.h"
 #include "platform/FileFailureMessage.h"
@@ -9,15 +11,44 @@
 
 namespace quen {
 
+// The temporary file and the bytes gathered for its next write: fewer system calls.
+struct DataFileOutput::File {
+    static constexpr std::size_t WRITE_BYTES = 64 * 1024;
+
+    explicit File(const std::u16string& outFile)
+        : replacement(toNarrow(outFile)), pending(PREAMBLE_BYTES) {
+        pending.reserve(2 * WRITE_BYTES);
+    }
+
+    void write(std::span<const ByteSpan> pieces) {
+        for (const ByteSpan piece : pieces) {
+            pending.insert(pending.end(), piece.begin(), piece.end());
+        }
+        if (pending.size() >= WRITE_BYTES) {
+            flush();
+        }
+    }
+
+    void flush() {
+        const std::array<ByteSpan, 1> pieces{ByteSpan(pending)};
+        replacement.append(pieces);
+        pending.clear();
+    }
+
+    FileReplacement replacement;
+    // Begins with the preamble's place, which finish() fills in.
+    std::vector<std::uint8_t> pending;
+};
+
 DataFileOutput::DataFileOutput(const std::u16string& outFile, std::int32_t cpType)
-    : outFile_(outFile), file_(std::make_unique<FileReplacement>(toNarrow(outFile))) {
+    : outFile_(outFile), file_(std::make_unique<File>(outFile)) {
     packets_ = std::make_unique<Packetiser>(
-        cpType, [file = file_.get()](std::span<const ByteSpan> pieces) { file->append(pieces); });
-    // The preamble's place, filled in by finish().
-    const std::array<std::uint8_t, PREAMBLE_BYTES> room{};
-    const std::array<ByteSpan, 1> pieces{ByteSpan(room)};
-    file_->append(pieces);
+        cpType, [file = file_.get()](std::span<const ByteSpan> pieces) { file->write(pieces); });
 }
+
+DataFileOutput::DataFileOutput(DataFileOutput&&) noexcept = default;
+DataFileOutput& DataFileOutput::operator=(DataFileOutput&&) noexcept = default;
+DataFileOutput::~DataFileOutput() = default;
 
 void DataFileOutput::add(ByteSpan compressed) {
     packets_->add(compressed);
@@ -25,6 +56,7 @@ void DataFileOutput::add(ByteSpan compressed) {
 
 void DataFileOutput::finish(std::uint8_t flashType, const DataFileHeader& header) {
     packets_->finish();
+    file_->flush();
     const auto totalLength = static_cast<std::uint32_t>(PREAMBLE_BYTES + packets_->size());
     std::array<std::uint8_t, PREAMBLE_BYTES> preamble{static_cast<std::uint8_t>(totalLength >> 24),
                                                       static_cast<std::uint8_t>(totalLength >> 16),
@@ -33,11 +65,11 @@ void DataFileOutput::finish(std::uint8_t flashType, const DataFileHeader& header
                                                       flashType,
                                                       DataFileHeader::SIZE};
     std::copy(header.bytes().begin(), header.bytes().end(), preamble.begin() + HEADER_OFFSET);
-    file_->overwrite(TOTAL_LENGTH_OFFSET, preamble);
+    file_->replacement.overwrite(TOTAL_LENGTH_OFFSET, preamble);
 }
 
 bool DataFileOutput::commit(LogSink& log) {
-    const auto failure = file_->commit();
+    const auto failure = file_->replacement.commit();
     if (failure) {
         logFileFailure(outFile_, *failure, log);
         return false;

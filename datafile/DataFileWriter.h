@@ -19,6 +19,9 @@ class DataFileOutput {
     // The packets follow the geometry of `cpType`. A file that cannot be created is
     // reported by commit(), after whatever the conversion reports meanwhile.
     DataFileOutput(const std::u16string& outFile, std::int32_t cpType);
+    DataFileOutput(DataFileOutput&&) noexcept;
+    DataFileOutput& operator=(DataFileOutput&&) noexcept;
+    ~DataFileOutput();
 
     // Packetises and writes the next compressed bytes.
     void add(ByteSpan compressed);
@@ -31,10 +34,12 @@ class DataFileOutput {
     bool commit(LogSink& log);
 
   private:
+    struct File;
+
     std::u16string outFile_;
-    // Both on the heap, so that the output can move while the packetiser's sink keeps
+    // On the heap, so that the output can move while the packetiser's sink keeps
     // pointing at the file.
-    std::unique_ptr<FileReplacement> file_;
+    std::unique_ptr<File> file_;
     std::unique_ptr<Packetiser> packets_;
 };
 
