@@ -55,10 +55,7 @@ bool writeGreeting(PreparedGreeting& greeting, LogSink& log) {
     return greeting.output.commit(log);
 }
 
-bool Converter::convertGreeting(const std::u16string& wavFile, const std::u16string& mailboxName,
-                                const std::u16string& recordingName, const std::u16string& format,
-                                const std::u16string& outFile) const {
-    const GreetingRequest request{wavFile, mailboxName, recordingName, format, outFile};
+bool Converter::convertGreeting(const GreetingRequest& request) const {
     auto greeting = prepareGreeting(request, log());
     return greeting && writeGreeting(*greeting, log());
 }

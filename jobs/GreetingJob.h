@@ -7,18 +7,10 @@
 #include <string>
 
 #include "datafile/DataFileWriter.h"
+#include "jobs/JobRequests.h"
 #include "platform/LogSink.h"
 
 namespace quen {
-
-// Converter::convertGreeting's operands.
-struct GreetingRequest {
-    std::u16string wavFile;
-    std::u16string mailboxName;
-    std::u16string recordingName;
-    std::u16string format;
-    std::u16string outFile;
-};
 
 // A greeting data file written whole to its temporary file.
 struct PreparedGreeting {

@@ -6,11 +6,6 @@
 
 namespace quen {
 
-ErrorLog& ErrorLog::instance() {
-    static ErrorLog log;
-    return log;
-}
-
 bool ErrorLog::open(const std::u16string& path) {
     if (file_.valid()) {
         return true;
