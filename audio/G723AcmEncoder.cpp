@@ -20,14 +20,14 @@ constexpr std::uint32_t LOW_RATE_FRAME_BYTES = 20;
 constexpr std::uint32_t BLOCK_SAMPLES = G723_BLOCK_BYTES / 2;
 
 // 8 kHz 16-bit mono PCM, with the alignment and rate derived as for any PCM layout.
-std::vector<std::uint8_t> pcmRecord(std::uint16_t channels, std::uint32_t samplesPerSecond,
+std::vector<std::uint8_t> pcmRecord(std::uint16_t channels, std::uint32_t sampleRate,
                                     std::uint16_t bitsPerSample) {
     WaveFormat format;
-    format.formatTag = 1;
+    format.tag = FORMAT_TAG_PCM;
     format.channels = channels;
-    format.samplesPerSecond = samplesPerSecond;
-    format.blockAlignment = static_cast<std::uint16_t>((bitsPerSample + 7) * channels / 8);
-    format.averageBytesPerSecond = format.blockAlignment * samplesPerSecond;
+    format.sampleRate = sampleRate;
+    format.blockAlign = static_cast<std::uint16_t>((bitsPerSample + 7) * channels / 8);
+    format.byteRate = format.blockAlign * sampleRate;
     format.bitsPerSample = bitsPerSample;
     return formatRecord(format);
 }
@@ -36,7 +36,7 @@ std::vector<std::uint8_t> pcmRecord(std::uint16_t channels, std::uint32_t sample
 // configuration word 2 and eight codec-specific bytes, all zero.
 std::vector<std::uint8_t> g723Record() {
     constexpr std::array<std::uint8_t, 10> extra = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    const WaveFormat format{0x0042, 1, 8000, 800, G723_FRAME_BYTES, 0, extra.size()};
+    const WaveFormat format{0x0042, 1, SPEECH_SAMPLE_RATE, 800, G723_FRAME_BYTES, 0};
     return formatRecord(format, extra);
 }
 
@@ -77,7 +77,8 @@ bool G723AcmEncoder::open() {
     refused_ = false;
     silenceFrames_ = 0;
     lowRateFrames_ = 0;
-    const std::int32_t result = manager_.openStream(stream_, pcmRecord(1, 8000, 16), g723Record());
+    const std::int32_t result =
+        manager_.openStream(stream_, pcmRecord(1, SPEECH_SAMPLE_RATE, 16), g723Record());
     if (result != ACM_OK) {
         stream_ = NO_STREAM;
         failed_ = true;

@@ -10,9 +10,7 @@ build=${1:-build/release}
 runs=${2:-100}
 program=$(realpath "$build/QuenGreeting")
 greeting=$(realpath examples/greeting.wav)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+enterScratchDirectory
 
 speech "$greeting" 30 | wav in.wav
 hyperfine -N --warmup 5 --runs "$runs" --export-json times.json \

@@ -11,9 +11,7 @@ source bench/wav.sh
 build=${1:-build/release}
 program=$(realpath "$build/QuenGreeting")
 greeting=$(realpath examples/greeting.wav)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+enterScratchDirectory
 limitKib=$((16 * 1024))
 
 # A header for $1 data bytes of the given channel count and rate, then a sparse file

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "datafile/DataFileLayout.h"
+#include "platform/ByteOrder.h"
 #include "platform/FileFailureMessage.h"
 #include "platform/TextConversion.h"
 
@@ -58,12 +59,10 @@ void DataFileOutput::finish(std::uint8_t flashType, const DataFileHeader& header
     packets_->finish();
     file_->flush();
     const auto totalLength = static_cast<std::uint32_t>(PREAMBLE_BYTES + packets_->size());
-    std::array<std::uint8_t, PREAMBLE_BYTES> preamble{static_cast<std::uint8_t>(totalLength >> 24),
-                                                      static_cast<std::uint8_t>(totalLength >> 16),
-                                                      static_cast<std::uint8_t>(totalLength >> 8),
-                                                      static_cast<std::uint8_t>(totalLength),
-                                                      flashType,
-                                                      DataFileHeader::SIZE};
+    std::array<std::uint8_t, PREAMBLE_BYTES> preamble{};
+    setBigEndian32(std::span(preamble).subspan(TOTAL_LENGTH_OFFSET), totalLength);
+    preamble[FLASH_TYPE_OFFSET] = flashType;
+    preamble[HEADER_LENGTH_OFFSET] = DataFileHeader::SIZE;
     std::copy(header.bytes().begin(), header.bytes().end(), preamble.begin() + HEADER_OFFSET);
     file_->replacement.overwrite(TOTAL_LENGTH_OFFSET, preamble);
 }

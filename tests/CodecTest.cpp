@@ -12,10 +12,10 @@
 #include "audio/G711Encoder.h"
 #include "audio/G723AcmEncoder.h"
 #include "codec/CodecModule.h"
-#include "platform/LogSink.h"
 #include "codec/StreamLayer.h"
-#include "platform/TextConversion.h"
 #include "codec/WaveFormatRecord.h"
+#include "platform/LogSink.h"
+#include "platform/TextConversion.h"
 #include "tests/TestSupport.h"
 
 namespace quen::test {
@@ -148,9 +148,9 @@ TEST(G723AcmEncoderTest, EveryPathLogsItsMessagesAndClosesAnOpenedStream) {
 }
 
 TEST(StreamLayerTest, AMalformedRecordIsRefusedAndAClosedStreamIsGone) {
-    const Bytes pcm = formatRecord({1, 1, 8000, 16000, 2, 16, 0});
+    const Bytes pcm = formatRecord({1, 1, 8000, 16000, 2, 16});
     const Bytes g723 =
-        formatRecord({0x42, 1, 8000, 800, 24, 0, 10}, Bytes{2, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+        formatRecord({0x42, 1, 8000, 800, 24, 0}, Bytes{2, 0, 0, 0, 0, 0, 0, 0, 0, 0});
     StreamLayer layer(codecModuleCandidates());
     StreamHandle stream = NO_STREAM;
     Bytes lacking = pcm;
