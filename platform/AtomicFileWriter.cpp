@@ -30,7 +30,8 @@ std::string directoryOf(const std::string& path) {
 
 // A hidden name in `directory` that nothing uses yet.
 std::string temporaryName(const std::string& directory) {
-    static std::random_device random;
+    // One per thread: a batch's workers name their files at the same time.
+    thread_local std::random_device random;
     return directory + "/.quen-" + std::to_string(random()) + ".tmp";
 }
 
