@@ -52,21 +52,17 @@ class TemporaryFile {
             }
         }
         const TerminationSignalsDeferred deferred;
-        for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
-            path_ = temporaryName(directory);
+        for (int attempt = 0; attempt < NAME_ATTEMPTS && remember(); ++attempt) {
             file_ =
                 FileHandle(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-            if (file_.valid() || errno != EEXIST) {
+            error_ = errno;
+            if (file_.valid()) {
+                return;
+            }
+            forget();
+            if (error_ != EEXIST) {
                 break;
             }
-        }
-        error_ = errno;
-        if (file_.valid() && !remember()) {
-            ::unlink(path_.c_str());
-            file_.close();
-        }
-        if (!file_.valid()) {
-            path_.clear();
         }
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -103,28 +99,28 @@ class TemporaryFile {
     // An unnamed file gets a hidden name for the moment between link and rename.
     bool giveName() {
         const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
-        for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
-            path_ = temporaryName(directory_);
+        for (int attempt = 0; attempt < NAME_ATTEMPTS && remember(); ++attempt) {
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                if (remember()) {
-                    return true;
-                }
-                ::unlink(path_.c_str());
-                break;
+                return true;
             }
-            if (errno != EEXIST) {
+            const int error = errno;
+            forget();
+            errno = error;
+            if (error != EEXIST) {
                 break;
             }
         }
-        path_.clear();
         return false;
     }
 
-    // Registers the name for termination signals to remove; false, errno set, when no
-    // more names can be kept.
+    // Picks a new name and registers it for termination signals to remove, before the
+    // file is made: a signal that comes while another thread makes it still finds it.
+    // False, errno set, when no more names can be kept.
     bool remember() {
+        path_ = temporaryName(directory_);
         registration_ = addTemporaryFileToRemove(path_);
         if (registration_ < 0) {
+            path_.clear();
             error_ = EMFILE;
             errno = EMFILE;
         }
