@@ -61,7 +61,9 @@ TEST_F(WriteSafetyTest, AnotherUsersLinkInAStickyDirectoryIsNeverFollowed) {
     fs::create_directories(path("shared"));
     fs::permissions(path("shared"), fs::perms::all | fs::perms::sticky_bit);
     fs::create_directories(path("private"));
+    // open/ is world-writable too, but not sticky: the rule does not hold there.
     fs::create_directories(path("open"));
+    fs::permissions(path("open"), fs::perms::all);
     writeBytes(path("in.wav"), pcmWav(testSignal(400)));
     const std::string victim = path("victim.txt").string();
     link(victim, "shared/errors.txt", OTHER_USER);
@@ -82,7 +84,7 @@ TEST_F(WriteSafetyTest, AnotherUsersLinkInAStickyDirectoryIsNeverFollowed) {
         {"shared/out.cxx", "log.txt", "", refused("shared/out.cxx"), "victim.txt"},
         {"shared/dirlink/out.cxx", "log.txt", "", refused("shared/dirlink/out.cxx"),
          "private/out.cxx"},
-        // Reached through a link of the follower's own, in a directory that is not sticky.
+        // Reached through a link of the follower's own, in the directory that is not sticky.
         {"open/indirect/out.cxx", "log.txt", "", refused("open/indirect/out.cxx"),
          "private/out.cxx"},
         // The follower's own link, and another user's where the directory is not sticky.
