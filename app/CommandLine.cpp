@@ -34,12 +34,12 @@ std::optional<std::u16string> operandAfterSwitch(const std::u16string& operand,
 
 // Usage text for an empty log operand, a console line for a log that cannot be
 // opened; true when the log is open.
-bool openErrorLog(const std::u16string& logPath) {
+bool openErrorLog(const std::u16string& logPath, ErrorLog& log) {
     if (logPath.empty()) {
         printUsage();
         return false;
     }
-    if (!ErrorLog::instance().open(logPath)) {
+    if (!log.open(logPath)) {
         writeConsole("Failed to open the errorlog file <" + toNarrow(logPath) + ">\n");
         return false;
     }
@@ -50,39 +50,43 @@ int exitCodeOf(bool succeeded) {
     return succeeded ? 0 : EXIT_FAILED;
 }
 
-int runGreeting(const Converter& converter, const Arguments& args) {
+int runGreeting(const Converter& converter, const Arguments& args, ErrorLog& log) {
     const auto wavFile = operandAfterSwitch(args[1], u"/convert:");
     if (!wavFile) {
         printUsage();
         return EXIT_FAILED;
     }
-    if (!openErrorLog(args[6])) {
+    if (!openErrorLog(args[6], log)) {
         return EXIT_FAILED;
     }
-    return exitCodeOf(converter.convertGreeting(*wavFile, args[2], args[3], args[4], args[5]));
+    return exitCodeOf(converter.convertGreeting({*wavFile, args[2], args[3], args[4], args[5]}));
 }
 
-int runMessage(const Converter& converter, const Arguments& args) {
+int runMessage(const Converter& converter, const Arguments& args, ErrorLog& log) {
     const auto wavFile = operandAfterSwitch(args[1], u"/convertMsg:");
     if (!wavFile) {
         printUsage();
         return EXIT_FAILED;
     }
-    if (!openErrorLog(args[11])) {
+    if (!openErrorLog(args[11], log)) {
         return EXIT_FAILED;
     }
-    const std::int32_t recordTime = parseTime(args[8]);
-    const std::int32_t listenTime = parseTime(args[9]);
-    const HeaderWord internalFlag{0x00, isYes(args[7]) ? std::uint8_t{'Y'} : std::uint8_t{'N'},
-                                  0x00, 0x00};
-    const HeaderWord reserved{};
-    const std::int32_t formatCode = formatCodeFor(args[5], isYes(args[6]));
-    return exitCodeOf(converter.convertMessage(*wavFile, args[10], formatCode, args[2], args[3],
-                                               args[4], reserved, internalFlag, recordTime,
-                                               listenTime));
+    const MessageRequest request{
+        .wavFile = *wavFile,
+        .outFile = args[10],
+        .formatCode = formatCodeFor(args[5], isYes(args[6])),
+        .mailboxName = args[2],
+        .callingParty = args[3],
+        .displayString = args[4],
+        .reserved = {},
+        .internalFlag = {0x00, isYes(args[7]) ? std::uint8_t{'Y'} : std::uint8_t{'N'}, 0x00, 0x00},
+        .recordTime = parseTime(args[8]),
+        .listenTime = parseTime(args[9]),
+    };
+    return exitCodeOf(converter.convertMessage(request));
 }
 
-int runBatch(const Converter& converter, const Arguments& args) {
+int runBatch(const Converter& converter, const Arguments& args, ErrorLog& log) {
     const std::u16string& operand = args[1];
     const bool mode1 = operand.find(u"/batch1:") != std::u16string::npos;
     const bool mode2 = operand.find(u"/batch2:") != std::u16string::npos;
@@ -93,24 +97,24 @@ int runBatch(const Converter& converter, const Arguments& args) {
     const std::u16string templatePath = operand.substr(std::u16string_view(u"/batch1:").size());
     const std::u16string& wavDirectory = args[2];
     const std::u16string& resultDirectory = args[3];
-    if (!openErrorLog(args[4])) {
+    if (!openErrorLog(args[4], log)) {
         return EXIT_FAILED;
     }
-    if (!batchOperandsExist(templatePath, wavDirectory, resultDirectory, ErrorLog::instance())) {
+    if (!batchOperandsExist(templatePath, wavDirectory, resultDirectory, log)) {
         return EXIT_FAILED;
     }
     return exitCodeOf(
         converter.convertBatch(templatePath, wavDirectory, resultDirectory, mode1 ? 1 : 2));
 }
 
-int dispatch(const Converter& converter, const Arguments& arguments) {
+int dispatch(const Converter& converter, const Arguments& arguments, ErrorLog& log) {
     switch (arguments.size()) {
         case BATCH_ARGUMENTS:
-            return runBatch(converter, arguments);
+            return runBatch(converter, arguments, log);
         case GREETING_ARGUMENTS:
-            return runGreeting(converter, arguments);
+            return runGreeting(converter, arguments, log);
         case MESSAGE_ARGUMENTS:
-            return runMessage(converter, arguments);
+            return runMessage(converter, arguments, log);
         default:
             printUsage();
             return EXIT_FAILED;
@@ -119,18 +123,23 @@ int dispatch(const Converter& converter, const Arguments& arguments) {
 
 }  // namespace
 
-int runCommandLine(const std::vector<std::u16string>& arguments, const Converter& converter) {
+int runCommandLine(const std::vector<std::u16string>& arguments, const Converter& converter,
+                   ErrorLog& log) {
     int exitCode = EXIT_FAILED;
     try {
-        exitCode = dispatch(converter, arguments);
+        exitCode = dispatch(converter, arguments, log);
     } catch (const std::bad_alloc&) {
         // The job's buffers are gone with the stack; a short line can still be had.
         try {
-            ErrorLog::instance().write("Out of memory");
+            log.write("Out of memory");
         } catch (const std::bad_alloc&) {
         }
     }
-    ErrorLog::instance().close();
+    // A caller that reads the log must learn that lines are missing from it.
+    if (log.incomplete()) {
+        exitCode = EXIT_FAILED;
+    }
+    log.close();
     return exitCode;
 }
 

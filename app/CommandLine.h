@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "jobs/Converter.h"
+#include "platform/ErrorLog.h"
 
 namespace quen {
 
@@ -13,8 +14,9 @@ namespace quen {
 constexpr int EXIT_FAILED = 255;
 
 // `arguments` include the program name at index 0, which is never read. The jobs run
-// on `converter`, which reports to the error log that this opens and closes. An
-// allocation failure anywhere in a job is a logged failure.
-int runCommandLine(const std::vector<std::u16string>& arguments, const Converter& converter);
+// on `converter`, which reports to `log`; this opens and closes it. An allocation
+// failure anywhere in a job is a logged failure.
+int runCommandLine(const std::vector<std::u16string>& arguments, const Converter& converter,
+                   ErrorLog& log);
 
 }  // namespace quen

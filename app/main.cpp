@@ -16,6 +16,7 @@ int main(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) {
         arguments.push_back(quen::toWide(argv[i]));
     }
-    const quen::Converter converter(quen::ErrorLog::instance());
-    return quen::runCommandLine(arguments, converter);
+    quen::ErrorLog log;
+    const quen::Converter converter(log);
+    return quen::runCommandLine(arguments, converter, log);
 }

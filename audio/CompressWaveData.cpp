@@ -1,46 +1,37 @@
-// Buffer sizing and codec choice of the compression entry.
+// Codec choice and the block-by-block compression.
 #include "audio/CompressWaveData.h"
 
-#include <new>
-
-#include "audio/CodecCodes.h"
 #include "audio/G711Encoder.h"
 #include "audio/G723AcmEncoder.h"
 
 namespace quen {
-namespace {
 
-// G.723.1 keeps whole 480-byte blocks only; G.711 makes one byte per sample and
-// rounds the allocation up for an odd data length.
-std::size_t bufferSize(std::uint64_t dataLength, std::int32_t cpType) {
+WaveCompressor::WaveCompressor(std::int32_t cpType, LogSink& log)
+    : cpType_(cpType), out_(INPUT_BLOCK_BYTES / 2) {
     if (cpType == CP_TYPE_G723) {
-        return dataLength / G723_BLOCK_BYTES * G723_FRAME_BYTES;
+        g723_ = std::make_unique<G723AcmEncoder>(log);
+        g723_->open();
     }
-    return (dataLength + 1) / 2;
 }
 
-}  // namespace
+WaveCompressor::~WaveCompressor() = default;
 
-std::optional<CompressedAudio> compressWaveData(std::span<const std::uint8_t> pcm,
-                                                std::int32_t cpType, LogSink& log) {
-    CompressedAudio audio;
-    try {
-        audio.buffer.resize(bufferSize(pcm.size(), cpType));
-    } catch (const std::bad_alloc&) {
-        log.write("Cannot allocate memory for data compression buffer.");
-        return std::nullopt;
+std::span<const std::uint8_t> WaveCompressor::compress(std::span<const std::uint8_t> pcm) {
+    const auto in = pcm.first(std::min(pcm.size(), INPUT_BLOCK_BYTES));
+    if (g723_) {
+        const auto blocks = static_cast<std::uint32_t>(in.size() / G723_BLOCK_BYTES);
+        return std::span(out_).first(g723_->encodeBlocks(in.data(), blocks, out_.data()));
     }
-    if (cpType == CP_TYPE_G723) {
-        // The data chunk's length field is 32 bits wide, so the located length is too.
-        const auto dataLength = static_cast<std::uint32_t>(pcm.size());
-        G723AcmEncoder encoder(log);
-        audio.length = encoder.encodeAll(pcm.data(), dataLength, audio.buffer.data(),
-                                         dataLength / G723_BLOCK_BYTES);
-        audio.codecFailed = encoder.failed();
-    } else {
-        audio.length = G711Encoder().encodeBuffer(pcm, audio.buffer, cpType);
-    }
-    return audio;
+    return std::span(out_).first(
+        static_cast<std::size_t>(G711Encoder().encodeBuffer(in, out_, cpType_)));
+}
+
+bool WaveCompressor::finish() {
+    return !g723_ || g723_->finish();
+}
+
+void logCompressionFailed(const std::u16string& wavFile, LogSink& log) {
+    log.write(u"Compression of \"" + wavFile + u"\" file failed on bad format.");
 }
 
 }  // namespace quen

@@ -9,8 +9,8 @@
 
 #include "audio/CodecCodes.h"
 #include "codec/StreamLayer.h"
-#include "platform/TextConversion.h"
 #include "codec/WaveFormatRecord.h"
+#include "platform/TextConversion.h"
 
 namespace quen {
 namespace {
@@ -20,14 +20,14 @@ constexpr std::uint32_t LOW_RATE_FRAME_BYTES = 20;
 constexpr std::uint32_t BLOCK_SAMPLES = G723_BLOCK_BYTES / 2;
 
 // 8 kHz 16-bit mono PCM, with the alignment and rate derived as for any PCM layout.
-std::vector<std::uint8_t> pcmRecord(std::uint16_t channels, std::uint32_t samplesPerSecond,
+std::vector<std::uint8_t> pcmRecord(std::uint16_t channels, std::uint32_t sampleRate,
                                     std::uint16_t bitsPerSample) {
     WaveFormat format;
-    format.formatTag = 1;
+    format.tag = FORMAT_TAG_PCM;
     format.channels = channels;
-    format.samplesPerSecond = samplesPerSecond;
-    format.blockAlignment = static_cast<std::uint16_t>((bitsPerSample + 7) * channels / 8);
-    format.averageBytesPerSecond = format.blockAlignment * samplesPerSecond;
+    format.sampleRate = sampleRate;
+    format.blockAlign = static_cast<std::uint16_t>((bitsPerSample + 7) * channels / 8);
+    format.byteRate = format.blockAlign * sampleRate;
     format.bitsPerSample = bitsPerSample;
     return formatRecord(format);
 }
@@ -36,7 +36,7 @@ std::vector<std::uint8_t> pcmRecord(std::uint16_t channels, std::uint32_t sample
 // configuration word 2 and eight codec-specific bytes, all zero.
 std::vector<std::uint8_t> g723Record() {
     constexpr std::array<std::uint8_t, 10> extra = {2, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    const WaveFormat format{0x0042, 1, 8000, 800, G723_FRAME_BYTES, 0, extra.size()};
+    const WaveFormat format{0x0042, 1, SPEECH_SAMPLE_RATE, 800, G723_FRAME_BYTES, 0};
     return formatRecord(format, extra);
 }
 
@@ -73,9 +73,15 @@ G723AcmEncoder::~G723AcmEncoder() {
 }
 
 bool G723AcmEncoder::open() {
-    const std::int32_t result = manager_.openStream(stream_, pcmRecord(1, 8000, 16), g723Record());
+    failed_ = false;
+    refused_ = false;
+    silenceFrames_ = 0;
+    lowRateFrames_ = 0;
+    const std::int32_t result =
+        manager_.openStream(stream_, pcmRecord(1, SPEECH_SAMPLE_RATE, 16), g723Record());
     if (result != ACM_OK) {
         stream_ = NO_STREAM;
+        failed_ = true;
         logWithNumber(log_, u"Could not open Codec for Windows ACM stream.  Error code = %d.",
                       result);
         return false;
@@ -111,42 +117,47 @@ bool G723AcmEncoder::encodeFrame(const std::uint8_t* pcm, std::uint32_t sampleCo
     return true;
 }
 
-std::int32_t G723AcmEncoder::encodeAll(const std::uint8_t* pcm, std::uint32_t /*dataLength*/,
-                                       std::uint8_t* out, std::uint32_t frameCount) {
-    failed_ = false;
-    if (!open()) {
-        failed_ = true;
-        return 0;
-    }
-    std::int32_t total = 0;
-    std::int32_t silenceFrames = 0;
-    std::int32_t lowRateFrames = 0;
-    for (std::uint32_t k = 0; k < frameCount; ++k) {
+std::uint32_t G723AcmEncoder::encodeBlocks(const std::uint8_t* pcm, std::uint32_t blockCount,
+                                           std::uint8_t* out) {
+    std::uint32_t total = 0;
+    for (std::uint32_t k = 0; k < blockCount && stream_ != NO_STREAM && !refused_; ++k) {
         std::uint32_t frameBytes = G723_FRAME_BYTES;
-        if (!encodeFrame(pcm, BLOCK_SAMPLES, out, frameBytes)) {
+        if (!encodeFrame(pcm, BLOCK_SAMPLES, out + total, frameBytes)) {
             failed_ = true;
+            refused_ = true;
             break;
         }
         if (frameBytes == SILENCE_FRAME_BYTES) {
-            ++silenceFrames;
+            ++silenceFrames_;
         } else if (frameBytes == LOW_RATE_FRAME_BYTES) {
-            ++lowRateFrames;
+            ++lowRateFrames_;
         }
-        total += static_cast<std::int32_t>(frameBytes);
+        total += frameBytes;
         pcm += G723_BLOCK_BYTES;
-        out += frameBytes;
     }
-    if (silenceFrames != 0) {
-        logWithNumber(log_, u"Codec generated %d Silence Suppression packets.", silenceFrames);
+    return total;
+}
+
+bool G723AcmEncoder::finish() {
+    if (silenceFrames_ != 0) {
+        logWithNumber(log_, u"Codec generated %d Silence Suppression packets.", silenceFrames_);
         failed_ = true;
-        total = 0;
-    } else if (lowRateFrames != 0) {
-        logWithNumber(log_, u"Codec generated %d packets at 5.3 Kbps.", lowRateFrames);
+    } else if (lowRateFrames_ != 0) {
+        logWithNumber(log_, u"Codec generated %d packets at 5.3 Kbps.", lowRateFrames_);
         failed_ = true;
-        total = 0;
     }
     close();
-    return total;
+    return !failed_;
+}
+
+std::int32_t G723AcmEncoder::encodeAll(const std::uint8_t* pcm, std::uint8_t* out,
+                                       std::uint32_t frameCount) {
+    if (!open()) {
+        return 0;
+    }
+    const auto total = static_cast<std::int32_t>(encodeBlocks(pcm, frameCount, out));
+    finish();
+    return silenceFrames_ != 0 || lowRateFrames_ != 0 ? 0 : total;
 }
 
 void G723AcmEncoder::close() {

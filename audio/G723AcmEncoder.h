@@ -31,19 +31,27 @@ class G723AcmEncoder {
     bool encodeFrame(const std::uint8_t* pcm, std::uint32_t sampleCount, std::uint8_t* out,
                      std::uint32_t& frameBytes);
 
-    // Encodes `frameCount` consecutive 480-byte blocks from `pcm` into `out` (room for
-    // 24 bytes per block), opening and closing the stream. Returns the bytes written:
-    // 0 when the stream did not open or the codec made silence-description or
-    // 5.3 kbit/s frames, the bytes before a block the codec refused. The blocks are
-    // counted by `frameCount` alone; `dataLength` is the caller's data length, unused.
-    std::int32_t encodeAll(const std::uint8_t* pcm, std::uint32_t dataLength, std::uint8_t* out,
-                           std::uint32_t frameCount);
+    // After open(): encodes `blockCount` consecutive 480-byte blocks from `pcm` into
+    // `out` (room for 24 bytes per block) and returns the bytes written. After a block
+    // the codec refused (logged) nothing more is encoded, in this call or later ones.
+    // Silence-description and 5.3 kbit/s frames are counted for finish().
+    std::uint32_t encodeBlocks(const std::uint8_t* pcm, std::uint32_t blockCount,
+                               std::uint8_t* out);
+
+    // Logs the silence-description or 5.3 kbit/s frames counted, if any (a failure), and
+    // closes the stream. False when the codec reported any failure since open().
+    bool finish();
+
+    // open(), encodeBlocks() and finish() over `frameCount` blocks. Returns the bytes
+    // written: 0 when the stream did not open or the codec made silence-description or
+    // 5.3 kbit/s frames, the bytes before a block the codec refused.
+    std::int32_t encodeAll(const std::uint8_t* pcm, std::uint8_t* out, std::uint32_t frameCount);
 
     // Closes the stream if one is open.
     void close();
 
-    // True when the codec reported any failure during the last encodeAll (its message
-    // is already in the error log); the count alone does not tell.
+    // True when the codec reported any failure since the last open() (its message is
+    // already in the error log); the count alone does not tell.
     bool failed() const { return failed_; }
 
   private:
@@ -51,6 +59,9 @@ class G723AcmEncoder {
     CompressionManager& manager_;
     StreamHandle stream_ = NO_STREAM;
     bool failed_ = false;
+    bool refused_ = false;  // a block was refused: the stream is of no further use
+    std::int32_t silenceFrames_ = 0;
+    std::int32_t lowRateFrames_ = 0;
 };
 
 }  // namespace quen

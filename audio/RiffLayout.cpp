@@ -6,12 +6,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "audio/WaveData.h"
+#include "platform/ByteOrder.h"
 
 namespace quen {
 namespace {
 
-constexpr std::uint64_t CHUNK_HEADER_BYTES = 8;
 constexpr std::uint64_t FILE_HEADER_BYTES = 12;
 constexpr std::uint16_t TAG_EXTENSIBLE = 0xFFFE;
 // cbSize, valid bits, channel mask, then the sub-format GUID.
@@ -20,11 +19,11 @@ constexpr std::size_t SUB_FORMAT_OFFSET = 24;
 constexpr std::uint32_t RF64_DEFERRED = 0xFFFFFFFF;
 
 std::uint16_t read16(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return getLittleEndian16(bytes.subspan(offset).first<2>());
+    return getLittleEndian16(bytes.subspan(offset));
 }
 
 std::uint32_t read32(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return getLittleEndian32(bytes.subspan(offset).first<4>());
+    return getLittleEndian32(bytes.subspan(offset));
 }
 
 std::uint64_t read64(std::span<const std::uint8_t> bytes, std::size_t offset) {
@@ -43,9 +42,7 @@ std::string idAt(std::span<const std::uint8_t> bytes, std::size_t offset) {
 }
 
 WaveFormatFields readFormat(std::span<const std::uint8_t> contents) {
-    WaveFormatFields format{read16(contents, 0), read16(contents, 2),  read32(contents, 4),
-                            read32(contents, 8), read16(contents, 12), read16(contents, 14),
-                            std::nullopt};
+    WaveFormatFields format{readFormatFields(contents), std::nullopt};
     if (format.tag == TAG_EXTENSIBLE && contents.size() >= SUB_FORMAT_OFFSET + 2) {
         format.subFormatTag = read16(contents, SUB_FORMAT_OFFSET);
     }
@@ -87,7 +84,7 @@ std::optional<RiffLayout> readRiffLayout(std::span<const std::uint8_t> file) {
         const std::uint64_t present = file.size() - start;
         chunk.pastEnd = chunk.length > present;
         const auto contents = file.subspan(start, std::min(chunk.length, present));
-        if (chunk.id == "fmt " && !layout.format && contents.size() >= 16) {
+        if (chunk.id == "fmt " && !layout.format && contents.size() >= FORMAT_FIELD_BYTES) {
             layout.format = readFormat(contents);
         }
         if (chunk.id == "data" && !layout.dataLength) {

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "codec/WaveFormat.h"
+
 namespace quen {
 
 // A damaged file may look like millions of empty chunks; nobody reads more than these.
@@ -22,14 +24,9 @@ struct RiffChunk {
     bool pastEnd = false;      // the stated length runs past the end of the file
 };
 
-struct WaveFormatFields {
-    std::uint16_t tag = 0;
-    std::uint16_t channels = 0;
-    std::uint32_t sampleRate = 0;
-    std::uint32_t byteRate = 0;
-    std::uint16_t blockAlign = 0;
-    std::uint16_t bitsPerSample = 0;
-    // From an extensible header: the tag its sub-format GUID carries.
+// The format chunk's fields and, from an extensible header, the tag its sub-format
+// GUID carries.
+struct WaveFormatFields : WaveFormat {
     std::optional<std::uint16_t> subFormatTag;
 };
 

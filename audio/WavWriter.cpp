@@ -4,24 +4,17 @@
 #include <limits>
 #include <string_view>
 
+#include "codec/WaveFormat.h"
+
 namespace quen {
 namespace {
 
-constexpr std::uint32_t SAMPLE_RATE = 8000;
 constexpr std::uint16_t BITS_PER_SAMPLE = 16;
 constexpr std::uint16_t CHANNELS = 1;
 constexpr std::uint16_t BLOCK_ALIGN = CHANNELS * BITS_PER_SAMPLE / 8;
 
 void put(std::vector<std::uint8_t>& out, std::string_view id) {
     out.insert(out.end(), id.begin(), id.end());
-}
-void put16(std::vector<std::uint8_t>& out, std::uint16_t value) {
-    out.push_back(static_cast<std::uint8_t>(value));
-    out.push_back(static_cast<std::uint8_t>(value >> 8));
-}
-void put32(std::vector<std::uint8_t>& out, std::uint32_t value) {
-    put16(out, static_cast<std::uint16_t>(value));
-    put16(out, static_cast<std::uint16_t>(value >> 16));
 }
 
 }  // namespace
@@ -35,18 +28,18 @@ std::vector<std::uint8_t> wavHeader(std::size_t sampleCount) {
     std::vector<std::uint8_t> out;
     out.reserve(WAV_HEADER_BYTES);
     put(out, "RIFF");
-    put32(out, static_cast<std::uint32_t>(36 + dataBytes));
+    appendLittleEndian32(out, static_cast<std::uint32_t>(36 + dataBytes));
     put(out, "WAVE");
     put(out, "fmt ");
-    put32(out, 16);
-    put16(out, 1);  // PCM
-    put16(out, CHANNELS);
-    put32(out, SAMPLE_RATE);
-    put32(out, SAMPLE_RATE * BLOCK_ALIGN);
-    put16(out, BLOCK_ALIGN);
-    put16(out, BITS_PER_SAMPLE);
+    appendLittleEndian32(out, FORMAT_FIELD_BYTES);
+    appendLittleEndian16(out, FORMAT_TAG_PCM);
+    appendLittleEndian16(out, CHANNELS);
+    appendLittleEndian32(out, SPEECH_SAMPLE_RATE);
+    appendLittleEndian32(out, SPEECH_SAMPLE_RATE * BLOCK_ALIGN);
+    appendLittleEndian16(out, BLOCK_ALIGN);
+    appendLittleEndian16(out, BITS_PER_SAMPLE);
     put(out, "data");
-    put32(out, static_cast<std::uint32_t>(dataBytes));
+    appendLittleEndian32(out, static_cast<std::uint32_t>(dataBytes));
     return out;
 }
 

@@ -6,19 +6,12 @@
 #include <array>
 #include <string_view>
 
+#include "codec/WaveFormat.h"
 #include "platform/LogSink.h"
 
 namespace quen {
 namespace {
 
-constexpr std::uint64_t CHUNK_HEADER_BYTES = 8;
-// The format fields examined: tag, channels, rate, byte rate, alignment, bits.
-constexpr std::uint64_t FORMAT_FIELD_BYTES = 16;
-constexpr std::uint32_t MIN_FORMAT_LENGTH = 16;
-constexpr std::uint32_t MAX_FORMAT_LENGTH = 52;
-
-constexpr std::uint16_t FORMAT_TAG_PCM = 1;
-constexpr std::uint32_t SAMPLE_RATE = 8000;
 constexpr std::uint16_t BLOCK_ALIGN = 2;
 constexpr std::uint16_t BITS_PER_SAMPLE = 16;
 
@@ -32,14 +25,6 @@ ChunkHeader readChunkHeader(std::span<const std::uint8_t, CHUNK_HEADER_BYTES> he
             getLittleEndian32(header.subspan<4, 4>())};
 }
 
-std::uint16_t fieldAt16(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return getLittleEndian16(bytes.subspan(offset).first<2>());
-}
-
-std::uint32_t fieldAt32(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return getLittleEndian32(bytes.subspan(offset).first<4>());
-}
-
 // Checks 1 to 6 on the part of the body the RIFF size covers; the length of the
 // format chunk's contents when all pass.
 std::optional<std::uint32_t> checkFormat(std::span<const std::uint8_t> body, LogSink& log) {
@@ -50,28 +35,29 @@ std::optional<std::uint32_t> checkFormat(std::span<const std::uint8_t> body, Log
     }
     // A body too short for the fields examined cannot hold a format chunk of legal
     // length either.
-    const std::uint32_t length = body.size() >= CHUNK_HEADER_BYTES ? fieldAt32(body, 4) : 0;
+    const std::uint32_t length =
+        body.size() >= CHUNK_HEADER_BYTES ? getLittleEndian32(body.subspan(4)) : 0;
     if (body.size() < CHUNK_HEADER_BYTES + FORMAT_FIELD_BYTES || length < MIN_FORMAT_LENGTH ||
         length > MAX_FORMAT_LENGTH) {
         log.write("Bad \".wav\" file format.  Length of \"format\" sub-chunk is incorrect.");
         return std::nullopt;
     }
-    const auto fields = body.subspan(CHUNK_HEADER_BYTES, FORMAT_FIELD_BYTES);
+    const WaveFormat format = readFormatFields(body.subspan(CHUNK_HEADER_BYTES));
     // Channels come before the tag: a multi-channel file of any encoding gets the
     // multi-channel message.
-    if (fieldAt16(fields, 2) != 1) {
+    if (format.channels != 1) {
         log.write("Bad \".wav\" file format.  Cannot process multi-channel data.");
         return std::nullopt;
     }
-    if (fieldAt16(fields, 0) != FORMAT_TAG_PCM) {
+    if (format.tag != FORMAT_TAG_PCM) {
         log.write("Bad \".wav\" file format. File not in PCM/Uncompressed format.");
         return std::nullopt;
     }
-    if (fieldAt32(fields, 4) != SAMPLE_RATE) {
+    if (format.sampleRate != SPEECH_SAMPLE_RATE) {
         log.write("Bad \".wav\" file format.  Sample rate not 8000 samples/sec.");
         return std::nullopt;
     }
-    if (fieldAt16(fields, 12) != BLOCK_ALIGN || fieldAt16(fields, 14) != BITS_PER_SAMPLE) {
+    if (format.blockAlign != BLOCK_ALIGN || format.bitsPerSample != BITS_PER_SAMPLE) {
         log.write("Bad \".wav\" file format.  Sample size not 16 bits.");
         return std::nullopt;
     }
@@ -79,15 +65,6 @@ std::optional<std::uint32_t> checkFormat(std::span<const std::uint8_t> body, Log
 }
 
 }  // namespace
-
-std::uint32_t getLittleEndian32(std::span<const std::uint8_t, 4> bytes) {
-    return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
-           std::uint32_t{bytes[3]} << 24;
-}
-
-std::uint16_t getLittleEndian16(std::span<const std::uint8_t, 2> bytes) {
-    return static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-}
 
 std::optional<WaveLocation> locateWaveData(const BodyReader& read, std::uint64_t present,
                                            std::uint32_t bodyLength, LogSink& log) {

@@ -8,13 +8,14 @@
 #include <optional>
 #include <span>
 
+#include "platform/ByteOrder.h"
 #include "platform/LogSink.h"
 
 namespace quen {
 
-// Reads b0 + b1*2^8 + b2*2^16 + b3*2^24 from four bytes at any alignment.
-std::uint32_t getLittleEndian32(std::span<const std::uint8_t, 4> bytes);
-std::uint16_t getLittleEndian16(std::span<const std::uint8_t, 2> bytes);
+// The lengths a format chunk may state: the 16 bytes of fields, up to 36 more.
+constexpr std::uint32_t MIN_FORMAT_LENGTH = 16;
+constexpr std::uint32_t MAX_FORMAT_LENGTH = 52;
 
 // The located sample bytes; they stay in the caller's file buffer.
 struct WaveData {

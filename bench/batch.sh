@@ -11,9 +11,7 @@ build=${1:-build/release}
 runs=${2:-3}
 program=$(realpath "$build/QuenGreeting")
 greeting=$(realpath examples/greeting.wav)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+enterScratchDirectory
 
 mkdir rec one all
 {

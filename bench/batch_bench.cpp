@@ -151,10 +151,10 @@ void BM_GreetingConversions(benchmark::State& state) {
     quen::LogBuffer log;
     const quen::Converter converter(log);
     for (auto _ : state) {
-        const bool g723 = converter.convertGreeting(wavFile, u"Auto Attendant",
-                                                    u"three-seconds.wav", u"g723", c23);
-        const bool g711 = converter.convertGreeting(wavFile, u"Auto Attendant",
-                                                    u"three-seconds.wav", u"g711", c11);
+        const bool g723 = converter.convertGreeting(
+            {wavFile, u"Auto Attendant", u"three-seconds.wav", u"g723", c23});
+        const bool g711 = converter.convertGreeting(
+            {wavFile, u"Auto Attendant", u"three-seconds.wav", u"g711", c11});
         if (!g723 || !g711) {
             state.SkipWithError("a conversion failed");
             break;

@@ -54,9 +54,12 @@ void BM_Packetise(benchmark::State& state, std::int32_t cpType) {
     std::vector<std::uint8_t> stream(pcm.size() / 2);
     quen::G711Encoder().encodeBuffer(pcm, stream, cpType);
     for (auto _ : state) {
-        quen::LogBuffer log;
-        auto packets = quen::packetise(stream, cpType, log);
-        benchmark::DoNotOptimize(packets->pieces.data());
+        std::uint64_t sent = 0;
+        quen::Packetiser packets(
+            cpType, [&sent](std::span<const quen::ByteSpan> pieces) { sent += pieces[1].size(); });
+        packets.add(stream);
+        packets.finish();
+        benchmark::DoNotOptimize(sent);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * pcm.size()));
 }

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# What a conversion costs in memory and time, whole process, by /usr/bin/time -v:
-# a refused 1 GB recording (stereo: refused from its format chunk, which is all that
-# is read) and a 10-minute G.711 job, whose peak must stay within the WAV's size plus
-# 16 MiB (the file and its compressed stream; the packets are written from the stream).
+# What a conversion costs in memory and time, whole process, by /usr/bin/time -v: a
+# refused 1 GB recording (stereo: refused from its format chunk, which is all that is
+# read), a 60-minute G.711 job, a 60-minute G.723.1 job and a WAV of the largest
+# accepted size (2 GiB, sparse). The conversion streams, so every peak must stay under
+# 16 MiB whatever the recording's length.
 # Usage: bench/memory.sh [build-dir]    (build/release by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -10,21 +11,30 @@ source bench/wav.sh
 build=${1:-build/release}
 program=$(realpath "$build/QuenGreeting")
 greeting=$(realpath examples/greeting.wav)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+enterScratchDirectory
+limitKib=$((16 * 1024))
 
-# 1 GB: a stereo 44.1 kHz header and a sparse data chunk.
-{
-    printf 'RIFF'
-    printf "$(le32 $((1000000000 - 8)))"
-    printf 'WAVEfmt '
-    printf "$(le32 16)\\x01\\x00\\x02\\x00$(le32 44100)$(le32 176400)\\x04\\x00\\x10\\x00"
-    printf 'data'
-    printf "$(le32 $((1000000000 - 44)))"
-} >refused.wav
-truncate -s 1000000000 refused.wav
-speech "$greeting" 600 | wav ten-minutes.wav
+# A header for $1 data bytes of the given channel count and rate, then a sparse file
+# that long.
+sparseWav() {
+    local file=$1 dataBytes=$2 channels=$3 rate=$4
+    local align=$((2 * channels))
+    {
+        printf 'RIFF'
+        printf "$(le32 $((dataBytes + 36)))"
+        printf 'WAVEfmt '
+        printf "$(le32 16)\\x01\\x00\\x$(printf %02x "$channels")\\x00"
+        printf "$(le32 "$rate")$(le32 $((rate * align)))\\x$(printf %02x "$align")\\x00\\x10\\x00"
+        printf 'data'
+        printf "$(le32 "$dataBytes")"
+    } >"$file"
+    truncate -s $((dataBytes + 44)) "$file"
+}
+
+sparseWav refused.wav $((1000000000 - 44)) 2 44100
+# The largest RIFF size accepted is 2^31 - 1.
+sparseWav largest.wav $((2147483647 - 36)) 1 8000
+speech "$greeting" 3600 | wav sixty-minutes.wav
 
 # Peak RSS in KiB and wall time in ms of one run of the arguments.
 measure() {
@@ -35,13 +45,29 @@ measure() {
     echo "$(tail -n 1 usage.txt) $(((end - start) / 1000000))"
 }
 
-read -r refusedKib refusedMs < <(measure "$program" /convert:refused.wav b r g711 r.cxx r.log)
+failed=0
+# Runs one job; $1 names it, $2 is its limit in KiB, $3 the data file it must leave,
+# the rest the command. Its peak is left in $peak.
+job() {
+    local name=$1 limit=$2 out=$3
+    shift 3
+    local ms
+    read -r peak ms < <(measure "$program" "$@")
+    printf '%-26s %8s ms, peak %6s KiB (limit %s KiB)\n' "$name:" "$ms" "$peak" "$limit"
+    if [ -n "$out" ] && [ ! -e "$out" ]; then
+        echo "FAIL: $name left no data file" >&2
+        failed=1
+    fi
+    [ "$peak" -le "$limit" ] || { echo "FAIL: $name is over the limit" >&2; failed=1; }
+    rm -f "$out"
+}
+
+wav empty.wav </dev/null
+job "refused 1 GB recording" "$limitKib" "" /convert:refused.wav b r g711 r.cxx r.log
 grep -q 'Cannot process multi-channel data' r.log || { echo "FAIL: not refused" >&2; exit 1; }
-read -r jobKib jobMs < <(measure "$program" /convert:ten-minutes.wav b r g711 t.cxx t.log)
-[ -s t.cxx ] || { echo "FAIL: no data file" >&2; exit 1; }
-wavKib=$(($(stat -c %s ten-minutes.wav) / 1024))
-limitKib=$((wavKib + 16 * 1024))
-echo "refused 1 GB recording:  ${refusedMs} ms, peak ${refusedKib} KiB (limits 50 ms, 16384 KiB)"
-echo "10-minute G.711 job:     ${jobMs} ms, peak ${jobKib} KiB (WAV ${wavKib} KiB; limit ${limitKib} KiB)"
-[ "$refusedKib" -le 16384 ] && [ "$refusedMs" -le 50 ] && [ "$jobKib" -le "$limitKib" ] ||
-    { echo "FAIL: over a limit" >&2; exit 1; }
+job "60-minute G.711 job" "$limitKib" g711.cxx /convert:sixty-minutes.wav b r g711 g711.cxx g711.log
+job "2 GiB G.711 job" "$limitKib" largest.cxx /convert:largest.wav b r g711 largest.cxx largest.log
+job "empty G.723.1 job" "$((limitKib * 2))" empty.cxx /convert:empty.wav b r g723 empty.cxx e.log
+job "60-minute G.723.1 job" "$((peak + 1024))" g723.cxx \
+    /convert:sixty-minutes.wav b r g723 g723.cxx g723.log
+exit "$failed"

@@ -16,9 +16,7 @@ runs=${2:-5}
 quen=$(realpath "$build/quen")
 greeting=$(realpath examples/greeting.wav)
 scripts/install-deps.sh
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+enterScratchDirectory
 
 # Ten minutes of a gliding tone under pink noise, a different mix on each side.
 ffmpeg -nostdin -hide_banner -loglevel error \

@@ -34,3 +34,10 @@ speech() {
     # The loop ends when head has had enough and tail's write fails.
     while tail -c +45 "$greeting" 2>/dev/null; do :; done | head -c "$bytes"
 }
+
+# Makes a scratch directory that goes away when the script ends, and enters it.
+enterScratchDirectory() {
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    cd "$work"
+}

@@ -10,28 +10,26 @@
 namespace quen {
 namespace {
 
-constexpr std::uint16_t PCM_TAG = 1;
 constexpr std::uint16_t G723_TAG = 0x0042;
 constexpr std::uint16_t G723_EXTRA_SIZE = 10;
 // The configuration word this codec provides; the eight bytes after it are not read.
 constexpr std::uint16_t G723_CONFIGURATION = 2;
-constexpr std::uint32_t SAMPLE_RATE = 8000;
 
-bool isConvertiblePcm(const WaveFormat& format) {
-    return format.formatTag == PCM_TAG && format.channels == 1 &&
-           format.samplesPerSecond == SAMPLE_RATE && format.bitsPerSample == 16 &&
-           format.blockAlignment == 2 && format.averageBytesPerSecond == 2 * SAMPLE_RATE &&
-           format.extraSize == 0;
+bool isConvertiblePcm(const WaveFormat& format, std::span<const std::uint8_t> record) {
+    return format.tag == FORMAT_TAG_PCM && format.channels == 1 &&
+           format.sampleRate == SPEECH_SAMPLE_RATE && format.bitsPerSample == 16 &&
+           format.blockAlign == 2 && format.byteRate == 2 * SPEECH_SAMPLE_RATE &&
+           record.size() == WAVE_FORMAT_BYTES;
 }
 
 // 6.3 kbit/s: one 24-byte block every 30 ms, 800 bytes a second.
 bool isConvertibleG723(const WaveFormat& format, std::span<const std::uint8_t> record) {
-    return format.formatTag == G723_TAG && format.channels == 1 &&
-           format.samplesPerSecond == SAMPLE_RATE &&
-           format.averageBytesPerSecond == QUEN_G723_FRAME_BYTES * 1000 / 30 &&
-           format.blockAlignment == QUEN_G723_FRAME_BYTES && format.bitsPerSample == 0 &&
-           format.extraSize == G723_EXTRA_SIZE &&
-           (record[WAVE_FORMAT_BYTES] | record[WAVE_FORMAT_BYTES + 1] << 8) == G723_CONFIGURATION;
+    return format.tag == G723_TAG && format.channels == 1 &&
+           format.sampleRate == SPEECH_SAMPLE_RATE &&
+           format.byteRate == QUEN_G723_FRAME_BYTES * 1000 / 30 &&
+           format.blockAlign == QUEN_G723_FRAME_BYTES && format.bitsPerSample == 0 &&
+           record.size() == WAVE_FORMAT_BYTES + G723_EXTRA_SIZE &&
+           getLittleEndian16(record.subspan(WAVE_FORMAT_BYTES)) == G723_CONFIGURATION;
 }
 
 // One whole PCM block in, room for one whole frame out.
@@ -58,7 +56,7 @@ std::int32_t StreamLayer::openStream(StreamHandle& stream, std::span<const std::
     if (!from || !to) {
         return ACM_INVALID_PARAMETER;
     }
-    if (!isConvertiblePcm(*from) || !isConvertibleG723(*to, destination)) {
+    if (!isConvertiblePcm(*from, source) || !isConvertibleG723(*to, destination)) {
         return ACM_NOT_POSSIBLE;
     }
     // Without the module, or with a codec that will not open, this machine has no

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "datafile/BigEndianText.h"
+#include "platform/ByteOrder.h"
 #include "platform/TextConversion.h"
 
 namespace quen {
@@ -32,11 +33,8 @@ void DataFileHeader::setWord(WordField field, const HeaderWord& word) {
 }
 
 void DataFileHeader::setTime(TimeField field, std::int32_t seconds) {
-    const auto value = static_cast<std::uint32_t>(seconds);
-    const auto offset = static_cast<std::size_t>(field);
-    for (std::size_t i = 0; i < 4; ++i) {
-        bytes_[offset + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-    }
+    setBigEndian32(std::span(bytes_).subspan(static_cast<std::size_t>(field)),
+                   static_cast<std::uint32_t>(seconds));
 }
 
 }  // namespace quen

@@ -7,6 +7,7 @@
 #include <algorithm>
 
 #include "datafile/DataFileLayout.h"
+#include "platform/ByteOrder.h"
 
 namespace quen {
 namespace {
@@ -14,11 +15,6 @@ namespace {
 constexpr std::uint8_t NEW_MESSAGE_BITS = 0x60;
 // G.723.1 frames open with two rate bits; 0 is the 6.3 kbit/s frame.
 constexpr std::uint8_t G723_RATE_BITS = 0x03;
-
-std::uint32_t bigEndian32(std::span<const std::uint8_t> bytes, std::size_t offset) {
-    return std::uint32_t{bytes[offset]} << 24 | std::uint32_t{bytes[offset + 1]} << 16 |
-           std::uint32_t{bytes[offset + 2]} << 8 | std::uint32_t{bytes[offset + 3]};
-}
 
 std::u16string textAt(std::span<const std::uint8_t> header, TextField field) {
     std::u16string text;
@@ -34,14 +30,15 @@ std::u16string textAt(std::span<const std::uint8_t> header, TextField field) {
     return text;
 }
 
-StoredWord wordAt(std::span<const std::uint8_t> header, WordField field) {
-    StoredWord word;
+HeaderWord wordAt(std::span<const std::uint8_t> header, WordField field) {
+    HeaderWord word;
     std::copy_n(header.begin() + static_cast<std::ptrdiff_t>(field), word.size(), word.begin());
     return word;
 }
 
 std::int32_t timeAt(std::span<const std::uint8_t> header, TimeField field) {
-    return static_cast<std::int32_t>(bigEndian32(header, static_cast<std::size_t>(field)));
+    return static_cast<std::int32_t>(
+        getBigEndian32(header.subspan(static_cast<std::size_t>(field))));
 }
 
 std::string frames(std::size_t count) {
@@ -161,7 +158,7 @@ DataFileReadResult readDataFile(std::span<const std::uint8_t> bytes) {
 
     DataFileReadResult result;
     DataFileContents& contents = result.contents.emplace();
-    contents.totalLength = bigEndian32(bytes, TOTAL_LENGTH_OFFSET);
+    contents.totalLength = getBigEndian32(bytes.subspan(TOTAL_LENGTH_OFFSET));
     contents.fileSize = bytes.size();
     contents.flashType = bytes[FLASH_TYPE_OFFSET];
     contents.headerLength = bytes[HEADER_LENGTH_OFFSET];

@@ -11,10 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace quen {
+#include "datafile/DataFileHeader.h"
 
-// A four-byte header word as stored.
-using StoredWord = std::array<std::uint8_t, 4>;
+namespace quen {
 
 // One fault of the packet stream or of the stated length, at a file offset.
 struct DataFileProblem {
@@ -31,8 +30,8 @@ struct DataFileContents {
     // Mailbox name, recording name or calling party, display string: the code units up
     // to the first zero unit, unchecked (a lone surrogate stays as it is).
     std::array<std::u16string, 3> texts;
-    StoredWord reserved{};
-    StoredWord internalFlag{};
+    HeaderWord reserved{};
+    HeaderWord internalFlag{};
     std::int32_t recordTime = 0;
     std::int32_t listenTime = 0;
 

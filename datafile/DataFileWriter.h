@@ -1,19 +1,46 @@
-// Writes a data file: the preamble (total length, flash type, header length), the
-// header and the packet stream, all at once or not at all.
+// Writes a data file as its compressed stream comes: room for the preamble first, the
+// packets as they are cut, then the preamble (total length, flash type, header length)
+// and the header once the length is known. The file appears only at commit(), whole.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "datafile/DataFileHeader.h"
 #include "datafile/Packetiser.h"
+#include "platform/AtomicFileWriter.h"
 #include "platform/LogSink.h"
 
 namespace quen {
 
-// False after "Can't open file" naming `outFile` when the file cannot be created or
-// written; an earlier file of that name is then left as it was.
-bool writeDataFile(const std::u16string& outFile, std::uint8_t flashType,
-                   const DataFileHeader& header, const PacketStream& packets, LogSink& log);
+class DataFileOutput {
+  public:
+    // The packets follow the geometry of `cpType`. A file that cannot be created is
+    // reported by commit(), after whatever the conversion reports meanwhile.
+    DataFileOutput(const std::u16string& outFile, std::int32_t cpType);
+    DataFileOutput(DataFileOutput&&) noexcept;
+    DataFileOutput& operator=(DataFileOutput&&) noexcept;
+    ~DataFileOutput();
+
+    // Packetises and writes the next compressed bytes.
+    void add(ByteSpan compressed);
+    // Writes the last packet, the preamble and the header.
+    void finish(std::uint8_t flashType, const DataFileHeader& header);
+
+    // Puts the file in place; false after "Can't open file" naming the data file in
+    // `log`, when it could not be created or written (an earlier file of that name is
+    // then left as it was).
+    bool commit(LogSink& log);
+
+  private:
+    struct File;
+
+    std::u16string outFile_;
+    // On the heap, so that the output can move while the packetiser's sink keeps
+    // pointing at the file.
+    std::unique_ptr<File> file_;
+    std::unique_ptr<Packetiser> packets_;
+};
 
 }  // namespace quen

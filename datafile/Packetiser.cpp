@@ -1,50 +1,49 @@
-// Packet geometry by codec and the list of pieces that make up the packet stream.
+// Packet geometry by codec, one packet's payload gathered at a time.
 #include "datafile/Packetiser.h"
 
-#include <new>
+#include <algorithm>
+#include <array>
 
 #include "datafile/DataFileLayout.h"
 
 namespace quen {
 
-std::size_t PacketStream::size() const {
-    std::size_t total = 0;
-    for (const ByteSpan piece : pieces) {
-        total += piece.size();
+Packetiser::Packetiser(std::int32_t cpType, PacketSink sink)
+    : frameBytes_(frameBytesOf(cpType)),
+      payload_(FRAMES_PER_PACKET * frameBytes_),
+      sink_(std::move(sink)) {}
+
+void Packetiser::add(ByteSpan compressed) {
+    while (!compressed.empty()) {
+        const std::size_t taken = std::min(compressed.size(), payload_.size() - filled_);
+        std::copy_n(compressed.begin(), taken,
+                    payload_.begin() + static_cast<std::ptrdiff_t>(filled_));
+        filled_ += taken;
+        compressed = compressed.subspan(taken);
+        if (filled_ == payload_.size()) {
+            send();
+        }
     }
-    return total;
 }
 
-std::optional<PacketStream> packetise(std::span<const std::uint8_t> stream, std::int32_t cpType,
-                                      LogSink& log) {
-    const std::size_t frame = frameBytesOf(cpType);
-    const std::size_t payload = FRAMES_PER_PACKET * frame;
-    const std::size_t full = stream.size() / payload;
-    const std::size_t rem = stream.size() % payload;
-    const std::size_t count = full + (rem > 0 ? 1 : 0);
+void Packetiser::finish() {
+    if (filled_ > 0) {
+        send();
+    }
+}
 
-    PacketStream packets;
-    try {
-        // Reserved up front: the pieces point into `headers`, which must not move.
-        packets.headers.reserve(count);
-        packets.pieces.reserve(2 * count);
-    } catch (const std::bad_alloc& error) {
-        log.write(error.what());
-        return std::nullopt;
-    }
-    const auto addPacket = [&packets](std::uint8_t header, ByteSpan bytes) {
-        packets.headers.push_back(header);
-        packets.pieces.push_back(ByteSpan(&packets.headers.back(), 1));
-        packets.pieces.push_back(bytes);
-    };
-    for (std::size_t i = 0; i < full; ++i) {
-        addPacket(FULL_PACKET_HEADER, stream.subspan(i * payload, payload));
-    }
-    if (rem > 0) {
-        const std::size_t frames = (rem + frame - 1) / frame;
-        addPacket(static_cast<std::uint8_t>(frames - 1), stream.subspan(full * payload));
-    }
-    return packets;
+void Packetiser::send() {
+    const std::size_t frames = (filled_ + frameBytes_ - 1) / frameBytes_;
+    const std::array<std::uint8_t, 1> header{static_cast<std::uint8_t>(frames - 1)};
+    const std::array<ByteSpan, 2> pieces{ByteSpan(header), ByteSpan(payload_).first(filled_)};
+    sink_(pieces);
+    size_ += 1 + filled_;
+    filled_ = 0;
+}
+
+std::uint64_t packetStreamBytes(std::uint64_t compressedLength, std::int32_t cpType) {
+    const std::uint64_t payload = FRAMES_PER_PACKET * frameBytesOf(cpType);
+    return compressedLength + (compressedLength + payload - 1) / payload;
 }
 
 }  // namespace quen

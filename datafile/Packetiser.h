@@ -1,38 +1,45 @@
-// Cuts a compressed stream into the packets of a data file: at most 128 frames each,
-// behind one header byte holding the packet's frame count minus one.
+// Cuts a compressed stream into the packets of a data file as it comes: at most 128
+// frames each, behind one header byte holding the packet's frame count minus one.
 #pragma once
 
 #include <cstdint>
-#include <optional>
+#include <functional>
 #include <span>
 #include <vector>
 
-#include "platform/AtomicFileWriter.h"
-#include "platform/LogSink.h"
+#include "platform/ByteSpan.h"
 
 namespace quen {
 
-// The packet stream as pieces to write one after the other: each packet's header byte,
-// then its payload, which stays in the compressed stream (no copy is made). The
-// stream must outlive the pieces.
-struct PacketStream {
-    PacketStream() = default;
-    PacketStream(PacketStream&&) = default;
-    PacketStream& operator=(PacketStream&&) = default;
-    // A copy's pieces would still point into the original's headers.
-    PacketStream(const PacketStream&) = delete;
-    PacketStream& operator=(const PacketStream&) = delete;
+class Packetiser {
+  public:
+    // Receives each packet as two pieces: its header byte and its payload.
+    using PacketSink = std::function<void(std::span<const ByteSpan>)>;
 
-    std::vector<std::uint8_t> headers;
-    std::vector<ByteSpan> pieces;
+    // Frames are 24 bytes for `cpType` 139 and 80 bytes (10 ms of G.711) for any other
+    // code.
+    Packetiser(std::int32_t cpType, PacketSink sink);
 
-    std::size_t size() const;
+    // Adds the next compressed bytes; every packet they complete goes to the sink.
+    void add(ByteSpan compressed);
+    // Sends the last packet, if any bytes wait; a trailing partial frame counts as a
+    // frame.
+    void finish();
+
+    // The bytes sent to the sink so far, header bytes included.
+    std::uint64_t size() const { return size_; }
+
+  private:
+    void send();
+
+    std::size_t frameBytes_;
+    std::vector<std::uint8_t> payload_;
+    std::size_t filled_ = 0;
+    PacketSink sink_;
+    std::uint64_t size_ = 0;
 };
 
-// Frames are 24 bytes for `cpType` 139 and 80 bytes (10 ms of G.711) for any other
-// code; a trailing partial frame counts as a frame. Empty when no room could be had
-// for the packet list, after the reason was written to `log`.
-std::optional<PacketStream> packetise(std::span<const std::uint8_t> stream, std::int32_t cpType,
-                                      LogSink& log);
+// The length of the packet stream cut from `compressedLength` bytes.
+std::uint64_t packetStreamBytes(std::uint64_t compressedLength, std::int32_t cpType);
 
 }  // namespace quen

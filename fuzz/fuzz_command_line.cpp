@@ -22,20 +22,16 @@ class RecordingConverter : public quen::Converter {
   public:
     using Converter::Converter;
 
-    bool convertGreeting(const std::u16string&, const std::u16string&, const std::u16string&,
-                         const std::u16string&, const std::u16string&) const override {
-        return true;
-    }
+    bool convertGreeting(const quen::GreetingRequest&) const override { return true; }
 
-    bool convertMessage(const std::u16string&, const std::u16string&, std::int32_t formatCode,
-                        const std::u16string&, const std::u16string&, const std::u16string&,
-                        const quen::HeaderWord& reserved, const quen::HeaderWord& internalFlag,
-                        std::int32_t, std::int32_t) const override {
+    bool convertMessage(const quen::MessageRequest& request) const override {
+        const std::int32_t formatCode = request.formatCode;
         const bool knownCode = (formatCode >= 0x89 && formatCode <= 0x8B) ||
                                (formatCode >= 0xE9 && formatCode <= 0xEB);
+        const quen::HeaderWord& internalFlag = request.internalFlag;
         const bool flag = internalFlag[0] == 0 && internalFlag[2] == 0 && internalFlag[3] == 0 &&
                           (internalFlag[1] == 'Y' || internalFlag[1] == 'N');
-        if (!knownCode || !flag || reserved != quen::HeaderWord{}) {
+        if (!knownCode || !flag || request.reserved != quen::HeaderWord{}) {
             std::abort();
         }
         return false;
@@ -78,8 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (logOperand != 0 && !arguments[logOperand].empty()) {
         arguments[logOperand] = u"/tmp/quen-fuzz-command-line.log";
     }
-    const RecordingConverter converter(quen::ErrorLog::instance());
-    const int exitCode = quen::runCommandLine(arguments, converter);
+    quen::ErrorLog log;
+    const RecordingConverter converter(log);
+    const int exitCode = quen::runCommandLine(arguments, converter, log);
     if (exitCode != 0 && exitCode != 255) {
         std::abort();
     }

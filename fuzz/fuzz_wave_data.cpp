@@ -1,6 +1,7 @@
 // A RIFF body of any shape must be located, encoded with any codec and packetised
 // without reading outside the buffer; the located samples must lie inside the body.
 // G.723.1 runs through the real stream layer and codec module, built beside the target.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -29,12 +30,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         wave->samples.data() + wave->samples.size() > body.data() + body.size()) {
         std::abort();
     }
-    const auto audio = quen::compressWaveData(wave->samples, cpType, log);
-    if (audio && !audio->codecFailed) {
-        const auto packets = quen::packetise(audio->stream(), cpType, log);
-        if (!packets || packets->size() < audio->stream().size()) {
-            std::abort();
+    // The samples go through the compressor and packetiser block by block, as in a
+    // conversion; the packets hold at least the compressed bytes.
+    std::uint64_t compressed = 0;
+    quen::Packetiser packets(cpType, [](std::span<const quen::ByteSpan>) {});
+    {
+        quen::WaveCompressor compressor(cpType, log);
+        for (auto rest = wave->samples; !rest.empty();) {
+            const auto block =
+                rest.first(std::min(rest.size(), quen::WaveCompressor::INPUT_BLOCK_BYTES));
+            const auto stream = compressor.compress(block);
+            compressed += stream.size();
+            packets.add(stream);
+            rest = rest.subspan(block.size());
         }
+        if (!compressor.finish()) {
+            return 0;
+        }
+    }
+    packets.finish();
+    if (packets.size() < compressed) {
+        std::abort();
     }
     return 0;
 }

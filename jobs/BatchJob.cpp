@@ -3,27 +3,31 @@
 // coordinator walks the template and commits every conversion strictly in template
 // order (its log lines, its data file, its checks), so that a caller sees exactly what
 // a sequential run produces.
+#include <algorithm>
 #include <deque>
 #include <exception>
 #include <future>
 #include <memory>
 
 #include "batch/AaTemplate.h"
+#include "batch/FileSystemChecks.h"
 #include "batch/GreetingPlan.h"
 #include "batch/TemplateError.h"
 #include "jobs/Converter.h"
 #include "jobs/GreetingJob.h"
 #include "platform/FileIdentity.h"
-#include "batch/FileSystemChecks.h"
+#include "platform/ProcessSetup.h"
 #include "platform/TextConversion.h"
 #include "platform/WorkerPool.h"
 
 namespace quen {
 namespace {
 
-// How many conversions may wait for their turn per worker: two greetings each, so
-// memory stays bounded whatever the template's size.
+// How many conversions may wait for their turn per worker: two greetings each. Each
+// waits in its temporary file, so memory stays bounded whatever the template's size;
+// the cap keeps the named ones within what a termination signal can remove.
 constexpr std::size_t CONVERSIONS_AHEAD_PER_WORKER = 4;
+constexpr std::size_t MAX_CONVERSIONS_AHEAD = MAX_TEMPORARY_FILES / 2;
 
 // What a worker made of one conversion.
 struct Outcome {
@@ -50,7 +54,9 @@ class BatchRun {
              int batchMode, LogSink& log)
         : planner_(wavDirectory, resultDirectory, batchMode),
           pool_(usableCpuCount()),
-          window_(pool_.size() == 1 ? 1 : CONVERSIONS_AHEAD_PER_WORKER * pool_.size()),
+          window_(pool_.size() == 1 ? 1
+                                    : std::min(CONVERSIONS_AHEAD_PER_WORKER * pool_.size(),
+                                               MAX_CONVERSIONS_AHEAD)),
           log_(log) {}
 
     bool run(const std::u16string& templatePath) {
@@ -156,7 +162,7 @@ class BatchRun {
         }
         outcome.log.replayInto(log_);
         // A failed conversion is reported and the run goes on.
-        if (!outcome.greeting || !writeGreeting(request, *outcome.greeting, log_)) {
+        if (!outcome.greeting || !writeGreeting(*outcome.greeting, log_)) {
             log_.write(u"Failed to convert file \"" + request.wavFile + u"\" to \"" +
                        request.outFile + u"\"");
         }

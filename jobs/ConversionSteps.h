@@ -1,16 +1,17 @@
 // The steps the greeting and the message conversion share, in the order both run
-// them: announce the data file, open and check the recording, then locate, compress
-// and packetise its samples. Each step writes its own failure to the log; the job then
-// just returns false.
+// them: announce the data file, open and check the recording, then locate, compress,
+// packetise and write its samples block by block. Each step writes its own failure to
+// the log; the job then just returns false.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
-#include "audio/CompressWaveData.h"
-#include "datafile/Packetiser.h"
-#include "platform/InputFile.h"
+#include "audio/WavReader.h"
+#include "datafile/DataFileHeader.h"
+#include "datafile/DataFileWriter.h"
 #include "platform/LogSink.h"
 
 namespace quen {
@@ -18,26 +19,22 @@ namespace quen {
 // The "Creating data file - " line, written before anything can fail.
 void logCreatingDataFile(const std::u16string& outFile, LogSink& log);
 
-// An open recording whose RIFF header passed the checks.
-struct Recording {
-    InputFile file;
-    std::uint32_t bodyLength = 0;  // the RIFF size minus 4
+// What a conversion writes besides its samples.
+struct DataFileRequest {
+    std::u16string outFile;
+    std::int32_t cpType = 0;
+    std::uint8_t flashType = 0;
+    // Called once the samples are compressed, as the header is the last thing made.
+    std::function<DataFileHeader()> header;
 };
 
-// Opens `wavFile` (read-only) and checks "RIFF", "WAVE" and the RIFF size; only those
-// 12 bytes are read.
-std::optional<Recording> readRecording(const std::u16string& wavFile, LogSink& log);
-
-// The compressed stream and the packets cut from it, which point into it: moved, never
-// copied.
-struct EncodedAudio {
-    CompressedAudio audio;
-    PacketStream packets;
-};
-
-// Locates the samples (reading only the chunk headers before them), reads them,
-// compresses them with `cpType` and cuts the stream into packets.
-std::optional<EncodedAudio> encodePackets(Recording& recording, const std::u16string& wavFile,
-                                          std::int32_t cpType, LogSink& log);
+// Locates the samples of the checked recording, reads, compresses and packetises them
+// block by block into the data file's temporary file, and finishes it with the
+// header: the data file ready for its commit, or nothing after the failure was
+// logged. The recording is taken and closed on return, so a data file may replace its
+// own recording. Messages come in the order of a conversion that reads the whole
+// recording first: a read failure alone, or the codec's messages and then the job's.
+std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u16string& wavFile,
+                                               const DataFileRequest& request, LogSink& log);
 
 }  // namespace quen

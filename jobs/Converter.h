@@ -3,10 +3,9 @@
 // work. The jobs are virtual so that the command line can be driven without them.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
-#include "datafile/DataFileHeader.h"
+#include "jobs/JobRequests.h"
 #include "platform/LogSink.h"
 
 namespace quen {
@@ -18,19 +17,8 @@ class Converter {
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
 
-    // One WAV recording into one greeting data file; `format` "g723" (any case)
-    // selects G.723.1, anything else A-law.
-    virtual bool convertGreeting(const std::u16string& wavFile, const std::u16string& mailboxName,
-                                 const std::u16string& recordingName, const std::u16string& format,
-                                 const std::u16string& outFile) const;
-
-    // One WAV recording into one voicemail message data file.
-    virtual bool convertMessage(const std::u16string& wavFile, const std::u16string& outFile,
-                                std::int32_t formatCode, const std::u16string& mailboxName,
-                                const std::u16string& callingParty,
-                                const std::u16string& displayString, const HeaderWord& reserved,
-                                const HeaderWord& internalFlag, std::int32_t recordTime,
-                                std::int32_t listenTime) const;
+    virtual bool convertGreeting(const GreetingRequest& request) const;
+    virtual bool convertMessage(const MessageRequest& request) const;
 
     // Every recorded greeting of an AA template into a ".c23" and a ".c11" file;
     // `batchMode` 1 names files after attendant and greeting kind, anything else

@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "audio/CodecCodes.h"
-#include "datafile/DataFileWriter.h"
+#include "jobs/ConversionSteps.h"
 #include "jobs/Converter.h"
 #include "platform/AsciiCase.h"
 
@@ -29,34 +29,35 @@ std::optional<PreparedGreeting> prepareGreeting(const GreetingRequest& request, 
     const std::int32_t cpType =
         equalsIgnoringAsciiCase(request.format, u"g723") ? CP_TYPE_G723 : CP_TYPE_ALAW;
     logCreatingDataFile(request.outFile, log);
-    auto recording = readRecording(request.wavFile, log);
+    auto recording = WavReader::open(request.wavFile, log);
     if (!recording) {
         return std::nullopt;
     }
-    auto encoded = encodePackets(*recording, request.wavFile, cpType, log);
-    if (!encoded) {
+    const auto header = [&request] {
+        DataFileHeader header;
+        header.setText(TextField::RecordingName, request.recordingName);
+        header.setText(TextField::MailboxName, request.mailboxName);
+        header.setWord(WordField::InternalFlag, INTERNAL_YES);
+        header.setTime(TimeField::RecordTime, currentTime());
+        return header;
+    };
+    // The flash type of a greeting file is its codec code.
+    auto output =
+        convertRecording(std::move(*recording), request.wavFile,
+                         {request.outFile, cpType, static_cast<std::uint8_t>(cpType), header}, log);
+    if (!output) {
         return std::nullopt;
     }
-    // The flash type of a greeting file is its codec code.
-    PreparedGreeting greeting{static_cast<std::uint8_t>(cpType), {}, std::move(*encoded)};
-    greeting.header.setText(TextField::RecordingName, request.recordingName);
-    greeting.header.setText(TextField::MailboxName, request.mailboxName);
-    greeting.header.setWord(WordField::InternalFlag, INTERNAL_YES);
-    greeting.header.setTime(TimeField::RecordTime, currentTime());
-    return greeting;
+    return PreparedGreeting{std::move(*output)};
 }
 
-bool writeGreeting(const GreetingRequest& request, const PreparedGreeting& greeting, LogSink& log) {
-    return writeDataFile(request.outFile, greeting.flashType, greeting.header,
-                         greeting.encoded.packets, log);
+bool writeGreeting(PreparedGreeting& greeting, LogSink& log) {
+    return greeting.output.commit(log);
 }
 
-bool Converter::convertGreeting(const std::u16string& wavFile, const std::u16string& mailboxName,
-                                const std::u16string& recordingName, const std::u16string& format,
-                                const std::u16string& outFile) const {
-    const GreetingRequest request{wavFile, mailboxName, recordingName, format, outFile};
-    const auto greeting = prepareGreeting(request, log());
-    return greeting && writeGreeting(request, *greeting, log());
+bool Converter::convertGreeting(const GreetingRequest& request) const {
+    auto greeting = prepareGreeting(request, log());
+    return greeting && writeGreeting(*greeting, log());
 }
 
 }  // namespace quen

@@ -2,10 +2,10 @@
 // codec comes from the numeric format code, whose low byte is also the flash type;
 // the header is the caller's; one diagnostic line goes to standard output.
 #include <cstdio>
+#include <utility>
 
 #include "audio/CodecCodes.h"
 #include "datafile/DataFileHeader.h"
-#include "datafile/DataFileWriter.h"
 #include "jobs/ConversionSteps.h"
 #include "jobs/Converter.h"
 #include "platform/Console.h"
@@ -27,34 +27,30 @@ void printDiagnosticLine(std::int32_t formatCode, std::int32_t cpType, std::int3
 
 }  // namespace
 
-bool Converter::convertMessage(const std::u16string& wavFile, const std::u16string& outFile,
-                               std::int32_t formatCode, const std::u16string& mailboxName,
-                               const std::u16string& callingParty,
-                               const std::u16string& displayString, const HeaderWord& reserved,
-                               const HeaderWord& internalFlag, std::int32_t recordTime,
-                               std::int32_t listenTime) const {
-    logCreatingDataFile(outFile, log());
-    auto recording = readRecording(wavFile, log());
+bool Converter::convertMessage(const MessageRequest& request) const {
+    logCreatingDataFile(request.outFile, log());
+    auto recording = WavReader::open(request.wavFile, log());
     if (!recording) {
         return false;
     }
-    const std::int32_t cpType = cpTypeOfFormatCode(formatCode);
-    printDiagnosticLine(formatCode, cpType, recordTime, internalFlag);
-    const auto encoded = encodePackets(*recording, wavFile, cpType, log());
-    if (!encoded) {
-        return false;
-    }
-    DataFileHeader header;
-    header.setText(TextField::MailboxName, mailboxName);
-    header.setText(TextField::CallingParty, callingParty);
-    header.setText(TextField::DisplayString, displayString);
-    header.setWord(WordField::Reserved, reserved);
-    header.setWord(WordField::InternalFlag, internalFlag);
-    header.setTime(TimeField::RecordTime, recordTime);
-    header.setTime(TimeField::ListenTime, listenTime);
+    const std::int32_t cpType = cpTypeOfFormatCode(request.formatCode);
+    printDiagnosticLine(request.formatCode, cpType, request.recordTime, request.internalFlag);
+    const auto header = [&request] {
+        DataFileHeader header;
+        header.setText(TextField::MailboxName, request.mailboxName);
+        header.setText(TextField::CallingParty, request.callingParty);
+        header.setText(TextField::DisplayString, request.displayString);
+        header.setWord(WordField::Reserved, request.reserved);
+        header.setWord(WordField::InternalFlag, request.internalFlag);
+        header.setTime(TimeField::RecordTime, request.recordTime);
+        header.setTime(TimeField::ListenTime, request.listenTime);
+        return header;
+    };
     // The flash type of a message file is its format code, not the codec code.
-    return writeDataFile(outFile, static_cast<std::uint8_t>(formatCode & 0xFF), header,
-                         encoded->packets, log());
+    const auto flashType = static_cast<std::uint8_t>(request.formatCode & 0xFF);
+    auto output = convertRecording(std::move(*recording), request.wavFile,
+                                   {request.outFile, cpType, flashType, header}, log());
+    return output && output->commit(log());
 }
 
 }  // namespace quen

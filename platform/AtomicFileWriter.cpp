@@ -1,4 +1,4 @@
-// Temporary file, write, fsync and rename behind every data file.
+// Temporary file, writes, fsync and rename behind every data file.
 #include "platform/AtomicFileWriter.h"
 
 #include <fcntl.h>
@@ -7,16 +7,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <optional>
 #include <random>
 #include <utility>
 
 #include "platform/FileHandle.h"
+#include "platform/LinkRule.h"
 #include "platform/ProcessSetup.h"
 
 namespace quen {
 namespace {
 
-constexpr int MAX_LINK_DEPTH = 40;  // the kernel's own limit for a path lookup
 constexpr int NAME_ATTEMPTS = 100;
 
 std::string directoryOf(const std::string& path) {
@@ -27,47 +28,10 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The kernel's rule for links in a sticky world-writable directory such as /tmp: one
-// is followed only when it belongs to the follower or to the directory's owner, so
-// that nobody can aim another user's write at a file of their choosing.
-bool mayFollow(const std::string& link, const struct stat& linkInfo) {
-    struct stat directory {};
-    if (::stat(directoryOf(link).c_str(), &directory) != 0) {
-        return false;
-    }
-    const bool sticky = (directory.st_mode & S_ISVTX) != 0 && (directory.st_mode & S_IWOTH) != 0;
-    return !sticky || linkInfo.st_uid == ::geteuid() || linkInfo.st_uid == directory.st_uid;
-}
-
-// Follows symbolic links until `path` names something else or nothing. False, with
-// errno set, when a link may not be followed or read, or the chain is too long.
-bool followLinks(std::string& path) {
-    // One look more than links followed: the target of the last link allowed is still
-    // examined, as the kernel does.
-    for (int depth = 0; depth <= MAX_LINK_DEPTH; ++depth) {
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
-            return true;
-        }
-        if (!mayFollow(path, info)) {
-            errno = EACCES;
-            return false;
-        }
-        std::string target(static_cast<std::size_t>(info.st_size) + 1, '\0');
-        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
-        if (length < 0) {
-            return false;
-        }
-        target.resize(static_cast<std::size_t>(length));
-        path = target.starts_with('/') ? target : directoryOf(path) + "/" + target;
-    }
-    errno = ELOOP;
-    return false;
-}
-
 // A hidden name in `directory` that nothing uses yet.
 std::string temporaryName(const std::string& directory) {
-    static std::random_device random;
+    // One per thread: a batch's workers name their files at the same time.
+    thread_local std::random_device random;
     return directory + "/.quen-" + std::to_string(random()) + ".tmp";
 }
 
@@ -88,19 +52,17 @@ class TemporaryFile {
             }
         }
         const TerminationSignalsDeferred deferred;
-        for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
-            path_ = temporaryName(directory);
+        for (int attempt = 0; attempt < NAME_ATTEMPTS && remember(); ++attempt) {
             file_ =
                 FileHandle(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
-            if (file_.valid() || errno != EEXIST) {
+            error_ = errno;
+            if (file_.valid()) {
+                return;
+            }
+            forget();
+            if (error_ != EEXIST) {
                 break;
             }
-        }
-        error_ = errno;
-        if (file_.valid()) {
-            setTemporaryFileToRemove(path_);
-        } else {
-            path_.clear();
         }
     }
     TemporaryFile(const TemporaryFile&) = delete;
@@ -137,23 +99,38 @@ class TemporaryFile {
     // An unnamed file gets a hidden name for the moment between link and rename.
     bool giveName() {
         const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
-        for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
-            path_ = temporaryName(directory_);
+        for (int attempt = 0; attempt < NAME_ATTEMPTS && remember(); ++attempt) {
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
-                setTemporaryFileToRemove(path_);
                 return true;
             }
-            if (errno != EEXIST) {
+            const int error = errno;
+            forget();
+            errno = error;
+            if (error != EEXIST) {
                 break;
             }
         }
-        path_.clear();
         return false;
+    }
+
+    // Picks a new name and registers it for termination signals to remove, before the
+    // file is made: a signal that comes while another thread makes it still finds it.
+    // False, errno set, when no more names can be kept.
+    bool remember() {
+        path_ = temporaryName(directory_);
+        registration_ = addTemporaryFileToRemove(path_);
+        if (registration_ < 0) {
+            path_.clear();
+            error_ = EMFILE;
+            errno = EMFILE;
+        }
+        return registration_ >= 0;
     }
 
     // The file needs no removal from here on: renamed, or never named.
     void forget() {
-        clearTemporaryFileToRemove();
+        forgetTemporaryFile(registration_);
+        registration_ = -1;
         path_.clear();
     }
 
@@ -161,19 +138,59 @@ class TemporaryFile {
     std::string path_;
     FileHandle file_;
     int error_ = 0;
+    int registration_ = -1;
 };
 
 }  // namespace
 
-std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
-                                                     std::span<const ByteSpan> pieces) {
-    std::string target = path;
-    if (target.empty()) {
-        return categoryOfErrno(ENOENT, target);
+struct FileReplacement::State {
+    explicit State(const std::string& path) : resolved(followLinksForWriting(path)) {
+        if (resolved) {
+            temporary.emplace(directoryOf(*resolved));
+            writeError = temporary->valid() ? 0 : temporary->error();
+        }
     }
-    if (!followLinks(target)) {
-        return categoryOfErrno(errno, target);
+
+    Result<std::string> resolved;
+    std::optional<TemporaryFile> temporary;
+    int writeError = 0;  // errno of the first failure to create or write the file
+};
+
+FileReplacement::FileReplacement(const std::string& path) : state_(std::make_unique<State>(path)) {}
+FileReplacement::FileReplacement(FileReplacement&&) noexcept = default;
+FileReplacement& FileReplacement::operator=(FileReplacement&&) noexcept = default;
+FileReplacement::~FileReplacement() = default;
+
+void FileReplacement::append(std::span<const ByteSpan> pieces) {
+    State& state = *state_;
+    if (state.temporary && state.writeError == 0 && !writeAll(state.temporary->fd(), pieces)) {
+        state.writeError = errno;
     }
+}
+
+void FileReplacement::overwrite(std::uint64_t offset, ByteSpan bytes) {
+    State& state = *state_;
+    if (!state.temporary || state.writeError != 0) {
+        return;
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t written = ::pwrite(state.temporary->fd(), bytes.data() + done,
+                                         bytes.size() - done, static_cast<off_t>(offset + done));
+        if (written < 0 && errno != EINTR) {
+            state.writeError = errno;
+            return;
+        }
+        done += written > 0 ? static_cast<std::size_t>(written) : 0;
+    }
+}
+
+std::optional<FailureCategory> FileReplacement::commit() {
+    State& state = *state_;
+    if (!state.resolved) {
+        return state.resolved.failure().category;
+    }
+    const std::string& target = *state.resolved;
     const auto failure = [&target](int error) { return categoryOfErrno(error, target); };
 
     // An existing file must be one this process may write and that no one else holds
@@ -190,7 +207,8 @@ std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
         if (!S_ISREG(info.st_mode)) {
             return failure(S_ISDIR(info.st_mode) ? EISDIR : EACCES);
         }
-        existing = FileHandle(::open(target.c_str(), O_WRONLY | O_CLOEXEC));
+        // The path holds no link now; one put in its place meanwhile is not followed.
+        existing = FileHandle(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
         if (!existing.valid()) {
             return failure(errno);
         }
@@ -198,11 +216,10 @@ std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
             return failure(errno);
         }
     }
-
-    TemporaryFile temporary(directoryOf(target));
-    if (!temporary.valid()) {
-        return failure(temporary.error());
+    if (state.writeError != 0) {
+        return failure(state.writeError);
     }
+    TemporaryFile& temporary = *state.temporary;
     if (exists) {
         // Ownership is kept where the process may give it away; the mode always. A
         // variable, not a cast to void, so fortified builds accept the ignored result.
@@ -211,11 +228,17 @@ std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
             return failure(errno);
         }
     }
-    if (!writeAll(temporary.fd(), pieces) || ::fsync(temporary.fd()) != 0 ||
-        !temporary.replace(target)) {
+    if (::fsync(temporary.fd()) != 0 || !temporary.replace(target)) {
         return failure(errno);
     }
     return std::nullopt;
+}
+
+std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
+                                                     std::span<const ByteSpan> pieces) {
+    FileReplacement replacement(path);
+    replacement.append(pieces);
+    return replacement.commit();
 }
 
 }  // namespace quen

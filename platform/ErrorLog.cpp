@@ -6,16 +6,12 @@
 
 namespace quen {
 
-ErrorLog& ErrorLog::instance() {
-    static ErrorLog log;
-    return log;
-}
-
 bool ErrorLog::open(const std::u16string& path) {
     if (file_.valid()) {
         return true;
     }
     file_ = openLogFile(toNarrow(path));
+    incomplete_ = false;
     return file_.valid();
 }
 
@@ -25,8 +21,10 @@ void ErrorLog::write(std::u16string_view message) {
     }
     std::string line = toNarrow(message.substr(0, message.find(u'\0')));
     line += "\r\n";
-    // A log that cannot be written has no one left to report to; the job goes on.
-    static_cast<void>(writeAll(file_.get(), line));
+    // The job goes on; the exit code tells the caller that lines are missing.
+    if (!writeAll(file_.get(), line)) {
+        incomplete_ = true;
+    }
 }
 
 void ErrorLog::close() {

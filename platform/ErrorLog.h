@@ -1,7 +1,7 @@
-// The process-wide error log: every failure of every job is one line of 8-bit text
-// ending in CR LF, written unbuffered so that nothing logged is lost if the process
-// ends abruptly. The command line opens and closes it; the jobs write to it as a
-// LogSink.
+// The error log: every failure of every job is one line of 8-bit text ending in CR LF,
+// written unbuffered so that nothing logged is lost if the process ends abruptly. The
+// program makes one; the command line opens and closes it, and the jobs are handed it
+// as a LogSink.
 #pragma once
 
 #include <string>
@@ -14,8 +14,8 @@ namespace quen {
 
 class ErrorLog : public LogSink {
   public:
-    static ErrorLog& instance();
-
+    ErrorLog() = default;
+    ~ErrorLog() override = default;
     ErrorLog(const ErrorLog&) = delete;
     ErrorLog& operator=(const ErrorLog&) = delete;
 
@@ -28,13 +28,15 @@ class ErrorLog : public LogSink {
     using LogSink::write;
     void write(std::u16string_view message) override;
 
+    // Whether a line could not be written whole since the log was opened (a full file
+    // system, a file-size limit): the log is incomplete, which the caller must learn.
+    bool incomplete() const { return incomplete_; }
+
     void close();
 
   private:
-    ErrorLog() = default;
-    ~ErrorLog() override = default;
-
     FileHandle file_;
+    bool incomplete_ = false;
 };
 
 }  // namespace quen

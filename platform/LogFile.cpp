@@ -5,10 +5,16 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include "platform/LinkRule.h"
+
 namespace quen {
 
 FileHandle openLogFile(const std::string& path) {
-    FileHandle file(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666));
+    const auto resolved = followLinksForWriting(path);
+    if (!resolved) {
+        return FileHandle();
+    }
+    FileHandle file(::open(resolved->c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (!file.valid()) {
         return file;
     }

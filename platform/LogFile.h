@@ -8,7 +8,8 @@
 
 namespace quen {
 
-// An invalid handle when the file cannot be opened or is locked by another opener.
+// An invalid handle when the file cannot be opened or is locked by another opener, or
+// when a link on its path may not be followed (followLinksForWriting).
 FileHandle openLogFile(const std::string& path);
 
 }  // namespace quen

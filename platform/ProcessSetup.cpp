@@ -11,14 +11,17 @@
 namespace quen {
 namespace {
 
-// The path lives in static storage, so a handler running on another thread never reads
-// freed memory; the pointer says whether it is in force.
-char temporaryPath[PATH_MAX];
-std::atomic<const char*> temporaryFile{nullptr};
+// The paths live in static storage, so a handler running on another thread never reads
+// freed memory; a slot's pointer says whether its path is in force.
+char temporaryPaths[MAX_TEMPORARY_FILES][PATH_MAX];
+std::atomic<const char*> temporaryFiles[MAX_TEMPORARY_FILES];
+std::atomic<bool> slotTaken[MAX_TEMPORARY_FILES];
 
 extern "C" void removeTemporaryFileAndDie(int signalNumber) {
-    if (const char* path = temporaryFile.load()) {
-        ::unlink(path);
+    for (auto& file : temporaryFiles) {
+        if (const char* path = file.load()) {
+            ::unlink(path);
+        }
     }
     // The handler was reset to the default on entry and the signal is not blocked:
     // this ends the process by the same signal, as its caller expects.
@@ -75,17 +78,27 @@ void prepareProcess() {
     }
 }
 
-void setTemporaryFileToRemove(const std::string& path) {
-    temporaryFile.store(nullptr);
-    if (path.size() < sizeof temporaryPath) {
-        path.copy(temporaryPath, path.size());
-        temporaryPath[path.size()] = '\0';
-        temporaryFile.store(temporaryPath);
+int addTemporaryFileToRemove(const std::string& path) {
+    if (path.size() >= PATH_MAX) {
+        return -1;
     }
+    for (int slot = 0; slot < MAX_TEMPORARY_FILES; ++slot) {
+        bool free = false;
+        if (slotTaken[slot].compare_exchange_strong(free, true)) {
+            path.copy(temporaryPaths[slot], path.size());
+            temporaryPaths[slot][path.size()] = '\0';
+            temporaryFiles[slot].store(temporaryPaths[slot]);
+            return slot;
+        }
+    }
+    return -1;
 }
 
-void clearTemporaryFileToRemove() {
-    temporaryFile.store(nullptr);
+void forgetTemporaryFile(int registration) {
+    if (registration >= 0) {
+        temporaryFiles[registration].store(nullptr);
+        slotTaken[registration].store(false);
+    }
 }
 
 void blockTerminationSignals() {

@@ -18,10 +18,12 @@ namespace quen {
 // ignored stays ignored.
 void prepareProcess();
 
-// The temporary file a termination signal removes; at most one at a time, as data
-// files are written one after the other.
-void setTemporaryFileToRemove(const std::string& path);
-void clearTemporaryFileToRemove();
+// Temporary files a termination signal removes: several at a time, as a batch's workers
+// write ahead. Returns the registration, or -1 when MAX_TEMPORARY_FILES are registered
+// already or the path is too long to keep.
+inline constexpr int MAX_TEMPORARY_FILES = 256;
+int addTemporaryFileToRemove(const std::string& path);
+void forgetTemporaryFile(int registration);
 
 // Keeps termination signals away from the calling thread for good (worker threads),
 // so that they always reach the thread that writes data files.

@@ -14,14 +14,14 @@ namespace {
 
 constexpr double SAMPLE_RATE = 8000;
 
-std::string hexBytes(const StoredWord& word) {
+std::string hexBytes(const HeaderWord& word) {
     char text[16];
     std::snprintf(text, sizeof text, "%02X %02X %02X %02X", word[0], word[1], word[2], word[3]);
     return text;
 }
 
 // The flag is one UTF-16BE letter and a zero code unit; anything else has no letter.
-nlohmann::json flagLetter(const StoredWord& word) {
+nlohmann::json flagLetter(const HeaderWord& word) {
     if (word[0] == 0 && word[2] == 0 && word[3] == 0 && word[1] >= 0x20 && word[1] < 0x7F) {
         return std::string(1, static_cast<char>(word[1]));
     }

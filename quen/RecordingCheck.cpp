@@ -1,13 +1,13 @@
-// The verdict comes from readRecording and encodePackets with a LogBuffer, the very
+// The verdict comes from the converter's own WAV reader with a LogBuffer, the very
 // code a conversion runs, so the lines shown are the ones the error log would get.
 // The description and the causes come from the standard RIFF layout and libavformat.
 #include "quen/RecordingCheck.h"
 
 #include "audio/CodecCodes.h"
-#include "audio/WaveData.h"
+#include "audio/CompressWaveData.h"
+#include "audio/WavReader.h"
 #include "datafile/DataFileLayout.h"
 #include "datafile/Packetiser.h"
-#include "jobs/ConversionSteps.h"
 #include "platform/LogSink.h"
 #include "platform/RegularFileReader.h"
 #include "platform/TextConversion.h"
@@ -21,9 +21,6 @@ constexpr std::uint64_t MAX_DESCRIBED_BYTES = std::uint64_t{1} << 30;
 // Half an hour at 8 kHz: the memory a refused recording's measures may take is bounded
 // whatever its length; a longer one is measured over its start.
 constexpr std::size_t MAX_MEASURED_SAMPLES = 30 * 60 * 8000;
-constexpr std::size_t RIFF_HEADER_BYTES = 12;
-constexpr std::uint64_t MIN_FORMAT_LENGTH = 16;
-constexpr std::uint64_t MAX_FORMAT_LENGTH = 52;
 
 std::string quoted(const std::string& id) {
     return "\"" + id + "\"";
@@ -112,25 +109,52 @@ std::vector<std::string> causesFromLayout(const RiffLayout& layout) {
     return causes;
 }
 
-std::vector<std::int16_t> pcmSamples(std::span<const std::uint8_t> bytes) {
-    std::vector<std::int16_t> samples(bytes.size() / 2);
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        samples[i] = static_cast<std::int16_t>(getLittleEndian16(bytes.subspan(2 * i).first<2>()));
+// What the converter's reader makes of a recording: accepted or not, with the lines a
+// conversion would log, and the samples of an accepted one when they are wanted.
+struct Verdict {
+    bool accepted = false;
+    std::uint64_t sampleBytes = 0;
+    std::vector<std::int16_t> samples;
+};
+
+Verdict readVerdict(const std::u16string& wavFile, bool keepSamples, LogSink& log) {
+    Verdict verdict;
+    auto recording = WavReader::open(wavFile, log);
+    if (!recording) {
+        return verdict;
     }
-    return samples;
+    const auto search = recording->findSamples(log);
+    if (search == WavReader::Search::Refused) {
+        logCompressionFailed(wavFile, log);
+    }
+    if (search != WavReader::Search::Found) {
+        return verdict;
+    }
+    std::vector<std::uint8_t> block(WaveCompressor::INPUT_BLOCK_BYTES);
+    for (;;) {
+        const auto bytes = recording->readSamples(block, log);
+        if (!bytes) {
+            return verdict;
+        }
+        if (bytes->empty()) {
+            break;
+        }
+        for (std::size_t i = 0; keepSamples && i + 1 < bytes->size(); i += 2) {
+            verdict.samples.push_back(
+                static_cast<std::int16_t>(getLittleEndian16(bytes->subspan(i).first<2>())));
+        }
+    }
+    verdict.accepted = true;
+    verdict.sampleBytes = recording->sampleBytes();
+    return verdict;
 }
 
-// The data files' sizes, from the packetiser's own geometry: G.711 from the stream
-// the check encoded, G.723.1 from its whole blocks.
-DataFileSizes sizesOf(const EncodedAudio& g711, std::uint64_t dataLength) {
-    DataFileSizes sizes;
-    sizes.g711 = PREAMBLE_BYTES + g711.packets.size();
-    LogBuffer unused;
-    const std::vector<std::uint8_t> g723Stream(dataLength / G723_BLOCK_BYTES * G723_FRAME_BYTES);
-    if (const auto packets = packetise(g723Stream, CP_TYPE_G723, unused)) {
-        sizes.g723 = PREAMBLE_BYTES + packets->size();
-    }
-    return sizes;
+// The data files' sizes, from the packetiser's own geometry: one G.711 code per sample,
+// one G.723.1 frame per whole block.
+DataFileSizes sizesOf(std::uint64_t dataLength) {
+    return {PREAMBLE_BYTES + packetStreamBytes(dataLength / 2, CP_TYPE_ALAW),
+            PREAMBLE_BYTES +
+                packetStreamBytes(dataLength / G723_BLOCK_BYTES * G723_FRAME_BYTES, CP_TYPE_G723)};
 }
 
 // A refused recording is measured as it will sound once prepared: one channel at 8 kHz.
@@ -149,7 +173,7 @@ void measureDecoded(RecordingCheck& check, std::span<const std::uint8_t> file) {
     }
 }
 
-void describe(RecordingCheck& check, const std::optional<EncodedAudio>& encoded, bool full) {
+void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
     if (check.accepted && !full) {
         return;
     }
@@ -160,16 +184,8 @@ void describe(RecordingCheck& check, const std::optional<EncodedAudio>& encoded,
         check.layout = readRiffLayout(file.bytes);
     }
     if (check.accepted) {
-        if (!file.error.empty()) {
-            return;
-        }
-        LogBuffer unused;
-        const std::uint32_t riffSize = getLittleEndian32(std::span(file.bytes).subspan<4, 4>());
-        const auto body = std::span(file.bytes).subspan(RIFF_HEADER_BYTES);
-        if (const auto wave = locateWaveData(body, riffSize - 4, unused)) {
-            check.sound = measureSound(pcmSamples(wave->samples));
-            check.sizes = sizesOf(*encoded, wave->samples.size());
-        }
+        check.sound = measureSound(verdict.samples);
+        check.sizes = sizesOf(verdict.sampleBytes);
         return;
     }
     auto probed = probeMedia(check.path);
@@ -198,16 +214,12 @@ RecordingCheck checkRecording(const std::string& path, bool full) {
     RecordingCheck check;
     check.path = path;
     LogBuffer log;
-    const std::u16string wavFile = toWide(path);
-    std::optional<EncodedAudio> encoded;
-    if (auto recording = readRecording(wavFile, log)) {
-        encoded = encodePackets(*recording, wavFile, CP_TYPE_ALAW, log);
-    }
-    check.accepted = encoded.has_value();
+    const Verdict verdict = readVerdict(toWide(path), full, log);
+    check.accepted = verdict.accepted;
     for (const std::u16string& line : log.lines()) {
         check.logLines.push_back(toNarrow(line));
     }
-    describe(check, encoded, full);
+    describe(check, verdict, full);
     return check;
 }
 

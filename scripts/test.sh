@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs the whole test suite.
-# Usage: scripts/test.sh [preset]   (release by default; debug, asan and tsan also work;
-# tsan runs the batch tests only)
+# Usage: scripts/test.sh [preset]   (release by default; debug, asan and tsan also work)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset=${1:-release}

@@ -1,5 +1,5 @@
 // "Can't open file": the one text for the WAV input and the data file alike.
-#include "datafile/FileFailureMessage.h"
+#include "platform/FileFailureMessage.h"
 
 #include <string>
 

@@ -1,0 +1,138 @@
+// The pieces a conversion streams through, where a boundary off by one would go
+// unseen end to end: packets cut from a stream that arrives in pieces of any size,
+// the path walk of the link rule, a file replacement dropped or committed, and the WAV
+// reader's blocks, down to a recording that shrinks while it is read.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <numeric>
+
+#include "audio/WavReader.h"
+#include "datafile/Packetiser.h"
+#include "platform/AtomicFileWriter.h"
+#include "platform/LinkRule.h"
+#include "platform/TextConversion.h"
+#include "tests/TestFiles.h"
+#include "tests/TestSupport.h"
+
+namespace quen::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+using StreamingTest = TempDirTest;
+
+TEST(PacketiserTest, PacketsDoNotDependOnHowTheStreamArrives) {
+    // Codec code, frame bytes, stream length.
+    const std::tuple<std::int32_t, std::size_t, std::size_t> streams[] = {
+        {0x89, 80, 0},     {0x89, 80, 1},     {0x89, 80, 80},   {0x8A, 80, 10240},
+        {0x89, 80, 10241}, {0x89, 80, 20559}, {0x8B, 24, 3072}, {0x8B, 24, 3096},
+    };
+    for (const auto& [cpType, frameBytes, length] : streams) {
+        Bytes stream(length);
+        std::iota(stream.begin(), stream.end(), std::uint8_t{1});
+        const Bytes whole = expectedDataFile(0, {}, stream, frameBytes);
+        const Bytes expected(whole.begin() + 214, whole.end());
+        for (const std::size_t piece :
+             {std::size_t{1}, std::size_t{7}, std::size_t{10240}, std::size_t{100000}}) {
+            SCOPED_TRACE(std::to_string(length) + " bytes in pieces of " + std::to_string(piece));
+            Bytes packets;
+            Packetiser packetiser(cpType, [&packets](std::span<const ByteSpan> pieces) {
+                for (const ByteSpan bytes : pieces) {
+                    packets.insert(packets.end(), bytes.begin(), bytes.end());
+                }
+            });
+            for (std::size_t at = 0; at < length; at += piece) {
+                packetiser.add(ByteSpan(stream).subspan(at, std::min(piece, length - at)));
+            }
+            packetiser.finish();
+            EXPECT_EQ(packets, expected);
+            EXPECT_EQ(packetiser.size(), expected.size());
+            EXPECT_EQ(packetStreamBytes(length, cpType), expected.size());
+        }
+    }
+}
+
+TEST_F(StreamingTest, TheLinkWalkResolvesEveryLinkAndKeepsWhatDoesNotExist) {
+    const std::string d = dir().string();
+    fs::create_directories(path("sub"));
+    fs::create_symlink("target", path("link"));
+    fs::create_symlink(d + "/sub", path("dl"));
+    fs::create_symlink("dl/../sub/x", path("chain"));
+    fs::create_symlink("nowhere/file", path("dangling"));
+    fs::create_symlink("loop", path("loop"));
+    const std::pair<std::string, std::string> rows[] = {
+        {d + "/absent", d + "/absent"},
+        {d + "//./link", d + "/target"},
+        {d + "/dl/f", d + "/sub/f"},
+        {d + "/chain", d + "/sub/../sub/x"},
+        {d + "/dangling", d + "/nowhere/file"},
+        {d + "/dl/", d + "/sub/"},
+        {d + "/missing/../link", d + "/missing/../link"},
+    };
+    for (const auto& [given, resolved] : rows) {
+        const auto result = followLinksForWriting(given);
+        ASSERT_TRUE(result) << given;
+        EXPECT_EQ(*result, resolved) << given;
+    }
+    const auto loop = followLinksForWriting(d + "/loop");
+    ASSERT_FALSE(loop);
+    EXPECT_EQ(loop.failure().category, FailureCategory::BadPath);
+    EXPECT_FALSE(followLinksForWriting(""));
+}
+
+TEST_F(StreamingTest, AFileReplacementShowsNothingUntilItsCommit) {
+    writeText(path("out"), "old");
+    const Bytes first{1, 2, 3, 4, 5};
+    const Bytes second{6, 7};
+    {
+        FileReplacement dropped(path("out").string());
+        const std::array<ByteSpan, 1> pieces{ByteSpan(first)};
+        dropped.append(pieces);
+    }
+    EXPECT_EQ(readText(path("out")), "old");
+    FileReplacement replacement(path("out").string());
+    const std::array<ByteSpan, 2> pieces{ByteSpan(first), ByteSpan(second)};
+    replacement.append(pieces);
+    replacement.overwrite(1, ByteSpan(second));
+    EXPECT_EQ(readText(path("out")), "old");
+    EXPECT_EQ(replacement.commit(), std::nullopt);
+    EXPECT_EQ(readBytes(path("out")), (Bytes{1, 6, 7, 4, 5, 6, 7}));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
+}
+
+TEST_F(StreamingTest, TheWavReaderGivesTheDataChunkInBlocksAndNoticesAShrunkFile) {
+    const std::vector<std::int16_t> samples = testSignal(1001);
+    const Bytes data = sampleBytes(samples);
+    // A chunk before the data, and 6 bytes stated beyond the end of the file.
+    writeBytes(path("in.wav"),
+               wavFile(join({formatChunk(), chunk("LIST", {1, 2}), chunk("data", data, 2008)})));
+    LogBuffer log;
+    auto reader = WavReader::open(toWide(path("in.wav").string()), log);
+    ASSERT_TRUE(reader);
+    ASSERT_EQ(reader->findSamples(log), WavReader::Search::Found);
+    EXPECT_EQ(reader->sampleBytes(), data.size());
+    Bytes read;
+    Bytes block(333);
+    while (const auto bytes = reader->readSamples(block, log)) {
+        if (bytes->empty()) {
+            break;
+        }
+        read.insert(read.end(), bytes->begin(), bytes->end());
+    }
+    EXPECT_EQ(read, data);
+    EXPECT_TRUE(log.lines().empty());
+
+    // Cut short after the walk: the read that stops short is end of file, category 14.
+    const std::u16string wav = toWide(path("in.wav").string());
+    auto shrunk = WavReader::open(wav, log);
+    ASSERT_TRUE(shrunk);
+    ASSERT_EQ(shrunk->findSamples(log), WavReader::Search::Found);
+    ASSERT_EQ(::truncate(path("in.wav").c_str(), 100), 0);
+    EXPECT_FALSE(shrunk->readSamples(block, log));
+    ASSERT_EQ(log.lines().size(), 1u);
+    EXPECT_EQ(log.lines()[0], u"Can't open file \"" + wav + u"\", error = 14\n");
+}
+
+}  // namespace
+}  // namespace quen::test

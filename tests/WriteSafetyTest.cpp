@@ -1,0 +1,224 @@
+// The promises about what the converter writes: a symbolic link that another user put
+// on the path of a data file or of the error log is not followed in a sticky
+// world-writable directory; a log that cannot be written whole fails the run; and a
+// termination signal takes a named temporary file with it.
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "tests/TestFiles.h"
+#include "tests/TestSupport.h"
+
+namespace quen::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr uid_t OTHER_USER = 65534;
+
+class WriteSafetyTest : public TempDirTest {
+  protected:
+    // A link at `name` to `target`, owned by `owner`.
+    void link(const std::string& target, const std::string& name, uid_t owner) const {
+        fs::create_symlink(target, path(name));
+        ASSERT_EQ(::lchown(path(name).c_str(), owner, static_cast<gid_t>(-1)), 0);
+    }
+
+    // The entries of `directory` whose names begin with ".quen-".
+    std::vector<std::string> temporaryFiles(const std::string& directory = ".") const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(path(directory))) {
+            if (entry.path().filename().string().starts_with(".quen-")) {
+                names.push_back(entry.path().filename().string());
+            }
+        }
+        return names;
+    }
+};
+
+// One written path through links: the data file and log operands, whether the job
+// runs, and the file that must stay as it was (or be written, when followed).
+struct LinkCase {
+    std::string outFile;
+    std::string logFile;
+    std::string output;
+    std::string log;
+    std::string reached;  // the file a followed link leads to
+    bool followed = false;
+};
+
+TEST_F(WriteSafetyTest, AnotherUsersLinkInAStickyDirectoryIsNeverFollowed) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a link to another user";
+    }
+    // shared/ is /tmp's like: sticky, world-writable, the follower's own.
+    fs::create_directories(path("shared"));
+    fs::permissions(path("shared"), fs::perms::all | fs::perms::sticky_bit);
+    fs::create_directories(path("private"));
+    // open/ is world-writable too, but not sticky: the rule does not hold there.
+    fs::create_directories(path("open"));
+    fs::permissions(path("open"), fs::perms::all);
+    writeBytes(path("in.wav"), pcmWav(testSignal(400)));
+    const std::string victim = path("victim.txt").string();
+    link(victim, "shared/errors.txt", OTHER_USER);
+    link(victim, "shared/out.cxx", OTHER_USER);
+    link(path("private").string(), "shared/dirlink", OTHER_USER);
+    link("../shared/dirlink", "open/indirect", 0);
+    link(victim, "shared/mine.cxx", 0);
+    link(victim, "open/theirs.cxx", OTHER_USER);
+    const std::string logFailed = "Failed to open the errorlog file <";
+    const auto refused = [](const std::string& file) {
+        return "Creating data file - \"" + file + "\"\r\nCan't open file \"" + file +
+               "\", error = 5\n\r\n";
+    };
+    const LinkCase cases[] = {
+        {"out.cxx", "shared/errors.txt", logFailed + "shared/errors.txt>\n", "", "victim.txt"},
+        {"out.cxx", "shared/dirlink/log.txt", logFailed + "shared/dirlink/log.txt>\n", "",
+         "private/log.txt"},
+        {"shared/out.cxx", "log.txt", "", refused("shared/out.cxx"), "victim.txt"},
+        {"shared/dirlink/out.cxx", "log.txt", "", refused("shared/dirlink/out.cxx"),
+         "private/out.cxx"},
+        // Reached through a link of the follower's own, in the directory that is not sticky.
+        {"open/indirect/out.cxx", "log.txt", "", refused("open/indirect/out.cxx"),
+         "private/out.cxx"},
+        // The follower's own link, and another user's where the directory is not sticky.
+        {"shared/mine.cxx", "log.txt", "", "Creating data file - \"shared/mine.cxx\"\r\n",
+         "victim.txt", true},
+        {"open/theirs.cxx", "open/../log.txt", "", "Creating data file - \"open/theirs.cxx\"\r\n",
+         "victim.txt", true},
+    };
+    for (const LinkCase& c : cases) {
+        SCOPED_TRACE(c.outFile + " " + c.logFile);
+        writeText(path("victim.txt"), "precious");
+        writeText(path("log.txt"), "");
+        const ProgramResult result =
+            run({"/convert:in.wav", "a", "b", "g711", c.outFile, c.logFile});
+        EXPECT_EQ(result.exitCode, c.followed ? 0 : 255);
+        EXPECT_EQ(result.output, c.output);
+        EXPECT_EQ(readText(path("log.txt")), c.log);
+        if (c.followed) {
+            EXPECT_EQ(readBytes(path(c.reached)).size(), 214u + 1 + 400);  // one packet
+        } else if (c.reached == "victim.txt") {
+            EXPECT_EQ(readText(path("victim.txt")), "precious");
+        } else {
+            EXPECT_FALSE(fs::exists(path(c.reached)));
+        }
+        EXPECT_TRUE(fs::is_symlink(path("shared/out.cxx")));
+        EXPECT_TRUE(temporaryFiles().empty());
+    }
+    EXPECT_FALSE(fs::exists(path("out.cxx")));
+}
+
+// The log of a batch that outgrows the file-size limit stops mid-line; the run goes on
+// and writes what it would have written, and its exit code says the log is incomplete.
+TEST_F(WriteSafetyTest, ALogThatCannotBeWrittenWholeFailsTheRun) {
+    fs::create_directories(path("rec"));
+    fs::create_directories(path("out"));
+    std::string greetings;
+    for (int i = 0; i < 20; ++i) {
+        const std::string name = "bad" + std::to_string(i);
+        writeText(path("rec/" + name + ".wav"), "not a recording");
+        greetings +=
+            "<Greeting id=\"menu\"><RecordingName>" + name + ".wav</RecordingName></Greeting>";
+    }
+    writeBytes(path("rec/good.wav"), pcmWav(testSignal(80)));
+    greetings += "<Greeting id=\"menu\"><RecordingName>good.wav</RecordingName></Greeting>";
+    writeText(path("t.xml"),
+              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>A</AAName><Greetings>" +
+                  greetings +
+                  "</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>");
+    const std::string command = QUEN_BINARY + std::string(" /batch2:t.xml rec out ");
+    ASSERT_EQ(shell(command + "whole.txt"), 0);
+    const std::string whole = readText(path("whole.txt"));
+    const Bytes g711 = readBytes(path("out/good.c11"));
+    fs::remove_all(path("out"));
+    fs::create_directories(path("out"));
+    ASSERT_GT(whole.size(), 2048u);
+    EXPECT_EQ(shell("ulimit -f 1 && " + command + "cut.txt"), 255);
+    const std::string cut = readText(path("cut.txt"));
+    EXPECT_LT(cut.size(), whole.size());
+    EXPECT_EQ(cut, whole.substr(0, cut.size()));
+    // Only the record time may differ.
+    Bytes written = readBytes(path("out/good.c11"));
+    ASSERT_EQ(written.size(), g711.size());
+    std::copy(g711.begin() + 206, g711.begin() + 210, written.begin() + 206);
+    EXPECT_EQ(written, g711);
+    EXPECT_TRUE(fs::exists(path("out/good.c23")));
+}
+
+// Where unnamed temporary files cannot be had, a data file's temporary file has a name
+// while it is written; a termination signal then removes it before the process ends by
+// that signal, and the earlier data file stays as it was. A batch's workers write
+// ahead, so several named files wait at once: all of them go.
+TEST_F(WriteSafetyTest, TerminationSignalsRemoveEveryNamedTemporaryFile) {
+    fs::create_directories(path("rec"));
+    fs::create_directories(path("out"));
+    std::string greetings;
+    for (int i = 0; i < 8; ++i) {
+        // Built piecewise: gcc 12 warns falsely on a literal + std::to_string.
+        std::string name(1, 'g');
+        name += std::to_string(i);
+        name += ".wav";
+        writeBytes(path("rec/" + name), pcmWav(testSignal(4000)));
+        greetings += "<Greeting id=\"menu\"><RecordingName>" + name + "</RecordingName></Greeting>";
+    }
+    writeText(path("t.xml"),
+              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>A</AAName><Greetings>" +
+                  greetings +
+                  "</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>");
+    writeBytes(path("in.wav"), pcmWav(testSignal(4000)));
+    cpu_set_t cpus;
+    const bool severalCpus =
+        ::sched_getaffinity(0, sizeof cpus, &cpus) == 0 && CPU_COUNT(&cpus) > 1;
+    // Arguments, the directory of the data files, how many named files must wait.
+    const std::tuple<std::vector<const char*>, std::string, std::size_t> jobs[] = {
+        {{"/convert:in.wav", "a", "b", "g711", "out.cxx", "log.txt"}, ".", 1},
+        {{"/batch2:t.xml", "rec", "out", "log.txt"}, "out", std::size_t{severalCpus ? 2U : 1U}},
+    };
+    for (const auto& [arguments, directory, waiting] : jobs) {
+        for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+            SCOPED_TRACE(std::string(arguments[0]) + " " + std::to_string(signalNumber));
+            writeText(path("out.cxx"), "old");
+            const pid_t child = ::fork();
+            ASSERT_GE(child, 0);
+            if (child == 0) {
+                // The caller's dispositions are the program's to keep: give it the defaults.
+                for (const int s : {SIGTERM, SIGINT, SIGHUP}) {
+                    ::signal(s, SIG_DFL);
+                }
+                std::vector<const char*> argv{QUEN_BINARY};
+                argv.insert(argv.end(), arguments.begin(), arguments.end());
+                argv.push_back(nullptr);
+                if (::chdir(dir().c_str()) == 0) {
+                    ::setenv("LD_PRELOAD", QUEN_NAMED_TMPFILE_SHIM, 1);
+                    // A sanitizer runtime would refuse a library loaded ahead of it.
+                    ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+                    ::execv(QUEN_BINARY, const_cast<char* const*>(argv.data()));
+                }
+                ::_exit(127);
+            }
+            // The shim holds the program in its flush, the named files in place.
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (temporaryFiles(directory).size() < waiting &&
+                   std::chrono::steady_clock::now() < deadline) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            }
+            EXPECT_GE(temporaryFiles(directory).size(), waiting);
+            ::kill(child, signalNumber);
+            int status = 0;
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signalNumber) << status;
+            EXPECT_TRUE(temporaryFiles(directory).empty());
+            EXPECT_EQ(readText(path("out.cxx")), "old");
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quen::test
