@@ -274,6 +274,9 @@ void addPrepareCommand(CLI::App& app, Context& context) {
     command->add_flag("-y,--overwrite", arguments->settings.overwrite,
                       "Replace an existing OUT (without it, only IN itself is replaced)");
     command->add_flag("-q,--quiet", arguments->quiet, "No report; failures and warnings only");
+    command->footer(exitCodesText("every recording is prepared and written",
+                                  "a recording cannot be read or has no source, or an output "
+                                  "cannot be written or exists already"));
     command->callback([arguments, &context] {
         PrepareOptions& chosen = arguments->settings.options;
         if (arguments->noNormalize) {

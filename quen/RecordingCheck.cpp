@@ -203,12 +203,15 @@ void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
         measureDecoded(check, file.bytes);
     }
     if (check.media) {
-        check.fix =
-            "quen prepare " + shellWord(check.path) + " " + shellWord(preparedName(check.path));
+        check.fix = prepareCommand(check.path, preparedName(check.path));
     }
 }
 
 }  // namespace
+
+std::string prepareCommand(const std::string& in, const std::string& out) {
+    return "quen prepare " + shellWord(in) + " " + shellWord(out);
+}
 
 RecordingCheck checkRecording(const std::string& path, bool full) {
     RecordingCheck check;

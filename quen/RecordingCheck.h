@@ -44,4 +44,7 @@ struct RecordingCheck {
 // which only needs the verdicts of many greetings, leaves that out.
 RecordingCheck checkRecording(const std::string& path, bool full);
 
+// The `quen prepare` command line that writes `out` from `in`, quoted for a shell.
+std::string prepareCommand(const std::string& in, const std::string& out);
+
 }  // namespace quen::tool

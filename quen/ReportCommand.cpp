@@ -128,9 +128,9 @@ void addReportCommand(CLI::App& app, Context& context) {
     files->excludes(templatePath);
     command->footer(
         "The audio is inside the page up to 50 MB of it; past that it is written as WAV files\n"
-        "in a folder beside the page (report.html: report-audio/), which the page links.\n"
-        "Exit code 0 when the page is written and nothing is wrong, 1 when a problem is\n"
-        "listed or the page could not be written, 2 for a wrong command line.");
+        "in a folder beside the page (report.html: report-audio/), which the page links.\n\n" +
+        exitCodesText("the page is written and lists no problem",
+                      "the page lists a problem, or could not be written"));
     command->callback([options, &context] {
         if (options->files.empty() && options->templatePath.empty()) {
             throw CLI::ValidationError("quen report", "give data files or --template");

@@ -58,6 +58,11 @@ class TemplateWalk {
             return;
         }
         result.recording = checkRecording(result.wavFile, false);
+        // The template names the recording: only a prepared file under that very name
+        // makes the greeting convert, and prepare may replace its own input.
+        if (result.recording->fix) {
+            result.recording->fix = prepareCommand(result.wavFile, result.wavFile);
+        }
         if (!result.recording->accepted) {
             result.problems.push_back("QuenGreeting refuses the recording; both conversions fail");
         }

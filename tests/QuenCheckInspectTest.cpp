@@ -299,6 +299,20 @@ TEST_F(QuenTemplateCheck, AMissingFirstRecordingDoesNotHideLaterDuplicates) {
     EXPECT_EQ(problems[1], "mode 2: not reached, the run ended before");
 }
 
+// The fix a template check names keeps the name the template uses: run as printed, it
+// makes the greeting convert (a file beside it would never be read).
+TEST_F(QuenTemplateCheck, TheFixLineRunAsPrintedMakesTheGreetingConvert) {
+    ffmpeg("0.2*sin(2*PI*440*t)", 1.0, "-ac 2 'rec ording.wav'");
+    writeTemplate(attendant("<AAName>Desk</AAName>", greeting("morning", "rec ording.wav")));
+    const auto refused =
+        nlohmann::json::parse(tool("--json check --template t.xml --wav-dir .").output);
+    ASSERT_FALSE(refused["all_convert"]);
+    const std::string fix = refused["greetings"][0]["recording"]["fix"];
+    EXPECT_EQ(fix, "quen prepare './rec ording.wav' './rec ording.wav'");
+    ASSERT_EQ(shell(QUEN_TOOL_BINARY + fix.substr(4) + " >/dev/null"), 0);
+    EXPECT_EQ(tool("check --template t.xml --wav-dir .").exitCode, 0);
+}
+
 TEST_F(QuenCheckInspect, TheWaveformShowsItsScaleSilenceAndClipping) {
     // 1 s of silence, 1 s of tone with one clipped run, 1 s of silence.
     std::vector<std::int16_t> samples(8000, 0);

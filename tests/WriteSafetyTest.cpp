@@ -57,20 +57,20 @@ TEST_F(WriteSafetyTest, AnotherUsersLinkInAStickyDirectoryIsNeverFollowed) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to give a link to another user";
     }
-    // shared/ is /tmp's like: sticky, world-writable, the follower's own.
-    fs::create_directories(path("shared"));
-    fs::permissions(path("shared"), fs::perms::all | fs::perms::sticky_bit);
+    // sticky/ is /tmp's like: sticky, world-writable, the follower's own.
+    fs::create_directories(path("sticky"));
+    fs::permissions(path("sticky"), fs::perms::all | fs::perms::sticky_bit);
     fs::create_directories(path("private"));
     // open/ is world-writable too, but not sticky: the rule does not hold there.
     fs::create_directories(path("open"));
     fs::permissions(path("open"), fs::perms::all);
     writeBytes(path("in.wav"), pcmWav(testSignal(400)));
     const std::string victim = path("victim.txt").string();
-    link(victim, "shared/errors.txt", OTHER_USER);
-    link(victim, "shared/out.cxx", OTHER_USER);
-    link(path("private").string(), "shared/dirlink", OTHER_USER);
-    link("../shared/dirlink", "open/indirect", 0);
-    link(victim, "shared/mine.cxx", 0);
+    link(victim, "sticky/errors.txt", OTHER_USER);
+    link(victim, "sticky/out.cxx", OTHER_USER);
+    link(path("private").string(), "sticky/dirlink", OTHER_USER);
+    link("../sticky/dirlink", "open/indirect", 0);
+    link(victim, "sticky/mine.cxx", 0);
     link(victim, "open/theirs.cxx", OTHER_USER);
     const std::string logFailed = "Failed to open the errorlog file <";
     const auto refused = [](const std::string& file) {
@@ -78,17 +78,17 @@ TEST_F(WriteSafetyTest, AnotherUsersLinkInAStickyDirectoryIsNeverFollowed) {
                "\", error = 5\n\r\n";
     };
     const LinkCase cases[] = {
-        {"out.cxx", "shared/errors.txt", logFailed + "shared/errors.txt>\n", "", "victim.txt"},
-        {"out.cxx", "shared/dirlink/log.txt", logFailed + "shared/dirlink/log.txt>\n", "",
+        {"out.cxx", "sticky/errors.txt", logFailed + "sticky/errors.txt>\n", "", "victim.txt"},
+        {"out.cxx", "sticky/dirlink/log.txt", logFailed + "sticky/dirlink/log.txt>\n", "",
          "private/log.txt"},
-        {"shared/out.cxx", "log.txt", "", refused("shared/out.cxx"), "victim.txt"},
-        {"shared/dirlink/out.cxx", "log.txt", "", refused("shared/dirlink/out.cxx"),
+        {"sticky/out.cxx", "log.txt", "", refused("sticky/out.cxx"), "victim.txt"},
+        {"sticky/dirlink/out.cxx", "log.txt", "", refused("sticky/dirlink/out.cxx"),
          "private/out.cxx"},
         // Reached through a link of the follower's own, in the directory that is not sticky.
         {"open/indirect/out.cxx", "log.txt", "", refused("open/indirect/out.cxx"),
          "private/out.cxx"},
         // The follower's own link, and another user's where the directory is not sticky.
-        {"shared/mine.cxx", "log.txt", "", "Creating data file - \"shared/mine.cxx\"\r\n",
+        {"sticky/mine.cxx", "log.txt", "", "Creating data file - \"sticky/mine.cxx\"\r\n",
          "victim.txt", true},
         {"open/theirs.cxx", "open/../log.txt", "", "Creating data file - \"open/theirs.cxx\"\r\n",
          "victim.txt", true},
@@ -109,7 +109,7 @@ TEST_F(WriteSafetyTest, AnotherUsersLinkInAStickyDirectoryIsNeverFollowed) {
         } else {
             EXPECT_FALSE(fs::exists(path(c.reached)));
         }
-        EXPECT_TRUE(fs::is_symlink(path("shared/out.cxx")));
+        EXPECT_TRUE(fs::is_symlink(path("sticky/out.cxx")));
         EXPECT_TRUE(temporaryFiles().empty());
     }
     EXPECT_FALSE(fs::exists(path("out.cxx")));
