@@ -11,7 +11,6 @@
 #include "platform/LogSink.h"
 #include "platform/RegularFileReader.h"
 #include "platform/TextConversion.h"
-#include "quen/SourceClipping.h"
 
 namespace quen::tool {
 namespace {
@@ -158,19 +157,16 @@ DataFileSizes sizesOf(std::uint64_t dataLength) {
 }
 
 // A refused recording is measured as it will sound once prepared: one channel at 8 kHz.
-// Its clipping, where the source's own samples can be read, is counted on them.
-void measureDecoded(RecordingCheck& check, std::span<const std::uint8_t> file) {
+// Its clipping is counted on the source's own samples, as decoded before resampling,
+// which rounds flat tops off.
+void measureDecoded(RecordingCheck& check) {
     auto decoded = decodeForTelephony(check.path, MAX_MEASURED_SAMPLES);
     if (!decoded.value) {
         return;
     }
     check.sound = measureSound(decoded.value->samples);
+    check.sound->clipping = decoded.value->sourceClipping;
     check.soundPartial = decoded.value->moreFollows;
-    if (check.layout) {
-        if (const auto source = pcmSourceClipping(*check.layout, file)) {
-            check.sound->clipping = *source;
-        }
-    }
 }
 
 void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
@@ -200,7 +196,7 @@ void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
         check.causes.push_back("not a recording in any format known here");
     }
     if (check.media && full) {
-        measureDecoded(check, file.bytes);
+        measureDecoded(check);
     }
     if (check.media) {
         check.fix = prepareCommand(check.path, preparedName(check.path));
