@@ -18,10 +18,12 @@ class Quen : public TempDirTest {
   protected:
     // `quen` with `arguments` as the shell splits them; standard error in "stderr.txt".
     // No run takes more than a second or two; one that hangs (a pipe read, say) is
-    // ended after ten and fails with exit code 124.
-    ProgramResult tool(const std::string& arguments) const {
+    // ended after `seconds` (longer in a sanitizer build) and fails with exit code 124.
+    // Runs over an hour of audio take longer and say so.
+    ProgramResult tool(const std::string& arguments, int seconds = QUEN_TEST_HANG_SECONDS) const {
         return runBinary("/bin/sh",
-                         {"-c", "timeout 10 " QUEN_TOOL_BINARY " " + arguments + " 2>stderr.txt"},
+                         {"-c", "timeout " + std::to_string(seconds) + " " QUEN_TOOL_BINARY " " +
+                                    arguments + " 2>stderr.txt"},
                          dir());
     }
     std::string errors() const { return readText(path("stderr.txt")); }
