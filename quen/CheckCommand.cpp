@@ -13,17 +13,13 @@
 #include "quen/RecordingCheck.h"
 #include "quen/SoundMeasures.h"
 #include "quen/TemplateCheck.h"
+#include "quen/TemplateOperands.h"
 #include "quen/WrongCommand.h"
 
 namespace quen::tool {
 namespace {
 
-struct CheckOptions {
-    std::vector<std::string> files;
-    std::string templatePath;
-    std::string wavDirectory;
-    std::string resultDirectory = ".";
-    std::optional<int> mode;
+struct CheckOptions : TemplateOperands {
     bool quiet = false;
 };
 
@@ -356,21 +352,8 @@ void addCheckCommand(CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "check", "Tell whether QuenGreeting takes recordings, or a whole AA template, and why not");
     auto options = std::make_shared<CheckOptions>();
-    auto* files = command->add_option("FILE", options->files, "Recordings to check");
-    auto* templatePath =
-        command->add_option("--template", options->templatePath, "An AA template to check whole");
-    auto* wavDirectory = command->add_option("--wav-dir", options->wavDirectory,
-                                             "The directory the template's recordings are in");
-    auto* resultDirectory =
-        command->add_option("--result-dir", options->resultDirectory,
-                            "The result directory the data-file names are shown in (default .)");
-    command->add_option("--mode", options->mode, "The batch mode (both when not given)")
-        ->check(CLI::IsMember({1, 2}))
-        ->needs(templatePath);
-    templatePath->needs(wavDirectory);
-    wavDirectory->needs(templatePath);
-    resultDirectory->needs(templatePath);
-    files->excludes(templatePath);
+    addTemplateOperands(*command, *options, "Recordings to check",
+                        "The result directory the data-file names are shown in (default .)");
     command->add_flag("-q,--quiet", options->quiet,
                       "Report only refused recordings (text only; a template is reported whole)");
     command->footer(
@@ -379,10 +362,8 @@ void addCheckCommand(CLI::App& app, Context& context) {
                       "convert",
                       "a recording is refused, missing or a data file, or a greeting would not "
                       "convert"));
-    command->callback([options, &context] {
-        if (options->files.empty() && options->templatePath.empty()) {
-            throw CLI::ValidationError("quen check", "give recordings or --template");
-        }
+    command->callback([command, options, &context] {
+        requireFilesOrTemplate(*command, *options, "recordings");
         context.exitCode = options->templatePath.empty() ? checkFiles(*options, context)
                                                          : checkTemplateFile(*options, context);
     });

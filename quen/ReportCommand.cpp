@@ -16,16 +16,12 @@
 #include "quen/ReportAudio.h"
 #include "quen/ReportBuilder.h"
 #include "quen/ReportHtml.h"
+#include "quen/TemplateOperands.h"
 
 namespace quen::tool {
 namespace {
 
-struct ReportOptions {
-    std::vector<std::string> files;
-    std::string templatePath;
-    std::string wavDirectory;
-    std::string resultDirectory = ".";
-    std::optional<int> mode;
+struct ReportOptions : TemplateOperands {
     std::string output;
 };
 
@@ -109,32 +105,18 @@ void addReportCommand(CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "report", "Write one HTML page to see and hear every greeting as callers will");
     auto options = std::make_shared<ReportOptions>();
-    auto* files = command->add_option("FILE", options->files, "Data files to show");
-    auto* templatePath =
-        command->add_option("--template", options->templatePath, "The AA template to show whole");
-    auto* wavDirectory = command->add_option("--wav-dir", options->wavDirectory,
-                                             "The directory the template's recordings are in");
-    auto* resultDirectory = command->add_option("--result-dir", options->resultDirectory,
-                                                "The directory of the data files (default .)");
-    command->add_option("--mode", options->mode, "The batch mode (both when not given)")
-        ->check(CLI::IsMember({1, 2}))
-        ->needs(templatePath);
+    addTemplateOperands(*command, *options, "Data files to show",
+                        "The directory of the data files (default .)");
     command->add_option("-o,--output", options->output, "The page to write")
         ->required()
         ->type_name("OUT.html");
-    templatePath->needs(wavDirectory);
-    wavDirectory->needs(templatePath);
-    resultDirectory->needs(templatePath);
-    files->excludes(templatePath);
     command->footer(
         "The audio is inside the page up to 50 MB of it; past that it is written as WAV files\n"
         "in a folder beside the page (report.html: report-audio/), which the page links.\n\n" +
         exitCodesText("the page is written and lists no problem",
                       "the page lists a problem, or could not be written"));
-    command->callback([options, &context] {
-        if (options->files.empty() && options->templatePath.empty()) {
-            throw CLI::ValidationError("quen report", "give data files or --template");
-        }
+    command->callback([command, options, &context] {
+        requireFilesOrTemplate(*command, *options, "data files");
         context.exitCode = runReport(*options, context);
     });
 }
