@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <span>
 
-#include "audio/AudioLevels.h"
 #include "datafile/DataFileLayout.h"
 #include "datafile/DataFileReader.h"
 #include "quen/DecodedAudio.h"
 #include "quen/InspectReport.h"
+#include "quen/SoundMeasures.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto result = quen::readDataFile(std::span(data, size));
@@ -29,8 +29,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!audio) {
         std::abort();
     }
-    const auto levels = quen::measureLevels(audio->samples);
-    const auto report = quen::tool::inspectReport("f", contents, &*audio, &levels, error);
+    const auto sound = quen::tool::measureSound(audio->samples, audio->lowest, audio->highest);
+    const auto report = quen::tool::inspectReport("f", contents, &*audio, &sound, error);
     static_cast<void>(quen::tool::reportText(report));
     static_cast<void>(report.dump(2));  // throws on text that is not UTF-8
     return 0;
