@@ -37,15 +37,6 @@ report=("$tool" report --template template.xml --wav-dir recordings --result-dir
         -o report.html)
 "${report[@]}" >/dev/null  # warm the page cache
 
-TIMEFORMAT='%3R %3U %3S'
-for _ in $(seq "$runs"); do
-    { time "${report[@]}" >/dev/null; } 2>>times.txt
-done
-median() { sort -n | sed -n "$((runs / 2 + 1))p"; }
-wall=$(awk '{ print $1 * 1000 }' times.txt | median)
-cpu=$(awk '{ print ($2 + $3) * 1000 }' times.txt | median)
-slowest=$(awk '{ print $1 * 1000 }' times.txt | sort -n | tail -n 1)
 printf 'quen report, 40 greetings of 30 s in both modes (page %s bytes, audio %s), %s runs:\n' \
     "$(stat -c %s report.html)" "$(du -sh report-audio | cut -f1)" "$runs"
-printf '  wall median %s ms (slowest %s ms), CPU median %s ms; target: under 2000 ms\n' \
-    "$wall" "$slowest" "$cpu"
+time_runs "$runs" 2000 "${report[@]}"

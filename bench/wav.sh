@@ -1,4 +1,5 @@
-# Shell helpers the whole-process benchmarks share: making 8 kHz 16-bit mono WAV files.
+# Shell helpers the whole-process benchmarks share: making 8 kHz 16-bit mono WAV files,
+# and timing a command over several runs.
 # Source it; nothing runs on its own.
 
 # The four bytes of $1 as a little-endian 32-bit integer.
@@ -40,4 +41,25 @@ enterScratchDirectory() {
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     cd "$work"
+}
+
+# Runs the command after $1 (runs) and $2 (target in ms) that many times and prints its
+# median wall and CPU time and its slowest run. Wall time is what a person waits; CPU
+# time (user + system) shows the cost apart from other load on the machine.
+time_runs() {
+    local runs=$1 target=$2
+    shift 2
+    local times
+    times=$(mktemp -p .)
+    TIMEFORMAT='%3R %3U %3S'
+    for _ in $(seq "$runs"); do
+        { time "$@" >/dev/null; } 2>>"$times"
+    done
+    local median="sort -n | sed -n $((runs / 2 + 1))p"
+    local wall cpu slowest
+    wall=$(awk '{ print $1 * 1000 }' "$times" | eval "$median")
+    cpu=$(awk '{ print ($2 + $3) * 1000 }' "$times" | eval "$median")
+    slowest=$(awk '{ print $1 * 1000 }' "$times" | sort -n | tail -n 1)
+    printf '  wall median %s ms (slowest %s ms), CPU median %s ms; target: under %s ms\n' \
+        "$wall" "$slowest" "$cpu" "$target"
 }
