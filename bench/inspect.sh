@@ -13,9 +13,7 @@ runs=${2:-20}
 program=$(realpath "$build/QuenGreeting")
 tool=$(realpath "$build/quen")
 greeting=$(realpath examples/greeting.wav)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+enterScratchDirectory
 
 speech "$greeting" 600 | wav ten-minutes.wav
 "$program" /convert:ten-minutes.wav "Main Desk" AM_greeting alaw ten-minutes.cxx log.txt

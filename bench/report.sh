@@ -13,9 +13,7 @@ runs=${2:-5}
 program=$(realpath "$build/QuenGreeting")
 tool=$(realpath "$build/quen")
 greeting=$(realpath examples/greeting.wav)
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+enterScratchDirectory
 
 mkdir recordings results
 speech "$greeting" 30 | wav recordings/a.wav

@@ -10,9 +10,7 @@ source bench/wav.sh
 build=${1:-build/bench}
 runs=${2:-200}
 program=$(realpath "$build/QuenGreeting")
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+enterScratchDirectory
 
 # 30 s of a 100 Hz tone, and no samples at all.
 LC_ALL=C awk 'BEGIN {
