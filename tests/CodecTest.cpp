@@ -137,6 +137,9 @@ TEST(G723AcmEncoderTest, EveryPathLogsItsMessagesAndClosesAnOpenedStream) {
         EXPECT_EQ(codec.destinations.empty() ? -1 : codec.destinations.back() - out.data(),
                   row.lastFrameAt);
     }
+    // Closed once: nothing is left for a later close to close again.
+    encoder.close();
+    EXPECT_EQ(codec.closes, 1);
     // A refused open leaves no handle for the encoder's end to close.
     {
         G723AcmEncoder refused(log, codec);

@@ -245,6 +245,7 @@ TEST_F(ConverterTest, FailedJobsLogTheirLinesAndKeepTheEarlierFile) {
         {wavFile(join({list, fmt, data})), noFmt},    // the fmt chunk is never searched for
         {patched({{12, 'F'}}), noFmt},                // "Fmt "
         {wavFile(join({fmt, data}), 27), fmtLength},  // the format fields cut short
+        {wavFile({'f', 'm', 't', ' '}), fmtLength},   // "fmt " and nothing after it
         {patched({{16, 15}}), fmtLength},
         {patched({{16, 53}}), fmtLength},
         // Two channels of float: the channels are checked first.

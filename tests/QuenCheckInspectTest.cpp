@@ -197,6 +197,9 @@ TEST_F(QuenCheckInspect, OutputsAreReplacedOnlyWithOverwriteAndDashIsStandardOut
     ASSERT_EQ(tool("inspect out.c11 --wav a.wav -y").exitCode, 0);
     const Bytes written = readBytes(path("a.wav"));
     EXPECT_EQ(written.size(), 44 + 2 * 800u);
+    const Bytes header = pcmWav(std::vector<std::int16_t>(800));
+    EXPECT_EQ(Bytes(written.begin(), written.begin() + 44),
+              Bytes(header.begin(), header.begin() + 44));
     // "-": the WAV alone on standard output, the report on standard error.
     const ProgramResult piped = tool("inspect out.c11 --wav -");
     ASSERT_EQ(piped.exitCode, 0);
