@@ -7,11 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/wav.sh
-build=${1:-build/release}
-runs=${2:-3}
-program=$(realpath "$build/QuenGreeting")
-greeting=$(realpath examples/greeting.wav)
-enterScratchDirectory
+startBenchmark build/release 3 "$@"
 
 mkdir rec one all
 {

@@ -6,11 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/wav.sh
-build=${1:-build/release}
-runs=${2:-100}
-program=$(realpath "$build/QuenGreeting")
-greeting=$(realpath examples/greeting.wav)
-enterScratchDirectory
+startBenchmark build/release 100 "$@"
 
 speech "$greeting" 30 | wav in.wav
 hyperfine -N --warmup 5 --runs "$runs" --export-json times.json \

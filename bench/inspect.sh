@@ -8,17 +8,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/wav.sh
-build=${1:-build/release}
-runs=${2:-20}
-program=$(realpath "$build/QuenGreeting")
-tool=$(realpath "$build/quen")
-greeting=$(realpath examples/greeting.wav)
-enterScratchDirectory
+startBenchmark build/release 20 "$@"
 
 speech "$greeting" 600 | wav ten-minutes.wav
 "$program" /convert:ten-minutes.wav "Main Desk" AM_greeting alaw ten-minutes.cxx log.txt
-"$tool" inspect ten-minutes.cxx --wav out.wav -y >/dev/null  # warm the page cache
+"$quen" inspect ten-minutes.cxx --wav out.wav -y >/dev/null  # warm the page cache
 
 printf 'quen inspect --wav, 10-minute A-law file (%s bytes), %s runs:\n' \
     "$(stat -c %s ten-minutes.cxx)" "$runs"
-time_runs "$runs" 100 "$tool" inspect ten-minutes.cxx --wav out.wav -y
+time_runs "$runs" 100 "$quen" inspect ten-minutes.cxx --wav out.wav -y

@@ -11,9 +11,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/wav.sh
-build=${1:-build/release}
-quen=$(realpath "$build/quen")
-enterScratchDirectory
+startBenchmark build/release "" "$@"
 
 ffmpeg -nostdin -v error -f lavfi -i "anullsrc=r=44100:cl=mono" -t 7200 -c:a flac long.flac
 ffmpeg -nostdin -v error -f lavfi -i "sine=f=440:r=16000:d=1" -c:a flac claim.flac

@@ -8,10 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/wav.sh
-build=${1:-build/release}
-program=$(realpath "$build/QuenGreeting")
-greeting=$(realpath examples/greeting.wav)
-enterScratchDirectory
+startBenchmark build/release "" "$@"
 limitKib=$((16 * 1024))
 
 # A header for $1 data bytes of the given channel count and rate, then a sparse file

@@ -11,12 +11,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/wav.sh
-build=${1:-build/release}
-runs=${2:-5}
-quen=$(realpath "$build/quen")
-greeting=$(realpath examples/greeting.wav)
 scripts/install-deps.sh
-enterScratchDirectory
+startBenchmark build/release 5 "$@"
 
 # Ten minutes of a gliding tone under pink noise, a different mix on each side.
 ffmpeg -nostdin -hide_banner -loglevel error \

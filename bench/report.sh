@@ -8,12 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/wav.sh
-build=${1:-build/release}
-runs=${2:-5}
-program=$(realpath "$build/QuenGreeting")
-tool=$(realpath "$build/quen")
-greeting=$(realpath examples/greeting.wav)
-enterScratchDirectory
+startBenchmark build/release 5 "$@"
 
 mkdir recordings results
 speech "$greeting" 30 | wav recordings/a.wav
@@ -31,7 +26,7 @@ speech "$greeting" 30 | wav recordings/a.wav
 } >template.xml
 "$program" /batch1:template.xml recordings results log1.txt
 "$program" /batch2:template.xml recordings results log2.txt
-report=("$tool" report --template template.xml --wav-dir recordings --result-dir results
+report=("$quen" report --template template.xml --wav-dir recordings --result-dir results
         -o report.html)
 "${report[@]}" >/dev/null  # warm the page cache
 

@@ -7,10 +7,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/wav.sh
-build=${1:-build/bench}
-runs=${2:-200}
-program=$(realpath "$build/QuenGreeting")
-enterScratchDirectory
+startBenchmark build/bench 200 "$@"
 
 # 30 s of a 100 Hz tone, and no samples at all.
 LC_ALL=C awk 'BEGIN {

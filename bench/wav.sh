@@ -36,8 +36,18 @@ speech() {
     while tail -c +45 "$greeting" 2>/dev/null; do :; done | head -c "$bytes"
 }
 
-# Makes a scratch directory that goes away when the script ends, and enters it.
-enterScratchDirectory() {
+# What every benchmark starts with, after its usage line's arguments (build directory,
+# runs) and their defaults: $build, $runs, the programs as $program (QuenGreeting) and
+# $quen, the example as $greeting, all absolute; then a scratch directory that goes away
+# when the script ends, entered.
+startBenchmark() {
+    local defaultBuild=$1 defaultRuns=$2
+    shift 2
+    build=${1:-$defaultBuild}
+    runs=${2:-$defaultRuns}
+    program=$(realpath "$build/QuenGreeting")
+    quen=$(realpath "$build/quen")
+    greeting=$(realpath examples/greeting.wav)
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     cd "$work"
