@@ -130,6 +130,7 @@ TEST_F(Quen, EveryCommonRecordingIsExplainedThenPreparedAndConverted) {
         {"-ar 8000 -c:a pcm_u8", {}, "8 bits per sample; QuenGreeting takes 16"},
         {"-ar 8000 -c:a pcm_mulaw", {}, "mu-law encoding (tag 7); QuenGreeting takes PCM only"},
         {"-c:a mp2 -f wav", {}, "MPEG encoding (tag 80); QuenGreeting takes PCM only"},
+        {"-ar 8000 -c:a adpcm_ms", {}, "Microsoft ADPCM encoding (tag 2); QuenGreeting takes PCM"},
         {"-c:a libmp3lame -f wav", {}, "MPEG layer 3 encoding (tag 85); QuenGreeting takes PCM"},
         {"-ar 8000 -c:a pcm_f32le", {}, "extensible format header (sub-format IEEE float);"},
         {"-ar 8000 -rf64 always", {}, "RF64 container (64-bit sizes); QuenGreeting reads RIFF"},
