@@ -102,6 +102,7 @@ TEST_F(QuenCheckInspect, SpeechLevelOfAToneIsItsRmsInDbm0AndBothCommandsAgree) {
     // is y = 150, full scale 110 pixels away).
     ASSERT_EQ(tool("inspect out.c11 --svg w.svg").exitCode, 0);
     const std::string svg = readText(path("w.svg"));
+    EXPECT_NE(svg.find(">A-law \u2014 Box \u2014 Rec</text>"), std::string::npos);
     const auto topOf = [&svg](const std::string& colour) {
         const std::size_t at = svg.find("<polygon fill=\"" + colour + "\"");
         EXPECT_NE(at, std::string::npos) << colour;
