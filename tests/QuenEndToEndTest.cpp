@@ -83,6 +83,12 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
     expectFields(document["files"][0]["audio"], R"({"samples": 100, "peak_dbfs": -0.14,
         "rms_dbfs": -20.14, "clipped_runs": 0, "leading_silence_seconds": 0.0,
         "trailing_silence_seconds": 0.012375, "undecodable_frames": 0})"_json);
+    // Whole frames only, under 0x81, a code the system lists.
+    writeBytes(path("whole.cxx"), expectedDataFile(0x81, {}, Bytes(160, 0xFF), 80));
+    expectFields(nlohmann::json::parse(tool("--json inspect whole.cxx").output)["files"][0],
+                 R"({"valid": true, "frames": 2, "listed_code": true})"_json);
+    EXPECT_NE(tool("inspect x.cxx").output.find("  mailbox name        \"A\\uD800\"\n"),
+              std::string::npos);
 }
 
 TEST_F(Quen, RecordingsComeBackThroughQuenGreetingAndInspectWav) {

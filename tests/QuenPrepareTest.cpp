@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -215,8 +216,17 @@ TEST_F(QuenPrepare, DashIsStandardOutputAndQuietLeavesOnlyFailures) {
     result = tool("prepare in.wav -");
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(Bytes(result.output.begin(), result.output.end()), readBytes(path("out.wav")));
-    // The report goes to standard error then, unless -q.
-    EXPECT_NE(errors().find("wrote     standard output: PCM 8000 Hz"), std::string::npos);
+    // The report goes to standard error then, unless -q; each figure in its format.
+    EXPECT_TRUE(std::regex_match(
+        errors(),
+        std::regex(
+            "in.wav: wav \\(WAV / WAVE \\(Waveform Audio\\)\\), pcm_s16le 16-bit, 44100 Hz, "
+            "1 channel, 1.00 s\n"
+            "  input     speech -\\d+\\.\\d dBm0, activity \\d+ %, peak -\\d+\\.\\d\\d dBFS\n"
+            "  gain      [+-]\\d+\\.\\d dB to -19.0 dBm0\n"
+            "  output    speech -19\\.\\d dBm0, activity \\d+ %, true peak -\\d+\\.\\d\\d dBFS\n"
+            "  wrote     standard output: PCM 8000 Hz 16-bit mono, 1.00 s\n")))
+        << errors();
     EXPECT_EQ(tool("prepare -q in.wav -").output.size(), readBytes(path("out.wav")).size());
     EXPECT_EQ(errors(), "");
     // A limit of 0 seconds is refused in words.
