@@ -164,6 +164,13 @@ TEST_F(QuenMediaInput, TheLowestSpeechRateIsReadAndTheRateBelowItRefused) {
     EXPECT_EQ(tool("prepare -y 3999.wav out3999.wav").exitCode, 1);
     EXPECT_EQ(errors(),
               "quen prepare: 3999.wav: sample rate 3999 Hz, below the 4000 Hz of speech\n");
+    // The most channels a recording may have, and one more.
+    for (const std::uint16_t channels : {64, 65}) {
+        writeBytes(path("many.wav"), wavFile(join({formatChunkFor(1, channels, 8000, 8),
+                                                   chunk("data", Bytes(800 * channels, 0x90))})));
+        EXPECT_EQ(tool("prepare -y many.wav out.wav").exitCode, channels == 64 ? 0 : 1);
+    }
+    EXPECT_EQ(errors(), "quen prepare: many.wav: impossible channel count 65\n");
 }
 
 TEST_F(QuenMediaInput, NonFiniteSamplesAreCountedPerChannelValue) {
