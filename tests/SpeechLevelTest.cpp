@@ -74,6 +74,8 @@ TEST(SpeechLevel, ZeroDbm0IsAFullScaleSineAndMinus19IsRms2600) {
     EXPECT_NEAR(dbm0FromRms(rmsFromDbm0(-42.5)), -42.5, 1e-9);
 }
 
+// Bursts of every shape; long ones read at the tone level, as the method's answer is;
+// levels beyond the thresholds' reach read at the nearest one; times follow the rate.
 TEST(SpeechLevel, ToneBurstsReadAsTheMethodDefines) {
     struct Case {
         double levelDbm0;  // of the tone while it sounds
@@ -81,61 +83,46 @@ TEST(SpeechLevel, ToneBurstsReadAsTheMethodDefines) {
         double onSeconds;
         double offSeconds;
         int periods;
+        double fixedThreshold = 0.0;  // the nearest threshold, for levels beyond them
+        double rate = TEST_SAMPLE_RATE;
     };
     const Case cases[] = {
-        {-19.0, 1000.0, 1.0, 1.0, 5},  {-40.0, 1000.0, 1.0, 1.0, 5},
-        {0.0, 1000.0, 1.0, 1.0, 5},    {-60.0, 440.0, 1.0, 1.0, 5},
-        {-70.0, 1000.0, 1.0, 1.0, 3},  {-26.0, 300.0, 0.5, 1.5, 8},
-        {-10.0, 2500.0, 2.0, 1.0, 4},  {-19.0, 1000.0, 5.0, 5.0, 2},
+        {-19.0, 1000.0, 1.0, 1.0, 5},
+        {-40.0, 1000.0, 1.0, 1.0, 5},
+        {0.0, 1000.0, 1.0, 1.0, 5},
+        {-60.0, 440.0, 1.0, 1.0, 5},
+        {-70.0, 1000.0, 1.0, 1.0, 3},
+        {-26.0, 300.0, 0.5, 1.5, 8},
+        {-10.0, 2500.0, 2.0, 1.0, 4},
+        {-19.0, 1000.0, 5.0, 5.0, 2},
+        {-19.0, 1000.0, 10.0, 10.0, 2},
         {-19.0, 1000.0, 0.3, 0.1, 20},  // pauses shorter than the hangover
+        // Too quiet for the lowest threshold (one 16-bit step) to lie the margin below.
+        {-78.0, 1000.0, 1.0, 1.0, 3, 1.0 / 32768.0},
+        // Past full scale, as floating-point sources can be: the highest one, 1.0.
+        {30.0, 1000.0, 1.0, 1.0, 3, 1.0},
+        {-30.0, 1000.0, 1.0, 1.0, 4, 0.0, 16000.0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.levelDbm0 << " dBm0, " << c.onSeconds << " s on, "
-                                        << c.offSeconds << " s off");
+                                        << c.offSeconds << " s off, " << c.rate << " Hz");
         const double amplitude = rmsFromDbm0(c.levelDbm0) * std::numbers::sqrt2;
         const auto signal =
-            toneBursts(amplitude, c.frequencyHz, c.onSeconds, c.offSeconds, c.periods);
-        const SpeechLevel level = measureSpeechLevel(signal);
-        const Expected expected = burstAnswer(amplitude, c.onSeconds, c.offSeconds, c.periods);
+            toneBursts(amplitude, c.frequencyHz, c.onSeconds, c.offSeconds, c.periods, c.rate);
+        const SpeechLevel level = measureSpeechLevel(signal, c.rate);
+        const Expected expected =
+            burstAnswer(amplitude, c.onSeconds, c.offSeconds, c.periods, c.fixedThreshold);
         ASSERT_TRUE(level.activeLevelDbm0.has_value());
         EXPECT_NEAR(*level.activeLevelDbm0, expected.levelDbm0, 0.2);
         EXPECT_NEAR(level.activityFactor, expected.activity, 0.005);
+        if (c.fixedThreshold == 0.0 && c.onSeconds >= 10.0) {
+            EXPECT_NEAR(*level.activeLevelDbm0, c.levelDbm0, 0.2);
+        }
         EXPECT_NEAR(
             level.longTermRms,
             amplitude / std::numbers::sqrt2 * std::sqrt(c.onSeconds / (c.onSeconds + c.offSeconds)),
             1e-3 * amplitude);
     }
-}
-
-TEST(SpeechLevel, LevelsBeyondTheThresholdsReadAtTheNearestOne) {
-    struct Case {
-        double levelDbm0;
-        double threshold;
-    };
-    const Case cases[] = {
-        // Too quiet for the lowest threshold (one 16-bit step) to lie the margin below.
-        {-78.0, 1.0 / 32768.0},
-        // Past full scale, as floating-point sources can be: the highest one, 1.0.
-        {30.0, 1.0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.levelDbm0);
-        const double amplitude = rmsFromDbm0(c.levelDbm0) * std::numbers::sqrt2;
-        const SpeechLevel level = measureSpeechLevel(toneBursts(amplitude, 1000.0, 1.0, 1.0, 3));
-        const Expected expected = burstAnswer(amplitude, 1.0, 1.0, 3, c.threshold);
-        ASSERT_TRUE(level.activeLevelDbm0.has_value());
-        EXPECT_NEAR(*level.activeLevelDbm0, expected.levelDbm0, 0.2);
-        EXPECT_NEAR(level.activityFactor, expected.activity, 0.005);
-    }
-}
-
-TEST(SpeechLevel, LongBurstsReadAtTheToneLevel) {
-    // The hangover and the envelope's lag are a small part of a long burst.
-    const double amplitude = rmsFromDbm0(-19.0) * std::numbers::sqrt2;
-    const SpeechLevel level = measureSpeechLevel(toneBursts(amplitude, 1000.0, 10.0, 10.0, 2));
-    ASSERT_TRUE(level.activeLevelDbm0.has_value());
-    EXPECT_NEAR(*level.activeLevelDbm0, -19.0, 0.2);
-    EXPECT_NEAR(level.activityFactor, 0.5, 0.02);
 }
 
 TEST(SpeechLevel, AContinuousToneIsActiveThroughout) {
@@ -226,17 +213,6 @@ TEST(SpeechLevel, BlockBoundariesDoNotChangeTheReading) {
         EXPECT_EQ(level.activityFactor, whole.activityFactor);
         EXPECT_EQ(level.longTermRms, whole.longTermRms);
     }
-}
-
-TEST(SpeechLevel, TheTimesFollowTheSampleRate) {
-    const double rate = 16000.0;
-    const double amplitude = rmsFromDbm0(-30.0) * std::numbers::sqrt2;
-    const auto signal = toneBursts(amplitude, 1000.0, 1.0, 1.0, 4, rate);
-    const SpeechLevel level = measureSpeechLevel(signal, rate);
-    const Expected expected = burstAnswer(amplitude, 1.0, 1.0, 4);
-    ASSERT_TRUE(level.activeLevelDbm0.has_value());
-    EXPECT_NEAR(*level.activeLevelDbm0, expected.levelDbm0, 0.2);
-    EXPECT_NEAR(level.activityFactor, expected.activity, 0.005);
 }
 
 }  // namespace
