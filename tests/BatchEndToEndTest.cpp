@@ -17,32 +17,10 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-std::string greeting(const std::string& id, const std::string& recording) {
-    return "<Greeting id=\"" + id + "\"><RecordingName>" + recording +
-           "</RecordingName></Greeting>";
-}
-
-std::string attendant(const std::string& name, const std::string& greetings) {
-    return "<AutoAttendant><AAName>" + name + "</AAName><Greetings>" + greetings +
-           "</Greetings></AutoAttendant>";
-}
-
-std::string configuration(const std::string& attendants) {
-    return "<zandorConfiguration><AutoAttendants>" + attendants +
-           "</AutoAttendants></zandorConfiguration>";
-}
-
 // The log lines of the two conversions of one greeting, both successful.
 std::string created(const std::string& stem) {
     return "Creating data file - \"out/" + stem + ".c23\"\r\nCreating data file - \"out/" + stem +
            ".c11\"\r\n";
-}
-
-// g<number>.wav (built piecewise: gcc 12 warns falsely on a literal + std::to_string).
-std::string recording(std::size_t number) {
-    std::string name(1, 'g');
-    name += std::to_string(number);
-    return name += ".wav";
 }
 
 // Every file below `root` by relative name; data files without their record time.

@@ -129,17 +129,10 @@ TEST_F(QuenCheckInspect, SpeechLevelOfAToneIsItsRmsInDbm0AndBothCommandsAgree) {
 TEST_F(QuenCheckInspect, ClippedRunsOfThreeOrMoreAreCountedAndTwoAreNot) {
     // A run of 2 at +full scale, one of 3 at -full scale, one of 5 at +full scale.
     std::vector<std::int16_t> samples = toneBurst(8000, 1, 1, 1);
-    for (std::size_t i = 1000; i < 1002; ++i)
-        samples[i] = 32767;
-    for (std::size_t i = 3000; i < 3003; ++i)
-        samples[i] = -32768;
-    for (std::size_t i = 5000; i < 5005; ++i)
-        samples[i] = 32767;
+    std::fill_n(samples.begin() + 1000, 2, 32767);
+    std::fill_n(samples.begin() + 3000, 3, -32768);
+    std::fill_n(samples.begin() + 5000, 5, 32767);
     writeBytes(path("clipped.wav"), pcmWav(samples));
-    const auto levels =
-        nlohmann::json::parse(tool("--json check clipped.wav").output)["files"][0]["levels"];
-    EXPECT_EQ(levels["clipped_runs"], 2);
-    EXPECT_EQ(levels["clipped_run_samples"], 8);
     EXPECT_NE(
         tool("check clipped.wav")
             .output.find("  clipping   2 runs of 8 samples at full scale (3 or more in a row)\n"),
@@ -230,17 +223,8 @@ TEST_F(QuenCheckInspect, HelpNamesTheWholeCommandAndItsExitCodes) {
 
 class QuenTemplateCheck : public QuenCheckInspect {
   protected:
-    static std::string greeting(const std::string& id, const std::string& recording) {
-        return "<Greeting id=\"" + id + "\"><RecordingName>" + recording +
-               "</RecordingName></Greeting>";
-    }
-    static std::string attendant(const std::string& name, const std::string& greetings) {
-        return "<AutoAttendant>" + name + "<Greetings>" + greetings +
-               "</Greetings></AutoAttendant>";
-    }
     void writeTemplate(const std::string& attendants) {
-        writeText(path("t.xml"), "<zandorConfiguration><AutoAttendants>" + attendants +
-                                     "</AutoAttendants></zandorConfiguration>");
+        writeText(path("t.xml"), configuration(attendants));
     }
     // The last line of the text report.
     std::string summary(const std::string& arguments) {
@@ -253,8 +237,8 @@ class QuenTemplateCheck : public QuenCheckInspect {
 
 TEST_F(QuenTemplateCheck, TheBatchPreChecksStopTheRunAndSaySo) {
     writeBytes(path("a.wav"), pcmWav(testSignal(800)));
-    writeTemplate(attendant("<AAName>Desk</AAName>",
-                            greeting("morning", "a.wav") + greeting("evening", "none.wav")));
+    writeTemplate(
+        attendant("Desk", greeting("morning", "a.wav") + greeting("evening", "none.wav")));
     // The missing recording is shown, but no run gets as far as ending there.
     const ProgramResult result = tool("check --template t.xml --wav-dir . --result-dir gone");
     EXPECT_EQ(result.exitCode, 1);
@@ -283,8 +267,8 @@ TEST_F(QuenTemplateCheck, TheSummaryHoldsForATemplateCutShortOrWithoutAnAttendan
     writeBytes(path("a.wav"), pcmWav(testSignal(800)));
     writeText(path("t.xml"), "<zandorConfiguration><AutoAttendants><AutoAttendant>");
     EXPECT_EQ(summary(""), "The template cannot be read: no greeting would convert\n");
-    writeTemplate(attendant("<AAName>Desk</AAName>", greeting("morning", "a.wav")) +
-                  attendant("", greeting("evening", "a.wav")));
+    writeTemplate(attendant("Desk", greeting("morning", "a.wav")) + "<AutoAttendant><Greetings>" +
+                  greeting("evening", "a.wav") + "</Greetings></AutoAttendant>");
     EXPECT_EQ(summary(""),
               "1 greeting, 0 with problems before the run ends: not every greeting would "
               "convert, those after the end are neither converted nor checked\n");
@@ -292,9 +276,8 @@ TEST_F(QuenTemplateCheck, TheSummaryHoldsForATemplateCutShortOrWithoutAnAttendan
 
 TEST_F(QuenTemplateCheck, AMissingFirstRecordingDoesNotHideLaterDuplicates) {
     writeBytes(path("a.wav"), pcmWav(testSignal(800)));
-    writeTemplate(attendant("<AAName>Desk</AAName>", greeting("morning", "gone.wav") +
-                                                         greeting("evening", "a.wav") +
-                                                         greeting("evening", "a.wav")));
+    writeTemplate(attendant("Desk", greeting("morning", "gone.wav") + greeting("evening", "a.wav") +
+                                        greeting("evening", "a.wav")));
     const auto json =
         nlohmann::json::parse(tool("--json check --template t.xml --wav-dir . --mode 2").output);
     const auto& problems = json["greetings"][2]["problems"];
@@ -307,7 +290,7 @@ TEST_F(QuenTemplateCheck, AMissingFirstRecordingDoesNotHideLaterDuplicates) {
 // makes the greeting convert (a file beside it would never be read).
 TEST_F(QuenTemplateCheck, TheFixLineRunAsPrintedMakesTheGreetingConvert) {
     ffmpeg("0.2*sin(2*PI*440*t)", 1.0, "-ac 2 'rec ording.wav'");
-    writeTemplate(attendant("<AAName>Desk</AAName>", greeting("morning", "rec ording.wav")));
+    writeTemplate(attendant("Desk", greeting("morning", "rec ording.wav")));
     const auto refused =
         nlohmann::json::parse(tool("--json check --template t.xml --wav-dir .").output);
     ASSERT_FALSE(refused["all_convert"]);

@@ -179,14 +179,10 @@ TEST_F(Quen, EveryCommonRecordingIsExplainedThenPreparedAndConverted) {
 }
 
 TEST_F(Quen, BadInputGivesOneMessageAndUsageErrorsExitTwoWithNoOutput) {
-    ffmpeg("0.5*sin(2*PI*440*t)", 3, "whole.mp3");
-    Bytes half = readBytes(path("whole.mp3"));
-    half.resize(half.size() / 2);
     const std::tuple<std::string, Bytes, std::string> cases[] = {
         // The file, its bytes, and the start of what follows "quen prepare: FILE: ".
         {"missing.wav", {}, "No such file or directory\n"},
         {"notes.wav", Bytes(5, 'x'), "not a recording in any format known here (Invalid data"},
-        {"truncated.mp3", half, "truncated: holds "},
         {"empty.wav", pcmWav({}), "contains no audio samples\n"},
         {"fast.wav",
          wavFile(join({formatChunkFor(1, 1, 2000000, 16), chunk("data", Bytes(4000, 1))})),
@@ -211,7 +207,7 @@ TEST_F(Quen, BadInputGivesOneMessageAndUsageErrorsExitTwoWithNoOutput) {
         EXPECT_EQ(tool(arguments).exitCode, 2) << arguments;
     }
     // No b.wav and no temporary file left: the inputs, out.wav and stderr.txt only.
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir()), {}), 7);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir()), {}), 5);
 }
 
 // Fits a sine of exactly `frequency` (least squares) to the middle 1.8 s of the 8 kHz

@@ -38,12 +38,21 @@ class Quen : public TempDirTest {
             0);
     }
 
-    // The samples of a canonical 44-byte-header WAV file, full scale 1.0.
-    std::vector<double> samples(const std::string& wav) const {
+    // The 16-bit samples of a canonical 44-byte-header WAV file as they are stored.
+    std::vector<std::int16_t> pcm(const std::string& wav) const {
         const Bytes file = readBytes(path(wav));
-        std::vector<double> values;
+        std::vector<std::int16_t> values;
         for (std::size_t i = 44; i + 1 < file.size(); i += 2) {
-            values.push_back(static_cast<std::int16_t>(file[i] | file[i + 1] << 8) / 32768.0);
+            values.push_back(static_cast<std::int16_t>(file[i] | file[i + 1] << 8));
+        }
+        return values;
+    }
+    // The same, full scale 1.0.
+    std::vector<double> samples(const std::string& wav) const {
+        const std::vector<std::int16_t> stored = pcm(wav);
+        std::vector<double> values(stored.begin(), stored.end());
+        for (double& value : values) {
+            value /= 32768.0;
         }
         return values;
     }

@@ -241,10 +241,7 @@ TEST_F(QuenMediaInput, APathThatLooksLikeAUrlIsStillTheFileOfThatName) {
 
 TEST_F(QuenMediaInput, APipeAsATemplatesRecordingIsCheckedAtOnce) {
     ASSERT_EQ(shell("mkfifo hello.wav"), 0);
-    writeText(path("t.xml"),
-              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>Desk</AAName><Greetings>"
-              "<Greeting id=\"morning\"><RecordingName>hello.wav</RecordingName></Greeting>"
-              "</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>");
+    writeText(path("t.xml"), configuration(attendant("Desk", greeting("morning", "hello.wav"))));
     const ProgramResult result = tool("--json check --template t.xml --wav-dir .");
     ASSERT_EQ(result.exitCode, 1) << errors();
     const auto greeting = nlohmann::json::parse(result.output)["greetings"][0];
@@ -259,6 +256,7 @@ TEST_F(QuenMediaInput, TheCutOfMaxSecondsHappensWhileDecodingAndWhatFollowsIsNev
     half.resize(half.size() / 2);
     writeBytes(path("half.mp3"), half);
     ASSERT_EQ(tool("prepare -y half.mp3 out.wav").exitCode, 1);
+    EXPECT_TRUE(errors().starts_with("quen prepare: half.mp3: truncated: holds ")) << errors();
     const ProgramResult result = tool("--json prepare -y half.mp3 out.wav --max-seconds 1");
     ASSERT_EQ(result.exitCode, 0) << errors();
     EXPECT_EQ(samples("out.wav").size(), 8000U);

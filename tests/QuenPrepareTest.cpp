@@ -29,16 +29,6 @@ const std::string SPEECH =
 
 class QuenPrepare : public Quen {
   protected:
-    // The 16-bit samples of a canonical WAV file as they are stored.
-    std::vector<std::int16_t> pcm(const std::string& wav) const {
-        const Bytes file = readBytes(path(wav));
-        std::vector<std::int16_t> values;
-        for (std::size_t i = 44; i + 1 < file.size(); i += 2) {
-            values.push_back(static_cast<std::int16_t>(file[i] | file[i + 1] << 8));
-        }
-        return values;
-    }
-
     static bool reachesFullScale(const std::vector<std::int16_t>& samples) {
         return std::any_of(samples.begin(), samples.end(),
                            [](std::int16_t s) { return s >= 32767 || s <= -32767; });
@@ -60,29 +50,43 @@ class QuenPrepare : public Quen {
     }
 };
 
+// Every format, and the sources that make a limiter or a gain work hardest: the
+// report's numbers and the file's own measures.
 TEST_F(QuenPrepare, EveryKindOfSpeechReachesTheLevelUnderTheCeilingAndSurvivesBothCodecs) {
     speech(0.2, 4, "-ar 8000 -f s16le speech8k.raw");
     const Bytes raw = readBytes(path("speech8k.raw"));
     const struct {
         const char* name;
         std::string make;  // ffmpeg's options and file; empty: `bytes`
-        Bytes bytes;
+        Bytes bytes = {};
+        std::string expression = "0.2*" + SPEECH;
+        double seconds = 4;
     } cases[] = {
-        {"44.1 kHz stereo", "-ac 2 in.wav", {}},
-        {"48 kHz 24-bit", "-ar 48000 -c:a pcm_s24le in.wav", {}},
-        {"MP3", "in.mp3", {}},
-        {"M4A", "-c:a aac in.m4a", {}},
-        {"Ogg", "-c:a libvorbis in.ogg", {}},
-        {"FLAC", "in.flac", {}},
-        {"8-bit", "-ar 8000 -c:a pcm_u8 in.wav", {}},
-        {"mu-law", "-ar 8000 -c:a pcm_mulaw in.wav", {}},
-        {"float", "-c:a pcm_f32le in.wav", {}},
-        {"RF64", "-rf64 always in.wav", {}},
-        {"accepted 8 kHz", "-ar 8000 in.wav", {}},
+        {"44.1 kHz stereo", "-ac 2 in.wav"},
+        {"48 kHz 24-bit", "-ar 48000 -c:a pcm_s24le in.wav"},
+        {"MP3", "in.mp3"},
+        {"M4A", "-c:a aac in.m4a"},
+        {"Ogg", "-c:a libvorbis in.ogg"},
+        {"FLAC", "in.flac"},
+        {"8-bit", "-ar 8000 -c:a pcm_u8 in.wav"},
+        {"mu-law", "-ar 8000 -c:a pcm_mulaw in.wav"},
+        {"float", "-c:a pcm_f32le in.wav"},
+        {"RF64", "-rf64 always in.wav"},
+        {"accepted 8 kHz", "-ar 8000 in.wav"},
         {"JUNK chunk", "",
          wavFile(join({chunk("JUNK", Bytes(28, 0)), formatChunk(), chunk("data", raw)}))},
+        {"-40 dB", "in.wav", {}, "0.01*" + SPEECH},
+        // Driven three times past full scale and cut off there.
+        {"clipped", "in.wav", {}, "max(-1,min(1,3*" + SPEECH + "))"},
+        {"3 s of silence at each end", "in.wav", {}, "gte(t,3)*lt(t,7)*0.2*" + SPEECH, 10},
+        // A full-scale 2 ms click every half second over quiet speech: 20 dB and more
+        // of crest factor.
+        {"20 dB crest factor",
+         "in.wav",
+         {},
+         "0.05*" + SPEECH + "+0.95*lt(mod(t,0.5),0.002)*sin(2*PI*1000*t)"},
     };
-    for (const auto& [name, make, bytes] : cases) {
+    for (const auto& [name, make, bytes, expression, seconds] : cases) {
         SCOPED_TRACE(name);
         std::filesystem::remove_all(dir());
         std::filesystem::create_directory(dir());
@@ -90,10 +94,14 @@ TEST_F(QuenPrepare, EveryKindOfSpeechReachesTheLevelUnderTheCeilingAndSurvivesBo
         if (make.empty()) {
             writeBytes(path(in), bytes);
         } else {
-            speech(0.2, 4, make);
+            ffmpeg(expression, seconds, make);
             in = make.substr(make.rfind(' ') + 1);
         }
-        ASSERT_EQ(tool("prepare " + in + " out.wav").exitCode, 0) << errors();
+        const ProgramResult result = tool("--json prepare " + in + " out.wav");
+        ASSERT_EQ(result.exitCode, 0) << errors();
+        const nlohmann::json out = nlohmann::json::parse(result.output)["output_levels"];
+        EXPECT_NEAR(out["active_speech_level_dbm0"].get<double>(), -19.0, 0.5) << result.output;
+        EXPECT_LE(out["true_peak_dbfs"].get<double>(), -3.0);
         const std::vector<std::int16_t> prepared = pcm("out.wav");
         EXPECT_NEAR(*measureSpeechLevel(prepared).activeLevelDbm0, -19.0, 0.5);
         TruePeakMeter peak;
@@ -104,35 +112,6 @@ TEST_F(QuenPrepare, EveryKindOfSpeechReachesTheLevelUnderTheCeilingAndSurvivesBo
         EXPECT_LE(peak.truePeakDbfs(), -3.0);
         EXPECT_FALSE(reachesFullScale(throughCodec("out.wav", "g723")));
         EXPECT_FALSE(reachesFullScale(throughCodec("out.wav", "alaw")));
-    }
-}
-
-// The sources that make a limiter or a gain work hardest: the report's numbers are
-// checked here, the files' own measures above.
-TEST_F(QuenPrepare, QuietClippedPaddedAndPeakySpeechReachTheLevelUnderTheCeiling) {
-    const struct {
-        const char* name;
-        std::string expression;
-        double seconds;
-    } cases[] = {
-        {"-40 dB", "0.01*" + SPEECH, 4},
-        // Driven three times past full scale and cut off there.
-        {"clipped", "max(-1,min(1,3*" + SPEECH + "))", 4},
-        {"3 s of silence at each end", "gte(t,3)*lt(t,7)*0.2*" + SPEECH, 10},
-        // A full-scale 2 ms click every half second over quiet speech: 20 dB and more
-        // of crest factor.
-        {"20 dB crest factor", "0.05*" + SPEECH + "+0.95*lt(mod(t,0.5),0.002)*sin(2*PI*1000*t)", 4},
-    };
-    for (const auto& [name, expression, seconds] : cases) {
-        SCOPED_TRACE(name);
-        ffmpeg(expression, seconds, "-y in.wav");
-        const ProgramResult result = tool("--json prepare -y in.wav out.wav");
-        ASSERT_EQ(result.exitCode, 0) << errors();
-        const nlohmann::json out = nlohmann::json::parse(result.output)["output_levels"];
-        EXPECT_NEAR(out["active_speech_level_dbm0"].get<double>(), -19.0, 0.5) << result.output;
-        EXPECT_LE(out["true_peak_dbfs"].get<double>(), -3.0);
-        EXPECT_NEAR(*measureSpeechLevel(pcm("out.wav")).activeLevelDbm0, -19.0, 0.5);
-        EXPECT_FALSE(reachesFullScale(throughCodec("out.wav", "g723")));
     }
 }
 
@@ -273,17 +252,11 @@ TEST_F(QuenPrepare, AWholeTemplateIsPreparedFromMixedSourcesAndEveryGreetingConv
             greetings += "</Greetings></AutoAttendant><AutoAttendant><AAName>Desk " +
                          std::to_string(i) + "</AAName><Greetings>";
         }
-        greetings += "<Greeting id=\"" + std::string(kinds[i % 4]) + "\"><RecordingName>" + name +
-                     "</RecordingName></Greeting>";
+        greetings += greeting(kinds[i % 4], name);
     }
     // The first recording twice: prepared once.
     writeText(path("t.xml"),
-              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>First"
-              "</AAName><Greetings><Greeting id=\"menu\"><RecordingName>"
-              "greeting-0.wav</RecordingName></Greeting>" +
-                  greetings +
-                  "</Greetings></AutoAttendant></AutoAttendants>"
-                  "</zandorConfiguration>");
+              configuration(attendant("First", greeting("menu", "greeting-0.wav") + greetings)));
     const ProgramResult result = tool("--json prepare --template t.xml --from raw --wav-dir wav");
     ASSERT_EQ(result.exitCode, 0) << errors();
     EXPECT_EQ(nlohmann::json::parse(result.output)["prepared"].size(), 20u);
@@ -308,10 +281,8 @@ TEST_F(QuenPrepare, AWholeTemplateIsPreparedFromMixedSourcesAndEveryGreetingConv
     // A recording with no source, and one that would be written outside the wav
     // directory, are named; exit 1.
     writeText(path("t2.xml"),
-              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>A</AAName><Greetings>"
-              "<Greeting id=\"menu\"><RecordingName>nowhere.wav</RecordingName></Greeting>"
-              "<Greeting id=\"menu\"><RecordingName>..\\greeting-1.wav</RecordingName></Greeting>"
-              "</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>");
+              configuration(attendant(
+                  "A", greeting("menu", "nowhere.wav") + greeting("menu", "..\\greeting-1.wav"))));
     EXPECT_EQ(tool("prepare --template t2.xml --from raw --wav-dir wav").exitCode, 1);
     EXPECT_EQ(errors(),
               "quen prepare: nowhere.wav: no source: neither raw/nowhere.wav nor a file "

@@ -86,16 +86,21 @@ class ReportPage : public Quen {
         }
     }
 
+    // Headless chromium with a profile of its own in `profile`, then `options`.
+    std::string chromium(const std::string& profile, const std::string& options) const {
+        return std::string("timeout 90 ") + CHROMIUM +
+               " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+               " --disable-background-networking --disable-component-update --disable-sync"
+               " --user-data-dir=" +
+               path(profile).string() + " " + options;
+    }
+
     // The page after its script ran, and every console line in `console`.
     std::string browse(const std::string& page, const std::string& extra = "") {
         const std::string command =
-            std::string("timeout 90 ") + CHROMIUM +
-            " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
-            " --disable-background-networking --disable-component-update --disable-sync"
-            " --user-data-dir=" +
-            path("chromium-profile").string() +
-            " --enable-logging=stderr --v=0 --virtual-time-budget=10000 " + extra +
-            " --dump-dom file://" + path(page).string() + " >dom.html 2>chromium.txt";
+            chromium("chromium-profile",
+                     "--enable-logging=stderr --v=0 --virtual-time-budget=10000 " + extra +
+                         " --dump-dom file://" + path(page).string() + " >dom.html 2>chromium.txt");
         EXPECT_EQ(shell(command), 0) << readText(path("chromium.txt"));
         console.clear();
         const std::string log = readText(path("chromium.txt"));
@@ -187,15 +192,11 @@ TEST_F(ReportPage, ExamplesInBothModesPlayEveryGreetingInTemplateOrder) {
     // For a person to look at: the page as a browser draws it.
     const std::string screenshot =
         std::filesystem::path(QUEN_BINARY).parent_path() / "report-example.png";
-    ASSERT_EQ(shell(std::string("timeout 90 ") + CHROMIUM +
-                    " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
-                    " --disable-background-networking --disable-component-update "
-                    "--disable-sync --user-data-dir=" +
-                    path("shot-profile").string() +
-                    " --hide-scrollbars --window-size=1100,2400"
-                    " --screenshot=" +
-                    screenshot + " file://" + path("report.html").string() + " 2>/dev/null"),
-              0);
+    ASSERT_EQ(
+        shell(chromium("shot-profile",
+                       "--hide-scrollbars --window-size=1100,2400 --screenshot=" + screenshot +
+                           " file://" + path("report.html").string() + " 2>/dev/null")),
+        0);
     EXPECT_GT(std::filesystem::file_size(screenshot), 10000u);
 }
 
@@ -203,14 +204,10 @@ TEST_F(ReportPage, ExamplesInBothModesPlayEveryGreetingInTemplateOrder) {
 // exactly them, in template order, and each greeting shows its own.
 TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
     writeText(path("t.xml"),
-              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>Front</AAName>"
-              "<Extension>1</Extension><Greetings>"
-              "<Greeting id=\"morning\"><RecordingName>a.wav</RecordingName></Greeting>"
-              "<Greeting id=\"afternoon\"><RecordingName>b.wav</RecordingName></Greeting>"
-              "<Greeting id=\"menu\"><RecordingName>c.wav</RecordingName></Greeting>"
-              "<Greeting id=\"menu\"><RecordingName>d.wav</RecordingName></Greeting>"
-              "<Greeting id=\"evening\"><RecordingName>gone.wav</RecordingName></Greeting>"
-              "</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>");
+              configuration(
+                  attendant("Front", greeting("morning", "a.wav") + greeting("afternoon", "b.wav") +
+                                         greeting("menu", "c.wav") + greeting("menu", "d.wav") +
+                                         greeting("evening", "gone.wav"))));
     ASSERT_EQ(shell("mkdir rec results"), 0);
     const std::string telephone = " -ar 8000 -ac 1 -c:a pcm_s16le ";
     // Tones near the target level, so that no level problem joins those planted here.
@@ -331,13 +328,8 @@ TEST_F(LargeReport, ALinkInPlaceOfTheAudioFolderIsRefused) {
 TEST_F(ReportPage, NamesFromTheTemplateAreNeverMarkup) {
     const std::string attendant = "&lt;script&gt;document.title='owned'&lt;/script&gt;";
     const std::string recording = "x\"&gt;&lt;img src=y onerror=alert(1)&gt;.wav";
-    writeText(path("t.xml"), "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>" +
-                                 attendant +
-                                 "</AAName><Extension>1</Extension><Greetings>"
-                                 "<Greeting id=\"menu\"><RecordingName>" +
-                                 recording +
-                                 "</RecordingName></Greeting></Greetings></AutoAttendant>"
-                                 "</AutoAttendants></zandorConfiguration>");
+    writeText(path("t.xml"),
+              configuration(quen::test::attendant(attendant, greeting("menu", recording))));
     ASSERT_EQ(shell("mkdir rec"), 0);
     EXPECT_EQ(tool("report --template t.xml --wav-dir rec -o report.html").exitCode, 1) << errors();
     const std::string dom = browse("report.html");

@@ -123,4 +123,26 @@ std::int32_t bigEndian32At(const Bytes& bytes, std::size_t offset) {
         std::uint32_t{bytes.at(offset + 2)} << 8 | bytes.at(offset + 3));
 }
 
+std::string greeting(const std::string& id, const std::string& recording) {
+    return "<Greeting id=\"" + id + "\"><RecordingName>" + recording +
+           "</RecordingName></Greeting>";
+}
+
+std::string attendant(const std::string& name, const std::string& greetings) {
+    return "<AutoAttendant><AAName>" + name + "</AAName><Greetings>" + greetings +
+           "</Greetings></AutoAttendant>";
+}
+
+std::string configuration(const std::string& attendants) {
+    return "<zandorConfiguration><AutoAttendants>" + attendants +
+           "</AutoAttendants></zandorConfiguration>";
+}
+
+// Built piecewise: gcc 12 warns falsely on a literal + std::to_string.
+std::string recording(std::size_t number) {
+    std::string name(1, 'g');
+    name += std::to_string(number);
+    return name += ".wav";
+}
+
 }  // namespace quen::test

@@ -61,4 +61,11 @@ Bytes g711Stream(const std::vector<std::int16_t>& samples, bool muLaw = false);
 // The big-endian 32-bit value at `offset`.
 std::int32_t bigEndian32At(const Bytes& bytes, std::size_t offset);
 
+// An AA template's parts: a greeting, an attendant with its AAName, the whole document.
+std::string greeting(const std::string& id, const std::string& recording);
+std::string attendant(const std::string& name, const std::string& greetings);
+std::string configuration(const std::string& attendants);
+// g<number>.wav.
+std::string recording(std::size_t number);
+
 }  // namespace quen::test

@@ -124,15 +124,11 @@ TEST_F(WriteSafetyTest, ALogThatCannotBeWrittenWholeFailsTheRun) {
     for (int i = 0; i < 20; ++i) {
         const std::string name = "bad" + std::to_string(i);
         writeText(path("rec/" + name + ".wav"), "not a recording");
-        greetings +=
-            "<Greeting id=\"menu\"><RecordingName>" + name + ".wav</RecordingName></Greeting>";
+        greetings += greeting("menu", name + ".wav");
     }
     writeBytes(path("rec/good.wav"), pcmWav(testSignal(80)));
-    greetings += "<Greeting id=\"menu\"><RecordingName>good.wav</RecordingName></Greeting>";
     writeText(path("t.xml"),
-              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>A</AAName><Greetings>" +
-                  greetings +
-                  "</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>");
+              configuration(attendant("A", greetings + greeting("menu", "good.wav"))));
     const std::string command = QUEN_BINARY + std::string(" /batch2:t.xml rec out ");
     ASSERT_EQ(shell(command + "whole.txt"), 0);
     const std::string whole = readText(path("whole.txt"));
@@ -160,18 +156,11 @@ TEST_F(WriteSafetyTest, TerminationSignalsRemoveEveryNamedTemporaryFile) {
     fs::create_directories(path("rec"));
     fs::create_directories(path("out"));
     std::string greetings;
-    for (int i = 0; i < 8; ++i) {
-        // Built piecewise: gcc 12 warns falsely on a literal + std::to_string.
-        std::string name(1, 'g');
-        name += std::to_string(i);
-        name += ".wav";
-        writeBytes(path("rec/" + name), pcmWav(testSignal(4000)));
-        greetings += "<Greeting id=\"menu\"><RecordingName>" + name + "</RecordingName></Greeting>";
+    for (std::size_t i = 0; i < 8; ++i) {
+        writeBytes(path("rec/" + recording(i)), pcmWav(testSignal(4000)));
+        greetings += greeting("menu", recording(i));
     }
-    writeText(path("t.xml"),
-              "<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>A</AAName><Greetings>" +
-                  greetings +
-                  "</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>");
+    writeText(path("t.xml"), configuration(attendant("A", greetings)));
     writeBytes(path("in.wav"), pcmWav(testSignal(4000)));
     cpu_set_t cpus;
     const bool severalCpus =
