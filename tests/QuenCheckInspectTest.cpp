@@ -47,8 +47,11 @@ void forEachKey(const nlohmann::json& document,
     }
 }
 
-// snake_case keys; every decibel field rounded to 0.01 and never -0.0.
-void expectConventions(const std::string& output) {
+// The JSON document of a run that exits with `exitCode`: snake_case keys; every decibel
+// field rounded to 0.01 and never -0.0.
+nlohmann::json conventional(const ProgramResult& result, int exitCode) {
+    EXPECT_EQ(result.exitCode, exitCode);
+    const std::string& output = result.output;
     const auto document = nlohmann::json::parse(output);
     const std::regex snake("[a-z0-9]+(_[a-z0-9]+)*");
     forEachKey(document, [&snake](const std::string& key, const nlohmann::json& value) {
@@ -60,6 +63,7 @@ void expectConventions(const std::string& output) {
         }
     });
     EXPECT_EQ(output.find("-0.0,"), std::string::npos);
+    return document;
 }
 
 class QuenCheckInspect : public Quen {
@@ -76,10 +80,7 @@ TEST_F(QuenCheckInspect, SpeechLevelOfAToneIsItsRmsInDbm0AndBothCommandsAgree) {
     const double amplitude = 2600 * std::sqrt(2.0);
     const double expected = 20 * std::log10(2600 / (32767 / std::sqrt(2.0)));
     writeBytes(path("tone.wav"), pcmWav(toneBurst(amplitude, 4, 1, 1)));
-    const ProgramResult check = tool("--json check tone.wav");
-    ASSERT_EQ(check.exitCode, 0) << errors();
-    expectConventions(check.output);
-    const auto levels = nlohmann::json::parse(check.output)["files"][0]["levels"];
+    const auto levels = conventional(tool("--json check tone.wav"), 0)["files"][0]["levels"];
     EXPECT_NEAR(levels["active_speech_level_dbm0"].get<double>(), expected, 0.2);
     EXPECT_NEAR(levels["activity_factor"].get<double>(), 1.0, 0.01);
     EXPECT_NEAR(levels["true_peak_dbfs"].get<double>(), 20 * std::log10(amplitude / 32768), 0.1);
@@ -89,10 +90,7 @@ TEST_F(QuenCheckInspect, SpeechLevelOfAToneIsItsRmsInDbm0AndBothCommandsAgree) {
     // level is the long-term power over the active share, here about 0.78 (each burst
     // keeps the 0.2 s hangover and the envelope's decay).
     convertToDataFile(toneBurst(amplitude, 10, 0.5, 1.0));
-    const ProgramResult inspect = tool("--json inspect out.c11");
-    ASSERT_EQ(inspect.exitCode, 0) << errors();
-    expectConventions(inspect.output);
-    const auto audio = nlohmann::json::parse(inspect.output)["files"][0]["audio"];
+    const auto audio = conventional(tool("--json inspect out.c11"), 0)["files"][0]["audio"];
     const double activity = audio["activity_factor"].get<double>();
     EXPECT_NEAR(activity, 0.78, 0.03);
     EXPECT_NEAR(audio["active_speech_level_dbm0"].get<double>(),
@@ -143,10 +141,7 @@ TEST_F(QuenCheckInspect, ARefusedRecordingThatCanBeReadIsMeasuredToo) {
     // 44.1 kHz stereo, hard clipped: refused, then measured as decoded to 8 kHz mono.
     const std::string clipped = "max(-1,min(1,3*sin(2*PI*200*t)))";
     ffmpeg(clipped + "|" + clipped, 2, "loud.wav");
-    const ProgramResult check = tool("--json check loud.wav");
-    EXPECT_EQ(check.exitCode, 1);
-    expectConventions(check.output);
-    const auto file = nlohmann::json::parse(check.output)["files"][0];
+    const auto file = conventional(tool("--json check loud.wav"), 1)["files"][0];
     EXPECT_FALSE(file["accepted"]);
     EXPECT_FALSE(file["levels_partial"]);
     // Counted on the source's own samples: one run a half-cycle a channel, 2 s of 200 Hz.

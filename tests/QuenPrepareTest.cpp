@@ -53,12 +53,9 @@ class QuenPrepare : public Quen {
 // Every format, and the sources that make a limiter or a gain work hardest: the
 // report's numbers and the file's own measures.
 TEST_F(QuenPrepare, EveryKindOfSpeechReachesTheLevelUnderTheCeilingAndSurvivesBothCodecs) {
-    speech(0.2, 4, "-ar 8000 -f s16le speech8k.raw");
-    const Bytes raw = readBytes(path("speech8k.raw"));
     const struct {
         const char* name;
-        std::string make;  // ffmpeg's options and file; empty: `bytes`
-        Bytes bytes = {};
+        std::string make;  // ffmpeg's options and file
         std::string expression = "0.2*" + SPEECH;
         double seconds = 4;
     } cases[] = {
@@ -68,35 +65,22 @@ TEST_F(QuenPrepare, EveryKindOfSpeechReachesTheLevelUnderTheCeilingAndSurvivesBo
         {"M4A", "-c:a aac in.m4a"},
         {"Ogg", "-c:a libvorbis in.ogg"},
         {"FLAC", "in.flac"},
-        {"8-bit", "-ar 8000 -c:a pcm_u8 in.wav"},
-        {"mu-law", "-ar 8000 -c:a pcm_mulaw in.wav"},
-        {"float", "-c:a pcm_f32le in.wav"},
-        {"RF64", "-rf64 always in.wav"},
         {"accepted 8 kHz", "-ar 8000 in.wav"},
-        {"JUNK chunk", "",
-         wavFile(join({chunk("JUNK", Bytes(28, 0)), formatChunk(), chunk("data", raw)}))},
-        {"-40 dB", "in.wav", {}, "0.01*" + SPEECH},
+        {"-40 dB", "in.wav", "0.01*" + SPEECH},
         // Driven three times past full scale and cut off there.
-        {"clipped", "in.wav", {}, "max(-1,min(1,3*" + SPEECH + "))"},
-        {"3 s of silence at each end", "in.wav", {}, "gte(t,3)*lt(t,7)*0.2*" + SPEECH, 10},
+        {"clipped", "in.wav", "max(-1,min(1,3*" + SPEECH + "))"},
+        {"3 s of silence at each end", "in.wav", "gte(t,3)*lt(t,7)*0.2*" + SPEECH, 10},
         // A full-scale 2 ms click every half second over quiet speech: 20 dB and more
         // of crest factor.
-        {"20 dB crest factor",
-         "in.wav",
-         {},
+        {"20 dB crest factor", "in.wav",
          "0.05*" + SPEECH + "+0.95*lt(mod(t,0.5),0.002)*sin(2*PI*1000*t)"},
     };
-    for (const auto& [name, make, bytes, expression, seconds] : cases) {
+    for (const auto& [name, make, expression, seconds] : cases) {
         SCOPED_TRACE(name);
         std::filesystem::remove_all(dir());
         std::filesystem::create_directory(dir());
-        std::string in = "in.wav";
-        if (make.empty()) {
-            writeBytes(path(in), bytes);
-        } else {
-            ffmpeg(expression, seconds, make);
-            in = make.substr(make.rfind(' ') + 1);
-        }
+        ffmpeg(expression, seconds, make);
+        const std::string in = make.substr(make.rfind(' ') + 1);
         const ProgramResult result = tool("--json prepare " + in + " out.wav");
         ASSERT_EQ(result.exitCode, 0) << errors();
         const nlohmann::json out = nlohmann::json::parse(result.output)["output_levels"];
@@ -127,21 +111,12 @@ TEST_F(QuenPrepare, ClippingInTheSourceIsCountedInItsOwnFormatAndWarnedAbout) {
     std::fill_n(samples.begin() + 5000, 2, 32767);
     writeBytes(path("s16.wav"), pcmWav(samples));
     // In 24 bits the top of 16 lies a step under full scale: only the run at the bottom
-    // counts there. Each channel of a stereo file counts its own runs.
+    // counts there. (8-bit and stereo sources, decoded the same way, are counted by the
+    // check of a refused recording.)
     ASSERT_EQ(shell("ffmpeg -v error -i s16.wav -c:a pcm_f32le f32.wav"), 0);
-    ASSERT_EQ(shell("ffmpeg -v error -i s16.wav -c:a pcm_u8 u8.wav"), 0);
     ASSERT_EQ(shell("ffmpeg -v error -i s16.wav -c:a pcm_s24le s24.wav"), 0);
-    std::vector<std::int16_t> both;
-    for (const std::int16_t sample : samples) {
-        both.insert(both.end(), {sample, sample});
-    }
-    writeBytes(path("stereo.wav"),
-               wavFile(join({formatChunkFor(1, 2, 8000, 16), chunk("data", sampleBytes(both))})));
-    for (const auto& [file, runs] : {std::pair{"s16.wav", 2},
-                                     {"f32.wav", 2},
-                                     {"u8.wav", 2},
-                                     {"s24.wav", 1},
-                                     {"stereo.wav", 4}}) {
+    for (const auto& [file, runs] :
+         {std::pair{"s16.wav", 2}, std::pair{"f32.wav", 2}, std::pair{"s24.wav", 1}}) {
         SCOPED_TRACE(file);
         const ProgramResult result = tool(std::string("--json prepare -y ") + file + " out.wav");
         ASSERT_EQ(result.exitCode, 0) << errors();
