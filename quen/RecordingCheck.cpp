@@ -122,11 +122,10 @@ Verdict readVerdict(const std::u16string& wavFile, bool keepSamples, LogSink& lo
     if (!recording) {
         return verdict;
     }
-    const auto search = recording->findSamples(log);
-    if (search == WavReader::Search::Refused) {
-        logCompressionFailed(wavFile, log);
-    }
-    if (search != WavReader::Search::Found) {
+    if (const Result<void> found = recording->findSamples(log); !found) {
+        if (found.failure().category == REFUSED_RECORDING) {
+            logCompressionFailed(wavFile, log);
+        }
         return verdict;
     }
     std::vector<std::uint8_t> block(WaveCompressor::INPUT_BLOCK_BYTES);
