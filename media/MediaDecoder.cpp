@@ -53,6 +53,11 @@ std::string checkShape(int sampleRate, int channels) {
     return {};
 }
 
+// What keeps a file from being decoded, in words without its name.
+Failure invalid(std::string text) {
+    return Failure{FailureCategory::InvalidFile, std::move(text)};
+}
+
 std::string orEmpty(const char* text) {
     return text != nullptr ? text : "";
 }
@@ -68,22 +73,22 @@ struct OpenedMedia {
     bool durationStated = false;
 };
 
-MediaResult<OpenedMedia> openMedia(const std::string& path) {
+Result<OpenedMedia> openMedia(const std::string& path) {
     auto input = MediaInput::open(path);
     if (!input) {
-        return {std::nullopt, input.failure().text};
+        return input.failure();
     }
     OpenedMedia media;
     media.input = std::move(*input);
     AVFormatContext* raw = media.input->format();
     if (const int error = avformat_find_stream_info(raw, nullptr); error < 0) {
-        return {std::nullopt, errorText(error)};
+        return invalid(errorText(error));
     }
     media.description.container = orEmpty(raw->iformat->name);
     media.description.containerLong = orEmpty(raw->iformat->long_name);
     media.streamIndex = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &media.decoder, 0);
     if (media.streamIndex < 0) {
-        return {std::nullopt, "no audio stream (" + media.description.containerLong + ")"};
+        return invalid("no audio stream (" + media.description.containerLong + ")");
     }
     const AVStream* stream = raw->streams[media.streamIndex];
     const AVCodecParameters* parameters = stream->codecpar;
@@ -97,7 +102,7 @@ MediaResult<OpenedMedia> openMedia(const std::string& path) {
     if (const std::string absurd =
             checkShape(media.description.sampleRate, media.description.channels);
         !absurd.empty()) {
-        return {std::nullopt, absurd};
+        return invalid(absurd);
     }
     media.durationStated = raw->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
     if (stream->duration != AV_NOPTS_VALUE) {
@@ -108,7 +113,7 @@ MediaResult<OpenedMedia> openMedia(const std::string& path) {
     } else {
         media.durationStated = false;
     }
-    return {std::move(media), {}};
+    return media;
 }
 
 template <typename T>
@@ -254,36 +259,36 @@ bool packetFollows(AVFormatContext* format, int streamIndex) {
 
 }  // namespace
 
-MediaResult<MediaFormat> probeMedia(const std::string& path) {
+Result<MediaFormat> probeMedia(const std::string& path) {
     auto opened = openMedia(path);
-    if (!opened.value) {
-        return {std::nullopt, opened.error};
+    if (!opened) {
+        return opened.failure();
     }
-    return {opened.value->description, {}};
+    return opened->description;
 }
 
-MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
-                                               const DecodeProgress& progress) {
+Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
+                                          const DecodeProgress& progress) {
     auto opened = openMedia(path);
-    if (!opened.value) {
-        return {std::nullopt, opened.error};
+    if (!opened) {
+        return opened.failure();
     }
-    OpenedMedia& media = *opened.value;
+    OpenedMedia& media = *opened;
     AVFormatContext* format = media.input->format();
     const AVStream* stream = format->streams[media.streamIndex];
     if (media.decoder == nullptr) {
-        return {std::nullopt, "no decoder for " + media.description.codec + " audio"};
+        return invalid("no decoder for " + media.description.codec + " audio");
     }
     CodecPtr codec(avcodec_alloc_context3(media.decoder));
     if (!codec) {
-        return {std::nullopt, "out of memory"};
+        return Failure{FailureCategory::Generic, "out of memory"};
     }
     int error = avcodec_parameters_to_context(codec.get(), stream->codecpar);
     if (error >= 0) {
         error = avcodec_open2(codec.get(), media.decoder, nullptr);
     }
     if (error < 0) {
-        return {std::nullopt, "cannot decode " + media.description.codec + ": " + errorText(error)};
+        return invalid("cannot decode " + media.description.codec + ": " + errorText(error));
     }
 
     // No room is set aside for the duration the header states: a header may claim
@@ -294,7 +299,7 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::siz
     FramePtr frame(av_frame_alloc());
     PacketPtr packet(av_packet_alloc());
     if (!frame || !packet) {
-        return {std::nullopt, "out of memory"};
+        return Failure{FailureCategory::Generic, "out of memory"};
     }
     const double secondsPerTick = av_q2d(stream->time_base);
     double position = 0.0;
@@ -320,8 +325,7 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::siz
     auto damaged = [&](const std::string& reason) {
         char at[32];
         std::snprintf(at, sizeof at, "%.2f", position);
-        return MediaResult<TelephonyAudio>{
-            std::nullopt, "damaged audio data at " + std::string(at) + " s (" + reason + ")"};
+        return invalid("damaged audio data at " + std::string(at) + " s (" + reason + ")");
     };
 
     // The cut happens here, while decoding: what lies beyond the limit is never read.
@@ -361,16 +365,16 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::siz
             return damaged(failed);
         }
         if (std::string failed = resampler.flush(); !failed.empty()) {
-            return {std::nullopt, failed};
+            return invalid(failed);
         }
     }
     if (const std::uint64_t count = resampler.nonFiniteSamples(); count > 0) {
-        return {std::nullopt, "holds " + std::to_string(count) +
-                                  (count == 1 ? " sample that is" : " samples that are") +
-                                  " not a finite number (NaN or infinity)"};
+        return invalid("holds " + std::to_string(count) +
+                       (count == 1 ? " sample that is" : " samples that are") +
+                       " not a finite number (NaN or infinity)");
     }
     if (audio.samples.empty()) {
-        return {std::nullopt, "contains no audio samples"};
+        return invalid("contains no audio samples");
     }
     // Uncompressed WAV streams may state placeholder lengths (a recorder that never
     // finished its header); compressed ones count their frames.
@@ -382,10 +386,10 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::siz
         char text[96];
         std::snprintf(text, sizeof text, "truncated: holds %.2f s of the %.2f s its header states",
                       decodedSeconds, statedSeconds);
-        return {std::nullopt, text};
+        return invalid(text);
     }
     audio.sourceClipping = clipping.result();
-    return {std::move(audio), {}};
+    return audio;
 }
 
 }  // namespace quen

@@ -159,13 +159,13 @@ DataFileSizes sizesOf(std::uint64_t dataLength) {
 // Its clipping is counted on the source's own samples, as decoded before resampling,
 // which rounds flat tops off.
 void measureDecoded(RecordingCheck& check) {
-    auto decoded = decodeForTelephony(check.path, MAX_MEASURED_SAMPLES);
-    if (!decoded.value) {
+    const auto decoded = decodeForTelephony(check.path, MAX_MEASURED_SAMPLES);
+    if (!decoded) {
         return;
     }
-    check.sound = measureSound(decoded.value->samples);
-    check.sound->clipping = decoded.value->sourceClipping;
-    check.soundPartial = decoded.value->moreFollows;
+    check.sound = measureSound(decoded->samples);
+    check.sound->clipping = decoded->sourceClipping;
+    check.soundPartial = decoded->moreFollows;
 }
 
 void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
@@ -183,9 +183,11 @@ void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
         check.sizes = sizesOf(verdict.sampleBytes);
         return;
     }
-    auto probed = probeMedia(check.path);
-    check.media = std::move(probed.value);
-    check.mediaError = probed.error;
+    if (auto probed = probeMedia(check.path)) {
+        check.media = std::move(*probed);
+    } else {
+        check.mediaError = probed.failure().text;
+    }
     if (check.layout) {
         check.causes = causesFromLayout(*check.layout);
     } else if (check.media) {

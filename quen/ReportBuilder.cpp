@@ -62,14 +62,14 @@ void addRecordingAudio(GreetingView& view) {
     auto decoded =
         decodeForTelephony(view.recordingPath,
                            static_cast<std::size_t>(MAX_RECORDING_SECONDS * TELEPHONY_SAMPLE_RATE));
-    if (!decoded.value) {
-        view.recordingAudioError = "cannot be played: " + decoded.error;
+    if (!decoded) {
+        view.recordingAudioError = "cannot be played: " + decoded.failure().text;
         return;
     }
-    if (decoded.value->moreFollows) {
+    if (decoded->moreFollows) {
         view.notes.push_back("the recording's player holds its first hour only");
     }
-    const std::vector<std::int16_t> samples = ditherTo16Bit(std::move(decoded.value->samples));
+    const std::vector<std::int16_t> samples = ditherTo16Bit(std::move(decoded->samples));
     view.recordingAudio = playerAudio(samples);
 }
 
