@@ -172,11 +172,11 @@ void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
     if (check.accepted && !full) {
         return;
     }
-    const RegularFile file = readRegularFile(check.path, MAX_DESCRIBED_BYTES);
-    if (!file.error.empty()) {
-        check.layoutError = file.error;
+    const auto file = readRegularFile(check.path, MAX_DESCRIBED_BYTES);
+    if (!file) {
+        check.layoutError = file.failure().text;
     } else {
-        check.layout = readRiffLayout(file.bytes);
+        check.layout = readRiffLayout(*file);
     }
     if (check.accepted) {
         check.sound = measureSound(verdict.samples);
@@ -193,7 +193,7 @@ void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
     } else if (check.media) {
         check.causes.push_back("it is " + check.media->container + " (" +
                                check.media->containerLong + "), not a WAV file");
-    } else if (file.error.empty()) {
+    } else if (file) {
         check.causes.push_back("not a recording in any format known here");
     }
     if (check.media && full) {
