@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <optional>
 #include <random>
 #include <utility>
@@ -192,9 +191,7 @@ Result<void> FileReplacement::commit() {
         return state.resolved.failure();
     }
     const std::string& target = *state.resolved;
-    const auto failure = [&target](int error) {
-        return Failure{categoryOfErrno(error, target), std::strerror(error)};
-    };
+    const auto failure = [&target](int error) { return systemFailure(error, target); };
 
     // An existing file must be one this process may write and that no one else holds
     // locked; the lock stays until its replacement is in place.

@@ -6,29 +6,21 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstring>
 #include <new>
 
 #include "platform/FileHandle.h"
 #include "platform/InputFile.h"
 
 namespace quen {
-namespace {
-
-Failure systemFailure(const char* what, int error, const std::string& path) {
-    return Failure{categoryOfErrno(error, path), std::string(what) + std::strerror(error)};
-}
-
-}  // namespace
 
 Result<std::vector<std::uint8_t>> readRegularFile(const std::string& path, std::uint64_t maxBytes) {
     FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file.valid()) {
-        return systemFailure("cannot open: ", errno, path);
+        return systemFailure(errno, path, "cannot open: ");
     }
     struct stat info {};
     if (::fstat(file.get(), &info) != 0) {
-        return systemFailure("cannot read: ", errno, path);
+        return systemFailure(errno, path, "cannot read: ");
     }
     if (!S_ISREG(info.st_mode)) {
         return Failure{FailureCategory::AccessDenied,
@@ -53,7 +45,7 @@ Result<std::vector<std::uint8_t>> readRegularFile(const std::string& path, std::
             continue;
         }
         if (got < 0) {
-            return systemFailure("cannot read: ", errno, path);
+            return systemFailure(errno, path, "cannot read: ");
         }
         if (got == 0) {
             // Shrunk while being read: inspect what is there.

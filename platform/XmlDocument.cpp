@@ -9,7 +9,6 @@
 #include <pugixml.hpp>
 
 #include <cerrno>
-#include <cstring>
 #include <new>
 
 #include "platform/FileHandle.h"
@@ -25,10 +24,6 @@ constexpr unsigned PARSE_OPTIONS = pugi::parse_default | pugi::parse_ws_pcdata;
 
 constexpr std::string_view XML_WHITE_SPACE = " \t\r\n";
 
-Failure systemFailure(std::string_view what, int error, const std::string& path) {
-    return Failure{categoryOfErrno(error, path), std::string(what) + ": " + std::strerror(error)};
-}
-
 // Far above any real template; a file beyond it is refused unread.
 constexpr std::uint64_t MAX_TEMPLATE_BYTES = 256 * 1024 * 1024;
 
@@ -37,11 +32,11 @@ constexpr std::uint64_t MAX_TEMPLATE_BYTES = 256 * 1024 * 1024;
 Result<std::vector<char>> readFile(const std::string& path) {
     FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file.valid()) {
-        return systemFailure("the file cannot be opened", errno, path);
+        return systemFailure(errno, path, "the file cannot be opened: ");
     }
     struct stat info {};
     if (::fstat(file.get(), &info) != 0) {
-        return systemFailure("the file cannot be read", errno, path);
+        return systemFailure(errno, path, "the file cannot be read: ");
     }
     if (!S_ISREG(info.st_mode)) {
         return Failure{FailureCategory::AccessDenied, "not a regular file"};
@@ -62,7 +57,7 @@ Result<std::vector<char>> readFile(const std::string& path) {
             continue;
         }
         if (got < 0) {
-            return systemFailure("the file cannot be read", errno, path);
+            return systemFailure(errno, path, "the file cannot be read: ");
         }
         if (got == 0) {
             break;

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <limits>
 #include <memory>
@@ -79,9 +78,7 @@ Result<std::vector<std::uint8_t>> readDataFileBytes(const std::string& path) {
     // Looked at before it is opened, so that no pipe or device is ever opened.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        const int error = errno;
-        return Failure{categoryOfErrno(error, path),
-                       std::string("cannot open: ") + std::strerror(error)};
+        return systemFailure(errno, path, "cannot open: ");
     }
     if (!S_ISREG(info.st_mode)) {
         return notRegular(fileKindOf(info.st_mode));
