@@ -36,26 +36,30 @@ std::string errorText(int error) {
     return text;
 }
 
-// Empty when the rate and channel count can be a recording, else what is wrong.
-std::string checkShape(int sampleRate, int channels) {
+// What keeps a file from being decoded, in words without its name.
+Failure invalid(std::string text) {
+    return Failure{FailureCategory::InvalidFile, std::move(text)};
+}
+
+// Fails when the rate and channel count cannot be a recording.
+Result<void> checkShape(int sampleRate, int channels) {
     if (sampleRate <= 0 || sampleRate > MAX_SAMPLE_RATE) {
-        return "impossible sample rate " + std::to_string(sampleRate) + " Hz";
+        return invalid("impossible sample rate " + std::to_string(sampleRate) + " Hz");
     }
     // Below this a file cannot carry the telephone band; a tiny rate would also make a
     // few bytes stand for hours of output.
     if (sampleRate < MIN_SPEECH_SAMPLE_RATE) {
-        return "sample rate " + std::to_string(sampleRate) + " Hz, below the " +
-               std::to_string(MIN_SPEECH_SAMPLE_RATE) + " Hz of speech";
+        return invalid("sample rate " + std::to_string(sampleRate) + " Hz, below the " +
+                       std::to_string(MIN_SPEECH_SAMPLE_RATE) + " Hz of speech");
     }
     if (channels <= 0 || channels > MAX_CHANNELS) {
-        return "impossible channel count " + std::to_string(channels);
+        return invalid("impossible channel count " + std::to_string(channels));
     }
     return {};
 }
 
-// What keeps a file from being decoded, in words without its name.
-Failure invalid(std::string text) {
-    return Failure{FailureCategory::InvalidFile, std::move(text)};
+Failure resamplerFailure(int error) {
+    return Failure{FailureCategory::Generic, "cannot resample: " + errorText(error)};
 }
 
 std::string orEmpty(const char* text) {
@@ -99,10 +103,9 @@ Result<OpenedMedia> openMedia(const std::string& path) {
     media.description.sampleRate = parameters->sample_rate;
     media.description.channels = parameters->ch_layout.nb_channels;
     media.description.bitsPerSample = av_get_bits_per_sample(parameters->codec_id);
-    if (const std::string absurd =
-            checkShape(media.description.sampleRate, media.description.channels);
-        !absurd.empty()) {
-        return invalid(absurd);
+    if (Result<void> shape = checkShape(media.description.sampleRate, media.description.channels);
+        !shape) {
+        return shape.failure();
     }
     media.durationStated = raw->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
     if (stream->duration != AV_NOPTS_VALUE) {
@@ -153,18 +156,17 @@ class TelephonyResampler {
     TelephonyResampler(const TelephonyResampler&) = delete;
     TelephonyResampler& operator=(const TelephonyResampler&) = delete;
 
-    // Empty on success, else the reason.
-    std::string push(const AVFrame& frame) {
+    Result<void> push(const AVFrame& frame) {
         nonFinite_ += countNonFinite(frame);
         if (!matches(frame)) {
-            if (std::string error = rebuild(frame); !error.empty()) {
-                return error;
+            if (Result<void> rebuilt = rebuild(frame); !rebuilt) {
+                return rebuilt;
             }
         }
         return convert(const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
     }
 
-    std::string flush() { return resampler_ ? convert(nullptr, 0) : std::string(); }
+    Result<void> flush() { return resampler_ ? convert(nullptr, 0) : Result<void>(); }
 
     // Samples of the decoded input (before resampling spreads them) that were NaN or
     // infinite.
@@ -176,13 +178,13 @@ class TelephonyResampler {
                av_channel_layout_compare(&frame.ch_layout, &layout_) == 0;
     }
 
-    std::string rebuild(const AVFrame& frame) {
+    Result<void> rebuild(const AVFrame& frame) {
         const int channels = frame.ch_layout.nb_channels;
-        if (std::string absurd = checkShape(frame.sample_rate, channels); !absurd.empty()) {
-            return absurd;
+        if (Result<void> shape = checkShape(frame.sample_rate, channels); !shape) {
+            return shape;
         }
-        if (std::string error = flush(); !error.empty()) {
-            return error;
+        if (Result<void> flushed = flush(); !flushed) {
+            return flushed;
         }
         av_channel_layout_uninit(&layout_);
         av_channel_layout_copy(&layout_, &frame.ch_layout);
@@ -203,7 +205,7 @@ class TelephonyResampler {
         av_channel_layout_uninit(&input);
         resampler_.reset(raw);
         if (error < 0) {
-            return "cannot resample: " + errorText(error);
+            return resamplerFailure(error);
         }
         // A plain average: no channel is favoured and the sum cannot clip.
         std::vector<double> matrix(static_cast<std::size_t>(channels), 1.0 / channels);
@@ -214,22 +216,22 @@ class TelephonyResampler {
         av_opt_set_int(raw, "precision", 20, 0);
         if ((error = swr_set_matrix(raw, matrix.data(), channels)) < 0 ||
             (error = swr_init(raw)) < 0) {
-            return "cannot resample: " + errorText(error);
+            return resamplerFailure(error);
         }
         return {};
     }
 
-    std::string convert(const std::uint8_t** input, int count) {
+    Result<void> convert(const std::uint8_t** input, int count) {
         const int room = swr_get_out_samples(resampler_.get(), count);
         if (room < 0) {
-            return "cannot resample: " + errorText(room);
+            return resamplerFailure(room);
         }
         // One frame's worth at a time, then into the blocks.
         converted_.resize(static_cast<std::size_t>(room));
         auto* output = reinterpret_cast<std::uint8_t*>(converted_.data());
         const int written = swr_convert(resampler_.get(), &output, room, input, count);
         if (written < 0) {
-            return "cannot resample: " + errorText(written);
+            return resamplerFailure(written);
         }
         samples_.append(std::span(converted_).first(static_cast<std::size_t>(written)));
         return {};
@@ -304,21 +306,21 @@ Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t m
     const double secondsPerTick = av_q2d(stream->time_base);
     double position = 0.0;
 
-    // Takes every frame the decoder has ready; empty on success.
-    auto drain = [&]() -> std::string {
+    // Takes every frame the decoder has ready.
+    auto drain = [&]() -> Result<void> {
         for (;;) {
             const int received = avcodec_receive_frame(codec.get(), frame.get());
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
                 return {};
             }
             if (received < 0) {
-                return errorText(received);
+                return invalid(errorText(received));
             }
             clipping.add(*frame);
-            std::string failed = resampler.push(*frame);
+            Result<void> pushed = resampler.push(*frame);
             av_frame_unref(frame.get());
-            if (!failed.empty()) {
-                return failed;
+            if (!pushed) {
+                return pushed;
             }
         }
     };
@@ -346,8 +348,8 @@ Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t m
             if (sent < 0) {
                 return damaged(errorText(sent));
             }
-            if (std::string failed = drain(); !failed.empty()) {
-                return damaged(failed);
+            if (Result<void> drained = drain(); !drained) {
+                return damaged(drained.failure().text);
             }
             if (progress) {
                 progress(position, media.description.durationSeconds);
@@ -361,11 +363,11 @@ Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t m
         audio.samples.size() >= maxSamples && packetFollows(format, media.streamIndex);
     if (!audio.moreFollows) {
         avcodec_send_packet(codec.get(), nullptr);
-        if (std::string failed = drain(); !failed.empty()) {
-            return damaged(failed);
+        if (Result<void> drained = drain(); !drained) {
+            return damaged(drained.failure().text);
         }
-        if (std::string failed = resampler.flush(); !failed.empty()) {
-            return invalid(failed);
+        if (Result<void> flushed = resampler.flush(); !flushed) {
+            return flushed.failure();
         }
     }
     if (const std::uint64_t count = resampler.nonFiniteSamples(); count > 0) {
