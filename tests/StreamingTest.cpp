@@ -134,6 +134,19 @@ TEST_F(StreamingTest, TheWavReaderGivesTheDataChunkInBlocksAndNoticesAShrunkFile
     EXPECT_EQ(cut.failure().category, FailureCategory::EndOfFile);
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.lines()[0], u"Can't open file \"" + wav + u"\", error = 14\n");
+
+    // Cut short before the walk: unreadable, not refused, so that no job adds its
+    // "bad format" line after "Can't open file".
+    writeBytes(path("in.wav"), wavFile(join({formatChunk(), chunk("data", data)})));
+    LogBuffer walkLog;
+    auto unread = WavReader::open(wav, walkLog);
+    ASSERT_TRUE(unread);
+    ASSERT_EQ(::truncate(path("in.wav").c_str(), 20), 0);
+    const Result<void> found = unread->findSamples(walkLog);
+    ASSERT_FALSE(found);
+    EXPECT_EQ(found.failure().category, FailureCategory::EndOfFile);
+    ASSERT_EQ(walkLog.lines().size(), 1u);
+    EXPECT_EQ(walkLog.lines()[0], log.lines()[0]);
 }
 
 }  // namespace
