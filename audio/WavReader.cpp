@@ -22,35 +22,43 @@ bool hasIdAt(std::span<const std::uint8_t> bytes, std::size_t offset, const char
     return bytes.size() >= offset + 4 && std::memcmp(bytes.data() + offset, id, 4) == 0;
 }
 
+Failure refused(LogSink& log, const char* message) {
+    log.write(message);
+    return Failure{REFUSED_RECORDING, message};
+}
+
 }  // namespace
 
 WavReader::WavReader(const std::u16string& wavFile) : wavFile_(wavFile), file_(toNarrow(wavFile)) {}
 
-std::optional<WavReader> WavReader::open(const std::u16string& wavFile, LogSink& log) {
+// "Can't open file" for the failure the file noted, and that failure.
+Failure WavReader::unreadable(LogSink& log) const {
+    logFileFailure(wavFile_, *file_.failure(), log);
+    return Failure{*file_.failure(), "the recording cannot be read"};
+}
+
+Result<WavReader> WavReader::open(const std::u16string& wavFile, LogSink& log) {
     WavReader reader(wavFile);
     InputFile& file = reader.file_;
     std::array<std::uint8_t, RIFF_HEADER_BYTES> header{};
     const auto present =
         std::span(header).first(std::min<std::uint64_t>(file.size(), header.size()));
     if (file.failure() || !file.readAt(0, present)) {
-        logFileFailure(wavFile, *file.failure(), log);
-        return std::nullopt;
+        return reader.unreadable(log);
     }
     if (!hasIdAt(present, 0, "RIFF") || !hasIdAt(present, 8, "WAVE")) {
-        log.write("Invalid file format");
-        return std::nullopt;
+        return refused(log, "Invalid file format");
     }
     const std::uint32_t riffSize = getLittleEndian32(std::span(header).subspan<4, 4>());
     // A size of 2^31 or more was always refused; one below 4 leaves no body.
     if (riffSize > file.size() - 8 || riffSize > MAX_RIFF_SIZE || riffSize < MIN_RIFF_SIZE) {
-        log.write("RIFF length is incorrect");
-        return std::nullopt;
+        return refused(log, "RIFF length is incorrect");
     }
     reader.bodyLength_ = riffSize - 4;
     return reader;
 }
 
-WavReader::Search WavReader::findSamples(LogSink& log) {
+Result<void> WavReader::findSamples(LogSink& log) {
     const auto readBody = [this](std::uint64_t offset, std::span<std::uint8_t> out) {
         return file_.readAt(RIFF_HEADER_BYTES + offset, out);
     };
@@ -58,23 +66,21 @@ WavReader::Search WavReader::findSamples(LogSink& log) {
         locateWaveData(readBody, file_.size() - RIFF_HEADER_BYTES, bodyLength_, log);
     // A read failure is reported even where the walk then refused the file.
     if (file_.failure()) {
-        logFileFailure(wavFile_, *file_.failure(), log);
-        return Search::Unreadable;
+        return unreadable(log);
     }
     if (!location) {
-        return Search::Refused;
+        return Failure{REFUSED_RECORDING, "the format or the chunks are not accepted"};
     }
     location_ = *location;
-    return Search::Found;
+    return {};
 }
 
-std::optional<std::span<const std::uint8_t>> WavReader::readSamples(std::span<std::uint8_t> buffer,
-                                                                    LogSink& log) {
+Result<std::span<const std::uint8_t>> WavReader::readSamples(std::span<std::uint8_t> buffer,
+                                                             LogSink& log) {
     const auto block =
         buffer.first(std::min<std::uint64_t>(buffer.size(), location_.length - read_));
     if (!file_.readAt(RIFF_HEADER_BYTES + location_.offset + read_, block)) {
-        logFileFailure(wavFile_, *file_.failure(), log);
-        return std::nullopt;
+        return unreadable(log);
     }
     read_ += block.size();
     return std::span<const std::uint8_t>(block);

@@ -5,39 +5,44 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 
 #include "audio/WaveData.h"
 #include "platform/InputFile.h"
 #include "platform/LogSink.h"
+#include "platform/Result.h"
 
 namespace quen {
+
+// The category of a recording refused for what it holds; a file that cannot be read
+// fails with the file layer's own category, which is never this one for a file opened
+// here.
+inline constexpr FailureCategory REFUSED_RECORDING = FailureCategory::InvalidFile;
 
 class WavReader {
   public:
     // Opens `wavFile` read-only and checks "RIFF", "WAVE" and the RIFF size; only those
-    // 12 bytes are read. Empty after "Can't open file", "Invalid file format" or "RIFF
+    // 12 bytes are read. Fails after "Can't open file", "Invalid file format" or "RIFF
     // length is incorrect" in `log`.
-    static std::optional<WavReader> open(const std::u16string& wavFile, LogSink& log);
+    static Result<WavReader> open(const std::u16string& wavFile, LogSink& log);
 
-    enum class Search { Found, Refused, Unreadable };
     // Checks the format chunk and walks to the data chunk, reading only the chunk
-    // headers before it. Refused: the reason is in `log`, and the caller adds its own
-    // line; Unreadable: "Can't open file" is in `log`.
-    Search findSamples(LogSink& log);
+    // headers before it. A REFUSED_RECORDING failure has its reason in `log`, and the
+    // caller adds its own line; any other has "Can't open file" there.
+    Result<void> findSamples(LogSink& log);
 
     // The sample bytes found: the data chunk's stated length, cut to the bytes present.
     std::uint64_t sampleBytes() const { return location_.length; }
 
     // The next sample bytes, as many as `buffer` holds or as are left (none at the end);
-    // empty after "Can't open file" in `log`, as for a file that stopped short.
-    std::optional<std::span<const std::uint8_t>> readSamples(std::span<std::uint8_t> buffer,
-                                                             LogSink& log);
+    // fails after "Can't open file" in `log`, as for a file that stopped short.
+    Result<std::span<const std::uint8_t>> readSamples(std::span<std::uint8_t> buffer, LogSink& log);
 
   private:
     WavReader(const std::u16string& wavFile);
+
+    Failure unreadable(LogSink& log) const;
 
     std::u16string wavFile_;
     InputFile file_;

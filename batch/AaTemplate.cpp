@@ -39,9 +39,9 @@ std::u16string requiredText(const XmlNode& parent, std::string_view name) {
 bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit, LogSink& log,
                     const SkippedGreetingVisitor& skipped) {
     XmlDocument document;
-    if (const auto reason = document.load(templatePath)) {
+    if (const Result<void> loaded = document.load(templatePath); !loaded) {
         log.write(u"Failed to read the file \"" + templatePath + u"\" \ndue to \"" +
-                  toWide(*reason) + u"\"");
+                  toWide(loaded.failure().text) + u"\"");
         return false;
     }
     const std::vector<XmlNode> attendants =

@@ -141,23 +141,24 @@ bool isListedFlashType(std::uint8_t flashType) {
     return std::find(LISTED.begin(), LISTED.end(), flashType) != LISTED.end();
 }
 
-DataFileReadResult readDataFile(std::span<const std::uint8_t> bytes) {
+Result<DataFileContents> readDataFile(std::span<const std::uint8_t> bytes) {
+    const auto invalid = [](std::string text) {
+        return Failure{FailureCategory::InvalidFile, std::move(text)};
+    };
     if (bytes.empty()) {
-        return {std::nullopt, "the file is empty"};
+        return invalid("the file is empty");
     }
     if (bytes.size() < PREAMBLE_BYTES) {
-        return {std::nullopt, "the file is " + bytesText(bytes.size()) +
-                                  " long, shorter than the " + std::to_string(PREAMBLE_BYTES) +
-                                  "-byte preamble"};
+        return invalid("the file is " + bytesText(bytes.size()) + " long, shorter than the " +
+                       std::to_string(PREAMBLE_BYTES) + "-byte preamble");
     }
     if (bytes[HEADER_LENGTH_OFFSET] != DataFileHeader::SIZE) {
-        return {std::nullopt, "header length at offset " + std::to_string(HEADER_LENGTH_OFFSET) +
-                                  " is " + std::to_string(bytes[HEADER_LENGTH_OFFSET]) + ", not " +
-                                  std::to_string(DataFileHeader::SIZE)};
+        return invalid("header length at offset " + std::to_string(HEADER_LENGTH_OFFSET) + " is " +
+                       std::to_string(bytes[HEADER_LENGTH_OFFSET]) + ", not " +
+                       std::to_string(DataFileHeader::SIZE));
     }
 
-    DataFileReadResult result;
-    DataFileContents& contents = result.contents.emplace();
+    DataFileContents contents;
     contents.totalLength = getBigEndian32(bytes.subspan(TOTAL_LENGTH_OFFSET));
     contents.fileSize = bytes.size();
     contents.flashType = bytes[FLASH_TYPE_OFFSET];
@@ -191,7 +192,7 @@ DataFileReadResult readDataFile(std::span<const std::uint8_t> bytes) {
     std::stable_sort(
         contents.problems.begin(), contents.problems.end(),
         [](const DataFileProblem& a, const DataFileProblem& b) { return a.offset < b.offset; });
-    return result;
+    return contents;
 }
 
 }  // namespace quen

@@ -6,12 +6,12 @@
 
 #include <array>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "datafile/DataFileHeader.h"
+#include "platform/Result.h"
 
 namespace quen {
 
@@ -51,13 +51,8 @@ struct DataFileContents {
     bool valid() const { return problemCount == 0; }
 };
 
-struct DataFileReadResult {
-    // Absent when not even the preamble could be read; `error` then says why.
-    std::optional<DataFileContents> contents;
-    std::string error;
-};
-
-DataFileReadResult readDataFile(std::span<const std::uint8_t> bytes);
+// A failure when not even the preamble could be read.
+Result<DataFileContents> readDataFile(std::span<const std::uint8_t> bytes);
 
 // What the flash type says beyond the codec.
 bool isGreetingFlashType(std::uint8_t flashType);

@@ -68,12 +68,11 @@ void DataFileOutput::finish(std::uint8_t flashType, const DataFileHeader& header
 }
 
 bool DataFileOutput::commit(LogSink& log) {
-    const auto failure = file_->replacement.commit();
-    if (failure) {
-        logFileFailure(outFile_, *failure, log);
-        return false;
+    const Result<void> committed = file_->replacement.commit();
+    if (!committed) {
+        logFileFailure(outFile_, committed.failure().category, log);
     }
-    return true;
+    return committed.ok();
 }
 
 }  // namespace quen

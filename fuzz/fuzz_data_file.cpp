@@ -15,22 +15,21 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto result = quen::readDataFile(std::span(data, size));
-    if (!result.contents) {
+    if (!result) {
         return 0;
     }
-    const auto& contents = *result.contents;
+    const auto& contents = *result;
     if (contents.streamBytes > size - quen::PREAMBLE_BYTES ||
         (contents.valid() && contents.totalLength != size) ||
         contents.problems.size() > contents.problemCount) {
         std::abort();
     }
-    std::string error;
-    const auto audio = quen::tool::decodeAudio(contents, error);
+    const auto audio = quen::tool::decodeAudio(contents);
     if (!audio) {
         std::abort();
     }
     const auto sound = quen::tool::measureSound(audio->samples, audio->lowest, audio->highest);
-    const auto report = quen::tool::inspectReport("f", contents, &*audio, &sound, error);
+    const auto report = quen::tool::inspectReport("f", contents, &*audio, &sound, {});
     static_cast<void>(quen::tool::reportText(report));
     static_cast<void>(report.dump(2));  // throws on text that is not UTF-8
     return 0;

@@ -31,7 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     (void)quen::probeMedia(path);
     const auto decoded = quen::decodeForTelephony(path, LIMIT_SAMPLES);
-    if (decoded.value && decoded.value->samples.size() > LIMIT_SAMPLES + FRAME_SLACK_SAMPLES) {
+    if (decoded && decoded->samples.size() > LIMIT_SAMPLES + FRAME_SLACK_SAMPLES) {
         std::abort();
     }
     return 0;

@@ -14,14 +14,11 @@ void logCreatingDataFile(const std::u16string& outFile, LogSink& log) {
 
 std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u16string& wavFile,
                                                const DataFileRequest& request, LogSink& log) {
-    switch (recording.findSamples(log)) {
-        case WavReader::Search::Refused:
+    if (const Result<void> found = recording.findSamples(log); !found) {
+        if (found.failure().category == REFUSED_RECORDING) {
             logCompressionFailed(wavFile, log);
-            return std::nullopt;
-        case WavReader::Search::Unreadable:
-            return std::nullopt;
-        case WavReader::Search::Found:
-            break;
+        }
+        return std::nullopt;
     }
     DataFileOutput output(request.outFile, request.cpType);
     // The codec's messages wait for the end: a read failure found later is reported

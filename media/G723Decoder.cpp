@@ -37,27 +37,24 @@ bool receiveSamples(AVCodecContext* context, AVFrame* frame, std::vector<std::in
 
 }  // namespace
 
-std::optional<G723Decoded> decodeG723(std::span<const std::uint8_t> stream, std::string& error) {
+Result<G723Decoded> decodeG723(std::span<const std::uint8_t> stream) {
     // A damaged frame is counted and reported by the caller; the library's own
     // console lines would only repeat it.
     av_log_set_level(AV_LOG_QUIET);
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_G723_1);
     if (codec == nullptr) {
-        error = "libavcodec has no G.723.1 decoder";
-        return std::nullopt;
+        return Failure{FailureCategory::Generic, "libavcodec has no G.723.1 decoder"};
     }
     CodecPtr context(avcodec_alloc_context3(codec));
     PacketPtr packet(av_packet_alloc());
     FramePtr frame(av_frame_alloc());
     if (!context || !packet || !frame) {
-        error = "out of memory for the G.723.1 decoder";
-        return std::nullopt;
+        return Failure{FailureCategory::Generic, "out of memory for the G.723.1 decoder"};
     }
     context->sample_rate = 8000;
     av_channel_layout_default(&context->ch_layout, 1);
     if (avcodec_open2(context.get(), codec, nullptr) != 0) {
-        error = "the G.723.1 decoder could not be opened";
-        return std::nullopt;
+        return Failure{FailureCategory::Generic, "the G.723.1 decoder could not be opened"};
     }
 
     G723Decoded result;
@@ -65,8 +62,7 @@ std::optional<G723Decoded> decodeG723(std::span<const std::uint8_t> stream, std:
     result.samples.reserve(frames * SAMPLES_PER_FRAME);
     for (std::size_t i = 0; i < frames; ++i) {
         if (av_new_packet(packet.get(), QUEN_G723_FRAME_BYTES) != 0) {
-            error = "out of memory for a G.723.1 frame";
-            return std::nullopt;
+            return Failure{FailureCategory::Generic, "out of memory for a G.723.1 frame"};
         }
         std::copy_n(stream.begin() + static_cast<std::ptrdiff_t>(i * QUEN_G723_FRAME_BYTES),
                     QUEN_G723_FRAME_BYTES, packet->data);

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <span>
-#include <string>
 #include <vector>
+
+#include "platform/Result.h"
 
 namespace quen {
 
@@ -18,7 +18,7 @@ struct G723Decoded {
 };
 
 // Decodes every whole 24-byte frame of `stream`; a trailing part-frame is not decoded.
-// Empty with `error` set when the decoder cannot be opened at all.
-std::optional<G723Decoded> decodeG723(std::span<const std::uint8_t> stream, std::string& error);
+// A failure when the decoder cannot be opened at all.
+Result<G723Decoded> decodeG723(std::span<const std::uint8_t> stream);
 
 }  // namespace quen

@@ -36,21 +36,30 @@ std::string errorText(int error) {
     return text;
 }
 
-// Empty when the rate and channel count can be a recording, else what is wrong.
-std::string checkShape(int sampleRate, int channels) {
+// What keeps a file from being decoded, in words without its name.
+Failure invalid(std::string text) {
+    return Failure{FailureCategory::InvalidFile, std::move(text)};
+}
+
+// Fails when the rate and channel count cannot be a recording.
+Result<void> checkShape(int sampleRate, int channels) {
     if (sampleRate <= 0 || sampleRate > MAX_SAMPLE_RATE) {
-        return "impossible sample rate " + std::to_string(sampleRate) + " Hz";
+        return invalid("impossible sample rate " + std::to_string(sampleRate) + " Hz");
     }
     // Below this a file cannot carry the telephone band; a tiny rate would also make a
     // few bytes stand for hours of output.
     if (sampleRate < MIN_SPEECH_SAMPLE_RATE) {
-        return "sample rate " + std::to_string(sampleRate) + " Hz, below the " +
-               std::to_string(MIN_SPEECH_SAMPLE_RATE) + " Hz of speech";
+        return invalid("sample rate " + std::to_string(sampleRate) + " Hz, below the " +
+                       std::to_string(MIN_SPEECH_SAMPLE_RATE) + " Hz of speech");
     }
     if (channels <= 0 || channels > MAX_CHANNELS) {
-        return "impossible channel count " + std::to_string(channels);
+        return invalid("impossible channel count " + std::to_string(channels));
     }
     return {};
+}
+
+Failure resamplerFailure(int error) {
+    return Failure{FailureCategory::Generic, "cannot resample: " + errorText(error)};
 }
 
 std::string orEmpty(const char* text) {
@@ -68,22 +77,22 @@ struct OpenedMedia {
     bool durationStated = false;
 };
 
-MediaResult<OpenedMedia> openMedia(const std::string& path) {
+Result<OpenedMedia> openMedia(const std::string& path) {
     auto input = MediaInput::open(path);
     if (!input) {
-        return {std::nullopt, input.failure().text};
+        return input.failure();
     }
     OpenedMedia media;
     media.input = std::move(*input);
     AVFormatContext* raw = media.input->format();
     if (const int error = avformat_find_stream_info(raw, nullptr); error < 0) {
-        return {std::nullopt, errorText(error)};
+        return invalid(errorText(error));
     }
     media.description.container = orEmpty(raw->iformat->name);
     media.description.containerLong = orEmpty(raw->iformat->long_name);
     media.streamIndex = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &media.decoder, 0);
     if (media.streamIndex < 0) {
-        return {std::nullopt, "no audio stream (" + media.description.containerLong + ")"};
+        return invalid("no audio stream (" + media.description.containerLong + ")");
     }
     const AVStream* stream = raw->streams[media.streamIndex];
     const AVCodecParameters* parameters = stream->codecpar;
@@ -94,10 +103,9 @@ MediaResult<OpenedMedia> openMedia(const std::string& path) {
     media.description.sampleRate = parameters->sample_rate;
     media.description.channels = parameters->ch_layout.nb_channels;
     media.description.bitsPerSample = av_get_bits_per_sample(parameters->codec_id);
-    if (const std::string absurd =
-            checkShape(media.description.sampleRate, media.description.channels);
-        !absurd.empty()) {
-        return {std::nullopt, absurd};
+    if (Result<void> shape = checkShape(media.description.sampleRate, media.description.channels);
+        !shape) {
+        return shape.failure();
     }
     media.durationStated = raw->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
     if (stream->duration != AV_NOPTS_VALUE) {
@@ -108,7 +116,7 @@ MediaResult<OpenedMedia> openMedia(const std::string& path) {
     } else {
         media.durationStated = false;
     }
-    return {std::move(media), {}};
+    return media;
 }
 
 template <typename T>
@@ -148,18 +156,17 @@ class TelephonyResampler {
     TelephonyResampler(const TelephonyResampler&) = delete;
     TelephonyResampler& operator=(const TelephonyResampler&) = delete;
 
-    // Empty on success, else the reason.
-    std::string push(const AVFrame& frame) {
+    Result<void> push(const AVFrame& frame) {
         nonFinite_ += countNonFinite(frame);
         if (!matches(frame)) {
-            if (std::string error = rebuild(frame); !error.empty()) {
-                return error;
+            if (Result<void> rebuilt = rebuild(frame); !rebuilt) {
+                return rebuilt;
             }
         }
         return convert(const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
     }
 
-    std::string flush() { return resampler_ ? convert(nullptr, 0) : std::string(); }
+    Result<void> flush() { return resampler_ ? convert(nullptr, 0) : Result<void>(); }
 
     // Samples of the decoded input (before resampling spreads them) that were NaN or
     // infinite.
@@ -171,13 +178,13 @@ class TelephonyResampler {
                av_channel_layout_compare(&frame.ch_layout, &layout_) == 0;
     }
 
-    std::string rebuild(const AVFrame& frame) {
+    Result<void> rebuild(const AVFrame& frame) {
         const int channels = frame.ch_layout.nb_channels;
-        if (std::string absurd = checkShape(frame.sample_rate, channels); !absurd.empty()) {
-            return absurd;
+        if (Result<void> shape = checkShape(frame.sample_rate, channels); !shape) {
+            return shape;
         }
-        if (std::string error = flush(); !error.empty()) {
-            return error;
+        if (Result<void> flushed = flush(); !flushed) {
+            return flushed;
         }
         av_channel_layout_uninit(&layout_);
         av_channel_layout_copy(&layout_, &frame.ch_layout);
@@ -198,7 +205,7 @@ class TelephonyResampler {
         av_channel_layout_uninit(&input);
         resampler_.reset(raw);
         if (error < 0) {
-            return "cannot resample: " + errorText(error);
+            return resamplerFailure(error);
         }
         // A plain average: no channel is favoured and the sum cannot clip.
         std::vector<double> matrix(static_cast<std::size_t>(channels), 1.0 / channels);
@@ -209,22 +216,22 @@ class TelephonyResampler {
         av_opt_set_int(raw, "precision", 20, 0);
         if ((error = swr_set_matrix(raw, matrix.data(), channels)) < 0 ||
             (error = swr_init(raw)) < 0) {
-            return "cannot resample: " + errorText(error);
+            return resamplerFailure(error);
         }
         return {};
     }
 
-    std::string convert(const std::uint8_t** input, int count) {
+    Result<void> convert(const std::uint8_t** input, int count) {
         const int room = swr_get_out_samples(resampler_.get(), count);
         if (room < 0) {
-            return "cannot resample: " + errorText(room);
+            return resamplerFailure(room);
         }
         // One frame's worth at a time, then into the blocks.
         converted_.resize(static_cast<std::size_t>(room));
         auto* output = reinterpret_cast<std::uint8_t*>(converted_.data());
         const int written = swr_convert(resampler_.get(), &output, room, input, count);
         if (written < 0) {
-            return "cannot resample: " + errorText(written);
+            return resamplerFailure(written);
         }
         samples_.append(std::span(converted_).first(static_cast<std::size_t>(written)));
         return {};
@@ -254,36 +261,36 @@ bool packetFollows(AVFormatContext* format, int streamIndex) {
 
 }  // namespace
 
-MediaResult<MediaFormat> probeMedia(const std::string& path) {
+Result<MediaFormat> probeMedia(const std::string& path) {
     auto opened = openMedia(path);
-    if (!opened.value) {
-        return {std::nullopt, opened.error};
+    if (!opened) {
+        return opened.failure();
     }
-    return {opened.value->description, {}};
+    return opened->description;
 }
 
-MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
-                                               const DecodeProgress& progress) {
+Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
+                                          const DecodeProgress& progress) {
     auto opened = openMedia(path);
-    if (!opened.value) {
-        return {std::nullopt, opened.error};
+    if (!opened) {
+        return opened.failure();
     }
-    OpenedMedia& media = *opened.value;
+    OpenedMedia& media = *opened;
     AVFormatContext* format = media.input->format();
     const AVStream* stream = format->streams[media.streamIndex];
     if (media.decoder == nullptr) {
-        return {std::nullopt, "no decoder for " + media.description.codec + " audio"};
+        return invalid("no decoder for " + media.description.codec + " audio");
     }
     CodecPtr codec(avcodec_alloc_context3(media.decoder));
     if (!codec) {
-        return {std::nullopt, "out of memory"};
+        return Failure{FailureCategory::Generic, "out of memory"};
     }
     int error = avcodec_parameters_to_context(codec.get(), stream->codecpar);
     if (error >= 0) {
         error = avcodec_open2(codec.get(), media.decoder, nullptr);
     }
     if (error < 0) {
-        return {std::nullopt, "cannot decode " + media.description.codec + ": " + errorText(error)};
+        return invalid("cannot decode " + media.description.codec + ": " + errorText(error));
     }
 
     // No room is set aside for the duration the header states: a header may claim
@@ -294,34 +301,33 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::siz
     FramePtr frame(av_frame_alloc());
     PacketPtr packet(av_packet_alloc());
     if (!frame || !packet) {
-        return {std::nullopt, "out of memory"};
+        return Failure{FailureCategory::Generic, "out of memory"};
     }
     const double secondsPerTick = av_q2d(stream->time_base);
     double position = 0.0;
 
-    // Takes every frame the decoder has ready; empty on success.
-    auto drain = [&]() -> std::string {
+    // Takes every frame the decoder has ready.
+    auto drain = [&]() -> Result<void> {
         for (;;) {
             const int received = avcodec_receive_frame(codec.get(), frame.get());
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
                 return {};
             }
             if (received < 0) {
-                return errorText(received);
+                return invalid(errorText(received));
             }
             clipping.add(*frame);
-            std::string failed = resampler.push(*frame);
+            Result<void> pushed = resampler.push(*frame);
             av_frame_unref(frame.get());
-            if (!failed.empty()) {
-                return failed;
+            if (!pushed) {
+                return pushed;
             }
         }
     };
     auto damaged = [&](const std::string& reason) {
         char at[32];
         std::snprintf(at, sizeof at, "%.2f", position);
-        return MediaResult<TelephonyAudio>{
-            std::nullopt, "damaged audio data at " + std::string(at) + " s (" + reason + ")"};
+        return invalid("damaged audio data at " + std::string(at) + " s (" + reason + ")");
     };
 
     // The cut happens here, while decoding: what lies beyond the limit is never read.
@@ -342,8 +348,8 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::siz
             if (sent < 0) {
                 return damaged(errorText(sent));
             }
-            if (std::string failed = drain(); !failed.empty()) {
-                return damaged(failed);
+            if (Result<void> drained = drain(); !drained) {
+                return damaged(drained.failure().text);
             }
             if (progress) {
                 progress(position, media.description.durationSeconds);
@@ -357,20 +363,20 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::siz
         audio.samples.size() >= maxSamples && packetFollows(format, media.streamIndex);
     if (!audio.moreFollows) {
         avcodec_send_packet(codec.get(), nullptr);
-        if (std::string failed = drain(); !failed.empty()) {
-            return damaged(failed);
+        if (Result<void> drained = drain(); !drained) {
+            return damaged(drained.failure().text);
         }
-        if (std::string failed = resampler.flush(); !failed.empty()) {
-            return {std::nullopt, failed};
+        if (Result<void> flushed = resampler.flush(); !flushed) {
+            return flushed.failure();
         }
     }
     if (const std::uint64_t count = resampler.nonFiniteSamples(); count > 0) {
-        return {std::nullopt, "holds " + std::to_string(count) +
-                                  (count == 1 ? " sample that is" : " samples that are") +
-                                  " not a finite number (NaN or infinity)"};
+        return invalid("holds " + std::to_string(count) +
+                       (count == 1 ? " sample that is" : " samples that are") +
+                       " not a finite number (NaN or infinity)");
     }
     if (audio.samples.empty()) {
-        return {std::nullopt, "contains no audio samples"};
+        return invalid("contains no audio samples");
     }
     // Uncompressed WAV streams may state placeholder lengths (a recorder that never
     // finished its header); compressed ones count their frames.
@@ -382,10 +388,10 @@ MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::siz
         char text[96];
         std::snprintf(text, sizeof text, "truncated: holds %.2f s of the %.2f s its header states",
                       decodedSeconds, statedSeconds);
-        return {std::nullopt, text};
+        return invalid(text);
     }
     audio.sourceClipping = clipping.result();
-    return {std::move(audio), {}};
+    return audio;
 }
 
 }  // namespace quen

@@ -5,12 +5,12 @@
 #pragma once
 
 #include <functional>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "audio/ClippingRuns.h"
 #include "media/SampleBlocks.h"
+#include "platform/Result.h"
 
 namespace quen {
 
@@ -30,16 +30,9 @@ struct MediaFormat {
     double durationSeconds = 0.0;
 };
 
-// The result of a probe or a decode: the value, or a message saying what is wrong
-// with the file (without its name; the caller names it).
-template <typename T>
-struct MediaResult {
-    std::optional<T> value;
-    std::string error;
-};
-
-// Opens the file far enough to name its container and its first audio stream.
-MediaResult<MediaFormat> probeMedia(const std::string& path);
+// Opens the file far enough to name its container and its first audio stream. A
+// failure's text says what is wrong with the file, without its name.
+Result<MediaFormat> probeMedia(const std::string& path);
 
 struct TelephonyAudio {
     MediaFormat source;
@@ -60,7 +53,7 @@ using DecodeProgress = std::function<void(double secondsRead, double secondsTota
 // Decoding stops once `maxSamples` output samples are there, so the
 // memory used follows the output asked for, not the input's length or its claims; a
 // little more than `maxSamples` may come back.
-MediaResult<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
-                                               const DecodeProgress& progress = {});
+Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
+                                          const DecodeProgress& progress = {});
 
 }  // namespace quen

@@ -130,7 +130,7 @@ Result<std::unique_ptr<MediaInput>> MediaInput::open(const std::string& path,
     // devices already does something.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        return failed(std::strerror(errno));
+        return systemFailure(errno, path);
     }
     if (const FileKind kind = fileKindOf(info.st_mode); kind != FileKind::Regular) {
         return failed(notRegular(kind));

@@ -185,13 +185,13 @@ void FileReplacement::overwrite(std::uint64_t offset, ByteSpan bytes) {
     }
 }
 
-std::optional<FailureCategory> FileReplacement::commit() {
+Result<void> FileReplacement::commit() {
     State& state = *state_;
     if (!state.resolved) {
-        return state.resolved.failure().category;
+        return state.resolved.failure();
     }
     const std::string& target = *state.resolved;
-    const auto failure = [&target](int error) { return categoryOfErrno(error, target); };
+    const auto failure = [&target](int error) { return systemFailure(error, target); };
 
     // An existing file must be one this process may write and that no one else holds
     // locked; the lock stays until its replacement is in place.
@@ -231,11 +231,10 @@ std::optional<FailureCategory> FileReplacement::commit() {
     if (::fsync(temporary.fd()) != 0 || !temporary.replace(target)) {
         return failure(errno);
     }
-    return std::nullopt;
+    return {};
 }
 
-std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
-                                                     std::span<const ByteSpan> pieces) {
+Result<void> replaceFileAtomically(const std::string& path, std::span<const ByteSpan> pieces) {
     FileReplacement replacement(path);
     replacement.append(pieces);
     return replacement.commit();

@@ -6,12 +6,11 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 
 #include "platform/ByteSpan.h"
-#include "platform/FailureCategory.h"
+#include "platform/Result.h"
 
 namespace quen {
 
@@ -39,7 +38,7 @@ class FileReplacement {
     // that is not a regular file, may not be written or is locked by another opener is
     // refused. The first failure in the order links, existing target, temporary file,
     // writes is returned; after any failure the target is as it was.
-    std::optional<FailureCategory> commit();
+    Result<void> commit();
 
   private:
     struct State;
@@ -47,8 +46,7 @@ class FileReplacement {
 };
 
 // Writes `pieces` one after the other as the new content of `path`, as a
-// FileReplacement does. Returns the failure category, or nothing on success.
-std::optional<FailureCategory> replaceFileAtomically(const std::string& path,
-                                                     std::span<const ByteSpan> pieces);
+// FileReplacement does.
+Result<void> replaceFileAtomically(const std::string& path, std::span<const ByteSpan> pieces);
 
 }  // namespace quen

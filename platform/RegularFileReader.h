@@ -7,15 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
+
 namespace quen {
 
-struct RegularFile {
-    std::vector<std::uint8_t> bytes;
-    // Empty on success; otherwise what went wrong, in words ("cannot open: ...").
-    std::string error;
-};
-
-// Files larger than `maxBytes` are refused rather than read.
-RegularFile readRegularFile(const std::string& path, std::uint64_t maxBytes);
+// The file's bytes, or what went wrong in words ("cannot open: ..."). Files larger
+// than `maxBytes` are refused rather than read.
+Result<std::vector<std::uint8_t>> readRegularFile(const std::string& path, std::uint64_t maxBytes);
 
 }  // namespace quen

@@ -3,8 +3,10 @@
 // layer under the jobs answers in this one shape.
 #pragma once
 
+#include <cstring>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <variant>
 
@@ -17,6 +19,12 @@ struct Failure {
     // For people; names no file, which the caller knows and names itself.
     std::string text;
 };
+
+// The failure of a system call on `path` that set errno to `error`: its category, and
+// the system's words for it after `what` ("cannot open: ").
+inline Failure systemFailure(int error, const std::string& path, std::string_view what = {}) {
+    return Failure{categoryOfErrno(error, path), std::string(what) + std::strerror(error)};
+}
 
 template <typename T>
 class [[nodiscard]] Result {

@@ -9,7 +9,6 @@
 #include <pugixml.hpp>
 
 #include <cerrno>
-#include <cstring>
 #include <new>
 
 #include "platform/FileHandle.h"
@@ -25,34 +24,31 @@ constexpr unsigned PARSE_OPTIONS = pugi::parse_default | pugi::parse_ws_pcdata;
 
 constexpr std::string_view XML_WHITE_SPACE = " \t\r\n";
 
-std::string systemReason(std::string_view what, int error) {
-    return std::string(what) + ": " + std::strerror(error);
-}
-
 // Far above any real template; a file beyond it is refused unread.
 constexpr std::uint64_t MAX_TEMPLATE_BYTES = 256 * 1024 * 1024;
 
 // The whole file, or the reason it cannot be had. Only a regular file of at most
 // MAX_TEMPLATE_BYTES is read: a device or a pipe could be read forever.
-std::optional<std::string> readFile(const std::string& path, std::vector<char>& bytes) {
+Result<std::vector<char>> readFile(const std::string& path) {
     FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (!file.valid()) {
-        return systemReason("the file cannot be opened", errno);
+        return systemFailure(errno, path, "the file cannot be opened: ");
     }
     struct stat info {};
     if (::fstat(file.get(), &info) != 0) {
-        return systemReason("the file cannot be read", errno);
+        return systemFailure(errno, path, "the file cannot be read: ");
     }
     if (!S_ISREG(info.st_mode)) {
-        return "not a regular file";
+        return Failure{FailureCategory::AccessDenied, "not a regular file"};
     }
     if (static_cast<std::uint64_t>(info.st_size) > MAX_TEMPLATE_BYTES) {
-        return "the file is larger than 256 MiB";
+        return Failure{FailureCategory::Generic, "the file is larger than 256 MiB"};
     }
+    std::vector<char> bytes;
     try {
         bytes.resize(static_cast<std::size_t>(info.st_size));
     } catch (const std::bad_alloc&) {
-        return "not enough memory to read the file";
+        return Failure{FailureCategory::Generic, "not enough memory to read the file"};
     }
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -61,7 +57,7 @@ std::optional<std::string> readFile(const std::string& path, std::vector<char>& 
             continue;
         }
         if (got < 0) {
-            return systemReason("the file cannot be read", errno);
+            return systemFailure(errno, path, "the file cannot be read: ");
         }
         if (got == 0) {
             break;
@@ -71,7 +67,7 @@ std::optional<std::string> readFile(const std::string& path, std::vector<char>& 
     // A file that shrank meanwhile is parsed as far as it goes; one that grew is read
     // to the size it had.
     bytes.resize(done);
-    return std::nullopt;
+    return bytes;
 }
 
 // The document in the UTF-8 form pugixml parses, in which its offsets count.
@@ -202,16 +198,18 @@ XmlDocument::XmlDocument() : document_(std::make_unique<pugi::xml_document>()) {
 
 XmlDocument::~XmlDocument() = default;
 
-std::optional<std::string> XmlDocument::load(const std::u16string& path) {
-    std::vector<char> bytes;
-    if (auto reason = readFile(toNarrow(path), bytes)) {
-        return reason;
+Result<void> XmlDocument::load(const std::u16string& path) {
+    const Result<std::vector<char>> file = readFile(toNarrow(path));
+    if (!file) {
+        return file.failure();
     }
+    const std::vector<char>& bytes = *file;
     const pugi::xml_parse_result result =
         document_->load_buffer(bytes.data(), bytes.size(), PARSE_OPTIONS);
     if (!result) {
-        return result.description() +
-               placeOf(asParsed(bytes, result.encoding), static_cast<std::size_t>(result.offset));
+        return Failure{FailureCategory::InvalidFile,
+                       result.description() + placeOf(asParsed(bytes, result.encoding),
+                                                      static_cast<std::size_t>(result.offset))};
     }
     // pugixml accepts a second top-level element; a well-formed document has one.
     bool rootSeen = false;
@@ -220,15 +218,16 @@ std::optional<std::string> XmlDocument::load(const std::u16string& path) {
             continue;
         }
         if (rootSeen) {
-            const std::string reason = "More than one root element" +
-                                       placeOf(asParsed(bytes, result.encoding),
-                                               static_cast<std::size_t>(child.offset_debug()));
+            Failure failure{FailureCategory::InvalidFile,
+                            "More than one root element" +
+                                placeOf(asParsed(bytes, result.encoding),
+                                        static_cast<std::size_t>(child.offset_debug()))};
             document_->reset();
-            return reason;
+            return failure;
         }
         rootSeen = true;
     }
-    return std::nullopt;
+    return {};
 }
 
 XmlNode XmlDocument::documentNode() const {

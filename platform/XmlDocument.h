@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Result.h"
+
 namespace pugi {
 class xml_document;
 struct xml_node_struct;
@@ -51,10 +53,9 @@ class XmlDocument {
     XmlDocument(const XmlDocument&) = delete;
     XmlDocument& operator=(const XmlDocument&) = delete;
 
-    // Reads and parses the whole file. Nothing on success; otherwise the reason, which
-    // says what is wrong and, for a document that is not well-formed, at which line
-    // and column.
-    std::optional<std::string> load(const std::u16string& path);
+    // Reads and parses the whole file. A failure's text says what is wrong and, for a
+    // document that is not well-formed, at which line and column.
+    Result<void> load(const std::u16string& path);
 
     // The document node, parent of the root element.
     XmlNode documentNode() const;

@@ -25,7 +25,7 @@ void setG711Range(std::int32_t cpType, DecodedAudio& audio) {
 
 }  // namespace
 
-std::optional<DecodedAudio> decodeAudio(const DataFileContents& contents, std::string& error) {
+Result<DecodedAudio> decodeAudio(const DataFileContents& contents) {
     if (contents.cpType != CP_TYPE_G723) {
         DecodedAudio audio;
         setG711Range(contents.cpType, audio);
@@ -41,9 +41,9 @@ std::optional<DecodedAudio> decodeAudio(const DataFileContents& contents, std::s
     for (const auto payload : contents.payloads) {
         stream.insert(stream.end(), payload.begin(), payload.end());
     }
-    auto decoded = decodeG723(stream, error);
+    auto decoded = decodeG723(stream);
     if (!decoded) {
-        return std::nullopt;
+        return decoded.failure();
     }
     return DecodedAudio{std::move(decoded->samples), decoded->failedFrames};
 }

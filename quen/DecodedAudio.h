@@ -3,8 +3,6 @@
 
 #include <climits>
 #include <cstdint>
-#include <optional>
-#include <string>
 #include <vector>
 
 #include "datafile/DataFileReader.h"
@@ -21,7 +19,7 @@ struct DecodedAudio {
     std::int16_t highest = INT16_MAX;
 };
 
-// Empty with `error` set when the G.723.1 decoder cannot be opened.
-std::optional<DecodedAudio> decodeAudio(const DataFileContents& contents, std::string& error);
+// A failure when the G.723.1 decoder cannot be opened.
+Result<DecodedAudio> decodeAudio(const DataFileContents& contents);
 
 }  // namespace quen::tool

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 #include <iostream>
 #include <limits>
 #include <memory>
@@ -16,7 +15,7 @@
 #include "datafile/DataFileLayout.h"
 #include "datafile/DataFileReader.h"
 #include "platform/InputFile.h"
-#include "platform/RegularFileReader.h"
+#include "platform/Result.h"
 #include "quen/Commands.h"
 #include "quen/DecodedAudio.h"
 #include "quen/FailureText.h"
@@ -71,14 +70,15 @@ std::string svgTitle(const DataFileContents& contents) {
 
 // The bytes of a data file, for a regular file only; the preamble is read and checked
 // first, so a file that is no data file costs one small read, however large it is.
-RegularFile readDataFileBytes(const std::string& path) {
+Result<std::vector<std::uint8_t>> readDataFileBytes(const std::string& path) {
     const auto notRegular = [](FileKind kind) {
-        return RegularFile{{}, "not a regular file but " + describeKind(kind)};
+        return Failure{FailureCategory::AccessDenied,
+                       "not a regular file but " + describeKind(kind)};
     };
     // Looked at before it is opened, so that no pipe or device is ever opened.
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) {
-        return {{}, std::string("cannot open: ") + std::strerror(errno)};
+        return systemFailure(errno, path, "cannot open: ");
     }
     if (!S_ISREG(info.st_mode)) {
         return notRegular(fileKindOf(info.st_mode));
@@ -87,57 +87,62 @@ RegularFile readDataFileBytes(const std::string& path) {
     if (input.kind() != FileKind::Regular) {
         return notRegular(input.kind());
     }
+    const auto unreadable = [&input](const char* what) {
+        return Failure{*input.failure(), what + describeFailure(*input.failure())};
+    };
     if (input.failure()) {
-        return {{}, "cannot open: " + describeFailure(*input.failure())};
+        return unreadable("cannot open: ");
     }
     if (input.size() > MAX_DATA_FILE_BYTES) {
-        return {{}, std::to_string(input.size()) + " bytes, larger than any data file can be"};
+        return Failure{FailureCategory::Generic,
+                       std::to_string(input.size()) + " bytes, larger than any data file can be"};
     }
-    RegularFile file;
-    file.bytes.resize(
+    std::vector<std::uint8_t> bytes(
         static_cast<std::size_t>(std::min<std::uint64_t>(input.size(), PREAMBLE_BYTES)));
-    if (!input.readAt(0, file.bytes)) {
-        return {{}, "cannot read: " + describeFailure(*input.failure())};
+    if (!input.readAt(0, bytes)) {
+        return unreadable("cannot read: ");
     }
-    if (const DataFileReadResult preamble = readDataFile(file.bytes); !preamble.contents) {
-        if (looksLikeWav(file.bytes)) {
-            return {{}, "a WAV recording, not a data file: use quen check"};
+    if (const auto preamble = readDataFile(bytes); !preamble) {
+        if (looksLikeWav(bytes)) {
+            return Failure{FailureCategory::InvalidFile,
+                           "a WAV recording, not a data file: use quen check"};
         }
-        return {{}, preamble.error};
+        return preamble.failure();
     }
-    file.bytes.resize(static_cast<std::size_t>(input.size()));
-    const auto rest =
-        std::span(file.bytes).subspan(std::min<std::size_t>(file.bytes.size(), PREAMBLE_BYTES));
+    bytes.resize(static_cast<std::size_t>(input.size()));
+    const auto rest = std::span(bytes).subspan(std::min<std::size_t>(bytes.size(), PREAMBLE_BYTES));
     if (!input.readAt(PREAMBLE_BYTES, rest) && !rest.empty()) {
-        return {{}, "cannot read: " + describeFailure(*input.failure())};
+        return unreadable("cannot read: ");
     }
-    return file;
+    return bytes;
 }
 
 }  // namespace
 
 InspectedFile inspectDataFile(const std::string& path) {
     InspectedFile result;
-    result.file = readDataFileBytes(path);
-    if (!result.file.error.empty()) {
-        result.report = unreadableReport(path, result.file.error);
+    auto bytes = readDataFileBytes(path);
+    if (!bytes) {
+        result.report = unreadableReport(path, bytes.failure().text);
         return result;
     }
-    DataFileReadResult read = readDataFile(result.file.bytes);
-    if (!read.contents) {
-        result.report = unreadableReport(path, read.error);
+    result.bytes = std::move(*bytes);
+    Result<DataFileContents> read = readDataFile(result.bytes);
+    if (!read) {
+        result.report = unreadableReport(path, read.failure().text);
         return result;
     }
-    result.contents = std::move(read.contents);
-    std::string audioError;
-    result.audio = decodeAudio(*result.contents, audioError);
-    if (!result.audio) {
-        result.report = inspectReport(path, *result.contents, nullptr, nullptr, audioError);
+    result.contents = std::move(*read);
+    Result<DecodedAudio> audio = decodeAudio(*result.contents);
+    if (!audio) {
+        result.report =
+            inspectReport(path, *result.contents, nullptr, nullptr, audio.failure().text);
         return result;
     }
+    result.audio = std::move(*audio);
     const SoundMeasures sound =
         measureSound(result.audio->samples, result.audio->lowest, result.audio->highest);
-    result.report = inspectReport(path, *result.contents, &*result.audio, &sound, audioError);
+    result.report = inspectReport(path, *result.contents, &*result.audio, &sound, {});
     return result;
 }
 

@@ -4,11 +4,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "datafile/DataFileReader.h"
-#include "platform/RegularFileReader.h"
 #include "quen/DecodedAudio.h"
 #include "quen/SoundMeasures.h"
 
@@ -25,7 +26,7 @@ nlohmann::json inspectReport(const std::string& file, const DataFileContents& co
 // One data file read, decoded and measured as `quen inspect` does it, for every
 // command that shows data files.
 struct InspectedFile {
-    RegularFile file;  // the bytes `contents` points into
+    std::vector<std::uint8_t> bytes;  // what `contents` points into
     std::optional<DataFileContents> contents;
     std::optional<DecodedAudio> audio;  // when the file was read and decoded
     nlohmann::json report;

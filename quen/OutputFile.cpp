@@ -24,8 +24,8 @@ std::string writeOutputFile(const std::string& path, std::span<const ByteSpan> p
     if (!overwrite && ::lstat(path.c_str(), &info) == 0) {
         return "exists already; give -y (--overwrite) to replace it";
     }
-    if (const auto failure = replaceFileAtomically(path, pieces)) {
-        return "cannot write: " + describeFailure(*failure);
+    if (const Result<void> written = replaceFileAtomically(path, pieces); !written) {
+        return "cannot write: " + describeFailure(written.failure().category);
     }
     return {};
 }

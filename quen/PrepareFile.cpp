@@ -256,10 +256,10 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& output,
     const double limit = options.maxSeconds.value_or(MAX_PREPARED_SECONDS);
     auto decoded = decodeForTelephony(input, samplesOf(limit), report);
     progress.clear();
-    if (!decoded.value) {
-        return fail(input, decoded.error);
+    if (!decoded) {
+        return fail(input, decoded.failure().text);
     }
-    TelephonyAudio& audio = *decoded.value;
+    TelephonyAudio& audio = *decoded;
     if (audio.moreFollows && !options.maxSeconds) {
         return fail(input, "longer than " + fixed(MAX_PREPARED_SECONDS / 3600, 0) +
                                " hours, the most quen prepare reads (--max-seconds keeps the "

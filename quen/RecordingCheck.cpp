@@ -122,11 +122,10 @@ Verdict readVerdict(const std::u16string& wavFile, bool keepSamples, LogSink& lo
     if (!recording) {
         return verdict;
     }
-    const auto search = recording->findSamples(log);
-    if (search == WavReader::Search::Refused) {
-        logCompressionFailed(wavFile, log);
-    }
-    if (search != WavReader::Search::Found) {
+    if (const Result<void> found = recording->findSamples(log); !found) {
+        if (found.failure().category == REFUSED_RECORDING) {
+            logCompressionFailed(wavFile, log);
+        }
         return verdict;
     }
     std::vector<std::uint8_t> block(WaveCompressor::INPUT_BLOCK_BYTES);
@@ -160,39 +159,41 @@ DataFileSizes sizesOf(std::uint64_t dataLength) {
 // Its clipping is counted on the source's own samples, as decoded before resampling,
 // which rounds flat tops off.
 void measureDecoded(RecordingCheck& check) {
-    auto decoded = decodeForTelephony(check.path, MAX_MEASURED_SAMPLES);
-    if (!decoded.value) {
+    const auto decoded = decodeForTelephony(check.path, MAX_MEASURED_SAMPLES);
+    if (!decoded) {
         return;
     }
-    check.sound = measureSound(decoded.value->samples);
-    check.sound->clipping = decoded.value->sourceClipping;
-    check.soundPartial = decoded.value->moreFollows;
+    check.sound = measureSound(decoded->samples);
+    check.sound->clipping = decoded->sourceClipping;
+    check.soundPartial = decoded->moreFollows;
 }
 
 void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
     if (check.accepted && !full) {
         return;
     }
-    const RegularFile file = readRegularFile(check.path, MAX_DESCRIBED_BYTES);
-    if (!file.error.empty()) {
-        check.layoutError = file.error;
+    const auto file = readRegularFile(check.path, MAX_DESCRIBED_BYTES);
+    if (!file) {
+        check.layoutError = file.failure().text;
     } else {
-        check.layout = readRiffLayout(file.bytes);
+        check.layout = readRiffLayout(*file);
     }
     if (check.accepted) {
         check.sound = measureSound(verdict.samples);
         check.sizes = sizesOf(verdict.sampleBytes);
         return;
     }
-    auto probed = probeMedia(check.path);
-    check.media = std::move(probed.value);
-    check.mediaError = probed.error;
+    if (auto probed = probeMedia(check.path)) {
+        check.media = std::move(*probed);
+    } else {
+        check.mediaError = probed.failure().text;
+    }
     if (check.layout) {
         check.causes = causesFromLayout(*check.layout);
     } else if (check.media) {
         check.causes.push_back("it is " + check.media->container + " (" +
                                check.media->containerLong + "), not a WAV file");
-    } else if (file.error.empty()) {
+    } else if (file) {
         check.causes.push_back("not a recording in any format known here");
     }
     if (check.media && full) {

@@ -45,31 +45,30 @@ std::optional<PlayerAudio> playerAudio(std::span<const std::int16_t> samples) {
 // `quen prepare` reads it.
 void addRecordingAudio(GreetingView& view) {
     if (fields::flag(view.recording, "accepted")) {
-        RegularFile file =
+        auto file =
             readRegularFile(view.recordingPath,
                             static_cast<std::uint64_t>(MAX_RECORDING_SECONDS *
                                                        TELEPHONY_SAMPLE_RATE * WAV_SAMPLE_BYTES) +
                                 (1 << 20));
-        const auto layout = readRiffLayout(file.bytes);
-        if (file.error.empty() && layout && layout->format && layout->format->byteRate > 0 &&
-            layout->dataLength) {
+        const auto layout = file ? readRiffLayout(*file) : std::nullopt;
+        if (layout && layout->format && layout->format->byteRate > 0 && layout->dataLength) {
             const double seconds =
                 static_cast<double>(*layout->dataLength) / layout->format->byteRate;
-            view.recordingAudio = PlayerAudio{std::move(file.bytes), seconds};
+            view.recordingAudio = PlayerAudio{std::move(*file), seconds};
             return;
         }
     }
     auto decoded =
         decodeForTelephony(view.recordingPath,
                            static_cast<std::size_t>(MAX_RECORDING_SECONDS * TELEPHONY_SAMPLE_RATE));
-    if (!decoded.value) {
-        view.recordingAudioError = "cannot be played: " + decoded.error;
+    if (!decoded) {
+        view.recordingAudioError = "cannot be played: " + decoded.failure().text;
         return;
     }
-    if (decoded.value->moreFollows) {
+    if (decoded->moreFollows) {
         view.notes.push_back("the recording's player holds its first hour only");
     }
-    const std::vector<std::int16_t> samples = ditherTo16Bit(std::move(decoded.value->samples));
+    const std::vector<std::int16_t> samples = ditherTo16Bit(std::move(decoded->samples));
     view.recordingAudio = playerAudio(samples);
 }
 

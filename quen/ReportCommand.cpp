@@ -72,9 +72,9 @@ int runReport(const ReportOptions& options, const Context& context) {
     }
     const std::array<ByteSpan, 1> pieces{
         ByteSpan(reinterpret_cast<const std::uint8_t*>(html.data()), html.size())};
-    if (const auto failure = replaceFileAtomically(options.output, pieces)) {
+    if (const Result<void> written = replaceFileAtomically(options.output, pieces); !written) {
         std::cerr << "quen report: " << options.output
-                  << ": cannot write: " << describeFailure(*failure) << "\n";
+                  << ": cannot write: " << describeFailure(written.failure().category) << "\n";
         return EXIT_INVALID;
     }
     const std::size_t problems = problemCount(page);

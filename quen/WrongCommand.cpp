@@ -35,7 +35,7 @@ std::optional<std::string> checkRefusesOutright(const std::string& path) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> preamble(PREAMBLE_BYTES);
-    if (!input.readAt(0, preamble) || looksLikeWav(preamble) || !readDataFile(preamble).contents) {
+    if (!input.readAt(0, preamble) || looksLikeWav(preamble) || !readDataFile(preamble)) {
         return std::nullopt;
     }
     return std::string("a QuenGreeting data file, not a recording: use quen inspect");

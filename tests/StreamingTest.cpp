@@ -96,7 +96,7 @@ TEST_F(StreamingTest, AFileReplacementShowsNothingUntilItsCommit) {
     replacement.append(pieces);
     replacement.overwrite(1, ByteSpan(second));
     EXPECT_EQ(readText(path("out")), "old");
-    EXPECT_EQ(replacement.commit(), std::nullopt);
+    EXPECT_TRUE(replacement.commit().ok());
     EXPECT_EQ(readBytes(path("out")), (Bytes{1, 6, 7, 4, 5, 6, 7}));
     EXPECT_EQ(std::distance(fs::directory_iterator(dir()), fs::directory_iterator()), 1);
 }
@@ -110,7 +110,7 @@ TEST_F(StreamingTest, TheWavReaderGivesTheDataChunkInBlocksAndNoticesAShrunkFile
     LogBuffer log;
     auto reader = WavReader::open(toWide(path("in.wav").string()), log);
     ASSERT_TRUE(reader);
-    ASSERT_EQ(reader->findSamples(log), WavReader::Search::Found);
+    ASSERT_TRUE(reader->findSamples(log).ok());
     EXPECT_EQ(reader->sampleBytes(), data.size());
     Bytes read;
     Bytes block(333);
@@ -127,11 +127,26 @@ TEST_F(StreamingTest, TheWavReaderGivesTheDataChunkInBlocksAndNoticesAShrunkFile
     const std::u16string wav = toWide(path("in.wav").string());
     auto shrunk = WavReader::open(wav, log);
     ASSERT_TRUE(shrunk);
-    ASSERT_EQ(shrunk->findSamples(log), WavReader::Search::Found);
+    ASSERT_TRUE(shrunk->findSamples(log).ok());
     ASSERT_EQ(::truncate(path("in.wav").c_str(), 100), 0);
-    EXPECT_FALSE(shrunk->readSamples(block, log));
+    const auto cut = shrunk->readSamples(block, log);
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.failure().category, FailureCategory::EndOfFile);
     ASSERT_EQ(log.lines().size(), 1u);
     EXPECT_EQ(log.lines()[0], u"Can't open file \"" + wav + u"\", error = 14\n");
+
+    // Cut short before the walk: unreadable, not refused, so that no job adds its
+    // "bad format" line after "Can't open file".
+    writeBytes(path("in.wav"), wavFile(join({formatChunk(), chunk("data", data)})));
+    LogBuffer walkLog;
+    auto unread = WavReader::open(wav, walkLog);
+    ASSERT_TRUE(unread);
+    ASSERT_EQ(::truncate(path("in.wav").c_str(), 20), 0);
+    const Result<void> found = unread->findSamples(walkLog);
+    ASSERT_FALSE(found);
+    EXPECT_EQ(found.failure().category, FailureCategory::EndOfFile);
+    ASSERT_EQ(walkLog.lines().size(), 1u);
+    EXPECT_EQ(walkLog.lines()[0], log.lines()[0]);
 }
 
 }  // namespace
