@@ -4,6 +4,14 @@
 
 namespace quen::tool {
 
+namespace {
+
+std::string withCategory(const std::string& words, FailureCategory category) {
+    return words + " (category " + std::to_string(static_cast<unsigned>(category)) + ")";
+}
+
+}  // namespace
+
 std::string describeFailure(FailureCategory category) {
     const char* words = "failed";
     switch (category) {
@@ -34,8 +42,14 @@ std::string describeFailure(FailureCategory category) {
         default:
             break;
     }
-    return std::string(words) + " (category " + std::to_string(static_cast<unsigned>(category)) +
-           ")";
+    return withCategory(words, category);
+}
+
+std::string describeFailure(const Failure& failure) {
+    if (failure.category != FailureCategory::Generic || failure.text.empty()) {
+        return describeFailure(failure.category);
+    }
+    return withCategory(failure.text, failure.category);
 }
 
 }  // namespace quen::tool

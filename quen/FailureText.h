@@ -5,9 +5,13 @@
 #include <string>
 
 #include "platform/FailureCategory.h"
+#include "platform/Result.h"
 
 namespace quen::tool {
 
 std::string describeFailure(FailureCategory category);
+// As above; where the category has no words of its own (a file too large for the
+// process's limit, say), the system's words that came with the failure.
+std::string describeFailure(const Failure& failure);
 
 }  // namespace quen::tool

@@ -25,7 +25,7 @@ std::string writeOutputFile(const std::string& path, std::span<const ByteSpan> p
         return "exists already; give -y (--overwrite) to replace it";
     }
     if (const Result<void> written = replaceFileAtomically(path, pieces); !written) {
-        return "cannot write: " + describeFailure(written.failure().category);
+        return "cannot write: " + describeFailure(written.failure());
     }
     return {};
 }

@@ -74,7 +74,7 @@ int runReport(const ReportOptions& options, const Context& context) {
         ByteSpan(reinterpret_cast<const std::uint8_t*>(html.data()), html.size())};
     if (const Result<void> written = replaceFileAtomically(options.output, pieces); !written) {
         std::cerr << "quen report: " << options.output
-                  << ": cannot write: " << describeFailure(written.failure().category) << "\n";
+                  << ": cannot write: " << describeFailure(written.failure()) << "\n";
         return EXIT_INVALID;
     }
     const std::size_t problems = problemCount(page);

@@ -36,8 +36,7 @@ std::string writeWav(const std::vector<std::int16_t>& samples, Write write) {
 std::string writeWavFile(const std::string& path, const std::vector<std::int16_t>& samples) {
     return writeWav(samples, [&path](std::span<const ByteSpan> pieces) {
         const Result<void> written = replaceFileAtomically(path, pieces);
-        return written ? std::string()
-                       : "cannot write: " + describeFailure(written.failure().category);
+        return written ? std::string() : "cannot write: " + describeFailure(written.failure());
     });
 }
 
