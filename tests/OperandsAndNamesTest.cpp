@@ -43,6 +43,8 @@ TEST(TextConversion, ConvertsBothWaysAndEscapesInvalidBytes) {
         {"\xC3\xA9\xE2\x82\xAC", u"\u00E9\u20AC"},
         {"\xDF\xBF\xE0\xA0\x80", u"\u07FF\u0800"},  // either side of the 2/3-byte border
         {"\xF0\x9F\x98\x80", u"\U0001F600"},
+        {"\xEF\xBF\xBD\xF4\x8F\xBF\xBF", u"\uFFFD\U0010FFFF"},  // the last of 3 and 4 bytes
+        {"\xF0\x8F\xBF\xBF", u"\xDCF0\xDC8F\xDCBF\xDCBF"},      // overlong U+FFFF
         {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
         {"\xFF\x80", u"\xDCFF\xDC80"},
         {"\xC0\xAF", u"\xDCC0\xDCAF"},  // overlong '/'

@@ -87,6 +87,12 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
     writeBytes(path("whole.cxx"), expectedDataFile(0x81, {}, Bytes(160, 0xFF), 80));
     expectFields(nlohmann::json::parse(tool("--json inspect whole.cxx").output)["files"][0],
                  R"({"valid": true, "frames": 2, "listed_code": true})"_json);
+    // Shown as text: UTF-8 on either side of its length borders; a control character escaped.
+    writeBytes(path("t.cxx"), expectedDataFile(0x89, {u"\u07FF\u0800\U0001F600\x7F"}, {}, 80));
+    EXPECT_NE(
+        tool("inspect t.cxx")
+            .output.find("  mailbox name        \"\xDF\xBF\xE0\xA0\x80\xF0\x9F\x98\x80\\u007F\"\n"),
+        std::string::npos);
     EXPECT_NE(tool("inspect x.cxx").output.find("  mailbox name        \"A\\uD800\"\n"),
               std::string::npos);
 }
