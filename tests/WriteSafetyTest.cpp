@@ -209,5 +209,25 @@ TEST_F(WriteSafetyTest, TerminationSignalsRemoveEveryNamedTemporaryFile) {
     }
 }
 
+// Each named temporary file leaves the list the signal handler removes once it is in
+// place: a run of more files than the list holds converts every one.
+TEST_F(WriteSafetyTest, NamedTemporaryFilesAreForgottenOnceInPlace) {
+    fs::create_directories(path("rec"));
+    fs::create_directories(path("out"));
+    std::string attendants;
+    for (std::size_t i = 0; i < 300; ++i) {
+        writeBytes(path("rec/" + recording(i)), pcmWav(testSignal(240)));
+        attendants += attendant(std::to_string(i), greeting("menu", recording(i)));
+    }
+    writeText(path("t.xml"), configuration(attendants));
+    EXPECT_EQ(shell("QUEN_SHIM_FLUSH=1 LD_PRELOAD=" QUEN_NAMED_TMPFILE_SHIM
+                    " ASAN_OPTIONS=verify_asan_link_order=0 " QUEN_BINARY
+                    " /batch1:t.xml rec out log.txt"),
+              0)
+        << readText(path("log.txt"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(path("out")), {}), 600);  // both codecs
+    EXPECT_TRUE(temporaryFiles("out").empty());
+}
+
 }  // namespace
 }  // namespace quen::test
