@@ -54,6 +54,8 @@ std::size_t validSequence(std::string_view rest, char32_t& codePoint) {
     return length;
 }
 
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t codePoint) {
     if (codePoint < 0x80) {
         out += static_cast<char>(codePoint);
@@ -71,8 +73,6 @@ void appendUtf8(std::string& out, char32_t codePoint) {
         out += static_cast<char>(0x80 | (codePoint & 0x3F));
     }
 }
-
-}  // namespace
 
 std::u16string toWide(std::string_view bytes) {
     std::u16string out;

@@ -31,4 +31,7 @@ std::u16string toWide(std::string_view bytes);
 // other lone surrogate becomes '?'.
 std::string toNarrow(std::u16string_view text);
 
+// Appends the UTF-8 bytes of `codePoint`, which must be a scalar value.
+void appendUtf8(std::string& out, char32_t codePoint);
+
 }  // namespace quen
