@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <deque>
 #include <string_view>
 
@@ -78,9 +79,11 @@ Result<std::string> followLinksForWriting(const std::string& path) {
             return failureOf(EACCES, path,
                              "another user's symbolic link in a sticky world-writable directory");
         }
-        std::string target(static_cast<std::size_t>(info.st_size) + 1, '\0');
+        // Not sized by lstat: links under /proc claim 0 or 64 bytes whatever they hold.
+        // No target the system makes fills PATH_MAX.
+        std::string target(PATH_MAX, '\0');
         const ssize_t length = ::readlink(candidate.c_str(), target.data(), target.size());
-        if (length <= 0) {
+        if (length <= 0 || length == PATH_MAX) {
             return failureOf(length < 0 ? errno : ENOENT, path, "a symbolic link cannot be read");
         }
         target.resize(static_cast<std::size_t>(length));

@@ -137,6 +137,37 @@ TEST_F(QuenCheckInspect, ClippedRunsOfThreeOrMoreAreCountedAndTwoAreNot) {
         std::string::npos);
 }
 
+TEST_F(QuenCheckInspect, CheckListsTheLayoutOfAnAcceptedRecordingUpToItsLimit) {
+    // 0.51 s, with a LIST chunk between the format and the data.
+    const Bytes data = sampleBytes(testSignal(4080));
+    writeBytes(
+        path("in.wav"),
+        wavFile(join({formatChunk(), chunk("LIST", {'I', 'N', 'F', 'O'}), chunk("data", data)})));
+    const ProgramResult check = tool("check in.wav");
+    EXPECT_EQ(check.exitCode, 0);
+    EXPECT_TRUE(
+        check.output.starts_with("in.wav: accepted\n"
+                                 "  container  RIFF WAVE, 8216 bytes (size field 8208)\n"
+                                 "  chunks     \"fmt \" at 12 (16 bytes)\n"
+                                 "             \"LIST\" at 36 (4 bytes)\n"
+                                 "             \"data\" at 48 (8160 bytes)\n"
+                                 "  format     PCM, 8000 Hz, 1 channel, 16 bits, 0.51 s\n"))
+        << check.output;
+    // A thousand chunks are listed; the rest are summed up in one line.
+    Bytes body = join({formatChunk(), chunk("data", data)});
+    for (int i = 0; i < 1000; ++i) {
+        const Bytes junk = chunk("JUNK", {});
+        body.insert(body.end(), junk.begin(), junk.end());
+    }
+    writeBytes(path("many.wav"), wavFile(body));
+    const std::string listed = tool("check many.wav").output;
+    EXPECT_NE(listed.find("             \"JUNK\" at 16180 (0 bytes)\n"
+                          "             (more chunks not listed)\n"
+                          "  format     "),
+              std::string::npos)
+        << listed.substr(listed.size() - 300);
+}
+
 TEST_F(QuenCheckInspect, ARefusedRecordingThatCanBeReadIsMeasuredToo) {
     // 44.1 kHz stereo, hard clipped: refused, then measured as decoded to 8 kHz mono.
     const std::string clipped = "max(-1,min(1,3*sin(2*PI*200*t)))";

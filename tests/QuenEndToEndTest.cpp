@@ -269,6 +269,10 @@ TEST_F(Quen, PreparedSoundMeetsItsTargets) {
     // give or take the few milliseconds the DC filter rings on after an abrupt stop.
     const std::string tone = "0.3*sin(2*PI*440*t)";
     EXPECT_NEAR(double(prepare(tone + "*gte(t,1)*lt(t,2)", 3, "--trim-silence").size()), 11200, 40);
+    // Sound to the end: nothing is trimmed there, not even a sample.
+    const std::size_t kept = prepare(tone + "*gte(t,1)", 2, "--trim-silence").size();
+    EXPECT_EQ(report["trimmed_trailing_seconds"], 0.0);
+    EXPECT_EQ(kept, 16000 - std::lround(report["trimmed_leading_seconds"].get<double>() * 8000));
     const std::vector<double> cut = prepare(tone, 1, "--max-seconds 0.5 --no-normalize");
     ASSERT_EQ(cut.size(), 4000u);
     EXPECT_LT(std::abs(cut.back()), 2.0 / 32768);

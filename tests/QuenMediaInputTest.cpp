@@ -103,6 +103,8 @@ TEST_F(QuenMediaInput, AnythingButAnOrdinaryRecordingInARegularFileIsRefusedAndN
         {"fifo.wav", "not a recording file but a pipe; quen reads regular files only\n", true},
         {"dir.wav", "not a recording file but a directory; quen reads regular files only\n", true},
         {"/dev/zero", "not a recording file but a device; quen reads regular files only\n", true},
+        // A regular file whose every read fails.
+        {"/proc/self/mem", "Input/output error\n", true},
         {"claim.flac", "truncated: holds 1.00 s of the ", false},
         {"bomb.wav", "sample rate 1 Hz, below the 4000 Hz of speech\n", true},
         {"nan.wav", "holds 2 samples that are not a finite number (NaN or infinity)\n", false},

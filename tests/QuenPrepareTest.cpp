@@ -101,13 +101,14 @@ TEST_F(QuenPrepare, EveryKindOfSpeechReachesTheLevelUnderTheCeilingAndSurvivesBo
 
 TEST_F(QuenPrepare, ClippingInTheSourceIsCountedInItsOwnFormatAndWarnedAbout) {
     // A quiet 8 kHz sine with three flat runs: 3 and 5 samples long, which count, and
-    // one of 2, which does not.
+    // one of 2, which does not. The run of 5 ends on the first sample of a packet,
+    // whatever power of two the packets hold.
     std::vector<std::int16_t> samples;
     for (int i = 0; i < 8000; ++i) {
         samples.push_back(static_cast<std::int16_t>(8000 * std::sin(i * 0.3)));
     }
     std::fill_n(samples.begin() + 1000, 3, 32767);
-    std::fill_n(samples.begin() + 3000, 5, -32768);
+    std::fill_n(samples.begin() + 4092, 5, -32768);
     std::fill_n(samples.begin() + 5000, 2, 32767);
     writeBytes(path("s16.wav"), pcmWav(samples));
     // In 24 bits the top of 16 lies a step under full scale: only the run at the bottom
@@ -135,7 +136,7 @@ TEST_F(QuenPrepare, ClippingInTheSourceIsCountedInItsOwnFormatAndWarnedAbout) {
     }
     // The same sound without the runs: no warning.
     std::fill_n(samples.begin() + 1000, 3, 100);
-    std::fill_n(samples.begin() + 3000, 5, 100);
+    std::fill_n(samples.begin() + 4092, 5, 100);
     writeBytes(path("clean.wav"), pcmWav(samples));
     EXPECT_EQ(tool("prepare -q clean.wav clean-out.wav").exitCode, 0);
     EXPECT_EQ(errors(), "");
@@ -181,6 +182,12 @@ TEST_F(QuenPrepare, DashIsStandardOutputAndQuietLeavesOnlyFailures) {
             "  output    speech -19\\.\\d dBm0, activity \\d+ %, true peak -\\d+\\.\\d\\d dBFS\n"
             "  wrote     standard output: PCM 8000 Hz 16-bit mono, 1.00 s\n")))
         << errors();
+    // Levelled by loudness, the loudness is shown at both ends, to a tenth.
+    EXPECT_TRUE(std::regex_search(
+        tool("prepare -y in.wav out.wav --loudness -20").output,
+        std::regex("\n  input     speech -\\d+\\.\\d dBm0, activity \\d+ %, loudness -\\d+\\.\\d "
+                   "LUFS, peak .*\n  gain      [+-]\\d+\\.\\d dB to -20.0 LUFS.*\n.* loudness "
+                   "-20\\.\\d LUFS, true peak ")));
     EXPECT_EQ(tool("prepare -q in.wav -").output.size(), readBytes(path("out.wav")).size());
     EXPECT_EQ(errors(), "");
     // A limit of 0 seconds is refused in words.

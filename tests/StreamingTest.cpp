@@ -2,6 +2,7 @@
 // unseen end to end: packets cut from a stream that arrives in pieces of any size,
 // the path walk of the link rule, a file replacement dropped or committed, and the WAV
 // reader's blocks, down to a recording that shrinks while it is read.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -10,6 +11,8 @@
 #include "audio/WavReader.h"
 #include "datafile/Packetiser.h"
 #include "platform/AtomicFileWriter.h"
+#include "platform/FileHandle.h"
+#include "platform/FileIdentity.h"
 #include "platform/LinkRule.h"
 #include "platform/TextConversion.h"
 #include "tests/TestFiles.h"
@@ -75,6 +78,22 @@ TEST_F(StreamingTest, TheLinkWalkResolvesEveryLinkAndKeepsWhatDoesNotExist) {
         ASSERT_TRUE(result) << given;
         EXPECT_EQ(*result, resolved) << given;
     }
+    // Links under /proc claim a size of 0 or 64 bytes, whatever their targets hold.
+    const std::string longName = path(std::string(100, 'n')).string();
+    writeText(longName, "");
+    const FileHandle open(::open(longName.c_str(), O_RDONLY));
+    const std::pair<std::string, std::string> procRows[] = {
+        {"/proc/self/cwd/absent", fs::current_path().string() + "/absent"},
+        {"/proc/self/fd/" + std::to_string(open.get()), longName},
+        {".", "."},
+    };
+    for (const auto& [given, resolved] : procRows) {
+        const auto result = followLinksForWriting(given);
+        ASSERT_TRUE(result) << given;
+        EXPECT_EQ(*result, resolved) << given;
+    }
+    // A file not written yet is named by its directory's real path.
+    EXPECT_EQ(fileIdentity(d + "/dl/new"), fs::canonical(path("sub")).string() + "/new");
     const auto loop = followLinksForWriting(d + "/loop");
     ASSERT_FALSE(loop);
     EXPECT_EQ(loop.failure().category, FailureCategory::BadPath);

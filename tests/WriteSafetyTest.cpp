@@ -12,6 +12,8 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/AtomicFileWriter.h"
+#include "platform/ProcessSetup.h"
 #include "tests/TestFiles.h"
 #include "tests/TestSupport.h"
 
@@ -227,6 +229,28 @@ TEST_F(WriteSafetyTest, NamedTemporaryFilesAreForgottenOnceInPlace) {
         << readText(path("log.txt"));
     EXPECT_EQ(std::distance(fs::directory_iterator(path("out")), {}), 600);  // both codecs
     EXPECT_TRUE(temporaryFiles("out").empty());
+}
+
+// A file the signal handler could not remove is never named: with its list full, the
+// replacement fails as out of files and the old file stays, with nothing beside it.
+TEST_F(WriteSafetyTest, AFileTheSignalHandlerCannotTakeIsNotWritten) {
+    writeText(path("out"), "old");
+    std::vector<int> held;
+    for (int registration = 0; registration >= 0;) {
+        registration = addTemporaryFileToRemove(path("held").string());
+        held.push_back(registration);
+    }
+    const Bytes bytes{1, 2, 3};
+    const std::array<ByteSpan, 1> pieces{ByteSpan(bytes)};
+    const auto replaced = replaceFileAtomically(path("out").string(), pieces);
+    for (const int registration : held) {
+        forgetTemporaryFile(registration);
+    }
+    EXPECT_EQ(held.size(), MAX_TEMPORARY_FILES + 1u);
+    ASSERT_FALSE(replaced);
+    EXPECT_EQ(replaced.failure().category, FailureCategory::TooManyOpenFiles);
+    EXPECT_EQ(readText(path("out")), "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir()), {}), 1);
 }
 
 }  // namespace
