@@ -101,15 +101,15 @@ TEST_F(QuenPrepare, EveryKindOfSpeechReachesTheLevelUnderTheCeilingAndSurvivesBo
 
 TEST_F(QuenPrepare, ClippingInTheSourceIsCountedInItsOwnFormatAndWarnedAbout) {
     // A quiet 8 kHz sine with three flat runs: 3 and 5 samples long, which count, and
-    // one of 2, which does not. The run of 5 ends on the first sample of a packet,
-    // whatever power of two the packets hold.
+    // one of 2, which does not. The run of 5 ends on the first sample of a packet of
+    // 2048 samples, the only one at full scale there.
     std::vector<std::int16_t> samples;
     for (int i = 0; i < 8000; ++i) {
         samples.push_back(static_cast<std::int16_t>(8000 * std::sin(i * 0.3)));
     }
     std::fill_n(samples.begin() + 1000, 3, 32767);
     std::fill_n(samples.begin() + 4092, 5, -32768);
-    std::fill_n(samples.begin() + 5000, 2, 32767);
+    std::fill_n(samples.begin() + 7000, 2, 32767);
     writeBytes(path("s16.wav"), pcmWav(samples));
     // In 24 bits the top of 16 lies a step under full scale: only the run at the bottom
     // counts there. (8-bit and stereo sources, decoded the same way, are counted by the
