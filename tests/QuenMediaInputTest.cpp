@@ -157,7 +157,7 @@ TEST_F(QuenMediaInput, EveryAllowedContainerIsRead) {
     }
 }
 
-TEST_F(QuenMediaInput, TheLowestSpeechRateIsReadAndTheRateBelowItRefused) {
+TEST_F(QuenMediaInput, RatesAndChannelCountsAreReadUpToTheirLimitsAndRefusedBeyond) {
     const Bytes second(8000, 0x90);
     writeBytes(path("4000.wav"), wavWith(1, 4000, 8, second));
     writeBytes(path("3999.wav"), wavWith(1, 3999, 8, second));
@@ -166,6 +166,12 @@ TEST_F(QuenMediaInput, TheLowestSpeechRateIsReadAndTheRateBelowItRefused) {
     EXPECT_EQ(tool("prepare -y 3999.wav out3999.wav").exitCode, 1);
     EXPECT_EQ(errors(),
               "quen prepare: 3999.wav: sample rate 3999 Hz, below the 4000 Hz of speech\n");
+    // The highest rate a recording may have, and one more.
+    for (const std::uint32_t rate : {768000, 768001}) {
+        writeBytes(path("fast.wav"), wavWith(1, rate, 8, Bytes(rate / 10, 0x90)));
+        EXPECT_EQ(tool("prepare -y fast.wav out.wav").exitCode, rate == 768000 ? 0 : 1);
+    }
+    EXPECT_EQ(errors(), "quen prepare: fast.wav: impossible sample rate 768001 Hz\n");
     // The most channels a recording may have, and one more.
     for (const std::uint16_t channels : {64, 65}) {
         writeBytes(path("many.wav"), wavFile(join({formatChunkFor(1, channels, 8000, 8),
