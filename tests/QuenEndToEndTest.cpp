@@ -45,6 +45,9 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
     const std::pair<Bytes, std::string> cases[] = {
         {{}, "fifo.cxx: error: not a regular file but a pipe\n"},
         {{}, "missing.cxx: error: cannot open: No such file or directory\n"},
+        // sysfs gives every file a size of 4096 bytes, whatever it holds.
+        {{},
+         "/sys/kernel/uevent_seqnum: error: cannot read: the read stopped short (category 14)\n"},
         {smallALawFile(5, 207), "x.cxx: error: header length at offset 5 is 207, not 208\n"},
         {smallALawFile(0, 0xFF),
          "  problem at offset 315: the file ends 4278190080 bytes before its total length "
