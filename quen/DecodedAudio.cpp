@@ -2,6 +2,8 @@
 #include "quen/DecodedAudio.h"
 
 #include <algorithm>
+#include <array>
+#include <numeric>
 #include <vector>
 
 #include "audio/CodecCodes.h"
@@ -14,10 +16,8 @@ namespace {
 // Taken from the expansion itself, so there is one copy of the codec's range.
 void setG711Range(std::int32_t cpType, DecodedAudio& audio) {
     std::vector<std::int16_t> all;
-    std::vector<std::uint8_t> codes(256);
-    for (std::size_t code = 0; code < codes.size(); ++code) {
-        codes[code] = static_cast<std::uint8_t>(code);
-    }
+    std::array<std::uint8_t, 256> codes{};
+    std::iota(codes.begin(), codes.end(), std::uint8_t{0});
     decodeG711(codes, cpType, all);
     audio.lowest = *std::min_element(all.begin(), all.end());
     audio.highest = *std::max_element(all.begin(), all.end());
