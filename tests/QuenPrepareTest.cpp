@@ -196,6 +196,18 @@ TEST_F(QuenPrepare, DashIsStandardOutputAndQuietLeavesOnlyFailures) {
         << errors();
 }
 
+TEST_F(QuenPrepare, AProgressLineOnATerminalIsClearedBeforeTheReport) {
+    // 70 s: long enough for a progress line; cut at once, so that it never passes 0 %.
+    writeBytes(path("long.wav"), pcmWav(std::vector<std::int16_t>(70 * 8000, 0)));
+    // script(1) gives the program a terminal and writes what the terminal is sent.
+    ASSERT_EQ(shell("script -qec '" QUEN_TOOL_BINARY
+                    " prepare long.wav out.wav --max-seconds 0.1' /dev/null >tty.txt"),
+              0);
+    const std::string shown = readText(path("tty.txt"));
+    EXPECT_TRUE(shown.starts_with("\rquen prepare: reading long.wav 0%\r\033[Klong.wav: wav ("))
+        << shown;
+}
+
 TEST_F(QuenPrepare, ManyFilesAreReportedInArgumentOrderAndOneFailureDoesNotStopTheRest) {
     std::filesystem::create_directory(path("out"));
     speech(0.2, 1, "b.mp3");
