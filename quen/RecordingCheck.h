@@ -27,7 +27,6 @@ struct RecordingCheck {
     // is accepted.
     std::vector<std::string> logLines;
     std::optional<RiffLayout> layout;
-    std::string layoutError;           // why the file could not be read for describing
     std::optional<MediaFormat> media;  // what libavformat reads it as, when refused
     std::string mediaError;            // why libavformat could not read it
     std::vector<std::string> causes;   // plain reasons for a refusal
