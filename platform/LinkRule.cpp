@@ -83,8 +83,9 @@ Result<std::string> followLinksForWriting(const std::string& path) {
         // No target the system makes fills PATH_MAX.
         std::string target(PATH_MAX, '\0');
         const ssize_t length = ::readlink(candidate.c_str(), target.data(), target.size());
-        if (length <= 0 || length == PATH_MAX) {
-            return failureOf(length < 0 ? errno : ENOENT, path, "a symbolic link cannot be read");
+        if (length < 0 || length == PATH_MAX) {
+            return failureOf(length < 0 ? errno : ENAMETOOLONG, path,
+                             "a symbolic link cannot be read");
         }
         target.resize(static_cast<std::size_t>(length));
         std::deque<std::string> targetComponents = componentsOf(target);
