@@ -93,6 +93,7 @@ TEST_F(QuenCheckInspect, SpeechLevelOfAToneIsItsRmsInDbm0AndBothCommandsAgree) {
     const auto audio = conventional(tool("--json inspect out.c11"), 0)["files"][0]["audio"];
     const double activity = audio["activity_factor"].get<double>();
     EXPECT_NEAR(activity, 0.78, 0.03);
+    EXPECT_NEAR(activity * 1000, std::round(activity * 1000), 1e-6);  // three decimals
     EXPECT_NEAR(audio["active_speech_level_dbm0"].get<double>(),
                 expected + 10 * std::log10(0.5 / activity), 0.2);
     // The picture: the min/max envelope reaches the tone's largest sample (8 a cycle, at

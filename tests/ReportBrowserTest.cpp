@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -354,6 +355,59 @@ TEST_F(Quen, ReportIsNotWrittenOverItsInput) {
               "quen report: ./a.c11: is the input a.c11; the page is not written over "
               "it\n");
     EXPECT_EQ(readBytes(path("a.c11")), before);
+}
+
+// Without a browser: the audio inside the page is the decoded data file byte for byte,
+// whatever the remainder of its length by three (base64's padding), and the measures
+// are inspect's, in the page's own rounding.
+TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
+    std::string inputs;
+    for (const std::size_t samples : {1000, 1001, 1002}) {
+        const std::string name = std::to_string(samples);
+        writeBytes(path(name + ".wav"), pcmWav(testSignal(samples)));
+        ASSERT_EQ(run({"/convert:" + name + ".wav", "Box", "Rec", "alaw", name + ".c11", "log.txt"})
+                      .exitCode,
+                  0);
+        inputs += " " + name + ".c11";
+    }
+    // The full-range sweep is a problem of level; the page is written all the same.
+    // One more file that fails the packet check: 20 bytes after its last packet.
+    Bytes bad = readBytes(path("1000.c11"));
+    bad.resize(bad.size() + 20, 0);
+    writeBytes(path("bad.c11"), bad);
+    ASSERT_EQ(tool("report" + inputs + " bad.c11 -o page.html").exitCode, 1) << errors();
+    const std::string page = readText(path("page.html"));
+    EXPECT_NE(page.find("<div class=\"files\">"), std::string::npos);
+    // Its problems, and only its, are listed under its measures.
+    const std::string packetCheck = "<details><summary>Packet check</summary>";
+    EXPECT_GT(page.find(packetCheck), page.find("id=\"g4\""));
+    EXPECT_EQ(page.find(packetCheck), page.rfind(packetCheck));
+    for (const std::size_t g : {1, 2, 3}) {
+        const std::string name = std::to_string(999 + g);
+        SCOPED_TRACE(name);
+        ASSERT_EQ(tool("inspect -y " + name + ".c11 --wav decoded.wav").exitCode, 0) << errors();
+        const std::size_t player = page.find("id=\"g" + std::to_string(g) + "-file1\"");
+        const std::size_t start = page.find("base64,", player) + 7;
+        writeText(path("audio.txt"), page.substr(start, page.find('"', start) - start));
+        ASSERT_EQ(shell("base64 -d audio.txt >embedded.wav"), 0);
+        EXPECT_EQ(readBytes(path("embedded.wav")), readBytes(path("decoded.wav")));
+
+        const auto audio = nlohmann::json::parse(
+            tool("--json inspect " + name + ".c11").output)["files"][0]["audio"];
+        char activity[16];
+        char truePeak[16];
+        std::snprintf(activity, sizeof activity, "%.0f",
+                      audio["activity_factor"].get<double>() * 100);
+        std::snprintf(truePeak, sizeof truePeak, "%.1f", audio["true_peak_dbfs"].get<double>());
+        const std::size_t next = page.find("<article", player);
+        const std::string measures = page.substr(player, next - player);
+        for (const std::string& measure :
+             {"<dt>activity</dt><dd>" + std::string(activity) + " %</dd>",
+              "<dt>true peak</dt><dd>" + std::string(truePeak) + " dBFS</dd>",
+              std::string("<dt>packet check</dt><dd>valid, 1 packet</dd>")}) {
+            EXPECT_NE(measures.find(measure), std::string::npos) << measure << "\n" << measures;
+        }
+    }
 }
 
 // The check of the console is itself checked: a page with a script error and a
