@@ -299,6 +299,15 @@ TEST_F(QuenTemplateCheck, TheSummaryHoldsForATemplateCutShortOrWithoutAnAttendan
     EXPECT_EQ(summary(""),
               "1 greeting, 0 with problems before the run ends: not every greeting would "
               "convert, those after the end are neither converted nor checked\n");
+    // A greeting without a recording is skipped by the run, and said to be.
+    writeTemplate(attendant("Desk", greeting("morning", "a.wav") + greeting("evening", "")));
+    const ProgramResult skipped = tool("check --template t.xml --wav-dir .");
+    EXPECT_EQ(skipped.exitCode, 0);
+    EXPECT_TRUE(skipped.output.ends_with(
+        "2. Desk / evening (EV_greeting): no recording\n"
+        "     note       the RecordingName is empty; the greeting is skipped\n"
+        "2 greetings, 0 with problems: every greeting would convert\n"))
+        << skipped.output;
 }
 
 TEST_F(QuenTemplateCheck, AMissingFirstRecordingDoesNotHideLaterDuplicates) {
