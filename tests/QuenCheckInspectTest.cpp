@@ -367,6 +367,9 @@ TEST_F(QuenCheckInspect, TheWaveformShowsItsScaleSilenceAndClipping) {
     ASSERT_TRUE(std::regex_search(svg, mark, clipped)) << svg;
     EXPECT_NEAR(std::stoi(mark[1]), 50 + 1130 / 2.0, 2);
     EXPECT_NE(svg.find(">-6</text>"), std::string::npos);
+    // The time axis is marked every half second up to its end, 3 s at the plot's right.
+    EXPECT_NE(svg.find("<text x=\"1180.0\" y=\"278\" text-anchor=\"middle\">3</text>"),
+              std::string::npos);
     // A-law decodes to 32256 at most: the run is at the data file's full scale.
     const auto audio =
         nlohmann::json::parse(tool("--json inspect out.c11").output)["files"][0]["audio"];
