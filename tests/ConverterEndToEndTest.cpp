@@ -120,6 +120,9 @@ TEST_F(ConverterTest, BatchPreChecksAndTemplatesThatNeverEndWriteTheirLogLine) {
         {{"/batch1:/dev/zero", "wav", "out"}, unread("/dev/zero", "not a regular file")},
         {{"/batch1:pipe.xml", "wav", "out"}, unread("pipe.xml", "not a regular file")},
         {{"/batch1:huge.xml", "wav", "out"}, unread("huge.xml", "the file is larger than 256 MiB")},
+        // sysfs states 4096 bytes and holds a number and a newline: read as far as it goes.
+        {{"/batch1:/sys/kernel/uevent_seqnum", "wav", "out"},
+         unread("/sys/kernel/uevent_seqnum", "No document element found at line 2, column 1")},
         // Patterns and a trailing separator pass; the template holds no attendants.
         {{"/batch1:t.xml", "wa*", "out/"}, ""},
     };
