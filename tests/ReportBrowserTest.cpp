@@ -362,7 +362,7 @@ TEST_F(Quen, ReportIsNotWrittenOverItsInput) {
 // are inspect's, in the page's own rounding.
 TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
     std::string inputs;
-    for (const std::size_t samples : {1000, 1001, 1002}) {
+    for (const std::size_t samples : {8000, 8001, 8002}) {
         const std::string name = std::to_string(samples);
         writeBytes(path(name + ".wav"), pcmWav(testSignal(samples)));
         ASSERT_EQ(run({"/convert:" + name + ".wav", "Box", "Rec", "alaw", name + ".c11", "log.txt"})
@@ -372,7 +372,7 @@ TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
     }
     // The full-range sweep is a problem of level; the page is written all the same.
     // One more file that fails the packet check: 20 bytes after its last packet.
-    Bytes bad = readBytes(path("1000.c11"));
+    Bytes bad = readBytes(path("8000.c11"));
     bad.resize(bad.size() + 20, 0);
     writeBytes(path("bad.c11"), bad);
     ASSERT_EQ(tool("report" + inputs + " bad.c11 -o page.html").exitCode, 1) << errors();
@@ -383,7 +383,7 @@ TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
     EXPECT_GT(page.find(packetCheck), page.find("id=\"g4\""));
     EXPECT_EQ(page.find(packetCheck), page.rfind(packetCheck));
     for (const std::size_t g : {1, 2, 3}) {
-        const std::string name = std::to_string(999 + g);
+        const std::string name = std::to_string(7999 + g);
         SCOPED_TRACE(name);
         ASSERT_EQ(tool("inspect -y " + name + ".c11 --wav decoded.wav").exitCode, 0) << errors();
         const std::size_t player = page.find("id=\"g" + std::to_string(g) + "-file1\"");
