@@ -191,9 +191,14 @@ TEST_F(QuenCheckInspect, ARefusedRecordingThatCanBeReadIsMeasuredToo) {
 
 TEST_F(QuenCheckInspect, EachCommandNamesTheOtherForTheOthersFilesAndAMissingFileIsAnError) {
     writeBytes(path("in.wav"), pcmWav(testSignal(800)));
+    // The big-endian form is a WAV recording too.
+    Bytes bigEndian = pcmWav(testSignal(800));
+    std::copy_n("RIFX", 4, bigEndian.begin());
+    writeBytes(path("big.wav"), bigEndian);
     convertToDataFile(testSignal(800));
     const std::pair<std::string, std::string> cases[] = {
         {"inspect in.wav", "in.wav: error: a WAV recording, not a data file: use quen check\n"},
+        {"inspect big.wav", "big.wav: error: a WAV recording, not a data file: use quen check\n"},
         {"check out.c11",
          "out.c11: error: a QuenGreeting data file, not a recording: use quen inspect\n"},
         {"check missing.wav", "missing.wav: error: cannot open: No such file or directory\n"},
@@ -202,6 +207,9 @@ TEST_F(QuenCheckInspect, EachCommandNamesTheOtherForTheOthersFilesAndAMissingFil
         const ProgramResult result = tool(arguments);
         EXPECT_EQ(std::make_pair(result.exitCode, result.output), std::make_pair(1, message));
     }
+    const ProgramResult version = tool("--version");
+    EXPECT_EQ(std::make_pair(version.exitCode, version.output),
+              std::make_pair(0, std::string("quen " QUEN_VERSION "\n")));
     const auto json = nlohmann::json::parse(tool("--json check missing.wav in.wav").output);
     EXPECT_EQ(json["files"][0]["error"], "cannot open: No such file or directory");
     EXPECT_TRUE(json["files"][1]["accepted"]);
