@@ -140,6 +140,18 @@ TEST_F(QuenPrepare, ClippingInTheSourceIsCountedInItsOwnFormatAndWarnedAbout) {
     writeBytes(path("clean.wav"), pcmWav(samples));
     EXPECT_EQ(tool("prepare -q clean.wav clean-out.wav").exitCode, 0);
     EXPECT_EQ(errors(), "");
+    // A stream that turns from mono to stereo, two MP3 streams one after the other, keeps
+    // the runs counted before the change: a full-scale square rings over the top.
+    const std::string mp3 = " -c:a libmp3lame -id3v2_version 0 -write_id3v1 0 -write_xing 0 ";
+    ffmpeg("if(lt(mod(t,0.01),0.005),1,-1)", 1, "-ac 1" + mp3 + "mono.mp3");
+    ffmpeg("0.1*sin(2*PI*440*t)", 1, "-ac 2" + mp3 + "stereo.mp3");
+    ASSERT_EQ(shell("cat mono.mp3 stereo.mp3 >both.mp3"), 0);
+    const auto runsIn = [this](const std::string& file) {
+        const ProgramResult result = tool("--json prepare -y " + file + " out.wav");
+        return nlohmann::json::parse(result.output)["source"]["clipped_runs"].get<int>();
+    };
+    EXPECT_GT(runsIn("mono.mp3"), 0);
+    EXPECT_EQ(runsIn("both.mp3"), runsIn("mono.mp3"));
 }
 
 TEST_F(QuenPrepare, AnExistingOutIsReplacedOnlyWhenItIsInOrWithOverwrite) {
