@@ -370,11 +370,11 @@ TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
                   0);
         inputs += " " + name + ".c11";
     }
-    // The full-range sweep is a problem of level; the page is written all the same.
     // One more file that fails the packet check: 20 bytes after its last packet.
     Bytes bad = readBytes(path("8000.c11"));
     bad.resize(bad.size() + 20, 0);
     writeBytes(path("bad.c11"), bad);
+    // The full-range sweep is a problem of level; the page is written all the same.
     ASSERT_EQ(tool("report" + inputs + " bad.c11 -o page.html").exitCode, 1) << errors();
     const std::string page = readText(path("page.html"));
     EXPECT_NE(page.find("<div class=\"files\">"), std::string::npos);
