@@ -32,6 +32,15 @@ class WriteSafetyTest : public TempDirTest {
         ASSERT_EQ(::lchown(path(name).c_str(), owner, static_cast<gid_t>(-1)), 0);
     }
 
+    // rec/ with `count` recordings of `samples` samples each, and an empty out/.
+    void makeRecordings(std::size_t count, std::size_t samples) const {
+        fs::create_directories(path("rec"));
+        fs::create_directories(path("out"));
+        for (std::size_t i = 0; i < count; ++i) {
+            writeBytes(path("rec/" + recording(i)), pcmWav(testSignal(samples)));
+        }
+    }
+
     // The entries of `directory` whose names begin with ".quen-".
     std::vector<std::string> temporaryFiles(const std::string& directory = ".") const {
         std::vector<std::string> names;
@@ -155,11 +164,9 @@ TEST_F(WriteSafetyTest, ALogThatCannotBeWrittenWholeFailsTheRun) {
 // that signal, and the earlier data file stays as it was. A batch's workers write
 // ahead, so several named files wait at once: all of them go.
 TEST_F(WriteSafetyTest, TerminationSignalsRemoveEveryNamedTemporaryFile) {
-    fs::create_directories(path("rec"));
-    fs::create_directories(path("out"));
+    makeRecordings(8, 4000);
     std::string greetings;
     for (std::size_t i = 0; i < 8; ++i) {
-        writeBytes(path("rec/" + recording(i)), pcmWav(testSignal(4000)));
         greetings += greeting("menu", recording(i));
     }
     writeText(path("t.xml"), configuration(attendant("A", greetings)));
@@ -214,11 +221,9 @@ TEST_F(WriteSafetyTest, TerminationSignalsRemoveEveryNamedTemporaryFile) {
 // Each named temporary file leaves the list the signal handler removes once it is in
 // place: a run of more files than the list holds converts every one.
 TEST_F(WriteSafetyTest, NamedTemporaryFilesAreForgottenOnceInPlace) {
-    fs::create_directories(path("rec"));
-    fs::create_directories(path("out"));
+    makeRecordings(300, 240);
     std::string attendants;
     for (std::size_t i = 0; i < 300; ++i) {
-        writeBytes(path("rec/" + recording(i)), pcmWav(testSignal(240)));
         attendants += attendant(std::to_string(i), greeting("menu", recording(i)));
     }
     writeText(path("t.xml"), configuration(attendants));
