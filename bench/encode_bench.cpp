@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/CodecCodes.h"
-#include "audio/G711Encoder.h"
+#include "codec/CodecCodes.h"
+#include "codec/G711Encoder.h"
 #include "datafile/Packetiser.h"
 
 namespace {

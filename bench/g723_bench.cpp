@@ -15,7 +15,7 @@ extern "C" {
 #include <stdexcept>
 #include <vector>
 
-#include "audio/G723AcmEncoder.h"
+#include "codec/G723AcmEncoder.h"
 
 namespace {
 

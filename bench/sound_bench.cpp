@@ -10,11 +10,11 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/ClippingRuns.h"
-#include "media/DcBlocker.h"
-#include "media/PeakLimiter.h"
-#include "media/SpeechLevel.h"
-#include "media/TruePeak.h"
+#include "dsp/ClippingRuns.h"
+#include "dsp/DcBlocker.h"
+#include "dsp/PeakLimiter.h"
+#include "dsp/SpeechLevel.h"
+#include "dsp/TruePeak.h"
 
 namespace {
 

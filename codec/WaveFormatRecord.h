@@ -10,7 +10,7 @@
 #include <span>
 #include <vector>
 
-#include "codec/WaveFormat.h"
+#include "wav/WaveFormat.h"
 
 namespace quen {
 

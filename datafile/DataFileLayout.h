@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "audio/CodecCodes.h"
+#include "codec/CodecCodes.h"
 #include "datafile/DataFileHeader.h"
 
 namespace quen {

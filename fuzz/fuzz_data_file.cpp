@@ -10,8 +10,8 @@
 #include "datafile/DataFileLayout.h"
 #include "datafile/DataFileReader.h"
 #include "quen/DecodedAudio.h"
-#include "quen/InspectReport.h"
 #include "quen/SoundMeasures.h"
+#include "quen/inspect/InspectReport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto result = quen::readDataFile(std::span(data, size));

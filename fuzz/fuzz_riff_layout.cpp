@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <span>
 
-#include "audio/RiffLayout.h"
+#include "wav/RiffLayout.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto layout = quen::readRiffLayout(std::span(data, size));

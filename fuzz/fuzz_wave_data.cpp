@@ -7,10 +7,10 @@
 #include <cstdlib>
 #include <span>
 
-#include "audio/CodecCodes.h"
-#include "audio/CompressWaveData.h"
-#include "audio/WaveData.h"
+#include "codec/CodecCodes.h"
+#include "codec/WaveCompressor.h"
 #include "datafile/Packetiser.h"
+#include "wav/WaveData.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 5) {

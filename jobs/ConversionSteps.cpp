@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "audio/CompressWaveData.h"
+#include "codec/WaveCompressor.h"
 
 namespace quen {
 

@@ -9,10 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "audio/WavReader.h"
 #include "datafile/DataFileHeader.h"
-#include "datafile/DataFileWriter.h"
+#include "datafile/DataFileOutput.h"
 #include "platform/LogSink.h"
+#include "wav/WavReader.h"
 
 namespace quen {
 

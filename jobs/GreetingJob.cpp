@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "audio/CodecCodes.h"
+#include "codec/CodecCodes.h"
 #include "jobs/ConversionSteps.h"
 #include "jobs/Converter.h"
 #include "platform/AsciiCase.h"

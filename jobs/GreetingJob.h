@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "datafile/DataFileWriter.h"
+#include "datafile/DataFileOutput.h"
 #include "jobs/JobRequests.h"
 #include "platform/LogSink.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "audio/CodecCodes.h"
+#include "codec/CodecCodes.h"
 #include "datafile/DataFileHeader.h"
 #include "jobs/ConversionSteps.h"
 #include "jobs/Converter.h"

@@ -6,7 +6,7 @@
 #include <optional>
 #include <span>
 
-#include "media/SampleBlocks.h"
+#include "dsp/SampleBlocks.h"
 
 namespace quen {
 

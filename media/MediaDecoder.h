@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "audio/ClippingRuns.h"
-#include "media/SampleBlocks.h"
+#include "dsp/ClippingRuns.h"
+#include "dsp/SampleBlocks.h"
 #include "platform/Result.h"
 
 namespace quen {

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "audio/ClippingRuns.h"
+#include "dsp/ClippingRuns.h"
 
 struct AVFrame;
 

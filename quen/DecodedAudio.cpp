@@ -6,8 +6,8 @@
 #include <numeric>
 #include <vector>
 
-#include "audio/CodecCodes.h"
-#include "audio/G711Decoder.h"
+#include "codec/CodecCodes.h"
+#include "codec/G711Decoder.h"
 #include "media/G723Decoder.h"
 
 namespace quen::tool {

@@ -9,7 +9,7 @@
 #include <limits>
 #include <vector>
 
-#include "media/TruePeak.h"
+#include "dsp/TruePeak.h"
 #include "quen/Output.h"
 
 namespace quen::tool {

@@ -10,10 +10,10 @@
 #include <span>
 #include <string>
 
-#include "audio/AudioLevels.h"
-#include "audio/ClippingRuns.h"
-#include "media/SampleBlocks.h"
-#include "media/SpeechLevel.h"
+#include "dsp/AudioLevels.h"
+#include "dsp/ClippingRuns.h"
+#include "dsp/SampleBlocks.h"
+#include "dsp/SpeechLevel.h"
 
 namespace quen::tool {
 

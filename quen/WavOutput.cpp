@@ -5,9 +5,9 @@
 #include <array>
 #include <bit>
 
-#include "audio/WavWriter.h"
 #include "quen/FailureText.h"
 #include "quen/OutputFile.h"
+#include "wav/WavWriter.h"
 
 namespace quen::tool {
 namespace {

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "audio/AudioLevels.h"
-#include "audio/ClippingRuns.h"
+#include "dsp/AudioLevels.h"
+#include "dsp/ClippingRuns.h"
 
 namespace quen::tool {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "audio/ClippingRuns.h"
+#include "dsp/ClippingRuns.h"
 
 namespace quen::test {
 namespace {

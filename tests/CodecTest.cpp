@@ -9,9 +9,9 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "audio/G711Encoder.h"
-#include "audio/G723AcmEncoder.h"
 #include "codec/CodecModule.h"
+#include "codec/G711Encoder.h"
+#include "codec/G723AcmEncoder.h"
 #include "codec/StreamLayer.h"
 #include "codec/WaveFormatRecord.h"
 #include "platform/LogSink.h"

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "media/DcBlocker.h"
+#include "dsp/DcBlocker.h"
 #include "tests/TestSignals.h"
 
 namespace quen::test {

@@ -6,7 +6,7 @@
 #include <numeric>
 #include <vector>
 
-#include "media/Dither.h"
+#include "dsp/Dither.h"
 
 namespace quen::test {
 namespace {

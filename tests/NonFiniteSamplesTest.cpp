@@ -7,10 +7,10 @@
 #include <limits>
 #include <vector>
 
-#include "media/DcBlocker.h"
-#include "media/PeakLimiter.h"
-#include "media/SpeechLevel.h"
-#include "media/TruePeak.h"
+#include "dsp/DcBlocker.h"
+#include "dsp/PeakLimiter.h"
+#include "dsp/SpeechLevel.h"
+#include "dsp/TruePeak.h"
 #include "tests/TestSignals.h"
 
 namespace quen::test {

@@ -8,8 +8,8 @@
 #include <numbers>
 #include <vector>
 
-#include "media/PeakLimiter.h"
-#include "media/TruePeak.h"
+#include "dsp/PeakLimiter.h"
+#include "dsp/TruePeak.h"
 #include "tests/TestSignals.h"
 
 namespace quen::test {

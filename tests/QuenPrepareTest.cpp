@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "media/SpeechLevel.h"
-#include "media/TruePeak.h"
+#include "dsp/SpeechLevel.h"
+#include "dsp/TruePeak.h"
 #include "tests/QuenFixture.h"
 #include "tests/TestFiles.h"
 

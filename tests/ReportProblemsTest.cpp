@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "quen/ReportProblems.h"
+#include "quen/report/ReportProblems.h"
 
 namespace quen::tool {
 namespace {

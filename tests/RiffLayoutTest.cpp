@@ -3,8 +3,8 @@
 // RF64's sizes from its ds64 chunk, and the cap on the chunks listed.
 #include <gtest/gtest.h>
 
-#include "audio/RiffLayout.h"
 #include "tests/TestFiles.h"
+#include "wav/RiffLayout.h"
 
 namespace quen::test {
 namespace {

@@ -8,7 +8,7 @@
 #include <numbers>
 #include <vector>
 
-#include "media/SpeechLevel.h"
+#include "dsp/SpeechLevel.h"
 #include "tests/TestSignals.h"
 
 namespace quen::test {

@@ -8,7 +8,6 @@
 
 #include <numeric>
 
-#include "audio/WavReader.h"
 #include "datafile/Packetiser.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/FileHandle.h"
@@ -17,6 +16,7 @@
 #include "platform/TextConversion.h"
 #include "tests/TestFiles.h"
 #include "tests/TestSupport.h"
+#include "wav/WavReader.h"
 
 namespace quen::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "audio/G711Encoder.h"
+#include "codec/G711Encoder.h"
 
 namespace quen::test {
 

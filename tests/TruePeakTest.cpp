@@ -7,8 +7,8 @@
 #include <numbers>
 #include <vector>
 
-#include "media/Oversampler.h"
-#include "media/TruePeak.h"
+#include "dsp/Oversampler.h"
+#include "dsp/TruePeak.h"
 #include "tests/TestSignals.h"
 
 namespace quen::test {

@@ -1,0 +1,224 @@
+// The verdict comes from the converter's own WAV reader with a LogBuffer, the very
+// code a conversion runs, so the lines shown are the ones the error log would get.
+// The description and the causes come from the standard RIFF layout and libavformat.
+#include "quen/check/RecordingCheck.h"
+
+#include "codec/CodecCodes.h"
+#include "codec/WaveCompressor.h"
+#include "datafile/DataFileLayout.h"
+#include "datafile/Packetiser.h"
+#include "platform/LogSink.h"
+#include "platform/RegularFileReader.h"
+#include "platform/TextConversion.h"
+#include "wav/WavReader.h"
+
+namespace quen::tool {
+namespace {
+
+// Recordings are small; a file beyond this is described by libavformat alone.
+constexpr std::uint64_t MAX_DESCRIBED_BYTES = std::uint64_t{1} << 30;
+// Half an hour at 8 kHz: the memory a refused recording's measures may take is bounded
+// whatever its length; a longer one is measured over its start.
+constexpr std::size_t MAX_MEASURED_SAMPLES = 30 * 60 * 8000;
+
+std::string quoted(const std::string& id) {
+    return "\"" + id + "\"";
+}
+
+// A path as a shell reads it back: quoted when it holds anything but safe characters.
+std::string shellWord(const std::string& path) {
+    const bool safe = !path.empty() && path.find_first_not_of(
+                                           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                           "0123456789@%+=:,./_-") == std::string::npos;
+    if (safe) {
+        return path;
+    }
+    std::string word = "'";
+    for (const char c : path) {
+        word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return word + "'";
+}
+
+std::string preparedName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    const bool hasExtension =
+        dot != std::string::npos && (slash == std::string::npos || dot > slash);
+    return (hasExtension ? path.substr(0, dot) : path) + "-prepared.wav";
+}
+
+// Why a RIFF/RF64 file is refused, in the words of its own layout.
+std::vector<std::string> causesFromLayout(const RiffLayout& layout) {
+    std::vector<std::string> causes;
+    if (layout.container != "RIFF") {
+        causes.push_back(layout.container +
+                         " container (64-bit sizes); QuenGreeting reads RIFF only");
+    }
+    if (!layout.chunks.empty() && layout.chunks.front().id != "fmt ") {
+        causes.push_back("the " + quoted(layout.chunks.front().id) +
+                         " chunk at offset 12 comes before the format chunk; QuenGreeting "
+                         "needs the format chunk first");
+    }
+    if (const auto& format = layout.format) {
+        if (format->channels != 1) {
+            causes.push_back(std::to_string(format->channels) +
+                             " channels; QuenGreeting takes one");
+        }
+        if (format->tag == 0xFFFE && format->subFormatTag) {
+            causes.push_back("extensible format header (sub-format " +
+                             formatTagName(*format->subFormatTag) +
+                             "); QuenGreeting takes only the plain PCM tag");
+        } else if (format->tag != 1) {
+            causes.push_back(formatTagName(format->tag) + " encoding (tag " +
+                             std::to_string(format->tag) + "); QuenGreeting takes PCM only");
+        }
+        if (format->sampleRate != 8000) {
+            causes.push_back(std::to_string(format->sampleRate) +
+                             " samples/s; QuenGreeting takes 8000 only");
+        }
+        if (format->bitsPerSample != 16) {
+            causes.push_back(std::to_string(format->bitsPerSample) +
+                             " bits per sample; QuenGreeting takes 16");
+        }
+    } else {
+        causes.push_back("no readable format chunk");
+    }
+    bool afterFormat = false;
+    for (const RiffChunk& chunk : layout.chunks) {
+        if (chunk.id == "data") {
+            break;
+        }
+        if (chunk.id == "fmt " &&
+            (chunk.length < MIN_FORMAT_LENGTH || chunk.length > MAX_FORMAT_LENGTH)) {
+            causes.push_back("a format chunk of " + std::to_string(chunk.length) +
+                             " bytes; QuenGreeting takes 16 to 52");
+        }
+        if (afterFormat && chunk.length % 2 == 1) {
+            causes.push_back("the " + quoted(chunk.id) + " chunk at offset " +
+                             std::to_string(chunk.offset) + " has an odd length (" +
+                             std::to_string(chunk.length) +
+                             ") and a pad byte, which QuenGreeting does not skip");
+        }
+        afterFormat = afterFormat || chunk.id == "fmt ";
+    }
+    if (!layout.dataLength) {
+        causes.push_back("no data chunk");
+    }
+    return causes;
+}
+
+// What the converter's reader makes of a recording: accepted or not, with the lines a
+// conversion would log, and the samples of an accepted one when they are wanted.
+struct Verdict {
+    bool accepted = false;
+    std::uint64_t sampleBytes = 0;
+    std::vector<std::int16_t> samples;
+};
+
+Verdict readVerdict(const std::u16string& wavFile, bool keepSamples, LogSink& log) {
+    Verdict verdict;
+    auto recording = WavReader::open(wavFile, log);
+    if (!recording) {
+        return verdict;
+    }
+    if (const Result<void> found = recording->findSamples(log); !found) {
+        if (found.failure().category == REFUSED_RECORDING) {
+            logCompressionFailed(wavFile, log);
+        }
+        return verdict;
+    }
+    std::vector<std::uint8_t> block(WaveCompressor::INPUT_BLOCK_BYTES);
+    for (;;) {
+        const auto bytes = recording->readSamples(block, log);
+        if (!bytes) {
+            return verdict;
+        }
+        if (bytes->empty()) {
+            break;
+        }
+        for (std::size_t i = 0; keepSamples && i + 1 < bytes->size(); i += 2) {
+            verdict.samples.push_back(
+                static_cast<std::int16_t>(getLittleEndian16(bytes->subspan(i).first<2>())));
+        }
+    }
+    verdict.accepted = true;
+    verdict.sampleBytes = recording->sampleBytes();
+    return verdict;
+}
+
+// The data files' sizes, from the packetiser's own geometry: one G.711 code per sample,
+// one G.723.1 frame per whole block.
+DataFileSizes sizesOf(std::uint64_t dataLength) {
+    return {PREAMBLE_BYTES + packetStreamBytes(dataLength / 2, CP_TYPE_ALAW),
+            PREAMBLE_BYTES +
+                packetStreamBytes(dataLength / G723_BLOCK_BYTES * G723_FRAME_BYTES, CP_TYPE_G723)};
+}
+
+// A refused recording is measured as it will sound once prepared: one channel at 8 kHz.
+// Its clipping is counted on the source's own samples, as decoded before resampling,
+// which rounds flat tops off.
+void measureDecoded(RecordingCheck& check) {
+    const auto decoded = decodeForTelephony(check.path, MAX_MEASURED_SAMPLES);
+    if (!decoded) {
+        return;
+    }
+    check.sound = measureSound(decoded->samples);
+    check.sound->clipping = decoded->sourceClipping;
+    check.soundPartial = decoded->moreFollows;
+}
+
+void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
+    if (check.accepted && !full) {
+        return;
+    }
+    const auto file = readRegularFile(check.path, MAX_DESCRIBED_BYTES);
+    if (file) {
+        check.layout = readRiffLayout(*file);
+    }
+    if (check.accepted) {
+        check.sound = measureSound(verdict.samples);
+        check.sizes = sizesOf(verdict.sampleBytes);
+        return;
+    }
+    if (auto probed = probeMedia(check.path)) {
+        check.media = std::move(*probed);
+    } else {
+        check.mediaError = probed.failure().text;
+    }
+    if (check.layout) {
+        check.causes = causesFromLayout(*check.layout);
+    } else if (check.media) {
+        check.causes.push_back("it is " + check.media->container + " (" +
+                               check.media->containerLong + "), not a WAV file");
+    } else if (file) {
+        check.causes.push_back("not a recording in any format known here");
+    }
+    if (check.media && full) {
+        measureDecoded(check);
+    }
+    if (check.media) {
+        check.fix = prepareCommand(check.path, preparedName(check.path));
+    }
+}
+
+}  // namespace
+
+std::string prepareCommand(const std::string& in, const std::string& out) {
+    return "quen prepare " + shellWord(in) + " " + shellWord(out);
+}
+
+RecordingCheck checkRecording(const std::string& path, bool full) {
+    RecordingCheck check;
+    check.path = path;
+    LogBuffer log;
+    const Verdict verdict = readVerdict(toWide(path), full, log);
+    check.accepted = verdict.accepted;
+    for (const std::u16string& line : log.lines()) {
+        check.logLines.push_back(toNarrow(line));
+    }
+    describe(check, verdict, full);
+    return check;
+}
+
+}  // namespace quen::tool

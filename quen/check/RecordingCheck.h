@@ -1,0 +1,49 @@
+// What `quen check` finds out about one recording: what it is (the standard RIFF
+// layout, or what libavformat takes it for), whether QuenGreeting accepts it, told by
+// running the converter's own reading and WAV-location code, and why not.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "media/MediaDecoder.h"
+#include "quen/SoundMeasures.h"
+#include "wav/RiffLayout.h"
+
+namespace quen::tool {
+
+// Sizes of the data files a greeting conversion would write.
+struct DataFileSizes {
+    std::uint64_t g711 = 0;  // A-law and mu-law alike
+    std::uint64_t g723 = 0;
+};
+
+struct RecordingCheck {
+    std::string path;
+    bool accepted = false;
+    // The lines QuenGreeting writes to its error log for this recording; none when it
+    // is accepted.
+    std::vector<std::string> logLines;
+    std::optional<RiffLayout> layout;
+    std::optional<MediaFormat> media;  // what libavformat reads it as, when refused
+    std::string mediaError;            // why libavformat could not read it
+    std::vector<std::string> causes;   // plain reasons for a refusal
+    std::optional<std::string> fix;    // the command that fixes a refused recording
+    // Of an accepted recording as QuenGreeting reads it, or of a refused one as
+    // libavformat decodes it to 8 kHz mono; with `full` only.
+    std::optional<SoundMeasures> sound;
+    bool soundPartial = false;  // a refused recording longer than the part measured
+    std::optional<DataFileSizes> sizes;
+};
+
+// A refused recording is always described and explained. `full` describes an
+// accepted one too, with its data-file sizes, and measures the sound of both; a template check,
+// which only needs the verdicts of many greetings, leaves that out.
+RecordingCheck checkRecording(const std::string& path, bool full);
+
+// The `quen prepare` command line that writes `out` from `in`, quoted for a shell.
+std::string prepareCommand(const std::string& in, const std::string& out);
+
+}  // namespace quen::tool

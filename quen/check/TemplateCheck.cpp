@@ -1,0 +1,203 @@
+// One walk of the template with the batch's reader; each greeting is planned by the
+// batch's GreetingPlanner once per mode, so names, limits and kinds are the run's own.
+// The run's early ends are followed per mode: after one, later greetings are not
+// reached.
+#include "quen/check/TemplateCheck.h"
+
+#include <map>
+
+#include "batch/AaTemplate.h"
+#include "batch/FileSystemChecks.h"
+#include "batch/GreetingPlan.h"
+#include "batch/TemplateError.h"
+#include "jobs/BatchOperands.h"
+#include "platform/LogSink.h"
+#include "platform/TextConversion.h"
+
+namespace quen::tool {
+namespace {
+
+// Mode 1 names the kinds; the planner is asked for its stem.
+std::string kindOf(const TemplateGreeting& greeting) {
+    GreetingPlanner planner(u".", u".", 1);
+    const auto plan = planner.plan(greeting);
+    return toNarrow(std::get<GreetingPlan>(plan).recordingName);
+}
+
+class TemplateWalk {
+  public:
+    TemplateWalk(TemplateCheck& check, const std::string& wavDirectory,
+                 const std::string& resultDirectory)
+        : check_(check) {
+        for (const int mode : check.modes) {
+            planners_.emplace_back(toWide(wavDirectory), toWide(resultDirectory), mode);
+            ended_.push_back(false);
+            written_.emplace_back();
+        }
+    }
+
+    void visit(const TemplateGreeting& greeting) {
+        GreetingCheck& result = add(greeting);
+        for (std::size_t m = 0; m < planners_.size(); ++m) {
+            planMode(greeting, m, result);
+        }
+        // Every mode ended on the recording's name before looking for it.
+        if (result.wavFile.empty()) {
+            return;
+        }
+        result.exists = fileExists(toWide(result.wavFile));
+        if (!result.exists) {
+            const std::string endedModes = endReachedModes(result);
+            std::string problem = "the recording " + result.wavFile + " does not exist";
+            if (!endedModes.empty()) {
+                problem = endedModes + ": " + problem +
+                          "; the run ends here with: Error the wav file \"" + result.wavFile +
+                          "\" doesn't exist";
+            }
+            result.problems.push_back(problem);
+            return;
+        }
+        result.recording = checkRecording(result.wavFile, false);
+        // The template names the recording: only a prepared file under that very name
+        // makes the greeting convert, and prepare may replace its own input.
+        if (result.recording->fix) {
+            result.recording->fix = prepareCommand(result.wavFile, result.wavFile);
+        }
+        if (!result.recording->accepted) {
+            result.problems.push_back("QuenGreeting refuses the recording; both conversions fail");
+        }
+    }
+
+    void skip(const TemplateGreeting& greeting) {
+        GreetingCheck& result = add(greeting);
+        result.skipped = true;
+        result.warnings.push_back("the RecordingName is empty; the greeting is skipped");
+    }
+
+  private:
+    GreetingCheck& add(const TemplateGreeting& greeting) {
+        GreetingCheck& result = check_.greetings.emplace_back();
+        result.attendant = toNarrow(greeting.attendantName);
+        result.id = toNarrow(greeting.id);
+        result.recordingName = toNarrow(greeting.recordingName);
+        result.kind = kindOf(greeting);
+        if (result.kind.empty() && !greeting.recordingName.empty()) {
+            result.warnings.push_back("the id \"" + result.id +
+                                      "\" is no greeting kind; mode 1 gives it an empty kind");
+        }
+        return result;
+    }
+
+    void planMode(const TemplateGreeting& greeting, std::size_t m, GreetingCheck& result) {
+        ModeNames names;
+        names.mode = check_.modes[m];
+        names.reached = !ended_[m];
+        auto plan = planners_[m].plan(greeting);
+        if (auto* endLine = std::get_if<std::u16string>(&plan)) {
+            names.endLine = toNarrow(*endLine);
+            if (names.reached) {
+                result.problems.push_back("mode " + std::to_string(names.mode) +
+                                          ": the recording's file name is 31 or more units "
+                                          "long; the run ends here");
+            }
+            ended_[m] = true;
+        } else {
+            const GreetingPlan& planned = std::get<GreetingPlan>(plan);
+            result.wavFile = toNarrow(planned.wavFile);
+            names.g723File = toNarrow(planned.g723File);
+            names.g711File = toNarrow(planned.g711File);
+            const std::size_t index = check_.greetings.size();
+            // Unreached greetings count too: once the run's end is mended they are
+            // reached, and the clash is the next thing the administrator would meet.
+            auto [first, fresh] = written_[m].emplace(names.g723File, index);
+            if (!fresh) {
+                result.problems.push_back("mode " + std::to_string(names.mode) +
+                                          ": writes the same data files as " + "greeting " +
+                                          std::to_string(first->second) + ", which it replaces");
+            }
+        }
+        if (!names.reached) {
+            result.problems.push_back("mode " + std::to_string(names.mode) +
+                                      ": not reached, the run ended before");
+        }
+        result.modes.push_back(std::move(names));
+    }
+
+    // Ends the run of every mode that reached this greeting; names those modes ("mode 1",
+    // "modes 1 and 2"), empty when none did.
+    std::string endReachedModes(const GreetingCheck& result) {
+        std::vector<int> ended;
+        for (std::size_t m = 0; m < ended_.size(); ++m) {
+            if (result.modes[m].reached && !result.modes[m].endLine) {
+                ended_[m] = true;
+                ended.push_back(result.modes[m].mode);
+            }
+        }
+        if (ended.empty()) {
+            return {};
+        }
+        return ended.size() == 1
+                   ? "mode " + std::to_string(ended[0])
+                   : "modes " + std::to_string(ended[0]) + " and " + std::to_string(ended[1]);
+    }
+
+    TemplateCheck& check_;
+    std::vector<GreetingPlanner> planners_;
+    std::vector<bool> ended_;
+    // Per mode: each ".c23" file (the ".c11" beside it follows) and its greeting's
+    // number, counted from 1.
+    std::vector<std::map<std::string, std::size_t>> written_;
+};
+
+}  // namespace
+
+bool TemplateCheck::allConvert() const {
+    if (!operandFailure.empty() || !loadFailure.empty() || structureError) {
+        return false;
+    }
+    for (const GreetingCheck& greeting : greetings) {
+        if (!greeting.problems.empty()) {
+            return false;
+        }
+    }
+    return true;
+}
+
+TemplateCheck checkTemplate(const std::string& templatePath, const std::string& wavDirectory,
+                            const std::string& resultDirectory, std::optional<int> mode) {
+    TemplateCheck check;
+    check.templatePath = templatePath;
+    check.modes = mode ? std::vector<int>{*mode} : std::vector<int>{1, 2};
+    LogBuffer log;
+    // The batch checks its operands before it reads a greeting; a failure stops the run
+    // there. The template is still walked when it exists, so that everything else to
+    // mend shows at once.
+    if (!batchOperandsExist(toWide(templatePath), toWide(wavDirectory), toWide(resultDirectory),
+                            log)) {
+        for (const std::u16string& line : log.lines()) {
+            check.operandFailure.push_back(toNarrow(line));
+        }
+        if (!fileExists(toWide(templatePath))) {
+            return check;
+        }
+    }
+    LogBuffer templateLog;
+    TemplateWalk walk(check, wavDirectory, resultDirectory);
+    try {
+        walkAaTemplate(
+            toWide(templatePath),
+            [&walk](const TemplateGreeting& greeting) {
+                walk.visit(greeting);
+                return true;
+            },
+            templateLog, [&walk](const TemplateGreeting& greeting) { walk.skip(greeting); });
+    } catch (const TemplateError&) {
+        check.structureError = true;
+    }
+    for (const std::u16string& line : templateLog.lines()) {
+        check.loadFailure.push_back(toNarrow(line));
+    }
+    return check;
+}
+
+}  // namespace quen::tool

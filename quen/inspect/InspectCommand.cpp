@@ -1,0 +1,231 @@
+// `quen inspect FILE... [--wav OUT.wav] [--svg OUT.svg] [-y] [-q]`: reads each data file,
+// reports its header, checks its packet stream, measures its decoded audio, and on
+// request writes that audio as a WAV file or a waveform picture.
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <iostream>
+#include <limits>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "datafile/DataFileLayout.h"
+#include "datafile/DataFileReader.h"
+#include "platform/InputFile.h"
+#include "platform/Result.h"
+#include "quen/Commands.h"
+#include "quen/DecodedAudio.h"
+#include "quen/FailureText.h"
+#include "quen/Output.h"
+#include "quen/OutputFile.h"
+#include "quen/SoundMeasures.h"
+#include "quen/TextDisplay.h"
+#include "quen/WavOutput.h"
+#include "quen/WaveformSvg.h"
+#include "quen/WrongCommand.h"
+#include "quen/inspect/InspectReport.h"
+
+namespace quen::tool {
+namespace {
+
+struct InspectOptions {
+    std::vector<std::string> files;
+    std::string wav;
+    std::string svg;
+    bool overwrite = false;
+    bool quiet = false;
+};
+
+// The total length is a 32-bit field, so no data file is larger.
+constexpr std::uint64_t MAX_DATA_FILE_BYTES = std::numeric_limits<std::uint32_t>::max();
+
+bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces, bool overwrite) {
+    if (const std::string error = writeOutputFile(path, pieces, overwrite); !error.empty()) {
+        std::cerr << "quen inspect: " << path << ": " << error << "\n";
+        return false;
+    }
+    return true;
+}
+
+bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples, bool overwrite) {
+    if (const std::string error = writeWavOutput(path, samples, overwrite); !error.empty()) {
+        std::cerr << "quen inspect: " << path << ": " << error << "\n";
+        return false;
+    }
+    return true;
+}
+
+std::string svgTitle(const DataFileContents& contents) {
+    std::string title = codecName(contents.cpType);
+    for (const std::u16string& text : contents.texts) {
+        if (!text.empty()) {
+            title += " \u2014 " + displayText(text);
+        }
+    }
+    return title;
+}
+
+// The bytes of a data file, for a regular file only; the preamble is read and checked
+// first, so a file that is no data file costs one small read, however large it is.
+Result<std::vector<std::uint8_t>> readDataFileBytes(const std::string& path) {
+    const auto notRegular = [](FileKind kind) {
+        return Failure{FailureCategory::AccessDenied,
+                       "not a regular file but " + describeKind(kind)};
+    };
+    // Looked at before it is opened, so that no pipe or device is ever opened.
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return systemFailure(errno, path, "cannot open: ");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return notRegular(fileKindOf(info.st_mode));
+    }
+    InputFile input(path);
+    if (input.kind() != FileKind::Regular) {
+        return notRegular(input.kind());
+    }
+    const auto unreadable = [&input](const char* what) {
+        return Failure{*input.failure(), what + describeFailure(*input.failure())};
+    };
+    if (input.failure()) {
+        return unreadable("cannot open: ");
+    }
+    if (input.size() > MAX_DATA_FILE_BYTES) {
+        return Failure{FailureCategory::Generic,
+                       std::to_string(input.size()) + " bytes, larger than any data file can be"};
+    }
+    std::vector<std::uint8_t> bytes(
+        static_cast<std::size_t>(std::min<std::uint64_t>(input.size(), PREAMBLE_BYTES)));
+    if (!input.readAt(0, bytes)) {
+        return unreadable("cannot read: ");
+    }
+    if (const auto preamble = readDataFile(bytes); !preamble) {
+        if (looksLikeWav(bytes)) {
+            return Failure{FailureCategory::InvalidFile,
+                           "a WAV recording, not a data file: use quen check"};
+        }
+        return preamble.failure();
+    }
+    bytes.resize(static_cast<std::size_t>(input.size()));
+    const auto rest = std::span(bytes).subspan(std::min<std::size_t>(bytes.size(), PREAMBLE_BYTES));
+    if (!input.readAt(PREAMBLE_BYTES, rest) && !rest.empty()) {
+        return unreadable("cannot read: ");
+    }
+    return bytes;
+}
+
+}  // namespace
+
+InspectedFile inspectDataFile(const std::string& path) {
+    InspectedFile result;
+    auto bytes = readDataFileBytes(path);
+    if (!bytes) {
+        result.report = unreadableReport(path, bytes.failure().text);
+        return result;
+    }
+    result.bytes = std::move(*bytes);
+    Result<DataFileContents> read = readDataFile(result.bytes);
+    if (!read) {
+        result.report = unreadableReport(path, read.failure().text);
+        return result;
+    }
+    result.contents = std::move(*read);
+    Result<DecodedAudio> audio = decodeAudio(*result.contents);
+    if (!audio) {
+        result.report =
+            inspectReport(path, *result.contents, nullptr, nullptr, audio.failure().text);
+        return result;
+    }
+    result.audio = std::move(*audio);
+    const SoundMeasures sound =
+        measureSound(result.audio->samples, result.audio->lowest, result.audio->highest);
+    result.report = inspectReport(path, *result.contents, &*result.audio, &sound, {});
+    return result;
+}
+
+namespace {
+
+// One file: its report, and the outputs asked for. False when the file is invalid or
+// an output could not be written.
+bool inspectFile(const std::string& path, const InspectOptions& options, nlohmann::json& report) {
+    InspectedFile inspected = inspectDataFile(path);
+    report = std::move(inspected.report);
+    if (!inspected.audio) {
+        return false;
+    }
+    const DecodedAudio& audio = *inspected.audio;
+    bool written = true;
+    if (!options.wav.empty()) {
+        written = writeWav(options.wav, audio.samples, options.overwrite) && written;
+    }
+    if (!options.svg.empty()) {
+        const std::string svg =
+            waveformSvg(audio.samples, audio.lowest, audio.highest, svgTitle(*inspected.contents));
+        const std::array<ByteSpan, 1> pieces{
+            ByteSpan(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())};
+        written = writeOutput(options.svg, pieces, options.overwrite) && written;
+    }
+    return inspected.contents->valid() && written;
+}
+
+int runInspect(const InspectOptions& options, bool json) {
+    // Standard output carries the decoded audio or the picture when asked to; the
+    // report then goes to standard error.
+    const bool outputIsStdout = options.wav == STANDARD_OUTPUT || options.svg == STANDARD_OUTPUT;
+    std::ostream& reportStream = outputIsStdout ? std::cerr : std::cout;
+    nlohmann::json reports = nlohmann::json::array();
+    bool allGood = true;
+    for (const std::string& path : options.files) {
+        nlohmann::json report;
+        const bool good = inspectFile(path, options, report);
+        allGood = good && allGood;
+        if (json) {
+            reports.push_back(std::move(report));
+        } else if (!options.quiet || !good) {
+            reportStream << reportText(report);
+        }
+    }
+    if (json) {
+        reportStream << jsonText({{"valid", allGood}, {"files", reports}});
+    }
+    return allGood ? EXIT_ALL_GOOD : EXIT_INVALID;
+}
+
+}  // namespace
+
+void addInspectCommand(CLI::App& app, Context& context) {
+    auto* command = app.add_subcommand(
+        "inspect", "Show a data file's header, check its packets, measure and decode its audio");
+    auto options = std::make_shared<InspectOptions>();
+    command->add_option("FILE", options->files, "Data files to read")->required()->type_name("");
+    command
+        ->add_option("--wav", options->wav,
+                     "Write the decoded audio to this 8 kHz 16-bit mono WAV file")
+        ->type_name("OUT.wav");
+    command->add_option("--svg", options->svg, "Write a waveform picture to this SVG file")
+        ->type_name("OUT.svg");
+    command->add_flag("-y,--overwrite", options->overwrite,
+                      "Replace an existing OUT.wav or OUT.svg");
+    command->add_flag("-q,--quiet", options->quiet,
+                      "Report only the files that are not valid (text only)");
+    command->footer(
+        "--json (before or after \"inspect\") writes one JSON document instead of text.\n"
+        "\"-\" for --wav or --svg writes it to standard output; the report then goes to\n"
+        "standard error.\n\n" +
+        exitCodesText("every file is valid and every output written",
+                      "a file is missing, unreadable or invalid, or an output failed"));
+    command->callback([options, &context] {
+        if ((!options->wav.empty() || !options->svg.empty()) && options->files.size() != 1) {
+            throw CLI::ValidationError("--wav/--svg", "name exactly one FILE to decode");
+        }
+        if (options->wav == STANDARD_OUTPUT && options->svg == STANDARD_OUTPUT) {
+            throw CLI::ValidationError("--wav/--svg", "only one of them can be \"-\"");
+        }
+        context.exitCode = runInspect(*options, context.json);
+    });
+}
+
+}  // namespace quen::tool

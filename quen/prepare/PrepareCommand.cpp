@@ -1,0 +1,300 @@
+// `quen prepare`: any recording into the one form QuenGreeting accepts, 8000 Hz 16-bit
+// mono PCM in a canonical WAV file, levelled for the telephone. One file (IN OUT), many
+// files into a directory, or every recording of an AA template; many files are prepared
+// on every core and reported in the order given.
+#include <atomic>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <latch>
+#include <map>
+#include <memory>
+#include <new>
+#include <nlohmann/json.hpp>
+#include <string>
+#include <vector>
+
+#include "platform/WorkerPool.h"
+#include "quen/Commands.h"
+#include "quen/Output.h"
+#include "quen/prepare/PrepareFile.h"
+#include "quen/prepare/PrepareTemplate.h"
+
+namespace quen::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct PrepareArguments {
+    std::vector<std::string> files;
+    std::string outDirectory;
+    std::string templatePath;
+    std::string rawDirectory;
+    std::string wavDirectory;
+    std::optional<double> levelDbm0;
+    std::optional<double> loudnessLufs;
+    bool noNormalize = false;
+    bool quiet = false;
+    PrepareSettings settings;
+};
+
+struct Job {
+    std::string input;
+    std::string output;
+};
+
+std::string fixed(double value, int decimals) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+// A number from `low` to `high` (above `low` when `lowExcluded`), in `unit`. Written
+// out, since NaN passes every range check (each comparison is false) and infinity a
+// positive one.
+CLI::Validator finiteBetween(double low, double high, bool lowExcluded, const std::string& unit) {
+    const std::string range = (lowExcluded ? "more than " : "from ") + fixed(low, 0) +
+                              (lowExcluded ? " and at most " : " to ") + fixed(high, 0) + " " +
+                              unit;
+    return CLI::Validator(
+        [=](const std::string& text) {
+            char* end = nullptr;
+            const double value = std::strtod(text.c_str(), &end);
+            const bool inRange =
+                std::isfinite(value) && (lowExcluded ? value > low : value >= low) && value <= high;
+            return end != text.c_str() && *end == '\0' && inRange ? std::string()
+                                                                  : text + ": must be " + range;
+        },
+        range);
+}
+
+// Prepares every job on every core; the outcomes in the jobs' order.
+std::vector<PrepareOutcome> prepareAll(const std::vector<Job>& jobs,
+                                       const PrepareSettings& settings) {
+    std::vector<PrepareOutcome> outcomes(jobs.size());
+    std::latch done(static_cast<std::ptrdiff_t>(jobs.size()));
+    {
+        WorkerPool pool(
+            std::min<unsigned>(usableCpuCount(), std::max<std::size_t>(1, jobs.size())));
+        for (std::size_t i = 0; i < jobs.size(); ++i) {
+            pool.submit([&, i] {
+                try {
+                    outcomes[i] = prepareFile(jobs[i].input, jobs[i].output, settings);
+                } catch (const std::bad_alloc&) {
+                    outcomes[i].messages = "quen prepare: " + jobs[i].input + ": out of memory\n";
+                } catch (const std::exception& error) {
+                    outcomes[i].messages =
+                        "quen prepare: " + jobs[i].input + ": " + error.what() + "\n";
+                }
+                done.count_down();
+            });
+        }
+        done.wait();
+    }
+    return outcomes;
+}
+
+// Prints the outcomes in order: failures and warnings on standard error, reports on
+// standard output (standard error when the WAV bytes go there). True when all succeeded.
+bool report(const std::vector<PrepareOutcome>& outcomes, const PrepareArguments& arguments,
+            const Context& context, bool single, nlohmann::json extra = nullptr) {
+    bool allSucceeded = true;
+    nlohmann::json reports = nlohmann::json::array();
+    std::string text;
+    for (const PrepareOutcome& outcome : outcomes) {
+        std::cerr << outcome.messages << std::flush;
+        allSucceeded = allSucceeded && outcome.succeeded;
+        if (outcome.succeeded) {
+            reports.push_back(outcome.json);
+            text += outcome.text;
+        }
+    }
+    if (arguments.quiet) {
+        return allSucceeded;
+    }
+    const bool toStandardError =
+        single && arguments.files.size() == 2 && arguments.files[1] == STANDARD_OUTPUT;
+    if (context.json) {
+        nlohmann::json document = reports;
+        if (single) {
+            document = reports.empty() ? nlohmann::json(nullptr) : reports.front();
+        } else if (!extra.is_null()) {
+            extra["prepared"] = reports;
+            document = extra;
+        }
+        if (single && reports.empty()) {
+            return allSucceeded;
+        }
+        if (toStandardError) {
+            std::cerr << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
+                      << "\n";
+        } else {
+            printJson(document);
+        }
+    } else {
+        (toStandardError ? std::cerr : std::cout) << text;
+    }
+    return allSucceeded;
+}
+
+int runFiles(const PrepareArguments& arguments, const Context& context) {
+    if (arguments.files.size() != 2) {
+        throw CLI::ValidationError("prepare",
+                                   "give IN and OUT, or IN... with --out-dir DIR, or --template");
+    }
+    PrepareSettings settings = arguments.settings;
+    settings.showProgress = true;
+    const std::vector<PrepareOutcome> outcomes = {
+        prepareFile(arguments.files[0], arguments.files[1], settings)};
+    return report(outcomes, arguments, context, true) ? EXIT_ALL_GOOD : EXIT_INVALID;
+}
+
+int runOutDirectory(const PrepareArguments& arguments, const Context& context) {
+    if (arguments.files.empty()) {
+        throw CLI::ValidationError("prepare", "--out-dir needs at least one IN");
+    }
+    std::vector<Job> jobs;
+    std::map<std::string, std::string> inputOf;
+    for (const std::string& input : arguments.files) {
+        const std::string output =
+            (fs::path(arguments.outDirectory) / fs::path(input).stem()).string() + ".wav";
+        if (const auto [earlier, added] = inputOf.emplace(output, input); !added) {
+            std::cerr << "quen prepare: " << earlier->second << " and " << input
+                      << " would both be written to " << output << "\n";
+            return EXIT_INVALID;
+        }
+        jobs.push_back({input, output});
+    }
+    std::error_code error;
+    if (!fs::is_directory(arguments.outDirectory, error)) {
+        std::cerr << "quen prepare: " << arguments.outDirectory << ": no such directory\n";
+        return EXIT_INVALID;
+    }
+    return report(prepareAll(jobs, arguments.settings), arguments, context, false) ? EXIT_ALL_GOOD
+                                                                                   : EXIT_INVALID;
+}
+
+int runTemplate(const PrepareArguments& arguments, const Context& context) {
+    if (!arguments.files.empty() || !arguments.outDirectory.empty()) {
+        throw CLI::ValidationError("prepare", "--template takes no IN, OUT or --out-dir");
+    }
+    for (const std::string& directory : {arguments.rawDirectory, arguments.wavDirectory}) {
+        std::error_code error;
+        if (!fs::is_directory(directory, error)) {
+            std::cerr << "quen prepare: " << directory << ": no such directory\n";
+            return EXIT_INVALID;
+        }
+    }
+    const TemplateRecordings found = findTemplateRecordings(
+        arguments.templatePath, arguments.rawDirectory, arguments.wavDirectory);
+    std::vector<Job> jobs;
+    nlohmann::json problems = nlohmann::json::array();
+    bool complete = found.failure.empty();
+    for (const TemplateRecording& recording : found.recordings) {
+        if (!recording.problem.empty()) {
+            std::cerr << "quen prepare: " << recording.name << ": " << recording.problem << "\n";
+            problems.push_back({{"recording", recording.name}, {"problem", recording.problem}});
+            complete = false;
+            continue;
+        }
+        std::error_code error;
+        fs::create_directories(fs::path(recording.destination).parent_path(), error);
+        jobs.push_back({recording.source, recording.destination});
+    }
+    if (!found.failure.empty()) {
+        std::cerr << "quen prepare: " << arguments.templatePath << ": " << found.failure << "\n";
+    }
+    const nlohmann::json extra = {
+        {"template", arguments.templatePath},
+        {"recordings", found.recordings.size()},
+        {"problems", problems},
+        {"template_failure",
+         found.failure.empty() ? nlohmann::json(nullptr) : nlohmann::json(found.failure)}};
+    const bool prepared =
+        report(prepareAll(jobs, arguments.settings), arguments, context, false, extra);
+    if (!context.json && !arguments.quiet) {
+        std::cout << arguments.templatePath << ": " << jobs.size() << " of "
+                  << found.recordings.size() << " recordings prepared\n";
+    }
+    return prepared && complete ? EXIT_ALL_GOOD : EXIT_INVALID;
+}
+
+}  // namespace
+
+void addPrepareCommand(CLI::App& app, Context& context) {
+    auto* command = app.add_subcommand(
+        "prepare", "Turn any recording into an 8000 Hz 16-bit mono WAV that QuenGreeting takes");
+    auto arguments = std::make_shared<PrepareArguments>();
+    PrepareOptions& options = arguments->settings.options;
+    command->add_option("FILES", arguments->files,
+                        "IN OUT: the recording (WAV, W64, MP3, FLAC, Ogg, MP4/M4A/MOV, AIFF or "
+                        "CAF) and the WAV file to write (replaced atomically; - for standard "
+                        "output); with --out-dir, every IN");
+    auto* outDirectory = command->add_option("--out-dir", arguments->outDirectory,
+                                             "Prepare every IN into DIR/<stem>.wav, on every core");
+    auto* templatePath = command
+                             ->add_option("--template", arguments->templatePath,
+                                          "Prepare every recording this AA template references")
+                             ->excludes(outDirectory);
+    auto* from = command->add_option("--from", arguments->rawDirectory,
+                                     "With --template: where the sources are, under the "
+                                     "recording's name or its stem with any extension");
+    auto* wavDirectory =
+        command->add_option("--wav-dir", arguments->wavDirectory,
+                            "With --template: the wav-file directory the batch reads");
+    templatePath->needs(from)->needs(wavDirectory);
+    from->needs(templatePath);
+    wavDirectory->needs(templatePath);
+    auto* level = command
+                      ->add_option("--level", arguments->levelDbm0,
+                                   "Active speech level to level to, in dBm0 (default -19)")
+                      ->check(finiteBetween(-60.0, 0.0, false, "dBm0"));
+    auto* loudness = command
+                         ->add_option("--loudness", arguments->loudnessLufs,
+                                      "Level to this integrated loudness in LUFS instead")
+                         ->check(finiteBetween(-70.0, -5.0, false, "LUFS"))
+                         ->excludes(level);
+    command
+        ->add_flag("--no-normalize", arguments->noNormalize,
+                   "Keep the level as it is (no gain; peaks are still held under the ceiling)")
+        ->excludes(loudness)
+        ->excludes(level);
+    command
+        ->add_option("--ceiling", options.ceilingDbfs,
+                     "True peak the output stays under, in dBFS (default -3)")
+        ->check(finiteBetween(-20.0, 0.0, false, "dBFS"));
+    command->add_flag("--trim-silence", options.trimSilence,
+                      "Cut leading and trailing silence, keeping 0.2 s of each");
+    command
+        ->add_option("--max-seconds", options.maxSeconds,
+                     "Cut the recording to at most this many seconds, fading out; what lies "
+                     "beyond is not read")
+        ->check(finiteBetween(0.0, MAX_PREPARED_SECONDS, true, "seconds"));
+    command->add_flag("-y,--overwrite", arguments->settings.overwrite,
+                      "Replace an existing OUT (without it, only IN itself is replaced)");
+    command->add_flag("-q,--quiet", arguments->quiet, "No report; failures and warnings only");
+    command->footer(exitCodesText("every recording is prepared and written",
+                                  "a recording cannot be read or has no source, or an output "
+                                  "cannot be written or exists already"));
+    command->callback([arguments, &context] {
+        PrepareOptions& chosen = arguments->settings.options;
+        if (arguments->noNormalize) {
+            chosen.target = LevelTarget::NONE;
+        } else if (arguments->loudnessLufs) {
+            chosen.target = LevelTarget::LOUDNESS;
+            chosen.targetLufs = *arguments->loudnessLufs;
+        } else if (arguments->levelDbm0) {
+            chosen.targetDbm0 = *arguments->levelDbm0;
+        }
+        if (!arguments->templatePath.empty()) {
+            context.exitCode = runTemplate(*arguments, context);
+        } else if (!arguments->outDirectory.empty()) {
+            context.exitCode = runOutDirectory(*arguments, context);
+        } else {
+            context.exitCode = runFiles(*arguments, context);
+        }
+    });
+}
+
+}  // namespace quen::tool

@@ -1,0 +1,78 @@
+// The sound side of `quen prepare`: from telephone-rate float samples to the 16-bit
+// samples of a recording QuenGreeting takes, levelled to an active speech level (or a
+// loudness), its true peak held under a ceiling by the limiter, optionally trimmed of
+// silence and cut to a maximum length.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "dsp/SampleBlocks.h"
+#include "dsp/SpeechLevel.h"
+
+namespace quen {
+
+// The active speech level telephone networks aim speech at.
+constexpr double DEFAULT_TARGET_DBM0 = -19.0;
+// Integrated loudness for --loudness without a value of its own.
+constexpr double DEFAULT_TARGET_LUFS = -18.0;
+// Room above the true peak for what a lossy codec adds: G.723.1 overshoots a waveform
+// that reaches full scale.
+constexpr double DEFAULT_CEILING_DBFS = -3.0;
+// The level target is reached to within this; the limiter takes some of a gain away.
+constexpr double LEVEL_TOLERANCE_DB = 0.05;
+// Trimming keeps this much of the silence before and after the sound.
+constexpr double TRIM_MARGIN_SECONDS = 0.2;
+// A cut made by a maximum length fades out over this time instead of clicking.
+constexpr double CUT_FADE_SECONDS = 0.02;
+// The most that is ever read of a recording, far above any greeting or message: a
+// file that claims or holds more costs no more than this.
+constexpr double MAX_PREPARED_SECONDS = 4 * 3600.0;
+
+enum class LevelTarget {
+    SPEECH_LEVEL,  // active speech level, dBm0
+    LOUDNESS,      // integrated loudness, LUFS
+    NONE,          // keep the level
+};
+
+struct PrepareOptions {
+    LevelTarget target = LevelTarget::SPEECH_LEVEL;
+    double targetDbm0 = DEFAULT_TARGET_DBM0;
+    double targetLufs = DEFAULT_TARGET_LUFS;
+    double ceilingDbfs = DEFAULT_CEILING_DBFS;
+    bool trimSilence = false;
+    std::optional<double> maxSeconds;
+};
+
+// What was measured of a recording: before the gain, or as written.
+struct RecordingLevels {
+    SpeechLevel speech;
+    std::optional<double> loudnessLufs;  // empty for silence
+    double samplePeakDbfs = 0.0;         // minus infinity for silence
+    // Measured of the output only: what the limiter promises.
+    std::optional<double> truePeakDbfs;
+};
+
+struct PreparedRecording {
+    std::vector<std::int16_t> samples;
+    RecordingLevels input;   // after DC removal, before the gain
+    RecordingLevels output;  // the samples written
+    double gainDb = 0.0;
+    // The deepest the limiter went below the gain (0 or negative).
+    double limiterReductionDb = 0.0;
+    bool silent = false;             // nothing to level
+    std::size_t trimmedLeading = 0;  // samples
+    std::size_t trimmedTrailing = 0;
+    std::size_t cutAtEnd = 0;  // samples dropped by the maximum length
+};
+
+// `samples` are mono at 8000 Hz: the start of the recording, followed by
+// `unreadSamples` that decoding left unread because of the maximum length (they count
+// towards the cut).
+// The samples are released as the result is made.
+PreparedRecording prepareRecording(SampleBlocks&& samples, const PrepareOptions& options,
+                                   std::size_t unreadSamples = 0);
+
+}  // namespace quen

@@ -1,0 +1,105 @@
+// The walk and the naming are the batch job's own, so a recording lands exactly where a
+// batch run will look for it. A name that climbs out of the wav directory is refused:
+// the template is not trusted to choose where files are written.
+#include "quen/prepare/PrepareTemplate.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "batch/AaTemplate.h"
+#include "batch/BatchPaths.h"
+#include "batch/GreetingPlan.h"
+#include "batch/TemplateError.h"
+#include "platform/LogSink.h"
+#include "platform/TextConversion.h"
+
+namespace quen::tool {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool staysBelow(const fs::path& relative) {
+    if (relative.empty() || relative.is_absolute() || relative.has_root_name()) {
+        return false;
+    }
+    return std::none_of(relative.begin(), relative.end(),
+                        [](const fs::path& part) { return part == ".."; });
+}
+
+bool isRegularFile(const fs::path& path) {
+    std::error_code error;
+    return fs::is_regular_file(path, error);
+}
+
+// The source of `relative` in `rawDirectory`: the same name, or else the one file with
+// the same stem and any extension.
+void findSource(const fs::path& rawDirectory, const fs::path& relative,
+                TemplateRecording& recording) {
+    const fs::path exact = rawDirectory / relative;
+    if (isRegularFile(exact)) {
+        recording.source = exact.string();
+        return;
+    }
+    std::vector<std::string> candidates;
+    std::error_code error;
+    for (fs::directory_iterator entry(exact.parent_path(), error), end; !error && entry != end;
+         entry.increment(error)) {
+        if (entry->path().stem() == relative.stem() && isRegularFile(entry->path())) {
+            candidates.push_back(entry->path().string());
+        }
+    }
+    std::sort(candidates.begin(), candidates.end());
+    if (candidates.size() == 1) {
+        recording.source = candidates.front();
+    } else if (candidates.empty()) {
+        recording.problem = "no source: neither " + exact.string() + " nor a file " +
+                            (exact.parent_path() / relative.stem()).string() + ".*";
+    } else {
+        recording.problem = "several sources, give one: " + candidates[0] + ", " + candidates[1];
+    }
+}
+
+}  // namespace
+
+TemplateRecordings findTemplateRecordings(const std::string& templatePath,
+                                          const std::string& rawDirectory,
+                                          const std::string& wavDirectory) {
+    TemplateRecordings found;
+    GreetingPlanner planner(toWide(wavDirectory), u"", 1);
+    const std::u16string wavPrefix = asDirectory(toWide(wavDirectory));
+    std::set<std::string> seen;
+    const auto visit = [&](const TemplateGreeting& greeting) {
+        const auto plan = planner.plan(greeting);
+        const std::u16string& wavFile = std::get<GreetingPlan>(plan).wavFile;
+        const std::string relative = toNarrow(wavFile.substr(wavPrefix.size()));
+        if (!seen.insert(fs::path(relative).lexically_normal().string()).second) {
+            return true;
+        }
+        TemplateRecording recording;
+        recording.name = toNarrow(greeting.recordingName);
+        recording.destination = toNarrow(wavFile);
+        if (!staysBelow(relative)) {
+            recording.problem = "leads out of the wav directory; not prepared";
+        } else {
+            findSource(rawDirectory, relative, recording);
+        }
+        found.recordings.push_back(std::move(recording));
+        return true;
+    };
+    LogBuffer log;
+    try {
+        if (!walkAaTemplate(toWide(templatePath), visit, log) && !log.lines().empty()) {
+            found.failure = toNarrow(log.lines().front());
+        }
+    } catch (const TemplateError& error) {
+        found.failure =
+            !error.description().empty()
+                ? error.description()
+                : "a greeting without its AAName, id or RecordingName ends the template "
+                  "here; the recordings after it are not prepared";
+    }
+    return found;
+}
+
+}  // namespace quen::tool

@@ -1,0 +1,222 @@
+// Every text from a template, a file name or a report is escaped on its way into the
+// page; ids and file names the page makes itself are plain letters and digits.
+#include "quen/report/ReportHtml.h"
+
+#include <cstdio>
+
+#include "quen/WaveformSvg.h"  // escapeXml
+#include "quen/report/ReportAssets.h"
+#include "quen/report/ReportFields.h"
+
+namespace quen::tool {
+namespace {
+
+std::string fixed(double value, int decimals, const char* unit) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f%s", decimals, value, unit);
+    return text;
+}
+
+void list(std::string& out, const char* cssClass, const std::vector<std::string>& items) {
+    if (items.empty()) {
+        return;
+    }
+    out += std::string("<ul class=\"") + cssClass + "\">\n";
+    for (const std::string& item : items) {
+        out += "<li>" + escapeXml(item) + "</li>\n";
+    }
+    out += "</ul>\n";
+}
+
+void player(std::string& out, AudioPlacement& audio, const PlayerAudio& sound,
+            const std::string& id, const std::string& label) {
+    const std::string source = audio.source(sound, id + ".wav");
+    out += "<div class=\"player\"><label for=\"" + id + "\">" + escapeXml(label) +
+           "</label>\n<audio id=\"" + id + "\" controls preload=\"metadata\" aria-label=\"" +
+           escapeXml(label) + "\" data-seconds=\"" + fixed(sound.seconds, 3, "") + "\" src=\"" +
+           escapeXml(source) + "\"></audio></div>\n";
+}
+
+void measure(std::string& out, const char* name, const std::string& value) {
+    out += std::string("<dt>") + name + "</dt><dd>" + escapeXml(value) + "</dd>\n";
+}
+
+void measures(std::string& out, const nlohmann::json& report) {
+    out += "<dl class=\"measures\">\n";
+    if (const auto seconds = fields::durationSeconds(report)) {
+        measure(out, "duration", fixed(*seconds, 3, " s"));
+    }
+    measure(out, "codec", fields::codec(report));
+    if (const auto level = fields::activeLevelDbm0(report)) {
+        measure(out, "active speech level", fixed(*level, 1, " dBm0"));
+    }
+    if (const auto factor = fields::activityFactor(report)) {
+        measure(out, "activity", fixed(*factor * 100, 0, " %"));
+    }
+    const auto peak = fields::peakDbfs(report);
+    measure(out, "peak", peak ? fixed(*peak, 1, " dBFS") : "silent");
+    if (const auto truePeak = fields::truePeakDbfs(report)) {
+        measure(out, "true peak", fixed(*truePeak, 1, " dBFS"));
+    }
+    if (const auto runs = fields::clippedRuns(report)) {
+        measure(out, "clipped runs", std::to_string(*runs));
+    }
+    if (const auto lead = fields::leadingSilenceSeconds(report)) {
+        measure(out, "leading silence", fixed(*lead, 3, " s"));
+    }
+    if (const auto trail = fields::trailingSilenceSeconds(report)) {
+        measure(out, "trailing silence", fixed(*trail, 3, " s"));
+    }
+    const std::uint64_t problems = fields::problemCount(report);
+    const auto packets = fields::packets(report);
+    measure(
+        out, "packet check",
+        (problems == 0 ? std::string("valid") : std::to_string(problems) + " problems") +
+            (packets ? ", " + std::to_string(*packets) + (*packets == 1 ? " packet" : " packets")
+                     : ""));
+    if (const auto frames = fields::undecodableFrames(report); frames && *frames > 0) {
+        measure(out, "undecodable frames", std::to_string(*frames));
+    }
+    out += "</dl>\n";
+}
+
+void dataFile(std::string& out, AudioPlacement& audio, const GreetingView& greeting,
+              const DataFileView& file, std::size_t number) {
+    const std::string name = file.label.empty() ? file.path : file.label + ": " + file.path;
+    out += "<section class=\"datafile\" aria-label=\"" + escapeXml(name) + "\">\n<h4>" +
+           escapeXml(name) + "</h4>\n";
+    if (const auto error = fields::error(file.report)) {
+        out += "<p>Cannot be read: " + escapeXml(*error) + "</p>\n</section>\n";
+        return;
+    }
+    if (file.audio) {
+        player(out, audio, *file.audio, greeting.anchor + "-file" + std::to_string(number),
+               "What callers hear: " + file.path);
+        out += "<figure role=\"img\" aria-label=\"Waveform of " + escapeXml(file.path) + "\">" +
+               file.waveform + "</figure>\n";
+    }
+    measures(out, file.report);
+    const std::vector<std::string> problems = fields::problemTexts(file.report);
+    if (!problems.empty()) {
+        out += "<details><summary>Packet check</summary>\n";
+        list(out, "problems", problems);
+        out += "</details>\n";
+    }
+    out += "</section>\n";
+}
+
+void recording(std::string& out, AudioPlacement& audio, const GreetingView& greeting) {
+    if (greeting.recordingPath.empty()) {
+        return;
+    }
+    std::string state = "missing";
+    if (!greeting.recording.is_null()) {
+        state = fields::flag(greeting.recording, "accepted") ? "accepted by QuenGreeting"
+                                                             : "refused by QuenGreeting";
+    }
+    out += "<p class=\"recording\">Recording <code>" + escapeXml(greeting.recordingPath) +
+           "</code>: " + state + "</p>\n";
+    if (!greeting.recordingDetails.empty()) {
+        std::string details;
+        for (const std::string& line : greeting.recordingDetails) {
+            details += line + "\n";
+        }
+        out += "<pre class=\"details\">" + escapeXml(details) + "</pre>\n";
+    }
+    if (greeting.recordingAudio) {
+        player(out, audio, *greeting.recordingAudio, greeting.anchor + "-recording",
+               "Recording: " + greeting.recordingPath);
+    } else if (!greeting.recordingAudioError.empty()) {
+        out += "<p>The recording " + escapeXml(greeting.recordingAudioError) + "</p>\n";
+    }
+}
+
+void greetingSection(std::string& out, AudioPlacement& audio, const GreetingView& greeting,
+                     std::size_t order) {
+    out += "<article class=\"greeting" +
+           std::string(greeting.problems.empty() ? "" : " has-problems") + "\" id=\"" +
+           greeting.anchor + "\" data-order=\"" + std::to_string(order) + "\" data-problems=\"" +
+           std::to_string(greeting.problems.size()) + "\" data-name=\"" +
+           escapeXml(greeting.title) + "\"" +
+           (greeting.levelOffsetDb
+                ? " data-level-offset=\"" + fixed(*greeting.levelOffsetDb, 2, "") + "\""
+                : std::string()) +
+           ">\n<h3>" + std::to_string(order) + ". " + escapeXml(greeting.title) + "</h3>\n";
+    list(out, "problems", greeting.problems);
+    list(out, "notes", greeting.notes);
+    recording(out, audio, greeting);
+    out += "<div class=\"files\">\n";
+    std::size_t number = 0;
+    for (const DataFileView& file : greeting.files) {
+        dataFile(out, audio, greeting, file, ++number);
+    }
+    out += "</div>\n</article>\n";
+}
+
+void problemSummary(std::string& out, const ReportView& page) {
+    std::size_t count = page.pageProblems.size();
+    for (const GreetingView& greeting : page.greetings) {
+        count += greeting.problems.size();
+    }
+    out += std::string("<section id=\"problems\"") + (count == 0 ? " class=\"none\"" : "") +
+           " aria-labelledby=\"problems-heading\">\n<h2 id=\"problems-heading\">" +
+           (count == 0 ? std::string("No problems found")
+                       : std::to_string(count) + (count == 1 ? " problem" : " problems")) +
+           "</h2>\n";
+    if (count > 0) {
+        out += "<ul id=\"problem-list\">\n";
+        for (const std::string& problem : page.pageProblems) {
+            out += "<li class=\"problem\">" + escapeXml(problem) + "</li>\n";
+        }
+        for (const GreetingView& greeting : page.greetings) {
+            const std::string where =
+                (greeting.attendant.empty() ? "" : greeting.attendant + " / ") + greeting.title;
+            for (const std::string& problem : greeting.problems) {
+                out += "<li class=\"problem\"><a href=\"#" + greeting.anchor + "\">" +
+                       escapeXml(where) + "</a>: <span class=\"text\">" + escapeXml(problem) +
+                       "</span></li>\n";
+            }
+        }
+        out += "</ul>\n";
+    }
+    out += "</section>\n";
+}
+
+}  // namespace
+
+std::string reportHtml(const ReportView& page, AudioPlacement& audio) {
+    std::string out =
+        "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+        "<title>Report: " +
+        escapeXml(page.title) + "</title>\n<style>" + REPORT_STYLE + "</style>\n</head>\n<body>\n";
+    out += "<header>\n<h1>Report: " + escapeXml(page.title) + "</h1>\n";
+    if (!page.subtitle.empty()) {
+        out += "<p class=\"subtitle\">" + escapeXml(page.subtitle) + "</p>\n";
+    }
+    out += "</header>\n";
+    problemSummary(out, page);
+    out +=
+        "<div id=\"controls\" hidden>\n<label>Sort greetings <select id=\"sort\">\n"
+        "<option value=\"order\">in template order</option>\n"
+        "<option value=\"problems\">most problems first</option>\n"
+        "<option value=\"level\">furthest from the target level first</option>\n"
+        "<option value=\"name\">by name</option>\n</select></label>\n"
+        "<label><input type=\"checkbox\" id=\"play-next\"> Play next when one ends</label>\n"
+        "</div>\n<main>\n";
+    std::size_t order = 0;
+    for (std::size_t i = 0; i < page.greetings.size();) {
+        const std::string& attendant = page.greetings[i].attendant;
+        const std::string heading = attendant.empty() ? "Data files" : attendant;
+        out += "<section class=\"attendant\" aria-label=\"" + escapeXml(heading) + "\">\n<h2>" +
+               escapeXml(heading) + "</h2>\n";
+        for (; i < page.greetings.size() && page.greetings[i].attendant == attendant; ++i) {
+            greetingSection(out, audio, page.greetings[i], ++order);
+        }
+        out += "</section>\n";
+    }
+    out += "</main>\n<script>" + std::string(REPORT_SCRIPT) + "</script>\n</body>\n</html>\n";
+    return out;
+}
+
+}  // namespace quen::tool
