@@ -10,9 +10,9 @@
 #include <memory>
 
 #include "batch/AaTemplate.h"
-#include "batch/FileSystemChecks.h"
 #include "batch/GreetingPlan.h"
 #include "batch/TemplateError.h"
+#include "jobs/BatchRunEnd.h"
 #include "jobs/Converter.h"
 #include "jobs/GreetingJob.h"
 #include "platform/FileIdentity.h"
@@ -152,8 +152,9 @@ class BatchRun {
             return false;
         }
         const GreetingRequest& request = conversion.request;
-        if (conversion.checksRecording && !fileExists(request.wavFile)) {
-            log_.write(u"Error the wav file \"" + request.wavFile + u"\" doesn't exist");
+        if (const auto endLine =
+                conversion.checksRecording ? missingRecordingEnd(request.wavFile) : std::nullopt) {
+            log_.write(std::u16string_view(*endLine));
             return false;
         }
         Outcome outcome = conversion.outcome.get();

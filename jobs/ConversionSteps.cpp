@@ -12,12 +12,34 @@ void logCreatingDataFile(const std::u16string& outFile, LogSink& log) {
     log.write(u"Creating data file - \"" + outFile + u"\"");
 }
 
-std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u16string& wavFile,
-                                               const DataFileRequest& request, LogSink& log) {
+bool locateRecordingSamples(WavReader& recording, const std::u16string& wavFile, LogSink& log) {
     if (const Result<void> found = recording.findSamples(log); !found) {
         if (found.failure().category == REFUSED_RECORDING) {
             logCompressionFailed(wavFile, log);
         }
+        return false;
+    }
+    return true;
+}
+
+bool readRecordingSamples(WavReader& recording, LogSink& log,
+                          const std::function<void(std::span<const std::uint8_t>)>& take) {
+    std::vector<std::uint8_t> block(WaveCompressor::INPUT_BLOCK_BYTES);
+    for (;;) {
+        const auto samples = recording.readSamples(block, log);
+        if (!samples) {
+            return false;
+        }
+        if (samples->empty()) {
+            return true;
+        }
+        take(*samples);
+    }
+}
+
+std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u16string& wavFile,
+                                               const DataFileRequest& request, LogSink& log) {
+    if (!locateRecordingSamples(recording, wavFile, log)) {
         return std::nullopt;
     }
     DataFileOutput output(request.outFile, request.cpType);
@@ -25,16 +47,10 @@ std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u
     // alone, as when the samples were read before the codec ran.
     LogBuffer codecLog;
     WaveCompressor compressor(request.cpType, codecLog);
-    std::vector<std::uint8_t> block(WaveCompressor::INPUT_BLOCK_BYTES);
-    for (;;) {
-        const auto samples = recording.readSamples(block, log);
-        if (!samples) {
-            return std::nullopt;
-        }
-        if (samples->empty()) {
-            break;
-        }
-        output.add(compressor.compress(*samples));
+    if (!readRecordingSamples(recording, log, [&](std::span<const std::uint8_t> samples) {
+            output.add(compressor.compress(samples));
+        })) {
+        return std::nullopt;
     }
     const bool compressed = compressor.finish();
     codecLog.replayInto(log);

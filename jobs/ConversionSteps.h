@@ -1,12 +1,14 @@
 // The steps the greeting and the message conversion share, in the order both run
 // them: announce the data file, open and check the recording, then locate, compress,
 // packetise and write its samples block by block. Each step writes its own failure to
-// the log; the job then just returns false.
+// the log; the job then just returns false. `quen check` reads recordings with the same
+// two reading steps, so its verdict and its lines are a conversion's own.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "datafile/DataFileHeader.h"
@@ -18,6 +20,15 @@ namespace quen {
 
 // The "Creating data file - " line, written before anything can fail.
 void logCreatingDataFile(const std::u16string& outFile, LogSink& log);
+
+// Locates the samples of the opened recording; false once the failure is logged, a
+// refused recording's reason followed by the job's "Compression of" line.
+bool locateRecordingSamples(WavReader& recording, const std::u16string& wavFile, LogSink& log);
+
+// Hands the located samples to `take` block by block, in the blocks the compressor
+// takes; false once a read failure is logged.
+bool readRecordingSamples(WavReader& recording, LogSink& log,
+                          const std::function<void(std::span<const std::uint8_t>)>& take);
 
 // What a conversion writes besides its samples.
 struct DataFileRequest {

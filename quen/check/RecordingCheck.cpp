@@ -1,12 +1,12 @@
-// The verdict comes from the converter's own WAV reader with a LogBuffer, the very
+// The verdict comes from the conversion's own reading steps with a LogBuffer, the very
 // code a conversion runs, so the lines shown are the ones the error log would get.
 // The description and the causes come from the standard RIFF layout and libavformat.
 #include "quen/check/RecordingCheck.h"
 
 #include "codec/CodecCodes.h"
-#include "codec/WaveCompressor.h"
 #include "datafile/DataFileLayout.h"
 #include "datafile/Packetiser.h"
+#include "jobs/ConversionSteps.h"
 #include "platform/LogSink.h"
 #include "platform/RegularFileReader.h"
 #include "platform/TextConversion.h"
@@ -119,28 +119,14 @@ struct Verdict {
 Verdict readVerdict(const std::u16string& wavFile, bool keepSamples, LogSink& log) {
     Verdict verdict;
     auto recording = WavReader::open(wavFile, log);
-    if (!recording) {
+    if (!recording || !locateRecordingSamples(*recording, wavFile, log) ||
+        !readRecordingSamples(*recording, log, [&](std::span<const std::uint8_t> bytes) {
+            for (std::size_t i = 0; keepSamples && i + 1 < bytes.size(); i += 2) {
+                verdict.samples.push_back(
+                    static_cast<std::int16_t>(getLittleEndian16(bytes.subspan(i).first<2>())));
+            }
+        })) {
         return verdict;
-    }
-    if (const Result<void> found = recording->findSamples(log); !found) {
-        if (found.failure().category == REFUSED_RECORDING) {
-            logCompressionFailed(wavFile, log);
-        }
-        return verdict;
-    }
-    std::vector<std::uint8_t> block(WaveCompressor::INPUT_BLOCK_BYTES);
-    for (;;) {
-        const auto bytes = recording->readSamples(block, log);
-        if (!bytes) {
-            return verdict;
-        }
-        if (bytes->empty()) {
-            break;
-        }
-        for (std::size_t i = 0; keepSamples && i + 1 < bytes->size(); i += 2) {
-            verdict.samples.push_back(
-                static_cast<std::int16_t>(getLittleEndian16(bytes->subspan(i).first<2>())));
-        }
     }
     verdict.accepted = true;
     verdict.sampleBytes = recording->sampleBytes();

@@ -11,6 +11,7 @@
 #include "batch/GreetingPlan.h"
 #include "batch/TemplateError.h"
 #include "jobs/BatchOperands.h"
+#include "jobs/BatchRunEnd.h"
 #include "platform/LogSink.h"
 #include "platform/TextConversion.h"
 
@@ -45,14 +46,14 @@ class TemplateWalk {
         if (result.wavFile.empty()) {
             return;
         }
-        result.exists = fileExists(toWide(result.wavFile));
-        if (!result.exists) {
+        const auto endLine = missingRecordingEnd(toWide(result.wavFile));
+        result.exists = !endLine;
+        if (endLine) {
             const std::string endedModes = endReachedModes(result);
             std::string problem = "the recording " + result.wavFile + " does not exist";
             if (!endedModes.empty()) {
-                problem = endedModes + ": " + problem +
-                          "; the run ends here with: Error the wav file \"" + result.wavFile +
-                          "\" doesn't exist";
+                problem =
+                    endedModes + ": " + problem + "; the run ends here with: " + toNarrow(*endLine);
             }
             result.problems.push_back(problem);
             return;

@@ -1,0 +1,15 @@
+// The existence test is the batch's own, patterns and directories included.
+#include "jobs/BatchRunEnd.h"
+
+#include "batch/FileSystemChecks.h"
+
+namespace quen {
+
+std::optional<std::u16string> missingRecordingEnd(const std::u16string& wavFile) {
+    if (fileExists(wavFile)) {
+        return std::nullopt;
+    }
+    return u"Error the wav file \"" + wavFile + u"\" doesn't exist";
+}
+
+}  // namespace quen
