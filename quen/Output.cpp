@@ -25,11 +25,16 @@ void printJson(const nlohmann::json& document) {
     std::cout << jsonText(document);
 }
 
-nlohmann::json decibelValue(double decibels) {
+std::optional<double> roundedDecibels(double decibels) {
     if (!std::isfinite(decibels)) {
-        return nullptr;
+        return std::nullopt;
     }
     return rounded(decibels);
+}
+
+nlohmann::json decibelValue(double decibels) {
+    const auto value = roundedDecibels(decibels);
+    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
 }
 
 std::string decibelText(double decibels, const std::string& unit) {

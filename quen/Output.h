@@ -4,6 +4,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <optional>
 #include <string>
 
 namespace quen::tool {
@@ -14,7 +15,8 @@ void printJson(const nlohmann::json& document);
 std::string jsonText(const nlohmann::json& document);
 
 // Every level in decibels (dBFS, dBm0, LUFS, gains) goes through these: rounded to 0.01,
-// never -0, and null (JSON) or "-inf" (text) for the level of silence.
+// never -0, and none (typed), null (JSON) or "-inf" (text) for the level of silence.
+std::optional<double> roundedDecibels(double decibels);
 nlohmann::json decibelValue(double decibels);
 std::string decibelText(double decibels, const std::string& unit);
 

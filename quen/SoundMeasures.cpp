@@ -25,8 +25,12 @@ std::string fixed(double value, int decimals) {
     return text;
 }
 
-std::string decibels(const nlohmann::json& value, const char* unit) {
-    return value.is_null() ? std::string("-inf ") + unit : decibelText(value.get<double>(), unit);
+std::string decibels(const std::optional<double>& value, const char* unit) {
+    return value ? decibelText(*value, unit) : std::string("-inf ") + unit;
+}
+
+nlohmann::json optionalValue(const std::optional<double>& value) {
+    return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
 }
 
 }  // namespace
@@ -76,43 +80,56 @@ SoundMeasures measureSound(const SampleBlocks& samples) {
     return measures;
 }
 
-nlohmann::json soundJson(const SoundMeasures& measures) {
+SoundFigures soundFigures(const SoundMeasures& measures) {
     const AudioLevels& levels = measures.levels;
     const auto& active = measures.speech.activeLevelDbm0;
-    return {{"samples", levels.samples},
-            {"peak_dbfs", decibelValue(levels.peakDbfs)},
-            {"true_peak_dbfs", decibelValue(measures.truePeakDbfs)},
-            {"rms_dbfs", decibelValue(levels.rmsDbfs)},
-            {"active_speech_level_dbm0", active ? decibelValue(*active) : nlohmann::json(nullptr)},
-            {"activity_factor", std::round(measures.speech.activityFactor * 1000) / 1000},
-            {"clipped_runs", measures.clipping.runs},
-            {"clipped_run_samples", measures.clipping.samples},
-            {"leading_silence_seconds", levels.leadingSilence / SAMPLE_RATE},
-            {"trailing_silence_seconds", levels.trailingSilence / SAMPLE_RATE}};
+    return {.samples = levels.samples,
+            .peakDbfs = roundedDecibels(levels.peakDbfs),
+            .truePeakDbfs = roundedDecibels(measures.truePeakDbfs),
+            .rmsDbfs = roundedDecibels(levels.rmsDbfs),
+            .activeLevelDbm0 = active ? roundedDecibels(*active) : std::nullopt,
+            .activityFactor = std::round(measures.speech.activityFactor * 1000) / 1000,
+            .clippedRuns = measures.clipping.runs,
+            .clippedRunSamples = measures.clipping.samples,
+            .leadingSilenceSeconds = levels.leadingSilence / SAMPLE_RATE,
+            .trailingSilenceSeconds = levels.trailingSilence / SAMPLE_RATE};
 }
 
-std::string soundText(const nlohmann::json& sound, const std::string& indent, int column) {
+nlohmann::json soundJson(const SoundMeasures& measures) {
+    const SoundFigures figures = soundFigures(measures);
+    return {{"samples", figures.samples},
+            {"peak_dbfs", optionalValue(figures.peakDbfs)},
+            {"true_peak_dbfs", optionalValue(figures.truePeakDbfs)},
+            {"rms_dbfs", optionalValue(figures.rmsDbfs)},
+            {"active_speech_level_dbm0", optionalValue(figures.activeLevelDbm0)},
+            {"activity_factor", figures.activityFactor},
+            {"clipped_runs", figures.clippedRuns},
+            {"clipped_run_samples", figures.clippedRunSamples},
+            {"leading_silence_seconds", figures.leadingSilenceSeconds},
+            {"trailing_silence_seconds", figures.trailingSilenceSeconds}};
+}
+
+std::string soundText(const SoundMeasures& measures, const std::string& indent, int column) {
+    const SoundFigures figures = soundFigures(measures);
     std::string out;
     const auto line = [&](const std::string& label, const std::string& value) {
         const int padding = std::max(1, column - static_cast<int>(label.size()));
         out += indent + label + std::string(static_cast<std::size_t>(padding), ' ') + value + "\n";
     };
-    line("peak", decibels(sound["peak_dbfs"], "dBFS") + ", true peak " +
-                     decibels(sound["true_peak_dbfs"], "dBFS"));
-    line("RMS", decibels(sound["rms_dbfs"], "dBFS"));
-    const auto& active = sound["active_speech_level_dbm0"];
-    line("speech", active.is_null() ? std::string("no active speech")
-                                    : decibelText(active.get<double>(), "dBm0") + ", active " +
-                                          fixed(sound["activity_factor"].get<double>() * 100, 1) +
-                                          " % of the time");
-    const auto runs = sound["clipped_runs"].get<std::uint64_t>();
-    line("clipping", runs == 0
-                         ? std::string("none")
-                         : std::to_string(runs) + (runs == 1 ? " run" : " runs") + " of " +
-                               std::to_string(sound["clipped_run_samples"].get<std::uint64_t>()) +
-                               " samples at full scale (3 or more in a row)");
-    line("silence", fixed(sound["leading_silence_seconds"].get<double>(), 3) + " s leading, " +
-                        fixed(sound["trailing_silence_seconds"].get<double>(), 3) + " s trailing");
+    line("peak", decibels(figures.peakDbfs, "dBFS") + ", true peak " +
+                     decibels(figures.truePeakDbfs, "dBFS"));
+    line("RMS", decibels(figures.rmsDbfs, "dBFS"));
+    line("speech", figures.activeLevelDbm0
+                       ? decibelText(*figures.activeLevelDbm0, "dBm0") + ", active " +
+                             fixed(figures.activityFactor * 100, 1) + " % of the time"
+                       : std::string("no active speech"));
+    const std::size_t runs = figures.clippedRuns;
+    line("clipping", runs == 0 ? std::string("none")
+                               : std::to_string(runs) + (runs == 1 ? " run" : " runs") + " of " +
+                                     std::to_string(figures.clippedRunSamples) +
+                                     " samples at full scale (3 or more in a row)");
+    line("silence", fixed(figures.leadingSilenceSeconds, 3) + " s leading, " +
+                        fixed(figures.trailingSilenceSeconds, 3) + " s trailing");
     return out;
 }
 

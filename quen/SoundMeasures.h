@@ -1,12 +1,13 @@
 // What every report of `quen` says about a sound: peak, RMS and silent ends, the active
 // speech level in dBm0 with its activity factor, the true peak, and clipped runs. Measured
-// once, built once as JSON, so check, inspect and any page render the same figures.
+// once and rounded once, so check, inspect and any page render the same figures.
 #pragma once
 
 #include <nlohmann/json.hpp>
 
 #include <climits>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -30,11 +31,28 @@ SoundMeasures measureSound(std::span<const std::int16_t> samples, std::int16_t l
 // Audio decoded to floating point, full scale 1.0.
 SoundMeasures measureSound(const SampleBlocks& samples);
 
-// snake_case keys, decibels through decibelValue.
+// The figures a report shows of a sound, rounded here once, so that text, JSON and the
+// page judge and show the same numbers: levels through roundedDecibels (none for the
+// level of silence), the activity factor to 0.001, silences in seconds.
+struct SoundFigures {
+    std::size_t samples = 0;
+    std::optional<double> peakDbfs;
+    std::optional<double> truePeakDbfs;
+    std::optional<double> rmsDbfs;
+    std::optional<double> activeLevelDbm0;  // none without active speech
+    double activityFactor = 0.0;
+    std::size_t clippedRuns = 0;
+    std::size_t clippedRunSamples = 0;
+    double leadingSilenceSeconds = 0.0;
+    double trailingSilenceSeconds = 0.0;
+};
+SoundFigures soundFigures(const SoundMeasures& measures);
+
+// snake_case keys, null for a level that is none.
 nlohmann::json soundJson(const SoundMeasures& measures);
 
-// The text lines of soundJson's object, each "label value", indented by `indent`
-// and padded so the values line up at `column`.
-std::string soundText(const nlohmann::json& sound, const std::string& indent, int column);
+// The same figures as text lines, each "label value", indented by `indent` and padded
+// so the values line up at `column`.
+std::string soundText(const SoundMeasures& measures, const std::string& indent, int column);
 
 }  // namespace quen::tool

@@ -102,7 +102,7 @@ void printRecordingText(const RecordingCheck& check) {
         } else if (!check.accepted) {
             text += "  measured   as decoded to 8 kHz mono\n";
         }
-        text += soundText(soundJson(*check.sound), "  ", 11);
+        text += soundText(*check.sound, "  ", 11);
     }
     if (const auto& sizes = check.sizes) {
         text += "  data files A-law or mu-law " + std::to_string(sizes->g711) + " bytes, G.723.1 " +

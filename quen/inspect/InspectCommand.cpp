@@ -121,28 +121,29 @@ Result<std::vector<std::uint8_t>> readDataFileBytes(const std::string& path) {
 
 InspectedFile inspectDataFile(const std::string& path) {
     InspectedFile result;
+    InspectReport& report = result.report;
+    report.file = path;
     auto bytes = readDataFileBytes(path);
     if (!bytes) {
-        result.report = unreadableReport(path, bytes.failure().text);
+        report.error = bytes.failure().text;
         return result;
     }
-    result.bytes = std::move(*bytes);
-    Result<DataFileContents> read = readDataFile(result.bytes);
+    Result<DataFileContents> read = readDataFile(*bytes);
     if (!read) {
-        result.report = unreadableReport(path, read.failure().text);
+        report.error = read.failure().text;
         return result;
     }
-    result.contents = std::move(*read);
-    Result<DecodedAudio> audio = decodeAudio(*result.contents);
-    if (!audio) {
-        result.report =
-            inspectReport(path, *result.contents, nullptr, nullptr, audio.failure().text);
-        return result;
+    if (Result<DecodedAudio> audio = decodeAudio(*read); !audio) {
+        report.audioError = audio.failure().text;
+    } else {
+        result.audio = std::move(*audio);
+        report.sound =
+            measureSound(result.audio->samples, result.audio->lowest, result.audio->highest);
+        report.undecodableFrames = result.audio->failedFrames;
     }
-    result.audio = std::move(*audio);
-    const SoundMeasures sound =
-        measureSound(result.audio->samples, result.audio->lowest, result.audio->highest);
-    result.report = inspectReport(path, *result.contents, &*result.audio, &sound, {});
+    report.contents = std::move(*read);
+    // The payloads point into the bytes, which end here.
+    report.contents.payloads.clear();
     return result;
 }
 
@@ -150,7 +151,7 @@ namespace {
 
 // One file: its report, and the outputs asked for. False when the file is invalid or
 // an output could not be written.
-bool inspectFile(const std::string& path, const InspectOptions& options, nlohmann::json& report) {
+bool inspectFile(const std::string& path, const InspectOptions& options, InspectReport& report) {
     InspectedFile inspected = inspectDataFile(path);
     report = std::move(inspected.report);
     if (!inspected.audio) {
@@ -163,12 +164,12 @@ bool inspectFile(const std::string& path, const InspectOptions& options, nlohman
     }
     if (!options.svg.empty()) {
         const std::string svg =
-            waveformSvg(audio.samples, audio.lowest, audio.highest, svgTitle(*inspected.contents));
+            waveformSvg(audio.samples, audio.lowest, audio.highest, svgTitle(report.contents));
         const std::array<ByteSpan, 1> pieces{
             ByteSpan(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())};
         written = writeOutput(options.svg, pieces, options.overwrite) && written;
     }
-    return inspected.contents->valid() && written;
+    return report.contents.valid() && written;
 }
 
 int runInspect(const InspectOptions& options, bool json) {
@@ -179,11 +180,11 @@ int runInspect(const InspectOptions& options, bool json) {
     nlohmann::json reports = nlohmann::json::array();
     bool allGood = true;
     for (const std::string& path : options.files) {
-        nlohmann::json report;
+        InspectReport report;
         const bool good = inspectFile(path, options, report);
         allGood = good && allGood;
         if (json) {
-            reports.push_back(std::move(report));
+            reports.push_back(reportJson(report));
         } else if (!options.quiet || !good) {
             reportStream << reportText(report);
         }

@@ -1,7 +1,8 @@
-// Field names and units are chosen once here for both outputs. Times are seconds;
+// Field names, labels and units are chosen here for both outputs. Times are seconds;
 // levels come from SoundMeasures.
 #include "quen/inspect/InspectReport.h"
 
+#include <array>
 #include <cstdio>
 #include <ctime>
 
@@ -21,12 +22,16 @@ std::string hexBytes(const HeaderWord& word) {
 }
 
 // The flag is one UTF-16BE letter and a zero code unit; anything else has no letter.
-nlohmann::json flagLetter(const HeaderWord& word) {
+std::optional<std::string> flagLetter(const HeaderWord& word) {
     if (word[0] == 0 && word[2] == 0 && word[3] == 0 && word[1] >= 0x20 && word[1] < 0x7F) {
         return std::string(1, static_cast<char>(word[1]));
     }
-    return nullptr;
+    return std::nullopt;
 }
+
+// The header's texts under their report names, in header order.
+constexpr std::array<const char*, 3> TEXT_NAMES = {
+    "mailbox_name", "recording_name_or_calling_party", "display_string"};
 
 // The stored time is the low 32 bits of the seconds since 1970, so it is read
 // unsigned: dates after 2038 come out right.
@@ -53,9 +58,9 @@ std::string seconds(double value) {
     return text;
 }
 
-std::string quoted(const nlohmann::json& text) {
+std::string quoted(const std::string& text) {
     std::string out(1, '"');
-    out += text.get<std::string>();
+    out += text;
     out += '"';
     return out;
 }
@@ -79,15 +84,17 @@ std::string codecName(std::int32_t cpType) {
     }
 }
 
-nlohmann::json unreadableReport(const std::string& file, const std::string& error) {
-    return {{"file", file}, {"valid", false}, {"error", error}};
+double InspectReport::durationSeconds() const {
+    return durationOf(contents);
 }
 
-nlohmann::json inspectReport(const std::string& file, const DataFileContents& contents,
-                             const DecodedAudio* audio, const SoundMeasures* sound,
-                             const std::string& audioError) {
+nlohmann::json reportJson(const InspectReport& inspected) {
+    if (inspected.error) {
+        return {{"file", inspected.file}, {"valid", false}, {"error", *inspected.error}};
+    }
+    const DataFileContents& contents = inspected.contents;
     nlohmann::json report;
-    report["file"] = file;
+    report["file"] = inspected.file;
     report["valid"] = contents.valid();
     report["file_size"] = contents.fileSize;
     report["total_length"] = contents.totalLength;
@@ -98,17 +105,17 @@ nlohmann::json inspectReport(const std::string& file, const DataFileContents& co
     report["new_message"] = hasNewMessageBit(contents.flashType);
     report["listed_code"] = isListedFlashType(contents.flashType);
     report["header_length"] = contents.headerLength;
-    const char* names[3] = {"mailbox_name", "recording_name_or_calling_party", "display_string"};
     nlohmann::json broken = nlohmann::json::array();
-    for (std::size_t i = 0; i < 3; ++i) {
-        report[names[i]] = displayText(contents.texts[i]);
+    for (std::size_t i = 0; i < TEXT_NAMES.size(); ++i) {
+        report[TEXT_NAMES[i]] = displayText(contents.texts[i]);
         if (hasLoneSurrogate(contents.texts[i])) {
-            broken.push_back(names[i]);
+            broken.push_back(TEXT_NAMES[i]);
         }
     }
     report["texts_with_lone_surrogates"] = broken;
     report["reserved"] = hexBytes(contents.reserved);
-    report["internal_flag"] = flagLetter(contents.internalFlag);
+    const auto letter = flagLetter(contents.internalFlag);
+    report["internal_flag"] = letter ? nlohmann::json(*letter) : nlohmann::json(nullptr);
     report["internal_flag_bytes"] = hexBytes(contents.internalFlag);
     report["record_time"] = contents.recordTime;
     if (isGreetingFlashType(contents.flashType)) {
@@ -118,12 +125,12 @@ nlohmann::json inspectReport(const std::string& file, const DataFileContents& co
     report["packets"] = contents.packetCount;
     report["frames"] = contents.frameCount;
     report["duration_seconds"] = durationOf(contents);
-    if (audio != nullptr && sound != nullptr) {
-        report["audio"] = soundJson(*sound);
-        report["audio"]["undecodable_frames"] = audio->failedFrames;
+    if (inspected.sound) {
+        report["audio"] = soundJson(*inspected.sound);
+        report["audio"]["undecodable_frames"] = inspected.undecodableFrames;
     } else {
         report["audio"] = nullptr;
-        report["audio_error"] = audioError;
+        report["audio_error"] = inspected.audioError;
     }
     nlohmann::json problems = nlohmann::json::array();
     for (const DataFileProblem& problem : contents.problems) {
@@ -134,72 +141,69 @@ nlohmann::json inspectReport(const std::string& file, const DataFileContents& co
     return report;
 }
 
-std::string reportText(const nlohmann::json& report) {
-    const std::string file = report["file"].get<std::string>();
-    if (report.contains("error")) {
-        return file + ": error: " + report["error"].get<std::string>() + "\n";
+std::string reportText(const InspectReport& inspected) {
+    if (inspected.error) {
+        return inspected.file + ": error: " + *inspected.error + "\n";
     }
-    std::string out = file + (report["valid"].get<bool>() ? ": valid\n" : ": invalid\n");
-    const auto total = report["total_length"].get<std::uint64_t>();
+    const DataFileContents& contents = inspected.contents;
+    std::string out = inspected.file + (contents.valid() ? ": valid\n" : ": invalid\n");
     line(out, "total length",
-         std::to_string(total) +
-             (report["total_length_matches_file_size"].get<bool>()
+         std::to_string(contents.totalLength) +
+             (contents.totalLength == contents.fileSize
                   ? " (matches the file size)"
-                  : " (file size " + std::to_string(report["file_size"].get<std::uint64_t>()) +
-                        ")"));
+                  : " (file size " + std::to_string(contents.fileSize) + ")"));
     char flash[16];
-    std::snprintf(flash, sizeof flash, "0x%02X", report["flash_type"].get<unsigned>());
-    std::string kind =
-        report["greeting_code"].get<bool>() ? "greeting or message code" : "message code";
-    if (!report["listed_code"].get<bool>()) {
+    std::snprintf(flash, sizeof flash, "0x%02X", unsigned{contents.flashType});
+    const bool greetingCode = isGreetingFlashType(contents.flashType);
+    std::string kind = greetingCode ? "greeting or message code" : "message code";
+    if (!isListedFlashType(contents.flashType)) {
         kind = "unlisted message code, read as mu-law";
     }
-    if (report["new_message"].get<bool>()) {
+    if (hasNewMessageBit(contents.flashType)) {
         kind += ", new-message bit set";
     }
-    line(out, "flash type",
-         std::string(flash) + ": " + report["codec"].get<std::string>() + ", " + kind);
-    line(out, "header length", std::to_string(report["header_length"].get<unsigned>()));
-    line(out, "mailbox name", quoted(report["mailbox_name"]));
-    line(out, report["greeting_code"].get<bool>() ? "recording name" : "calling party",
-         quoted(report["recording_name_or_calling_party"]));
-    line(out, "display string", quoted(report["display_string"]));
-    for (const auto& name : report["texts_with_lone_surrogates"]) {
-        line(out, "note", name.get<std::string>() + " holds a lone surrogate (shown as \\uXXXX)");
+    line(out, "flash type", std::string(flash) + ": " + codecName(contents.cpType) + ", " + kind);
+    line(out, "header length", std::to_string(unsigned{contents.headerLength}));
+    line(out, "mailbox name", quoted(displayText(contents.texts[0])));
+    line(out, greetingCode ? "recording name" : "calling party",
+         quoted(displayText(contents.texts[1])));
+    line(out, "display string", quoted(displayText(contents.texts[2])));
+    for (std::size_t i = 0; i < TEXT_NAMES.size(); ++i) {
+        if (hasLoneSurrogate(contents.texts[i])) {
+            line(out, "note",
+                 std::string(TEXT_NAMES[i]) + " holds a lone surrogate (shown as \\uXXXX)");
+        }
     }
-    line(out, "reserved", report["reserved"].get<std::string>());
-    const auto& flag = report["internal_flag"];
+    line(out, "reserved", hexBytes(contents.reserved));
+    const auto letter = flagLetter(contents.internalFlag);
     line(out, "internal flag",
-         (flag.is_null() ? std::string("no letter") : quoted(flag)) + " (" +
-             report["internal_flag_bytes"].get<std::string>() + ")");
-    std::string recordTime = std::to_string(report["record_time"].get<std::int32_t>());
-    if (report.contains("record_time_utc")) {
-        recordTime += " (" + report["record_time_utc"].get<std::string>() + ")";
+         (letter ? quoted(*letter) : std::string("no letter")) + " (" +
+             hexBytes(contents.internalFlag) + ")");
+    std::string recordTime = std::to_string(contents.recordTime);
+    if (greetingCode) {
+        recordTime += " (" + utcDate(contents.recordTime) + ")";
     }
     line(out, "record time", recordTime);
-    line(out, "listen time", std::to_string(report["listen_time"].get<std::int32_t>()));
-    line(out, "packets", std::to_string(report["packets"].get<std::uint64_t>()));
-    line(out, "frames", std::to_string(report["frames"].get<std::uint64_t>()));
-    line(out, "duration", seconds(report["duration_seconds"].get<double>()));
-    const auto& audio = report["audio"];
-    if (audio.is_null()) {
-        line(out, "audio", "not decoded: " + report["audio_error"].get<std::string>());
+    line(out, "listen time", std::to_string(contents.listenTime));
+    line(out, "packets", std::to_string(contents.packetCount));
+    line(out, "frames", std::to_string(contents.frameCount));
+    line(out, "duration", seconds(inspected.durationSeconds()));
+    if (!inspected.sound) {
+        line(out, "audio", "not decoded: " + inspected.audioError);
     } else {
-        out += soundText(audio, "  ", 20);
-        if (audio["undecodable_frames"].get<std::uint64_t>() > 0) {
+        out += soundText(*inspected.sound, "  ", 20);
+        if (inspected.undecodableFrames > 0) {
             line(out, "undecodable frames",
-                 std::to_string(audio["undecodable_frames"].get<std::uint64_t>()) +
+                 std::to_string(inspected.undecodableFrames) +
                      " (each decoded as 30 ms of silence)");
         }
     }
-    for (const auto& problem : report["problems"]) {
-        out += "  problem at offset " + std::to_string(problem["offset"].get<std::uint64_t>()) +
-               ": " + problem["text"].get<std::string>() + "\n";
+    for (const DataFileProblem& problem : contents.problems) {
+        out += "  problem at offset " + std::to_string(problem.offset) + ": " + problem.text + "\n";
     }
-    const auto listed = report["problems"].size();
-    const auto all = report["problem_count"].get<std::uint64_t>();
-    if (all > listed) {
-        out += "  ... and " + std::to_string(all - listed) + " more problems\n";
+    if (contents.problemCount > contents.problems.size()) {
+        out += "  ... and " + std::to_string(contents.problemCount - contents.problems.size()) +
+               " more problems\n";
     }
     return out;
 }

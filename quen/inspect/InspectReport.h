@@ -1,5 +1,6 @@
-// What `quen inspect` says about one data file, built once as JSON and rendered as
-// text from the same values, so the two outputs cannot disagree.
+// What `quen inspect` says about one data file: read, checked and measured once into an
+// InspectReport, then written as JSON or as text from the same values, so the two
+// outputs cannot disagree.
 #pragma once
 
 #include <nlohmann/json.hpp>
@@ -7,7 +8,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "datafile/DataFileReader.h"
 #include "quen/DecodedAudio.h"
@@ -15,26 +15,35 @@
 
 namespace quen::tool {
 
-// A file whose preamble could not be read: only the file and the reason.
-nlohmann::json unreadableReport(const std::string& file, const std::string& error);
+struct InspectReport {
+    std::string file;
+    // Why not even the preamble could be read; nothing below is known then.
+    std::optional<std::string> error;
+    // The preamble, the header and the packet check. Without payloads: they point into
+    // the file's bytes, which the report outlives.
+    DataFileContents contents;
+    // The decoded audio's measures; without them, why it could not be decoded.
+    std::optional<SoundMeasures> sound;
+    std::size_t undecodableFrames = 0;
+    std::string audioError;
 
-// `audio` is absent when decoding failed; `audioError` then says why.
-nlohmann::json inspectReport(const std::string& file, const DataFileContents& contents,
-                             const DecodedAudio* audio, const SoundMeasures* sound,
-                             const std::string& audioError);
+    // The playing time of the packet stream.
+    double durationSeconds() const;
+};
 
 // One data file read, decoded and measured as `quen inspect` does it, for every
 // command that shows data files.
 struct InspectedFile {
-    std::vector<std::uint8_t> bytes;  // what `contents` points into
-    std::optional<DataFileContents> contents;
     std::optional<DecodedAudio> audio;  // when the file was read and decoded
-    nlohmann::json report;
+    InspectReport report;
 };
 InspectedFile inspectDataFile(const std::string& path);
 
+// The report as `quen inspect --json` writes it.
+nlohmann::json reportJson(const InspectReport& report);
+
 // Human-readable lines of one report, for standard output.
-std::string reportText(const nlohmann::json& report);
+std::string reportText(const InspectReport& report);
 
 // "A-law", "mu-law" or "G.723.1".
 std::string codecName(std::int32_t cpType);

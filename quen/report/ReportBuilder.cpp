@@ -1,5 +1,5 @@
-// Nothing is measured here that inspect or check already measure: their reports are
-// read through ReportFields. What only the page needs is added: the data files' ages
+// Nothing is measured here that inspect or check already measure: the page is built
+// from their typed results. What only the page needs is added: the data files' ages
 // against their recordings, the level against the target, and the recording's audio.
 #include "quen/report/ReportBuilder.h"
 
@@ -18,7 +18,6 @@
 #include "quen/WaveformSvg.h"
 #include "quen/check/TemplateCheck.h"
 #include "quen/inspect/InspectReport.h"
-#include "quen/report/ReportFields.h"
 #include "quen/report/ReportProblems.h"
 #include "wav/RiffLayout.h"
 #include "wav/WavWriter.h"
@@ -44,7 +43,7 @@ std::optional<PlayerAudio> playerAudio(std::span<const std::int16_t> samples) {
 // its data chunk gives its length. Anything else is decoded and resampled the way
 // `quen prepare` reads it.
 void addRecordingAudio(GreetingView& view) {
-    if (fields::flag(view.recording, "accepted")) {
+    if (view.recording->accepted) {
         auto file =
             readRegularFile(view.recordingPath,
                             static_cast<std::uint64_t>(MAX_RECORDING_SECONDS *
@@ -118,24 +117,23 @@ DataFileView inspectView(const std::string& path, const std::string& label,
     return view;
 }
 
-std::string greetingTitle(const nlohmann::json& greeting) {
-    const std::string kind = fields::text(greeting, "kind");
-    const std::string name = fields::text(greeting, "recording_name");
-    return fields::text(greeting, "id") + (kind.empty() ? "" : " (" + kind + ")") + ": " +
+std::string greetingTitle(const GreetingCheck& greeting) {
+    const std::string& kind = greeting.kind;
+    const std::string& name = greeting.recordingName;
+    return greeting.id + (kind.empty() ? "" : " (" + kind + ")") + ": " +
            (name.empty() ? std::string("no recording") : name);
 }
 
-void addDataFiles(GreetingView& view, const nlohmann::json& greeting) {
+void addDataFiles(GreetingView& view, const GreetingCheck& greeting) {
     const auto recordingTime = modified(view.recordingPath);
-    for (const nlohmann::json& mode : fields::modes(greeting)) {
-        if (mode.contains("ends_run") && !mode["ends_run"].is_null()) {
+    for (const ModeNames& mode : greeting.modes) {
+        if (mode.endLine) {
             continue;
         }
-        const std::string number = std::to_string(mode.value("mode", 0));
-        const bool reached = fields::flag(mode, "reached");
-        for (const auto& [key, codec] :
-             {std::pair{"g723_file", "G.723.1"}, std::pair{"g711_file", "G.711"}}) {
-            const std::string path = fields::text(mode, key);
+        const std::string number = std::to_string(mode.mode);
+        const bool reached = mode.reached;
+        for (const auto& [path, codec] :
+             {std::pair{mode.g723File, "G.723.1"}, std::pair{mode.g711File, "G.711"}}) {
             if (path.empty()) {
                 continue;
             }
@@ -161,17 +159,17 @@ void addDataFiles(GreetingView& view, const nlohmann::json& greeting) {
     }
 }
 
-void addRecording(GreetingView& view, const nlohmann::json& greeting) {
-    view.recording = fields::recording(greeting);
-    if (view.recording.is_null()) {
+void addRecording(GreetingView& view, const GreetingCheck& greeting) {
+    view.recording = greeting.recording;
+    if (!view.recording) {
         return;
     }
-    view.recordingDetails = fields::texts(view.recording, "log");
-    for (std::string& cause : fields::texts(view.recording, "causes")) {
+    view.recordingDetails = view.recording->logLines;
+    for (const std::string& cause : view.recording->causes) {
         view.recordingDetails.push_back("cause: " + cause);
     }
-    if (const std::string fix = fields::text(view.recording, "fix"); !fix.empty()) {
-        view.recordingDetails.push_back("fix: " + fix);
+    if (view.recording->fix) {
+        view.recordingDetails.push_back("fix: " + *view.recording->fix);
     }
     addRecordingAudio(view);
 }
@@ -219,29 +217,28 @@ std::string anchorFor(std::size_t number) {
 
 ReportView templateReport(const std::string& templatePath, const std::string& wavDirectory,
                           const std::string& resultDirectory, std::optional<int> mode) {
-    const nlohmann::json check =
-        templateJson(checkTemplate(templatePath, wavDirectory, resultDirectory, mode));
+    const TemplateCheck check = checkTemplate(templatePath, wavDirectory, resultDirectory, mode);
     ReportView page;
     page.title = templatePath;
     page.subtitle = mode ? "batch mode " + std::to_string(*mode) : "batch modes 1 and 2";
     page.subtitle += "; recordings in " + wavDirectory + ", data files in " + resultDirectory;
-    for (const std::string& line : fields::loadFailure(check)) {
+    for (const std::string& line : check.loadFailure) {
         page.pageProblems.push_back("the template cannot be read: " + line);
     }
-    if (fields::structureError(check)) {
+    if (check.structureError) {
         page.pageProblems.push_back(
             "an attendant without AAName or a greeting without id or RecordingName ends every "
             "run there");
     }
-    const nlohmann::json& greetings = fields::greetings(check);
-    for (const nlohmann::json& greeting : greetings) {
+    const std::vector<GreetingCheck>& greetings = check.greetings;
+    for (const GreetingCheck& greeting : greetings) {
         GreetingView& view = page.greetings.emplace_back();
         view.anchor = anchorFor(page.greetings.size());
-        view.attendant = fields::text(greeting, "attendant");
+        view.attendant = greeting.attendant;
         view.title = greetingTitle(greeting);
-        view.recordingPath = fields::text(greeting, "wav_file");
-        view.problems = fields::texts(greeting, "problems");
-        view.notes = fields::texts(greeting, "notes");
+        view.recordingPath = greeting.wavFile;
+        view.problems = greeting.problems;
+        view.notes = greeting.warnings;
     }
     forEachInParallel(page.greetings.size(), [&](std::size_t i) {
         addRecording(page.greetings[i], greetings[i]);

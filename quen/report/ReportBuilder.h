@@ -1,6 +1,6 @@
 // Gathers a `quen report` page from what `quen check --template` and `quen inspect`
-// compute: the check's JSON for the template, each data file's inspect report and
-// decoded audio, and the recordings as players hear them.
+// compute: the template's check, each data file's inspect report and decoded audio,
+// and the recordings as players hear them.
 #pragma once
 
 #include <optional>

@@ -3,6 +3,8 @@
 // greeting as callers will, with its problems.
 #include <sys/stat.h>
 
+#include <nlohmann/json.hpp>
+
 #include <array>
 #include <iostream>
 #include <memory>

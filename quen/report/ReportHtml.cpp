@@ -6,7 +6,6 @@
 
 #include "quen/WaveformSvg.h"  // escapeXml
 #include "quen/report/ReportAssets.h"
-#include "quen/report/ReportFields.h"
 
 namespace quen::tool {
 namespace {
@@ -41,43 +40,49 @@ void measure(std::string& out, const char* name, const std::string& value) {
     out += std::string("<dt>") + name + "</dt><dd>" + escapeXml(value) + "</dd>\n";
 }
 
-void measures(std::string& out, const nlohmann::json& report) {
+// The figures of the decoded audio, from the level to the silent ends.
+void soundMeasures(std::string& out, const SoundFigures& sound) {
+    if (sound.activeLevelDbm0) {
+        measure(out, "active speech level", fixed(*sound.activeLevelDbm0, 1, " dBm0"));
+    }
+    measure(out, "activity", fixed(sound.activityFactor * 100, 0, " %"));
+    measure(out, "peak", sound.peakDbfs ? fixed(*sound.peakDbfs, 1, " dBFS") : "silent");
+    if (sound.truePeakDbfs) {
+        measure(out, "true peak", fixed(*sound.truePeakDbfs, 1, " dBFS"));
+    }
+    measure(out, "clipped runs", std::to_string(sound.clippedRuns));
+    measure(out, "leading silence", fixed(sound.leadingSilenceSeconds, 3, " s"));
+    measure(out, "trailing silence", fixed(sound.trailingSilenceSeconds, 3, " s"));
+}
+
+void measures(std::string& out, const InspectReport& report) {
     out += "<dl class=\"measures\">\n";
-    if (const auto seconds = fields::durationSeconds(report)) {
-        measure(out, "duration", fixed(*seconds, 3, " s"));
+    measure(out, "duration", fixed(report.durationSeconds(), 3, " s"));
+    measure(out, "codec", codecName(report.contents.cpType));
+    if (report.sound) {
+        soundMeasures(out, soundFigures(*report.sound));
+    } else {
+        // No decoded audio: the peak reads "silent", and the problem list says why.
+        measure(out, "peak", "silent");
     }
-    measure(out, "codec", fields::codec(report));
-    if (const auto level = fields::activeLevelDbm0(report)) {
-        measure(out, "active speech level", fixed(*level, 1, " dBm0"));
-    }
-    if (const auto factor = fields::activityFactor(report)) {
-        measure(out, "activity", fixed(*factor * 100, 0, " %"));
-    }
-    const auto peak = fields::peakDbfs(report);
-    measure(out, "peak", peak ? fixed(*peak, 1, " dBFS") : "silent");
-    if (const auto truePeak = fields::truePeakDbfs(report)) {
-        measure(out, "true peak", fixed(*truePeak, 1, " dBFS"));
-    }
-    if (const auto runs = fields::clippedRuns(report)) {
-        measure(out, "clipped runs", std::to_string(*runs));
-    }
-    if (const auto lead = fields::leadingSilenceSeconds(report)) {
-        measure(out, "leading silence", fixed(*lead, 3, " s"));
-    }
-    if (const auto trail = fields::trailingSilenceSeconds(report)) {
-        measure(out, "trailing silence", fixed(*trail, 3, " s"));
-    }
-    const std::uint64_t problems = fields::problemCount(report);
-    const auto packets = fields::packets(report);
-    measure(
-        out, "packet check",
-        (problems == 0 ? std::string("valid") : std::to_string(problems) + " problems") +
-            (packets ? ", " + std::to_string(*packets) + (*packets == 1 ? " packet" : " packets")
-                     : ""));
-    if (const auto frames = fields::undecodableFrames(report); frames && *frames > 0) {
-        measure(out, "undecodable frames", std::to_string(*frames));
+    const std::size_t problems = report.contents.problemCount;
+    const std::size_t packets = report.contents.packetCount;
+    measure(out, "packet check",
+            (problems == 0 ? std::string("valid") : std::to_string(problems) + " problems") + ", " +
+                std::to_string(packets) + (packets == 1 ? " packet" : " packets"));
+    if (report.sound && report.undecodableFrames > 0) {
+        measure(out, "undecodable frames", std::to_string(report.undecodableFrames));
     }
     out += "</dl>\n";
+}
+
+// The packet check's findings, each at its offset.
+std::vector<std::string> problemTexts(const InspectReport& report) {
+    std::vector<std::string> texts;
+    for (const DataFileProblem& problem : report.contents.problems) {
+        texts.push_back("at offset " + std::to_string(problem.offset) + ": " + problem.text);
+    }
+    return texts;
 }
 
 void dataFile(std::string& out, AudioPlacement& audio, const GreetingView& greeting,
@@ -85,8 +90,8 @@ void dataFile(std::string& out, AudioPlacement& audio, const GreetingView& greet
     const std::string name = file.label.empty() ? file.path : file.label + ": " + file.path;
     out += "<section class=\"datafile\" aria-label=\"" + escapeXml(name) + "\">\n<h4>" +
            escapeXml(name) + "</h4>\n";
-    if (const auto error = fields::error(file.report)) {
-        out += "<p>Cannot be read: " + escapeXml(*error) + "</p>\n</section>\n";
+    if (file.report.error) {
+        out += "<p>Cannot be read: " + escapeXml(*file.report.error) + "</p>\n</section>\n";
         return;
     }
     if (file.audio) {
@@ -96,7 +101,7 @@ void dataFile(std::string& out, AudioPlacement& audio, const GreetingView& greet
                file.waveform + "</figure>\n";
     }
     measures(out, file.report);
-    const std::vector<std::string> problems = fields::problemTexts(file.report);
+    const std::vector<std::string> problems = problemTexts(file.report);
     if (!problems.empty()) {
         out += "<details><summary>Packet check</summary>\n";
         list(out, "problems", problems);
@@ -110,9 +115,9 @@ void recording(std::string& out, AudioPlacement& audio, const GreetingView& gree
         return;
     }
     std::string state = "missing";
-    if (!greeting.recording.is_null()) {
-        state = fields::flag(greeting.recording, "accepted") ? "accepted by QuenGreeting"
-                                                             : "refused by QuenGreeting";
+    if (greeting.recording) {
+        state =
+            greeting.recording->accepted ? "accepted by QuenGreeting" : "refused by QuenGreeting";
     }
     out += "<p class=\"recording\">Recording <code>" + escapeXml(greeting.recordingPath) +
            "</code>: " + state + "</p>\n";

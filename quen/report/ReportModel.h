@@ -2,12 +2,13 @@
 // greetings in order, each with its recording, its data files and its problems.
 #pragma once
 
-#include <nlohmann/json.hpp>
-
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "quen/check/RecordingCheck.h"
+#include "quen/inspect/InspectReport.h"
 
 namespace quen::tool {
 
@@ -21,8 +22,8 @@ struct DataFileView {
     std::string label;  // "mode 1, G.723.1", or empty without a template
     std::string path;
     bool exists = false;
-    nlohmann::json report;  // `quen inspect --json`'s report, when it exists
-    std::string waveform;   // the picture of its decoded audio, inline SVG
+    InspectReport report;  // `quen inspect`'s report, when it exists
+    std::string waveform;  // the picture of its decoded audio, inline SVG
     std::optional<PlayerAudio> audio;
 };
 
@@ -30,8 +31,8 @@ struct GreetingView {
     std::string anchor;  // the element id, "g1", "g2", ...
     std::string attendant;
     std::string title;
-    std::string recordingPath;  // empty without a template
-    nlohmann::json recording;   // the check's verdict on it, null when missing
+    std::string recordingPath;                // empty without a template
+    std::optional<RecordingCheck> recording;  // the check's verdict on it, when it exists
     std::optional<PlayerAudio> recordingAudio;
     std::string recordingAudioError;  // why there is no recording player
     std::vector<std::string> recordingDetails;

@@ -1,11 +1,9 @@
-// Only what inspect measured is judged; a measure its report does not hold yet is no
-// problem.
+// Only what inspect measured is judged, on the figures its reports show: a level is
+// judged as rounded for display, so the page never calls a shown -22.00 dBm0 too low.
 #include "quen/report/ReportProblems.h"
 
 #include <cmath>
 #include <cstdio>
-
-#include "quen/report/ReportFields.h"
 
 namespace quen::tool {
 namespace {
@@ -16,28 +14,33 @@ std::string decibels(double value, const char* unit) {
     return text;
 }
 
+std::optional<double> activeLevelDbm0(const InspectReport& report) {
+    return report.sound ? soundFigures(*report.sound).activeLevelDbm0 : std::nullopt;
+}
+
 }  // namespace
 
-std::optional<double> levelOffsetDb(const nlohmann::json& inspect) {
-    const auto level = fields::activeLevelDbm0(inspect);
+std::optional<double> levelOffsetDb(const InspectReport& report) {
+    const auto level = activeLevelDbm0(report);
     return level ? std::optional(std::fabs(*level - TARGET_LEVEL_DBM0)) : std::nullopt;
 }
 
-std::vector<std::string> dataFileProblems(const nlohmann::json& inspect, const std::string& name) {
-    if (const auto error = fields::error(inspect)) {
-        return {name + " cannot be read: " + *error};
+std::vector<std::string> dataFileProblems(const InspectReport& report, const std::string& name) {
+    if (report.error) {
+        return {name + " cannot be read: " + *report.error};
     }
     std::vector<std::string> problems;
-    if (!fields::valid(inspect)) {
-        const std::uint64_t count = fields::problemCount(inspect);
+    if (!report.contents.valid()) {
+        const std::size_t count = report.contents.problemCount;
         problems.push_back(name + " fails the packet check (" + std::to_string(count) +
                            (count == 1 ? " problem)" : " problems)"));
     }
-    if (const auto audioError = fields::audioError(inspect)) {
-        problems.push_back(name + " cannot be decoded: " + *audioError);
+    if (!report.sound) {
+        problems.push_back(name + " cannot be decoded: " + report.audioError);
         return problems;
     }
-    if (const auto level = fields::activeLevelDbm0(inspect)) {
+    const SoundFigures figures = soundFigures(*report.sound);
+    if (const auto level = figures.activeLevelDbm0) {
         const double offset = *level - TARGET_LEVEL_DBM0;
         if (std::fabs(offset) > LEVEL_TOLERANCE_DB) {
             problems.push_back(name + ": active speech level " + decibels(*level, "dBm0") + ", " +
@@ -46,9 +49,9 @@ std::vector<std::string> dataFileProblems(const nlohmann::json& inspect, const s
                                decibels(TARGET_LEVEL_DBM0, "dBm0"));
         }
     }
-    if (const auto runs = fields::clippedRuns(inspect); runs && *runs > 0) {
-        problems.push_back(name + ": clipped (" + std::to_string(*runs) +
-                           (*runs == 1 ? " run" : " runs") + " of samples at full scale)");
+    if (const std::size_t runs = figures.clippedRuns; runs > 0) {
+        problems.push_back(name + ": clipped (" + std::to_string(runs) +
+                           (runs == 1 ? " run" : " runs") + " of samples at full scale)");
     }
     return problems;
 }

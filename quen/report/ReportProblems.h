@@ -1,13 +1,13 @@
-// What a `quen report` page calls wrong with one data file, read from the report
+// What a `quen report` page calls wrong with one data file, judged on the report
 // `quen inspect` made of it: unreadable, failing the packet check, undecodable, a level
 // too far from the telephone target, clipping.
 #pragma once
 
-#include <nlohmann/json.hpp>
-
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "quen/inspect/InspectReport.h"
 
 namespace quen::tool {
 
@@ -17,10 +17,10 @@ constexpr double TARGET_LEVEL_DBM0 = -19.0;
 constexpr double LEVEL_TOLERANCE_DB = 3.0;
 
 // Each problem starts with `name` (where and which file).
-std::vector<std::string> dataFileProblems(const nlohmann::json& inspect, const std::string& name);
+std::vector<std::string> dataFileProblems(const InspectReport& report, const std::string& name);
 
 // How far the active speech level is from the target, in dB either way; empty when the
 // report has no level.
-std::optional<double> levelOffsetDb(const nlohmann::json& inspect);
+std::optional<double> levelOffsetDb(const InspectReport& report);
 
 }  // namespace quen::tool
