@@ -345,6 +345,19 @@ TEST_F(Quen, ReportOfATemplateWithoutItsRecordingsIsAUsageError) {
     EXPECT_FALSE(std::filesystem::exists(path("report.html")));
 }
 
+// A run that cannot start is the page's first problem: a missing template leaves no
+// greeting to show, and must not read as a page without problems. No browser needed.
+TEST_F(Quen, ARunThatCannotStartIsThePagesProblem) {
+    ASSERT_EQ(shell("mkdir rec"), 0);
+    EXPECT_EQ(tool("report --template gone.xml --wav-dir rec -o page.html").exitCode, 1);
+    const std::string page = readText(path("page.html"));
+    EXPECT_NE(page.find("<h2 id=\"problems-heading\">1 problem</h2>\n<ul id=\"problem-list\">\n"
+                        "<li class=\"problem\">the run stops before its first greeting: Error "
+                        "opening the AA-template.xml file</li>"),
+              std::string::npos)
+        << page.substr(0, 2000);
+}
+
 // The page never replaces a file it shows; no browser needed.
 TEST_F(Quen, ReportIsNotWrittenOverItsInput) {
     const std::string greeting = std::string(QUEN_SOURCE_DIR) + "/examples/greeting.wav";

@@ -222,6 +222,11 @@ ReportView templateReport(const std::string& templatePath, const std::string& wa
     page.title = templatePath;
     page.subtitle = mode ? "batch mode " + std::to_string(*mode) : "batch modes 1 and 2";
     page.subtitle += "; recordings in " + wavDirectory + ", data files in " + resultDirectory;
+    // A run that cannot start converts nothing, however the greetings below look; a
+    // missing template has none to show at all.
+    for (const std::string& line : check.operandFailure) {
+        page.pageProblems.push_back("the run stops before its first greeting: " + line);
+    }
     for (const std::string& line : check.loadFailure) {
         page.pageProblems.push_back("the template cannot be read: " + line);
     }
