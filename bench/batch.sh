@@ -10,22 +10,8 @@ source bench/wav.sh
 startBenchmark build/release 3 "$@"
 
 mkdir rec one all
-{
-    echo '<zandorConfiguration><AutoAttendants>'
-    for a in $(seq 1 10); do
-        echo "<AutoAttendant><AAName>Desk $a</AAName><Greetings>"
-        for kind in morning afternoon evening menu; do
-            echo "<Greeting id=\"$kind\"><RecordingName>$a-$kind.wav</RecordingName></Greeting>"
-        done
-        echo '</Greetings></AutoAttendant>'
-    done
-    echo '</AutoAttendants></zandorConfiguration>'
-} >aa.xml
-speech "$greeting" 30 | wav rec/first.wav
-for a in $(seq 1 10); do
-    for kind in morning afternoon evening menu; do cp rec/first.wav "rec/$a-$kind.wav"; done
-done
-rm rec/first.wav
+speech "$greeting" 30 | wav first.wav
+aaTemplate aa.xml 10 first.wav rec
 
 # Best wall time of $runs runs, in seconds.
 best() {

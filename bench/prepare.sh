@@ -74,20 +74,8 @@ for ((i = 0; i < runs; i++)); do
 done
 
 mkdir rec
-speech "$greeting" 30 | wav rec/first.wav
-{
-    echo '<zandorConfiguration><AutoAttendants>'
-    for a in $(seq 1 25); do
-        echo "<AutoAttendant><AAName>Desk $a</AAName><Greetings>"
-        for kind in morning afternoon evening menu; do
-            cp rec/first.wav "rec/$a-$kind.wav"
-            echo "<Greeting id=\"$kind\"><RecordingName>$a-$kind.wav</RecordingName></Greeting>"
-        done
-        echo '</Greetings></AutoAttendant>'
-    done
-    echo '</AutoAttendants></zandorConfiguration>'
-} >aa.xml
-rm rec/first.wav
+speech "$greeting" 30 | wav first.wav
+aaTemplate aa.xml 25 first.wav rec
 best_check=""
 for ((i = 0; i < runs; i++)); do
     best_check=$(min "$(seconds_of "$quen" check --template aa.xml --wav-dir rec)" "$best_check")

@@ -36,6 +36,24 @@ speech() {
     while tail -c +45 "$greeting" 2>/dev/null; do :; done | head -c "$bytes"
 }
 
+# An AA template $1 of $2 attendants with the four greetings each, every recording a
+# copy of the WAV file $3 in the directory $4, named ATTENDANT-KIND.wav.
+aaTemplate() {
+    local template=$1 attendants=$2 recording=$3 directory=$4
+    {
+        echo '<zandorConfiguration><AutoAttendants>'
+        for a in $(seq 1 "$attendants"); do
+            echo "<AutoAttendant><AAName>Desk $a</AAName><Greetings>"
+            for kind in morning afternoon evening menu; do
+                cp "$recording" "$directory/$a-$kind.wav"
+                echo "<Greeting id=\"$kind\"><RecordingName>$a-$kind.wav</RecordingName></Greeting>"
+            done
+            echo '</Greetings></AutoAttendant>'
+        done
+        echo '</AutoAttendants></zandorConfiguration>'
+    } >"$template"
+}
+
 # What every benchmark starts with, after its usage line's arguments (build directory,
 # runs) and their defaults: $build, $runs, the programs as $program (QuenGreeting) and
 # $quen, the example as $greeting, all absolute; then a scratch directory that goes away
