@@ -34,6 +34,25 @@ std::u16string requiredText(const XmlNode& parent, std::string_view name) {
     return child.text();
 }
 
+// The reason the log gives for a template that could not be read.
+std::string loadFailureText(const Failure& failure) {
+    switch (failure.reason) {
+        case FailureReason::CannotOpen:
+            return "the file cannot be opened: " + failure.text;
+        case FailureReason::CannotRead:
+            return "the file cannot be read: " + failure.text;
+        case FailureReason::NotRegular:
+            return "not a regular file";
+        case FailureReason::TooLarge:
+            return "the file is larger than " + std::to_string(XmlDocument::MAX_FILE_BYTES >> 20) +
+                   " MiB";
+        case FailureReason::OutOfMemory:
+            return "not enough memory to read the file";
+        default:
+            return failure.text;
+    }
+}
+
 }  // namespace
 
 bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit, LogSink& log,
@@ -41,7 +60,7 @@ bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& v
     XmlDocument document;
     if (const Result<void> loaded = document.load(templatePath); !loaded) {
         log.write(u"Failed to read the file \"" + templatePath + u"\" \ndue to \"" +
-                  toWide(loaded.failure().text) + u"\"");
+                  toWide(loadFailureText(loaded.failure())) + u"\"");
         return false;
     }
     const std::vector<XmlNode> attendants =

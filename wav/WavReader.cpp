@@ -33,8 +33,8 @@ WavReader::WavReader(const std::u16string& wavFile) : wavFile_(wavFile), file_(t
 
 // "Can't open file" for the failure the file noted, and that failure.
 Failure WavReader::unreadable(LogSink& log) const {
-    logFileFailure(wavFile_, *file_.failure(), log);
-    return Failure{*file_.failure(), "the recording cannot be read"};
+    logFileFailure(wavFile_, file_.failure()->category, log);
+    return Failure{file_.failure()->category, "the recording cannot be read"};
 }
 
 Result<WavReader> WavReader::open(const std::u16string& wavFile, LogSink& log) {
