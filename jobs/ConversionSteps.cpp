@@ -5,19 +5,35 @@
 #include <vector>
 
 #include "codec/WaveCompressor.h"
+#include "jobs/LogLines.h"
 
 namespace quen {
+namespace {
 
-void logCreatingDataFile(const std::u16string& outFile, LogSink& log) {
-    log.write(u"Creating data file - \"" + outFile + u"\"");
+void logRecordingFailure(const std::u16string& wavFile, const RecordingFailure& failure,
+                         LogSink& log) {
+    for (const auto& line : loglines::recordingFailed(wavFile, failure)) {
+        log.write(line);
+    }
+}
+
+}  // namespace
+
+std::optional<WavReader> openRecording(const std::u16string& wavFile, const std::u16string& outFile,
+                                       LogSink& log) {
+    log.write(loglines::creatingDataFile(outFile));
+    auto recording = WavReader::open(wavFile);
+    if (!recording) {
+        logRecordingFailure(wavFile, recording.failure(), log);
+        return std::nullopt;
+    }
+    return std::move(*recording);
 }
 
 std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u16string& wavFile,
                                                const DataFileRequest& request, LogSink& log) {
-    if (const Result<void> found = recording.findSamples(log); !found) {
-        if (found.failure().category == REFUSED_RECORDING) {
-            logCompressionFailed(wavFile, log);
-        }
+    if (const auto found = recording.findSamples(); !found) {
+        logRecordingFailure(wavFile, found.failure(), log);
         return std::nullopt;
     }
     DataFileOutput output(request.outFile, request.cpType);
@@ -27,8 +43,9 @@ std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u
     WaveCompressor compressor(request.cpType, codecLog);
     std::vector<std::uint8_t> block(WaveCompressor::INPUT_BLOCK_BYTES);
     for (;;) {
-        const auto samples = recording.readSamples(block, log);
+        const auto samples = recording.readSamples(block);
         if (!samples) {
+            logRecordingFailure(wavFile, samples.failure(), log);
             return std::nullopt;
         }
         if (samples->empty()) {
@@ -41,7 +58,7 @@ std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u
     // A codec failure fails the job too: a file with missing audio must not be
     // reported as converted.
     if (!compressed) {
-        logCompressionFailed(wavFile, log);
+        log.write(loglines::compressionFailed(wavFile));
         return std::nullopt;
     }
     output.finish(request.flashType, request.header());

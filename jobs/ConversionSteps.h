@@ -1,7 +1,7 @@
 // The steps the greeting and the message conversion share, in the order both run
 // them: announce the data file, open and check the recording, then locate, compress,
-// packetise and write its samples block by block. Each step writes its own failure to
-// the log; the job then just returns false.
+// packetise and write its samples block by block. Each step writes its failure's lines
+// to the log; the job then just returns false.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +16,11 @@
 
 namespace quen {
 
-// The "Creating data file - " line, written before anything can fail.
-void logCreatingDataFile(const std::u16string& outFile, LogSink& log);
+// The "Creating data file - " line, written before anything can fail, then the
+// recording opened and its RIFF header checked; nothing after a failure, whose lines are
+// in `log`.
+std::optional<WavReader> openRecording(const std::u16string& wavFile, const std::u16string& outFile,
+                                       LogSink& log);
 
 // What a conversion writes besides its samples.
 struct DataFileRequest {

@@ -7,6 +7,7 @@
 #include "codec/WaveCompressor.h"
 #include "datafile/DataFileLayout.h"
 #include "datafile/Packetiser.h"
+#include "jobs/LogLines.h"
 #include "platform/LogSink.h"
 #include "platform/RegularFileReader.h"
 #include "platform/TextConversion.h"
@@ -118,20 +119,25 @@ struct Verdict {
 
 Verdict readVerdict(const std::u16string& wavFile, bool keepSamples, LogSink& log) {
     Verdict verdict;
-    auto recording = WavReader::open(wavFile, log);
+    const auto logFailure = [&wavFile, &log](const RecordingFailure& failure) {
+        for (const std::u16string& line : loglines::recordingFailed(wavFile, failure)) {
+            log.write(line);
+        }
+    };
+    auto recording = WavReader::open(wavFile);
     if (!recording) {
+        logFailure(recording.failure());
         return verdict;
     }
-    if (const Result<void> found = recording->findSamples(log); !found) {
-        if (found.failure().category == REFUSED_RECORDING) {
-            logCompressionFailed(wavFile, log);
-        }
+    if (const auto found = recording->findSamples(); !found) {
+        logFailure(found.failure());
         return verdict;
     }
     std::vector<std::uint8_t> block(WaveCompressor::INPUT_BLOCK_BYTES);
     for (;;) {
-        const auto bytes = recording->readSamples(block, log);
+        const auto bytes = recording->readSamples(block);
         if (!bytes) {
+            logFailure(bytes.failure());
             return verdict;
         }
         if (bytes->empty()) {
