@@ -1,5 +1,6 @@
-// The verdict comes from the converter's own WAV reader with a LogBuffer, the very
-// code a conversion runs, so the lines shown are the ones the error log would get.
+// The verdict comes from the converter's own WAV reader, the very code a conversion
+// runs, and its reasons are worded by the jobs' own catalogue, so the lines shown are
+// the ones the error log would get.
 // The description and the causes come from the standard RIFF layout and libavformat.
 #include "quen/check/RecordingCheck.h"
 
