@@ -9,6 +9,7 @@
 #include "app/Usage.h"
 #include "jobs/BatchOperands.h"
 #include "jobs/Converter.h"
+#include "jobs/LogLines.h"
 #include "platform/Console.h"
 #include "platform/ErrorLog.h"
 #include "platform/TextConversion.h"
@@ -131,7 +132,7 @@ int runCommandLine(const std::vector<std::u16string>& arguments, const Converter
     } catch (const std::bad_alloc&) {
         // The job's buffers are gone with the stack; a short line can still be had.
         try {
-            log.write("Out of memory");
+            log.write(loglines::outOfMemory());
         } catch (const std::bad_alloc&) {
         }
     }

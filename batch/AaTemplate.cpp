@@ -2,8 +2,8 @@
 // recording, in document order across all AutoAttendants and Greetings groups.
 #include "batch/AaTemplate.h"
 
-#include "batch/TemplateError.h"
-#include "platform/TextConversion.h"
+#include <optional>
+
 #include "platform/XmlDocument.h"
 
 namespace quen {
@@ -25,42 +25,51 @@ std::vector<XmlNode> select(const XmlNode& context, std::initializer_list<std::s
     return nodes;
 }
 
-// The text of a required child element; its absence ends the run.
-std::u16string requiredText(const XmlNode& parent, std::string_view name) {
+// The text of a required child element; nothing when the element is missing.
+std::optional<std::u16string> requiredText(const XmlNode& parent, std::string_view name) {
     const XmlNode child = parent.firstChildElement(name);
     if (!child.exists()) {
-        throw TemplateError();
+        return std::nullopt;
     }
     return child.text();
 }
 
 }  // namespace
 
-bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit, LogSink& log,
-                    const SkippedGreetingVisitor& skipped) {
+Result<bool, TemplateFailure> walkAaTemplate(const std::u16string& templatePath,
+                                             const GreetingVisitor& visit,
+                                             const SkippedGreetingVisitor& skipped) {
     XmlDocument document;
-    if (const Result<void> loaded = document.load(templatePath); !loaded) {
-        log.write(u"Failed to read the file \"" + templatePath + u"\" \ndue to \"" +
-                  toWide(loaded.failure().text) + u"\"");
-        return false;
+    if (Result<void> loaded = document.load(templatePath); !loaded) {
+        return TemplateFailure{TemplateFailure::Kind::Unreadable, loaded.failure()};
     }
+    const TemplateFailure missing{TemplateFailure::Kind::MissingNode, {}};
     const std::vector<XmlNode> attendants =
         select(document.documentNode(), {"zandorConfiguration", "AutoAttendants", "AutoAttendant"});
     for (const XmlNode& attendant : attendants) {
-        const std::u16string attendantName = requiredText(attendant, "AAName");
+        const std::optional<std::u16string> attendantName = requiredText(attendant, "AAName");
+        if (!attendantName) {
+            return missing;
+        }
         for (const XmlNode& greeting : select(attendant, {"Greetings", "Greeting"})) {
+            // The id is read before the recording, and before its emptiness is known.
             const std::optional<std::u16string> id = greeting.attribute("id");
             if (!id) {
-                throw TemplateError();
+                return missing;
             }
-            const std::u16string recordingName = requiredText(greeting, "RecordingName");
-            if (recordingName.empty()) {
+            const std::optional<std::u16string> recordingName =
+                requiredText(greeting, "RecordingName");
+            if (!recordingName) {
+                return missing;
+            }
+            const TemplateGreeting found{*attendantName, *id, *recordingName};
+            if (recordingName->empty()) {
                 if (skipped) {
-                    skipped(TemplateGreeting{attendantName, *id, recordingName});
+                    skipped(found);
                 }
                 continue;
             }
-            if (!visit(TemplateGreeting{attendantName, *id, recordingName})) {
+            if (!visit(found)) {
                 return false;
             }
         }

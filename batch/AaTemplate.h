@@ -5,7 +5,7 @@
 #include <functional>
 #include <string>
 
-#include "platform/LogSink.h"
+#include "platform/Result.h"
 
 namespace quen {
 
@@ -22,12 +22,23 @@ using GreetingVisitor = std::function<bool(const TemplateGreeting&)>;
 // recordingName is the empty text.
 using SkippedGreetingVisitor = std::function<void(const TemplateGreeting&)>;
 
+// Why a walk ended before the end of the template.
+struct TemplateFailure {
+    enum class Kind {
+        Unreadable,   // the document could not be read or parsed; nothing was visited
+        MissingNode,  // an AAName, id or RecordingName is missing; the greetings before
+                      // it were visited
+    };
+    Kind kind = Kind::MissingNode;
+    // Unreadable: why, as XmlDocument::load gave it.
+    Failure load;
+};
+
 // Loads the template and visits the greetings of
 // /zandorConfiguration/AutoAttendants/AutoAttendant/Greetings/Greeting in document
-// order. True when the walk reached the end. False when the template cannot be read
-// (reported in `log`) or a visit ended the walk. A missing AAName, id or RecordingName
-// throws TemplateError without description.
-bool walkAaTemplate(const std::u16string& templatePath, const GreetingVisitor& visit, LogSink& log,
-                    const SkippedGreetingVisitor& skipped = {});
+// order: true when the walk reached the end, false when a visit ended it.
+Result<bool, TemplateFailure> walkAaTemplate(const std::u16string& templatePath,
+                                             const GreetingVisitor& visit,
+                                             const SkippedGreetingVisitor& skipped = {});
 
 }  // namespace quen

@@ -18,7 +18,7 @@ GreetingPlanner::GreetingPlanner(const std::u16string& wavDirectory,
       resultDirectory_(asDirectory(resultDirectory)),
       namedByKind_(batchMode == 1) {}
 
-std::variant<GreetingPlan, std::u16string> GreetingPlanner::plan(const TemplateGreeting& greeting) {
+Result<GreetingPlan, RecordingNameTooLong> GreetingPlanner::plan(const TemplateGreeting& greeting) {
     const std::u16string recording = withSlashSeparators(greeting.recordingName);
     GreetingPlan plan;
     plan.wavFile = wavDirectory_ + recording;
@@ -30,7 +30,7 @@ std::variant<GreetingPlan, std::u16string> GreetingPlanner::plan(const TemplateG
     } else {
         plan.recordingName = lastComponent(plan.wavFile);
         if (plan.recordingName.size() > MAX_RECORDING_FILE_NAME) {
-            return u"Error - wav filename \"" + plan.recordingName + u"\"must be < 31 characters ";
+            return RecordingNameTooLong{plan.recordingName};
         }
         plan.mailboxName = u"Auto Attendant";
         outStem = baseName(recording);

@@ -4,10 +4,10 @@
 #pragma once
 
 #include <string>
-#include <variant>
 
 #include "batch/AaTemplate.h"
 #include "batch/GreetingStems.h"
+#include "platform/Result.h"
 
 namespace quen {
 
@@ -19,6 +19,12 @@ struct GreetingPlan {
     std::u16string g711File;  // ".c11"
 };
 
+// Mode 2's refusal of a recording whose file name (31 code units or more) would not fit
+// the data file's header; it ends the run.
+struct RecordingNameTooLong {
+    std::u16string recordingName;
+};
+
 class GreetingPlanner {
   public:
     // `batchMode` 1 names the files after attendant and greeting kind, anything else
@@ -26,10 +32,9 @@ class GreetingPlanner {
     GreetingPlanner(const std::u16string& wavDirectory, const std::u16string& resultDirectory,
                     int batchMode);
 
-    // The plan, or the log line that ends the run when mode 2 finds the recording's
-    // file name 31 code units or longer. Unknown ids are remembered with an empty
-    // kind, as every lookup of the run shares one table.
-    std::variant<GreetingPlan, std::u16string> plan(const TemplateGreeting& greeting);
+    // The plan; in mode 2 a refusal for a recording's file name too long. Unknown ids
+    // are remembered with an empty kind, as every lookup of the run shares one table.
+    Result<GreetingPlan, RecordingNameTooLong> plan(const TemplateGreeting& greeting);
 
   private:
     // Built afresh for every run, before the template is read.

@@ -30,8 +30,4 @@ bool WaveCompressor::finish() {
     return !g723_ || g723_->finish();
 }
 
-void logCompressionFailed(const std::u16string& wavFile, LogSink& log) {
-    log.write(u"Compression of \"" + wavFile + u"\" file failed on bad format.");
-}
-
 }  // namespace quen

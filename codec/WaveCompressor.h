@@ -43,7 +43,4 @@ class WaveCompressor {
     std::vector<std::uint8_t> out_;
 };
 
-// The job's own line after a refused recording or a failed codec, naming the recording.
-void logCompressionFailed(const std::u16string& wavFile, LogSink& log);
-
 }  // namespace quen

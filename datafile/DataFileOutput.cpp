@@ -7,7 +7,6 @@
 
 #include "datafile/DataFileLayout.h"
 #include "platform/ByteOrder.h"
-#include "platform/FileFailureMessage.h"
 #include "platform/TextConversion.h"
 
 namespace quen {
@@ -42,7 +41,7 @@ struct DataFileOutput::File {
 };
 
 DataFileOutput::DataFileOutput(const std::u16string& outFile, std::int32_t cpType)
-    : outFile_(outFile), file_(std::make_unique<File>(outFile)) {
+    : file_(std::make_unique<File>(outFile)) {
     packets_ = std::make_unique<Packetiser>(
         cpType, [file = file_.get()](std::span<const ByteSpan> pieces) { file->write(pieces); });
 }
@@ -67,12 +66,8 @@ void DataFileOutput::finish(std::uint8_t flashType, const DataFileHeader& header
     file_->replacement.overwrite(TOTAL_LENGTH_OFFSET, preamble);
 }
 
-bool DataFileOutput::commit(LogSink& log) {
-    const Result<void> committed = file_->replacement.commit();
-    if (!committed) {
-        logFileFailure(outFile_, committed.failure().category, log);
-    }
-    return committed.ok();
+Result<void> DataFileOutput::commit() {
+    return file_->replacement.commit();
 }
 
 }  // namespace quen

@@ -10,7 +10,7 @@
 #include "datafile/DataFileHeader.h"
 #include "datafile/Packetiser.h"
 #include "platform/AtomicFileWriter.h"
-#include "platform/LogSink.h"
+#include "platform/Result.h"
 
 namespace quen {
 
@@ -28,15 +28,13 @@ class DataFileOutput {
     // Writes the last packet, the preamble and the header.
     void finish(std::uint8_t flashType, const DataFileHeader& header);
 
-    // Puts the file in place; false after "Can't open file" naming the data file in
-    // `log`, when it could not be created or written (an earlier file of that name is
-    // then left as it was).
-    bool commit(LogSink& log);
+    // Puts the file in place; fails with the category of what kept it from being
+    // created or written (an earlier file of that name is then left as it was).
+    Result<void> commit();
 
   private:
     struct File;
 
-    std::u16string outFile_;
     // On the heap, so that the output can move while the packetiser's sink keeps
     // pointing at the file.
     std::unique_ptr<File> file_;

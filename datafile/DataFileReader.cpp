@@ -20,8 +20,7 @@ std::u16string textAt(std::span<const std::uint8_t> header, TextField field) {
     std::u16string text;
     const auto offset = static_cast<std::size_t>(field);
     for (std::size_t i = 0; i < DataFileHeader::TEXT_FIELD_UNITS; ++i) {
-        const auto unit =
-            static_cast<char16_t>(header[offset + 2 * i] << 8 | header[offset + 2 * i + 1]);
+        const auto unit = static_cast<char16_t>(getBigEndian16(header.subspan(offset + 2 * i)));
         if (unit == 0) {
             break;
         }

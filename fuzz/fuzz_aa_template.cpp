@@ -9,8 +9,6 @@
 #include <string>
 
 #include "batch/AaTemplate.h"
-#include "batch/TemplateError.h"
-#include "platform/LogSink.h"
 #include "platform/TextConversion.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -21,18 +19,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::u16string path = quen::toWide("/proc/self/fd/" + std::to_string(fd));
     std::size_t seen = 0;
-    try {
-        quen::LogBuffer log;
-        quen::walkAaTemplate(
-            path,
-            [&seen](const quen::TemplateGreeting& greeting) {
-                seen += greeting.attendantName.size() + greeting.id.size() +
-                        greeting.recordingName.size();
-                return true;
-            },
-            log);
-    } catch (const quen::TemplateError& error) {
-        seen += error.description().size();
+    const auto walked = quen::walkAaTemplate(path, [&seen](const quen::TemplateGreeting& greeting) {
+        seen += greeting.attendantName.size() + greeting.id.size() + greeting.recordingName.size();
+        return true;
+    });
+    if (!walked) {
+        seen += walked.failure().load.text.size();
     }
     ::close(fd);
     return seen == static_cast<std::size_t>(-1) ? 1 : 0;

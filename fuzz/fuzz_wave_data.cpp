@@ -10,6 +10,7 @@
 #include "codec/CodecCodes.h"
 #include "codec/WaveCompressor.h"
 #include "datafile/Packetiser.h"
+#include "platform/LogSink.h"
 #include "wav/WaveData.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -21,8 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int32_t cpType = data[0] < 0xF0 ? quen::CP_TYPE_ALAW + data[0] % 3 : data[0];
     const std::uint32_t bodyLength = quen::getLittleEndian32(std::span(data + 1, 4).first<4>());
     const std::span<const std::uint8_t> body(data + 5, size - 5);
-    quen::LogBuffer log;
-    const auto wave = quen::locateWaveData(body, bodyLength, log);
+    const auto wave = quen::locateWaveData(body, bodyLength);
     if (!wave) {
         return 0;
     }
@@ -35,6 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint64_t compressed = 0;
     quen::Packetiser packets(cpType, [](std::span<const quen::ByteSpan>) {});
     {
+        quen::LogBuffer log;
         quen::WaveCompressor compressor(cpType, log);
         for (auto rest = wave->samples; !rest.empty();) {
             const auto block =

@@ -11,10 +11,10 @@
 
 #include "batch/AaTemplate.h"
 #include "batch/GreetingPlan.h"
-#include "batch/TemplateError.h"
 #include "jobs/BatchRunEnd.h"
 #include "jobs/Converter.h"
 #include "jobs/GreetingJob.h"
+#include "jobs/LogLines.h"
 #include "platform/FileIdentity.h"
 #include "platform/ProcessSetup.h"
 #include "platform/TextConversion.h"
@@ -42,8 +42,8 @@ struct Conversion {
     GreetingRequest request;
     std::string outIdentity;
     // The first conversion of a greeting begins its turn with the greeting's checks:
-    // the line that ends the run (a name too long), or the recording's existence.
-    std::optional<std::u16string> endLine;
+    // the refusal that ends the run (a name too long), or the recording's existence.
+    std::optional<RecordingNameTooLong> refusal;
     bool checksRecording = false;
     std::future<Outcome> outcome;
 };
@@ -60,19 +60,17 @@ class BatchRun {
           log_(log) {}
 
     bool run(const std::u16string& templatePath) {
-        bool walked = false;
-        try {
-            walked = walkAaTemplate(
-                templatePath, [this](const TemplateGreeting& greeting) { return add(greeting); },
-                log_);
-        } catch (const TemplateError& error) {
-            // Reached only when every greeting before the faulty node had its turn.
+        const auto walked = walkAaTemplate(
+            templatePath, [this](const TemplateGreeting& greeting) { return add(greeting); });
+        // A template that ends the run is reported when every greeting before the
+        // faulty node had its turn.
+        if (!walked) {
             if (commitUpTo(sequence_)) {
-                log_.write(error.description());
+                log_.write(loglines::templateFailed(templatePath, walked.failure()));
             }
             return false;
         }
-        return commitUpTo(sequence_) && walked;
+        return commitUpTo(sequence_) && *walked;
     }
 
   private:
@@ -80,15 +78,15 @@ class BatchRun {
     // the run.
     bool add(const TemplateGreeting& greeting) {
         auto plan = planner_.plan(greeting);
-        if (auto* endLine = std::get_if<std::u16string>(&plan)) {
+        if (!plan) {
             // The run ends at this greeting's turn: nothing after it is worth starting.
             Conversion conversion;
             conversion.sequence = ++sequence_;
-            conversion.endLine = std::move(*endLine);
+            conversion.refusal = plan.failure();
             pending_.push_back(std::move(conversion));
             return commitUpTo(sequence_);
         }
-        const GreetingPlan& names = std::get<GreetingPlan>(plan);
+        const GreetingPlan& names = *plan;
         return queue(
                    {names.wavFile, names.mailboxName, names.recordingName, u"g723", names.g723File},
                    true) &&
@@ -147,14 +145,14 @@ class BatchRun {
     }
 
     bool commit(Conversion& conversion) {
-        if (conversion.endLine) {
-            log_.write(std::u16string_view(*conversion.endLine));
+        if (conversion.refusal) {
+            log_.write(loglines::recordingNameTooLong(*conversion.refusal));
             return false;
         }
         const GreetingRequest& request = conversion.request;
         if (const auto endLine =
                 conversion.checksRecording ? missingRecordingEnd(request.wavFile) : std::nullopt) {
-            log_.write(std::u16string_view(*endLine));
+            log_.write(*endLine);
             return false;
         }
         Outcome outcome = conversion.outcome.get();
@@ -164,8 +162,7 @@ class BatchRun {
         outcome.log.replayInto(log_);
         // A failed conversion is reported and the run goes on.
         if (!outcome.greeting || !writeGreeting(*outcome.greeting, log_)) {
-            log_.write(u"Failed to convert file \"" + request.wavFile + u"\" to \"" +
-                       request.outFile + u"\"");
+            log_.write(loglines::conversionFailed(request.wavFile, request.outFile));
         }
         return true;
     }

@@ -3,21 +3,22 @@
 
 #include "batch/BatchPaths.h"
 #include "batch/FileSystemChecks.h"
+#include "jobs/LogLines.h"
 
 namespace quen {
 
 bool batchOperandsExist(const std::u16string& templatePath, const std::u16string& wavDirectory,
                         const std::u16string& resultDirectory, LogSink& log) {
     if (templatePath.empty() || !fileExists(templatePath)) {
-        log.write("Error opening the AA-template.xml file");
+        log.write(loglines::templateFileMissing());
         return false;
     }
     if (wavDirectory.empty() || !directoryExists(withSlashSeparators(wavDirectory))) {
-        log.write(u"The wav-file-directory (" + wavDirectory + u") doesn't exit");
+        log.write(loglines::wavDirectoryMissing(wavDirectory));
         return false;
     }
     if (resultDirectory.empty() || !directoryExists(withSlashSeparators(resultDirectory))) {
-        log.write("The results-directory doesn't exit");
+        log.write(loglines::resultDirectoryMissing());
         return false;
     }
     return true;

@@ -2,6 +2,7 @@
 #include "jobs/BatchRunEnd.h"
 
 #include "batch/FileSystemChecks.h"
+#include "jobs/LogLines.h"
 
 namespace quen {
 
@@ -9,7 +10,7 @@ std::optional<std::u16string> missingRecordingEnd(const std::u16string& wavFile)
     if (fileExists(wavFile)) {
         return std::nullopt;
     }
-    return u"Error the wav file \"" + wavFile + u"\" doesn't exist";
+    return loglines::recordingMissing(wavFile);
 }
 
 }  // namespace quen

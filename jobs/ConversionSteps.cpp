@@ -5,29 +5,43 @@
 #include <vector>
 
 #include "codec/WaveCompressor.h"
+#include "jobs/LogLines.h"
 
 namespace quen {
 
-void logCreatingDataFile(const std::u16string& outFile, LogSink& log) {
-    log.write(u"Creating data file - \"" + outFile + u"\"");
+void logRecordingFailure(const std::u16string& wavFile, const RecordingFailure& failure,
+                         LogSink& log) {
+    for (const auto& line : loglines::recordingFailed(wavFile, failure)) {
+        log.write(line);
+    }
+}
+
+std::optional<WavReader> openRecording(const std::u16string& wavFile, const std::u16string& outFile,
+                                       LogSink& log) {
+    log.write(loglines::creatingDataFile(outFile));
+    auto recording = WavReader::open(wavFile);
+    if (!recording) {
+        logRecordingFailure(wavFile, recording.failure(), log);
+        return std::nullopt;
+    }
+    return std::move(*recording);
 }
 
 bool locateRecordingSamples(WavReader& recording, const std::u16string& wavFile, LogSink& log) {
-    if (const Result<void> found = recording.findSamples(log); !found) {
-        if (found.failure().category == REFUSED_RECORDING) {
-            logCompressionFailed(wavFile, log);
-        }
+    if (const auto found = recording.findSamples(); !found) {
+        logRecordingFailure(wavFile, found.failure(), log);
         return false;
     }
     return true;
 }
 
-bool readRecordingSamples(WavReader& recording, LogSink& log,
+bool readRecordingSamples(WavReader& recording, const std::u16string& wavFile, LogSink& log,
                           const std::function<void(std::span<const std::uint8_t>)>& take) {
     std::vector<std::uint8_t> block(WaveCompressor::INPUT_BLOCK_BYTES);
     for (;;) {
-        const auto samples = recording.readSamples(block, log);
+        const auto samples = recording.readSamples(block);
         if (!samples) {
+            logRecordingFailure(wavFile, samples.failure(), log);
             return false;
         }
         if (samples->empty()) {
@@ -47,7 +61,7 @@ std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u
     // alone, as when the samples were read before the codec ran.
     LogBuffer codecLog;
     WaveCompressor compressor(request.cpType, codecLog);
-    if (!readRecordingSamples(recording, log, [&](std::span<const std::uint8_t> samples) {
+    if (!readRecordingSamples(recording, wavFile, log, [&](std::span<const std::uint8_t> samples) {
             output.add(compressor.compress(samples));
         })) {
         return std::nullopt;
@@ -57,7 +71,7 @@ std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u
     // A codec failure fails the job too: a file with missing audio must not be
     // reported as converted.
     if (!compressed) {
-        logCompressionFailed(wavFile, log);
+        log.write(loglines::compressionFailed(wavFile));
         return std::nullopt;
     }
     output.finish(request.flashType, request.header());

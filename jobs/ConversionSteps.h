@@ -18,8 +18,11 @@
 
 namespace quen {
 
-// The "Creating data file - " line, written before anything can fail.
-void logCreatingDataFile(const std::u16string& outFile, LogSink& log);
+// The "Creating data file - " line, written before anything can fail, then the
+// recording opened and its RIFF header checked; nothing after a failure, whose lines are
+// in `log`.
+std::optional<WavReader> openRecording(const std::u16string& wavFile, const std::u16string& outFile,
+                                       LogSink& log);
 
 // Locates the samples of the opened recording; false once the failure is logged, a
 // refused recording's reason followed by the job's "Compression of" line.
@@ -27,8 +30,12 @@ bool locateRecordingSamples(WavReader& recording, const std::u16string& wavFile,
 
 // Hands the located samples to `take` block by block, in the blocks the compressor
 // takes; false once a read failure is logged.
-bool readRecordingSamples(WavReader& recording, LogSink& log,
+bool readRecordingSamples(WavReader& recording, const std::u16string& wavFile, LogSink& log,
                           const std::function<void(std::span<const std::uint8_t>)>& take);
+
+// The lines of a recording that gives no samples, as a conversion logs them.
+void logRecordingFailure(const std::u16string& wavFile, const RecordingFailure& failure,
+                         LogSink& log);
 
 // What a conversion writes besides its samples.
 struct DataFileRequest {

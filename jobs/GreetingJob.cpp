@@ -8,6 +8,7 @@
 #include "codec/CodecCodes.h"
 #include "jobs/ConversionSteps.h"
 #include "jobs/Converter.h"
+#include "jobs/LogLines.h"
 #include "platform/AsciiCase.h"
 
 namespace quen {
@@ -28,8 +29,7 @@ std::int32_t currentTime() {
 std::optional<PreparedGreeting> prepareGreeting(const GreetingRequest& request, LogSink& log) {
     const std::int32_t cpType =
         equalsIgnoringAsciiCase(request.format, u"g723") ? CP_TYPE_G723 : CP_TYPE_ALAW;
-    logCreatingDataFile(request.outFile, log);
-    auto recording = WavReader::open(request.wavFile, log);
+    auto recording = openRecording(request.wavFile, request.outFile, log);
     if (!recording) {
         return std::nullopt;
     }
@@ -48,11 +48,15 @@ std::optional<PreparedGreeting> prepareGreeting(const GreetingRequest& request, 
     if (!output) {
         return std::nullopt;
     }
-    return PreparedGreeting{std::move(*output)};
+    return PreparedGreeting{std::move(*output), request.outFile};
 }
 
 bool writeGreeting(PreparedGreeting& greeting, LogSink& log) {
-    return greeting.output.commit(log);
+    const Result<void> written = greeting.output.commit();
+    if (!written) {
+        log.write(loglines::dataFileFailed(greeting.outFile, written.failure()));
+    }
+    return written.ok();
 }
 
 bool Converter::convertGreeting(const GreetingRequest& request) const {

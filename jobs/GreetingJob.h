@@ -15,6 +15,7 @@ namespace quen {
 // A greeting data file written whole to its temporary file.
 struct PreparedGreeting {
     DataFileOutput output;
+    std::u16string outFile;
 };
 
 // Everything the conversion does before the data file is put in place, the "Creating

@@ -8,6 +8,7 @@
 #include "datafile/DataFileHeader.h"
 #include "jobs/ConversionSteps.h"
 #include "jobs/Converter.h"
+#include "jobs/LogLines.h"
 #include "platform/Console.h"
 
 namespace quen {
@@ -28,8 +29,7 @@ void printDiagnosticLine(std::int32_t formatCode, std::int32_t cpType, std::int3
 }  // namespace
 
 bool Converter::convertMessage(const MessageRequest& request) const {
-    logCreatingDataFile(request.outFile, log());
-    auto recording = WavReader::open(request.wavFile, log());
+    auto recording = openRecording(request.wavFile, request.outFile, log());
     if (!recording) {
         return false;
     }
@@ -50,7 +50,14 @@ bool Converter::convertMessage(const MessageRequest& request) const {
     const auto flashType = static_cast<std::uint8_t>(request.formatCode & 0xFF);
     auto output = convertRecording(std::move(*recording), request.wavFile,
                                    {request.outFile, cpType, flashType, header}, log());
-    return output && output->commit(log());
+    if (!output) {
+        return false;
+    }
+    const Result<void> written = output->commit();
+    if (!written) {
+        log().write(loglines::dataFileFailed(request.outFile, written.failure()));
+    }
+    return written.ok();
 }
 
 }  // namespace quen

@@ -6,10 +6,7 @@
 // the io_open callback and by a protocol whitelist that allows none.
 #include "media/MediaInput.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
-#include <cstring>
 #include <optional>
 #include <span>
 
@@ -40,8 +37,8 @@ std::string errorText(int error) {
     return text;
 }
 
-std::string notRegular(FileKind kind) {
-    return "not a recording file but " + describeKind(kind) + "; quen reads regular files only";
+std::string notRegular(const std::string& kind) {
+    return "not a recording file but " + kind + "; quen reads regular files only";
 }
 
 bool isAllowed(const AVInputFormat& format, const char* containers) {
@@ -61,7 +58,7 @@ int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictio
 // The descriptor and the read position the I/O callbacks share, and the context that
 // reads through them.
 struct MediaInput::Source {
-    explicit Source(const std::string& path) : file(path) {}
+    explicit Source(InputFile opened) : file(std::move(opened)) {}
     ~Source() {
         if (io != nullptr) {
             av_freep(&io->buffer);
@@ -126,26 +123,16 @@ Result<std::unique_ptr<MediaInput>> MediaInput::open(const std::string& path,
     // The library would print its own warnings on stderr; failures come back as
     // results and are reported once, naming the file.
     av_log_set_level(AV_LOG_QUIET);
-    // A FIFO or a device is never opened, not even without blocking: opening some
-    // devices already does something.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return systemFailure(errno, path);
-    }
-    if (const FileKind kind = fileKindOf(info.st_mode); kind != FileKind::Regular) {
-        return failed(notRegular(kind));
+    auto file = InputFile::openRegular(path);
+    if (!file) {
+        if (file.failure().reason == FailureReason::NotRegular) {
+            return failed(notRegular(file.failure().text));
+        }
+        return Failure{file.failure().category, file.failure().text};
     }
     std::unique_ptr<MediaInput> input(new MediaInput);
-    input->source_ = std::make_unique<Source>(path);
-    const int openError = errno;
+    input->source_ = std::make_unique<Source>(std::move(*file));
     Source& source = *input->source_;
-    // The path may have been replaced since it was looked at; the descriptor decides.
-    if (source.file.kind() != FileKind::Regular) {
-        return failed(notRegular(source.file.kind()));
-    }
-    if (source.file.failure()) {
-        return Failure{*source.file.failure(), std::strerror(openError)};
-    }
     auto* buffer = static_cast<unsigned char*>(av_malloc(IO_BUFFER_BYTES));
     if (buffer == nullptr) {
         return failed("out of memory");

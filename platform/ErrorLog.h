@@ -25,7 +25,6 @@ class ErrorLog : public LogSink {
 
     // One line: the text up to its first NUL, then CR LF, in one write. Nothing
     // happens while the log is closed.
-    using LogSink::write;
     void write(std::u16string_view message) override;
 
     // Whether a line could not be written whole since the log was opened (a full file

@@ -53,16 +53,38 @@ InputFile::InputFile(const std::string& path) : path_(path) {
     if (!file_.valid() || ::flock(file_.get(), LOCK_SH | LOCK_NB) != 0 ||
         ::fstat(file_.get(), &info) != 0) {
         // Readers may share the file; a writer's exclusive lock keeps them out.
-        failure_ = categoryOfErrno(errno, path);
+        failure_ = systemFailure(errno, path, {}, FailureReason::CannotOpen);
         return;
     }
     kind_ = fileKindOf(info.st_mode);
     // Some file systems report a directory's size as 0, so its read would not fail.
     if (kind_ == FileKind::Directory) {
-        failure_ = categoryOfErrno(EISDIR, path);
+        failure_ = systemFailure(EISDIR, path, {}, FailureReason::CannotOpen);
         return;
     }
     size_ = static_cast<std::uint64_t>(info.st_size);
+}
+
+Result<InputFile> InputFile::openRegular(const std::string& path) {
+    const auto notRegular = [](FileKind kind) {
+        return Failure{FailureCategory::AccessDenied, describeKind(kind),
+                       FailureReason::NotRegular};
+    };
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return systemFailure(errno, path, {}, FailureReason::CannotOpen);
+    }
+    if (const FileKind kind = fileKindOf(info.st_mode); kind != FileKind::Regular) {
+        return notRegular(kind);
+    }
+    InputFile file(path);
+    if (file.kind() != FileKind::Regular) {
+        return notRegular(file.kind());
+    }
+    if (file.failure()) {
+        return *file.failure();
+    }
+    return file;
 }
 
 bool InputFile::readAt(std::uint64_t offset, std::span<std::uint8_t> out) {
@@ -74,9 +96,10 @@ bool InputFile::readAt(std::uint64_t offset, std::span<std::uint8_t> out) {
             continue;
         }
         if (got < 0) {
-            failure_ = categoryOfErrno(errno, path_);
+            failure_ = systemFailure(errno, path_, {}, FailureReason::CannotRead);
         } else if (got == 0) {
-            failure_ = FailureCategory::EndOfFile;
+            failure_ = Failure{FailureCategory::EndOfFile, "the read stopped short",
+                               FailureReason::CannotRead};
         }
         done += got > 0 ? static_cast<std::size_t>(got) : 0;
     }
@@ -91,7 +114,7 @@ std::optional<std::size_t> InputFile::readUpTo(std::uint64_t offset, std::span<s
             return static_cast<std::size_t>(got);
         }
         if (errno != EINTR) {
-            failure_ = categoryOfErrno(errno, path_);
+            failure_ = systemFailure(errno, path_, {}, FailureReason::CannotRead);
         }
     }
     return std::nullopt;

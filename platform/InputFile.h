@@ -1,6 +1,6 @@
 // An input file read at any offset: opened read-only and non-blocking under a shared
 // lock, sized once. A recording is read this way so that a refused one is never read
-// whole.
+// whole. The one test for "regular files only" is here too.
 #pragma once
 
 #include <sys/types.h>
@@ -10,8 +10,8 @@
 #include <span>
 #include <string>
 
-#include "platform/FailureCategory.h"
 #include "platform/FileHandle.h"
+#include "platform/Result.h"
 
 namespace quen {
 
@@ -28,9 +28,15 @@ class InputFile {
   public:
     explicit InputFile(const std::string& path);
 
-    // Set when the file could not be opened, locked or read; a read that stopped short
-    // is EndOfFile.
-    const std::optional<FailureCategory>& failure() const { return failure_; }
+    // A regular file only: the path is looked at before it is opened, so that no pipe or
+    // device is ever opened (opening some devices already does something), and the
+    // descriptor is looked at again, as the path may have been replaced meanwhile.
+    // NotRegular names what the path is ("a pipe"); CannotOpen has the system's words.
+    static Result<InputFile> openRegular(const std::string& path);
+
+    // Set when the file could not be opened, locked or read (CannotOpen, CannotRead),
+    // with the system's words; a read that stopped short is EndOfFile.
+    const std::optional<Failure>& failure() const { return failure_; }
     // The size the file system gave when it was opened.
     std::uint64_t size() const { return size_; }
     // What the path named when it was opened (Regular when the open failed).
@@ -50,7 +56,7 @@ class InputFile {
     FileHandle file_;
     std::uint64_t size_ = 0;
     FileKind kind_ = FileKind::Regular;
-    std::optional<FailureCategory> failure_;
+    std::optional<Failure> failure_;
 };
 
 }  // namespace quen

@@ -1,13 +1,7 @@
-// The 8-bit overload shared by every sink, and the in-memory buffer.
+// The in-memory buffer.
 #include "platform/LogSink.h"
 
-#include "platform/TextConversion.h"
-
 namespace quen {
-
-void LogSink::write(std::string_view message) {
-    write(std::u16string_view(toWide(message)));
-}
 
 void LogBuffer::write(std::u16string_view message) {
     lines_.emplace_back(message.substr(0, message.find(u'\0')));
@@ -15,7 +9,7 @@ void LogBuffer::write(std::u16string_view message) {
 
 void LogBuffer::replayInto(LogSink& log) {
     for (const std::u16string& line : lines_) {
-        log.write(std::u16string_view(line));
+        log.write(line);
     }
     lines_.clear();
 }

@@ -1,5 +1,6 @@
 // Where a job's error-log lines go: the log file itself for a single job, or a buffer
-// that a batch worker fills and the batch replays into the log in template order.
+// that a batch worker fills and the batch replays into the log in template order. Only
+// the jobs write lines; the layers below them answer with reasons.
 #pragma once
 
 #include <string>
@@ -19,15 +20,11 @@ class LogSink {
 
     // One line: the text up to its first NUL; the line end is the sink's to add.
     virtual void write(std::u16string_view message) = 0;
-    // 8-bit text, read as UTF-8 (bytes that are not become escapes and come back as
-    // they were).
-    void write(std::string_view message);
 };
 
 // Lines kept in memory, in the order written.
 class LogBuffer : public LogSink {
   public:
-    using LogSink::write;
     void write(std::u16string_view message) override;
 
     const std::vector<std::u16string>& lines() const { return lines_; }

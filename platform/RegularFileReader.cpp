@@ -1,59 +1,41 @@
-// open (non-blocking, so a FIFO opens at once), fstat, then read up to the size seen.
+// openRegular, then reads up to the size seen at the open.
 #include "platform/RegularFileReader.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <new>
 
-#include "platform/FileHandle.h"
 #include "platform/InputFile.h"
 
 namespace quen {
 
 Result<std::vector<std::uint8_t>> readRegularFile(const std::string& path, std::uint64_t maxBytes) {
-    FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!file.valid()) {
-        return systemFailure(errno, path, "cannot open: ");
+    auto file = InputFile::openRegular(path);
+    if (!file) {
+        return file.failure();
     }
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0) {
-        return systemFailure(errno, path, "cannot read: ");
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return Failure{FailureCategory::AccessDenied,
-                       "not a regular file but " + describeKind(fileKindOf(info.st_mode))};
-    }
-    const auto size = static_cast<std::uint64_t>(info.st_size);
+    const std::uint64_t size = file->size();
     if (size > maxBytes) {
-        return Failure{FailureCategory::Generic,
-                       std::to_string(size) + " bytes, larger than any data file can be"};
+        return Failure{FailureCategory::Generic, std::to_string(size) + " bytes",
+                       FailureReason::TooLarge};
     }
     std::vector<std::uint8_t> bytes;
     try {
         bytes.resize(static_cast<std::size_t>(size));
     } catch (const std::bad_alloc&) {
-        return Failure{FailureCategory::Generic,
-                       "not enough memory to read " + std::to_string(size) + " bytes"};
+        return Failure{FailureCategory::Generic, std::to_string(size) + " bytes",
+                       FailureReason::OutOfMemory};
     }
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t got = ::read(file.get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) {
-            continue;
+        const auto got = file->readUpTo(done, std::span(bytes).subspan(done));
+        if (!got) {
+            return *file->failure();
         }
-        if (got < 0) {
-            return systemFailure(errno, path, "cannot read: ");
-        }
-        if (got == 0) {
-            // Shrunk while being read: inspect what is there.
-            bytes.resize(done);
+        if (*got == 0) {
             break;
         }
-        done += static_cast<std::size_t>(got);
+        done += *got;
     }
+    bytes.resize(done);
     return bytes;
 }
 

@@ -1,6 +1,5 @@
-// Reads a regular file whole for inspection. Anything else (a directory, a pipe, a
-// device) is refused before a byte is read, so naming a FIFO cannot stall the caller,
-// and the read is bounded by the size the file has on disk.
+// The one reader that reads a file whole: a regular file only, so that naming a FIFO
+// or a device cannot stall the caller, and bounded by the size the file has on disk.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +10,10 @@
 
 namespace quen {
 
-// The file's bytes, or what went wrong in words ("cannot open: ..."). Files larger
-// than `maxBytes` are refused rather than read.
+// The file's bytes (InputFile::openRegular), or why not: CannotOpen, NotRegular,
+// CannotRead, TooLarge for a file larger than `maxBytes` (refused rather than read),
+// OutOfMemory. A file that shrinks while it is read gives the bytes it still has; one
+// that grows is read to the size it had.
 Result<std::vector<std::uint8_t>> readRegularFile(const std::string& path, std::uint64_t maxBytes);
 
 }  // namespace quen

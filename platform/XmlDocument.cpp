@@ -2,16 +2,12 @@
 // can be placed by line and column in the bytes read) and walked through XmlNode.
 #include "platform/XmlDocument.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <pugixml.hpp>
 
-#include <cerrno>
-#include <new>
+#include <span>
 
-#include "platform/FileHandle.h"
+#include "platform/ByteOrder.h"
+#include "platform/RegularFileReader.h"
 #include "platform/TextConversion.h"
 
 namespace quen {
@@ -24,75 +20,24 @@ constexpr unsigned PARSE_OPTIONS = pugi::parse_default | pugi::parse_ws_pcdata;
 
 constexpr std::string_view XML_WHITE_SPACE = " \t\r\n";
 
-// Far above any real template; a file beyond it is refused unread.
-constexpr std::uint64_t MAX_TEMPLATE_BYTES = 256 * 1024 * 1024;
-
-// The whole file, or the reason it cannot be had. Only a regular file of at most
-// MAX_TEMPLATE_BYTES is read: a device or a pipe could be read forever.
-Result<std::vector<char>> readFile(const std::string& path) {
-    FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    if (!file.valid()) {
-        return systemFailure(errno, path, "the file cannot be opened: ");
-    }
-    struct stat info {};
-    if (::fstat(file.get(), &info) != 0) {
-        return systemFailure(errno, path, "the file cannot be read: ");
-    }
-    if (!S_ISREG(info.st_mode)) {
-        return Failure{FailureCategory::AccessDenied, "not a regular file"};
-    }
-    if (static_cast<std::uint64_t>(info.st_size) > MAX_TEMPLATE_BYTES) {
-        return Failure{FailureCategory::Generic, "the file is larger than 256 MiB"};
-    }
-    std::vector<char> bytes;
-    try {
-        bytes.resize(static_cast<std::size_t>(info.st_size));
-    } catch (const std::bad_alloc&) {
-        return Failure{FailureCategory::Generic, "not enough memory to read the file"};
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::read(file.get(), bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            return systemFailure(errno, path, "the file cannot be read: ");
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    // A file that shrank meanwhile is parsed as far as it goes; one that grew is read
-    // to the size it had.
-    bytes.resize(done);
-    return bytes;
-}
-
 // The document in the UTF-8 form pugixml parses, in which its offsets count.
-std::string asParsed(const std::vector<char>& bytes, pugi::xml_encoding encoding) {
-    const auto byteAt = [&bytes](std::size_t i) {
-        return static_cast<char32_t>(static_cast<unsigned char>(bytes[i]));
-    };
+std::string asParsed(std::span<const std::uint8_t> bytes, pugi::xml_encoding encoding) {
+    const bool little = encoding == pugi::encoding_utf16_le || encoding == pugi::encoding_utf32_le;
     std::u16string units;
     switch (encoding) {
         case pugi::encoding_utf16_le:
         case pugi::encoding_utf16_be:
             for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-                const bool little = encoding == pugi::encoding_utf16_le;
-                units += static_cast<char16_t>(little ? byteAt(i) | byteAt(i + 1) << 8
-                                                      : byteAt(i) << 8 | byteAt(i + 1));
+                const auto unit = bytes.subspan(i, 2);
+                units +=
+                    static_cast<char16_t>(little ? getLittleEndian16(unit) : getBigEndian16(unit));
             }
             return toNarrow(units);
         case pugi::encoding_utf32_le:
         case pugi::encoding_utf32_be:
             for (std::size_t i = 0; i + 3 < bytes.size(); i += 4) {
-                const bool little = encoding == pugi::encoding_utf32_le;
-                const char32_t c = little ? byteAt(i) | byteAt(i + 1) << 8 | byteAt(i + 2) << 16 |
-                                                byteAt(i + 3) << 24
-                                          : byteAt(i) << 24 | byteAt(i + 1) << 16 |
-                                                byteAt(i + 2) << 8 | byteAt(i + 3);
+                const auto unit = bytes.subspan(i, 4);
+                const char32_t c = little ? getLittleEndian32(unit) : getBigEndian32(unit);
                 if (c > 0xFFFF && c <= 0x10FFFF) {
                     units += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
                     units += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
@@ -102,8 +47,8 @@ std::string asParsed(const std::vector<char>& bytes, pugi::xml_encoding encoding
             }
             return toNarrow(units);
         case pugi::encoding_latin1:
-            for (std::size_t i = 0; i < bytes.size(); ++i) {
-                units += static_cast<char16_t>(byteAt(i));
+            for (const std::uint8_t byte : bytes) {
+                units += static_cast<char16_t>(byte);
             }
             return toNarrow(units);
         default:
@@ -199,17 +144,18 @@ XmlDocument::XmlDocument() : document_(std::make_unique<pugi::xml_document>()) {
 XmlDocument::~XmlDocument() = default;
 
 Result<void> XmlDocument::load(const std::u16string& path) {
-    const Result<std::vector<char>> file = readFile(toNarrow(path));
+    const Result<std::vector<std::uint8_t>> file = readRegularFile(toNarrow(path), MAX_FILE_BYTES);
     if (!file) {
         return file.failure();
     }
-    const std::vector<char>& bytes = *file;
+    const std::vector<std::uint8_t>& bytes = *file;
     const pugi::xml_parse_result result =
         document_->load_buffer(bytes.data(), bytes.size(), PARSE_OPTIONS);
     if (!result) {
         return Failure{FailureCategory::InvalidFile,
                        result.description() + placeOf(asParsed(bytes, result.encoding),
-                                                      static_cast<std::size_t>(result.offset))};
+                                                      static_cast<std::size_t>(result.offset)),
+                       FailureReason::Malformed};
     }
     // pugixml accepts a second top-level element; a well-formed document has one.
     bool rootSeen = false;
@@ -221,7 +167,8 @@ Result<void> XmlDocument::load(const std::u16string& path) {
             Failure failure{FailureCategory::InvalidFile,
                             "More than one root element" +
                                 placeOf(asParsed(bytes, result.encoding),
-                                        static_cast<std::size_t>(child.offset_debug()))};
+                                        static_cast<std::size_t>(child.offset_debug())),
+                            FailureReason::Malformed};
             document_->reset();
             return failure;
         }

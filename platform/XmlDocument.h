@@ -3,6 +3,7 @@
 // ever loaded; texts come back as UTF-16.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -53,8 +54,11 @@ class XmlDocument {
     XmlDocument(const XmlDocument&) = delete;
     XmlDocument& operator=(const XmlDocument&) = delete;
 
-    // Reads and parses the whole file. A failure's text says what is wrong and, for a
-    // document that is not well-formed, at which line and column.
+    // Far above any real template; a file beyond it is refused unread.
+    static constexpr std::uint64_t MAX_FILE_BYTES = 256 * 1024 * 1024;
+
+    // Reads and parses the whole file: the reader's failure (readRegularFile), or
+    // Malformed with the parser's words and the line and column where it stopped.
     Result<void> load(const std::u16string& path);
 
     // The document node, parent of the root element.

@@ -2,15 +2,12 @@
 // small read here.
 #include "quen/WrongCommand.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <vector>
 
 #include "datafile/DataFileLayout.h"
 #include "datafile/DataFileReader.h"
+#include "platform/DirectoryQuery.h"
 #include "platform/InputFile.h"
 
 namespace quen::tool {
@@ -23,15 +20,18 @@ bool looksLikeWav(std::span<const std::uint8_t> start) {
 }
 
 std::optional<std::string> checkRefusesOutright(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return std::string("cannot open: ") + std::strerror(errno);
-    }
-    if (!S_ISREG(info.st_mode)) {
+    auto opened = InputFile::openRegular(path);
+    if (!opened) {
+        // A path that cannot even be looked up is refused here; anything else is the
+        // check's to explain.
+        if (opened.failure().reason == FailureReason::CannotOpen &&
+            entryKind(path) == EntryKind::Missing) {
+            return "cannot open: " + opened.failure().text;
+        }
         return std::nullopt;
     }
-    InputFile input(path);
-    if (input.kind() != FileKind::Regular || input.failure() || input.size() < PREAMBLE_BYTES) {
+    InputFile& input = *opened;
+    if (input.size() < PREAMBLE_BYTES) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> preamble(PREAMBLE_BYTES);

@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "datafile/Packetiser.h"
+#include "jobs/LogLines.h"
 #include "platform/AtomicFileWriter.h"
 #include "platform/FileHandle.h"
 #include "platform/FileIdentity.h"
@@ -126,46 +127,45 @@ TEST_F(StreamingTest, TheWavReaderGivesTheDataChunkInBlocksAndNoticesAShrunkFile
     // A chunk before the data, and 6 bytes stated beyond the end of the file.
     writeBytes(path("in.wav"),
                wavFile(join({formatChunk(), chunk("LIST", {1, 2}), chunk("data", data, 2008)})));
-    LogBuffer log;
-    auto reader = WavReader::open(toWide(path("in.wav").string()), log);
+    auto reader = WavReader::open(toWide(path("in.wav").string()));
     ASSERT_TRUE(reader);
-    ASSERT_TRUE(reader->findSamples(log).ok());
+    ASSERT_TRUE(reader->findSamples().ok());
     EXPECT_EQ(reader->sampleBytes(), data.size());
     Bytes read;
     Bytes block(333);
-    while (const auto bytes = reader->readSamples(block, log)) {
+    while (const auto bytes = reader->readSamples(block)) {
         if (bytes->empty()) {
             break;
         }
         read.insert(read.end(), bytes->begin(), bytes->end());
     }
     EXPECT_EQ(read, data);
-    EXPECT_TRUE(log.lines().empty());
 
     // Cut short after the walk: the read that stops short is end of file, category 14.
     const std::u16string wav = toWide(path("in.wav").string());
-    auto shrunk = WavReader::open(wav, log);
+    auto shrunk = WavReader::open(wav);
     ASSERT_TRUE(shrunk);
-    ASSERT_TRUE(shrunk->findSamples(log).ok());
+    ASSERT_TRUE(shrunk->findSamples().ok());
     ASSERT_EQ(::truncate(path("in.wav").c_str(), 100), 0);
-    const auto cut = shrunk->readSamples(block, log);
+    const auto cut = shrunk->readSamples(block);
     ASSERT_FALSE(cut);
-    EXPECT_EQ(cut.failure().category, FailureCategory::EndOfFile);
-    ASSERT_EQ(log.lines().size(), 1u);
-    EXPECT_EQ(log.lines()[0], u"Can't open file \"" + wav + u"\", error = 14\n");
+    EXPECT_FALSE(cut.failure().refusal());
+    EXPECT_EQ(cut.failure().category(), FailureCategory::EndOfFile);
+    const std::vector<std::u16string> cutLines = loglines::recordingFailed(wav, cut.failure());
+    EXPECT_EQ(cutLines,
+              std::vector<std::u16string>{u"Can't open file \"" + wav + u"\", error = 14\n"});
 
     // Cut short before the walk: unreadable, not refused, so that no job adds its
     // "bad format" line after "Can't open file".
     writeBytes(path("in.wav"), wavFile(join({formatChunk(), chunk("data", data)})));
-    LogBuffer walkLog;
-    auto unread = WavReader::open(wav, walkLog);
+    auto unread = WavReader::open(wav);
     ASSERT_TRUE(unread);
     ASSERT_EQ(::truncate(path("in.wav").c_str(), 20), 0);
-    const Result<void> found = unread->findSamples(walkLog);
+    const auto found = unread->findSamples();
     ASSERT_FALSE(found);
-    EXPECT_EQ(found.failure().category, FailureCategory::EndOfFile);
-    ASSERT_EQ(walkLog.lines().size(), 1u);
-    EXPECT_EQ(walkLog.lines()[0], log.lines()[0]);
+    EXPECT_FALSE(found.failure().refusal());
+    EXPECT_EQ(found.failure().category(), FailureCategory::EndOfFile);
+    EXPECT_EQ(loglines::recordingFailed(wav, found.failure()), cutLines);
 }
 
 }  // namespace

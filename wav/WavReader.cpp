@@ -1,5 +1,5 @@
-// The RIFF header checks with their messages, and the file reads behind the chunk walk
-// and the sample blocks.
+// The RIFF header checks, and the file reads behind the chunk walk and the sample
+// blocks.
 #include "wav/WavReader.h"
 
 #include <algorithm>
@@ -7,7 +7,6 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/FileFailureMessage.h"
 #include "platform/TextConversion.h"
 
 namespace quen {
@@ -22,65 +21,57 @@ bool hasIdAt(std::span<const std::uint8_t> bytes, std::size_t offset, const char
     return bytes.size() >= offset + 4 && std::memcmp(bytes.data() + offset, id, 4) == 0;
 }
 
-Failure refused(LogSink& log, const char* message) {
-    log.write(message);
-    return Failure{REFUSED_RECORDING, message};
-}
-
 }  // namespace
 
-WavReader::WavReader(const std::u16string& wavFile) : wavFile_(wavFile), file_(toNarrow(wavFile)) {}
+WavReader::WavReader(const std::u16string& wavFile) : file_(toNarrow(wavFile)) {}
 
-// "Can't open file" for the failure the file noted, and that failure.
-Failure WavReader::unreadable(LogSink& log) const {
-    logFileFailure(wavFile_, *file_.failure(), log);
-    return Failure{*file_.failure(), "the recording cannot be read"};
+RecordingFailure WavReader::unreadable() const {
+    return file_.failure()->category;
 }
 
-Result<WavReader> WavReader::open(const std::u16string& wavFile, LogSink& log) {
+Result<WavReader, RecordingFailure> WavReader::open(const std::u16string& wavFile) {
     WavReader reader(wavFile);
     InputFile& file = reader.file_;
     std::array<std::uint8_t, RIFF_HEADER_BYTES> header{};
     const auto present =
         std::span(header).first(std::min<std::uint64_t>(file.size(), header.size()));
     if (file.failure() || !file.readAt(0, present)) {
-        return reader.unreadable(log);
+        return reader.unreadable();
     }
     if (!hasIdAt(present, 0, "RIFF") || !hasIdAt(present, 8, "WAVE")) {
-        return refused(log, "Invalid file format");
+        return RecordingFailure(RecordingRefusal::NotRiffWave);
     }
     const std::uint32_t riffSize = getLittleEndian32(std::span(header).subspan<4, 4>());
     // A size of 2^31 or more was always refused; one below 4 leaves no body.
     if (riffSize > file.size() - 8 || riffSize > MAX_RIFF_SIZE || riffSize < MIN_RIFF_SIZE) {
-        return refused(log, "RIFF length is incorrect");
+        return RecordingFailure(RecordingRefusal::RiffLength);
     }
     reader.bodyLength_ = riffSize - 4;
     return reader;
 }
 
-Result<void> WavReader::findSamples(LogSink& log) {
-    const auto readBody = [this](std::uint64_t offset, std::span<std::uint8_t> out) {
-        return file_.readAt(RIFF_HEADER_BYTES + offset, out);
+Result<void, RecordingFailure> WavReader::findSamples() {
+    const auto readBody = [this](std::uint64_t offset,
+                                 std::span<std::uint8_t> out) -> Result<void, FailureCategory> {
+        if (!file_.readAt(RIFF_HEADER_BYTES + offset, out)) {
+            return file_.failure()->category;
+        }
+        return {};
     };
-    const auto location =
-        locateWaveData(readBody, file_.size() - RIFF_HEADER_BYTES, bodyLength_, log);
-    // A read failure is reported even where the walk then refused the file.
-    if (file_.failure()) {
-        return unreadable(log);
-    }
+    const auto location = locateWaveData(readBody, file_.size() - RIFF_HEADER_BYTES, bodyLength_);
     if (!location) {
-        return Failure{REFUSED_RECORDING, "the format or the chunks are not accepted"};
+        return location.failure();
     }
     location_ = *location;
     return {};
 }
 
-Result<std::span<const std::uint8_t>> WavReader::readSamples(std::span<std::uint8_t> buffer,
-                                                             LogSink& log) {
+Result<std::span<const std::uint8_t>, RecordingFailure> WavReader::readSamples(
+    std::span<std::uint8_t> buffer) {
     const auto block =
         buffer.first(std::min<std::uint64_t>(buffer.size(), location_.length - read_));
     if (!file_.readAt(RIFF_HEADER_BYTES + location_.offset + read_, block)) {
-        return unreadable(log);
+        return unreadable();
     }
     read_ += block.size();
     return std::span<const std::uint8_t>(block);

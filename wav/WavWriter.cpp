@@ -50,11 +50,9 @@ std::vector<std::uint8_t> wavImage(std::span<const std::int16_t> samples) {
     }
     // Sized once and filled by index: a push per byte doubles the time of a long file.
     out.resize(WAV_HEADER_BYTES + samples.size() * BLOCK_ALIGN);
-    std::uint8_t* data = out.data() + WAV_HEADER_BYTES;
+    const auto data = std::span(out).subspan(WAV_HEADER_BYTES);
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        const auto sample = static_cast<std::uint16_t>(samples[i]);
-        data[2 * i] = static_cast<std::uint8_t>(sample);
-        data[2 * i + 1] = static_cast<std::uint8_t>(sample >> 8);
+        setLittleEndian16(data.subspan(2 * i), static_cast<std::uint16_t>(samples[i]));
     }
     return out;
 }

@@ -6,7 +6,6 @@
 #include <array>
 #include <string_view>
 
-#include "platform/LogSink.h"
 #include "wav/WaveFormat.h"
 
 namespace quen {
@@ -27,11 +26,10 @@ ChunkHeader readChunkHeader(std::span<const std::uint8_t, CHUNK_HEADER_BYTES> he
 
 // Checks 1 to 6 on the part of the body the RIFF size covers; the length of the
 // format chunk's contents when all pass.
-std::optional<std::uint32_t> checkFormat(std::span<const std::uint8_t> body, LogSink& log) {
+Result<std::uint32_t, RecordingRefusal> checkFormat(std::span<const std::uint8_t> body) {
     if (body.size() < 4 ||
         std::string_view(reinterpret_cast<const char*>(body.data()), 4) != "fmt ") {
-        log.write("Bad \".wav\" file format.  Did not find \"fmt\" (format) section.");
-        return std::nullopt;
+        return RecordingRefusal::NoFormatChunk;
     }
     // A body too short for the fields examined cannot hold a format chunk of legal
     // length either.
@@ -39,57 +37,50 @@ std::optional<std::uint32_t> checkFormat(std::span<const std::uint8_t> body, Log
         body.size() >= CHUNK_HEADER_BYTES ? getLittleEndian32(body.subspan(4)) : 0;
     if (body.size() < CHUNK_HEADER_BYTES + FORMAT_FIELD_BYTES || length < MIN_FORMAT_LENGTH ||
         length > MAX_FORMAT_LENGTH) {
-        log.write("Bad \".wav\" file format.  Length of \"format\" sub-chunk is incorrect.");
-        return std::nullopt;
+        return RecordingRefusal::FormatLength;
     }
     const WaveFormat format = readFormatFields(body.subspan(CHUNK_HEADER_BYTES));
-    // Channels come before the tag: a multi-channel file of any encoding gets the
-    // multi-channel message.
+    // Channels come before the tag: a multi-channel file of any encoding is refused for
+    // its channels.
     if (format.channels != 1) {
-        log.write("Bad \".wav\" file format.  Cannot process multi-channel data.");
-        return std::nullopt;
+        return RecordingRefusal::MultiChannel;
     }
     if (format.tag != FORMAT_TAG_PCM) {
-        log.write("Bad \".wav\" file format. File not in PCM/Uncompressed format.");
-        return std::nullopt;
+        return RecordingRefusal::NotPcm;
     }
     if (format.sampleRate != SPEECH_SAMPLE_RATE) {
-        log.write("Bad \".wav\" file format.  Sample rate not 8000 samples/sec.");
-        return std::nullopt;
+        return RecordingRefusal::SampleRate;
     }
     if (format.blockAlign != BLOCK_ALIGN || format.bitsPerSample != BITS_PER_SAMPLE) {
-        log.write("Bad \".wav\" file format.  Sample size not 16 bits.");
-        return std::nullopt;
+        return RecordingRefusal::SampleSize;
     }
     return length;
 }
 
 }  // namespace
 
-std::optional<WaveLocation> locateWaveData(const BodyReader& read, std::uint64_t present,
-                                           std::uint32_t bodyLength, LogSink& log) {
+Result<WaveLocation, RecordingFailure> locateWaveData(const BodyReader& read, std::uint64_t present,
+                                                      std::uint32_t bodyLength) {
     const std::uint64_t end = std::min<std::uint64_t>(bodyLength, present);
     std::array<std::uint8_t, CHUNK_HEADER_BYTES + FORMAT_FIELD_BYTES> head{};
     const auto formatBytes = std::span(head).first(std::min<std::uint64_t>(end, head.size()));
-    if (!read(0, formatBytes)) {
-        return std::nullopt;
+    if (const auto got = read(0, formatBytes); !got) {
+        return RecordingFailure(got.failure());
     }
-    const auto formatLength = checkFormat(formatBytes, log);
+    const auto formatLength = checkFormat(formatBytes);
     if (!formatLength) {
-        return std::nullopt;
+        return RecordingFailure(formatLength.failure());
     }
-    constexpr std::string_view noData = "Bad \".wav\" file format.  Did not find \"data\" section.";
     // The full stated length counts, extension included; no pad byte follows an
     // odd-length chunk.
     std::uint64_t pos = CHUNK_HEADER_BYTES + *formatLength;
     if (pos + CHUNK_HEADER_BYTES > end) {
-        log.write(noData);
-        return std::nullopt;
+        return RecordingFailure(RecordingRefusal::NoDataChunk);
     }
     for (;;) {
         std::array<std::uint8_t, CHUNK_HEADER_BYTES> bytes{};
-        if (!read(pos, bytes)) {
-            return std::nullopt;
+        if (const auto got = read(pos, bytes); !got) {
+            return RecordingFailure(got.failure());
         }
         const ChunkHeader header = readChunkHeader(bytes);
         if (header.id == "data") {
@@ -100,21 +91,22 @@ std::optional<WaveLocation> locateWaveData(const BodyReader& read, std::uint64_t
         // Strict: after a skipped chunk, a header ending exactly at the end of the
         // body is not examined.
         if (pos + CHUNK_HEADER_BYTES >= end) {
-            log.write(noData);
-            return std::nullopt;
+            return RecordingFailure(RecordingRefusal::NoDataChunk);
         }
     }
 }
 
-std::optional<WaveData> locateWaveData(std::span<const std::uint8_t> body, std::uint32_t bodyLength,
-                                       LogSink& log) {
-    const auto fromMemory = [body](std::uint64_t offset, std::span<std::uint8_t> out) {
+Result<WaveData, RecordingRefusal> locateWaveData(std::span<const std::uint8_t> body,
+                                                  std::uint32_t bodyLength) {
+    const auto fromMemory = [body](std::uint64_t offset,
+                                   std::span<std::uint8_t> out) -> Result<void, FailureCategory> {
         std::copy_n(body.begin() + static_cast<std::ptrdiff_t>(offset), out.size(), out.begin());
-        return true;
+        return {};
     };
-    const auto location = locateWaveData(fromMemory, body.size(), bodyLength, log);
+    const auto location = locateWaveData(fromMemory, body.size(), bodyLength);
     if (!location) {
-        return std::nullopt;
+        // Memory is always read: only a refusal is left.
+        return *location.failure().refusal();
     }
     return WaveData{body.subspan(location->offset, location->length)};
 }

@@ -1,6 +1,5 @@
-// Finds the samples of a WAV recording in memory: the format checks in their fixed
-// order, each with its own log message, and the walk from the format chunk to the
-// data chunk.
+// Finds the samples of a WAV recording: the format checks in their fixed order, each
+// with its own reason, and the walk from the format chunk to the data chunk.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +8,8 @@
 #include <span>
 
 #include "platform/ByteOrder.h"
-#include "platform/LogSink.h"
+#include "platform/Result.h"
+#include "wav/RecordingFailure.h"
 
 namespace quen {
 
@@ -29,21 +29,22 @@ struct WaveLocation {
 };
 
 // Fills `out` with the RIFF body's bytes from `offset` on (always within the bytes
-// present); false when they cannot be read, which the reader has noted itself.
-using BodyReader = std::function<bool(std::uint64_t offset, std::span<std::uint8_t> out)>;
+// present), or fails with the file layer's category.
+using BodyReader =
+    std::function<Result<void, FailureCategory>(std::uint64_t offset, std::span<std::uint8_t> out)>;
 
 // The walk reads only the format chunk and the chunk headers up to the data chunk, so
 // a refused recording is never read whole. `present` is the number of body bytes in
-// the file, `bodyLength` the RIFF size minus 4. Empty when the recording was refused
-// (the reason is in `log`) or `read` failed (nothing logged).
-std::optional<WaveLocation> locateWaveData(const BodyReader& read, std::uint64_t present,
-                                           std::uint32_t bodyLength, LogSink& log);
+// the file, `bodyLength` the RIFF size minus 4. Fails with the first check's refusal,
+// or with the category of a read that failed.
+Result<WaveLocation, RecordingFailure> locateWaveData(const BodyReader& read, std::uint64_t present,
+                                                      std::uint32_t bodyLength);
 
-// The same on a body in memory: `body` holds the bytes after the form type "WAVE" up to the end of
-// the file buffer; `bodyLength` is the RIFF size minus 4, the part the chunk walk may look at. The
-// data length is the data chunk's stated one, cut to the bytes `body` holds. On
-// rejection the reason is already in `log`.
-std::optional<WaveData> locateWaveData(std::span<const std::uint8_t> body, std::uint32_t bodyLength,
-                                       LogSink& log);
+// The same on a body in memory: `body` holds the bytes after the form type "WAVE" up to
+// the end of the file buffer; `bodyLength` is the RIFF size minus 4, the part the chunk
+// walk may look at. The data length is the data chunk's stated one, cut to the bytes
+// `body` holds.
+Result<WaveData, RecordingRefusal> locateWaveData(std::span<const std::uint8_t> body,
+                                                  std::uint32_t bodyLength);
 
 }  // namespace quen

@@ -1,5 +1,6 @@
 // The verdict comes from the conversion's own reading steps with a LogBuffer, the very
-// code a conversion runs, so the lines shown are the ones the error log would get.
+// code a conversion runs, and its reasons are worded by the jobs' own catalogue, so the
+// lines shown are the ones the error log would get.
 // The description and the causes come from the standard RIFF layout and libavformat.
 #include "quen/check/RecordingCheck.h"
 
@@ -118,9 +119,13 @@ struct Verdict {
 
 Verdict readVerdict(const std::u16string& wavFile, bool keepSamples, LogSink& log) {
     Verdict verdict;
-    auto recording = WavReader::open(wavFile, log);
-    if (!recording || !locateRecordingSamples(*recording, wavFile, log) ||
-        !readRecordingSamples(*recording, log, [&](std::span<const std::uint8_t> bytes) {
+    auto recording = WavReader::open(wavFile);
+    if (!recording) {
+        logRecordingFailure(wavFile, recording.failure(), log);
+        return verdict;
+    }
+    if (!locateRecordingSamples(*recording, wavFile, log) ||
+        !readRecordingSamples(*recording, wavFile, log, [&](std::span<const std::uint8_t> bytes) {
             for (std::size_t i = 0; keepSamples && i + 1 < bytes.size(); i += 2) {
                 verdict.samples.push_back(
                     static_cast<std::int16_t>(getLittleEndian16(bytes.subspan(i).first<2>())));

@@ -9,9 +9,9 @@
 #include "batch/AaTemplate.h"
 #include "batch/FileSystemChecks.h"
 #include "batch/GreetingPlan.h"
-#include "batch/TemplateError.h"
 #include "jobs/BatchOperands.h"
 #include "jobs/BatchRunEnd.h"
+#include "jobs/LogLines.h"
 #include "platform/LogSink.h"
 #include "platform/TextConversion.h"
 
@@ -21,8 +21,7 @@ namespace {
 // Mode 1 names the kinds; the planner is asked for its stem.
 std::string kindOf(const TemplateGreeting& greeting) {
     GreetingPlanner planner(u".", u".", 1);
-    const auto plan = planner.plan(greeting);
-    return toNarrow(std::get<GreetingPlan>(plan).recordingName);
+    return toNarrow(planner.plan(greeting)->recordingName);
 }
 
 class TemplateWalk {
@@ -94,8 +93,8 @@ class TemplateWalk {
         names.mode = check_.modes[m];
         names.reached = !ended_[m];
         auto plan = planners_[m].plan(greeting);
-        if (auto* endLine = std::get_if<std::u16string>(&plan)) {
-            names.endLine = toNarrow(*endLine);
+        if (!plan) {
+            names.endLine = toNarrow(loglines::recordingNameTooLong(plan.failure()));
             if (names.reached) {
                 result.problems.push_back("mode " + std::to_string(names.mode) +
                                           ": the recording's file name is 31 or more units "
@@ -103,7 +102,7 @@ class TemplateWalk {
             }
             ended_[m] = true;
         } else {
-            const GreetingPlan& planned = std::get<GreetingPlan>(plan);
+            const GreetingPlan& planned = *plan;
             result.wavFile = toNarrow(planned.wavFile);
             names.g723File = toNarrow(planned.g723File);
             names.g711File = toNarrow(planned.g711File);
@@ -182,21 +181,19 @@ TemplateCheck checkTemplate(const std::string& templatePath, const std::string& 
             return check;
         }
     }
-    LogBuffer templateLog;
     TemplateWalk walk(check, wavDirectory, resultDirectory);
-    try {
-        walkAaTemplate(
-            toWide(templatePath),
-            [&walk](const TemplateGreeting& greeting) {
-                walk.visit(greeting);
-                return true;
-            },
-            templateLog, [&walk](const TemplateGreeting& greeting) { walk.skip(greeting); });
-    } catch (const TemplateError&) {
+    const auto walked = walkAaTemplate(
+        toWide(templatePath),
+        [&walk](const TemplateGreeting& greeting) {
+            walk.visit(greeting);
+            return true;
+        },
+        [&walk](const TemplateGreeting& greeting) { walk.skip(greeting); });
+    if (!walked && walked.failure().kind == TemplateFailure::Kind::MissingNode) {
         check.structureError = true;
-    }
-    for (const std::u16string& line : templateLog.lines()) {
-        check.loadFailure.push_back(toNarrow(line));
+    } else if (!walked) {
+        check.loadFailure.push_back(
+            toNarrow(loglines::templateFailed(toWide(templatePath), walked.failure())));
     }
     return check;
 }

@@ -71,28 +71,22 @@ std::string svgTitle(const DataFileContents& contents) {
 // The bytes of a data file, for a regular file only; the preamble is read and checked
 // first, so a file that is no data file costs one small read, however large it is.
 Result<std::vector<std::uint8_t>> readDataFileBytes(const std::string& path) {
-    const auto notRegular = [](FileKind kind) {
-        return Failure{FailureCategory::AccessDenied,
-                       "not a regular file but " + describeKind(kind)};
-    };
     // Looked at before it is opened, so that no pipe or device is ever opened.
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return systemFailure(errno, path, "cannot open: ");
+    auto opened = InputFile::openRegular(path);
+    if (!opened) {
+        const Failure& failure = opened.failure();
+        if (failure.reason == FailureReason::NotRegular) {
+            return Failure{failure.category, "not a regular file but " + failure.text};
+        }
+        const char* what =
+            failure.reason == FailureReason::CannotRead ? "cannot read: " : "cannot open: ";
+        return Failure{failure.category, what + failure.text};
     }
-    if (!S_ISREG(info.st_mode)) {
-        return notRegular(fileKindOf(info.st_mode));
-    }
-    InputFile input(path);
-    if (input.kind() != FileKind::Regular) {
-        return notRegular(input.kind());
-    }
+    InputFile& input = *opened;
     const auto unreadable = [&input](const char* what) {
-        return Failure{*input.failure(), what + describeFailure(*input.failure())};
+        return Failure{input.failure()->category,
+                       what + describeFailure(input.failure()->category)};
     };
-    if (input.failure()) {
-        return unreadable("cannot open: ");
-    }
     if (input.size() > MAX_DATA_FILE_BYTES) {
         return Failure{FailureCategory::Generic,
                        std::to_string(input.size()) + " bytes, larger than any data file can be"};

@@ -10,8 +10,7 @@
 #include "batch/AaTemplate.h"
 #include "batch/BatchPaths.h"
 #include "batch/GreetingPlan.h"
-#include "batch/TemplateError.h"
-#include "platform/LogSink.h"
+#include "jobs/LogLines.h"
 #include "platform/TextConversion.h"
 
 namespace quen::tool {
@@ -70,8 +69,8 @@ TemplateRecordings findTemplateRecordings(const std::string& templatePath,
     const std::u16string wavPrefix = asDirectory(toWide(wavDirectory));
     std::set<std::string> seen;
     const auto visit = [&](const TemplateGreeting& greeting) {
-        const auto plan = planner.plan(greeting);
-        const std::u16string& wavFile = std::get<GreetingPlan>(plan).wavFile;
+        // Mode 1 never refuses a greeting.
+        const std::u16string wavFile = planner.plan(greeting)->wavFile;
         const std::string relative = toNarrow(wavFile.substr(wavPrefix.size()));
         if (!seen.insert(fs::path(relative).lexically_normal().string()).second) {
             return true;
@@ -87,17 +86,13 @@ TemplateRecordings findTemplateRecordings(const std::string& templatePath,
         found.recordings.push_back(std::move(recording));
         return true;
     };
-    LogBuffer log;
-    try {
-        if (!walkAaTemplate(toWide(templatePath), visit, log) && !log.lines().empty()) {
-            found.failure = toNarrow(log.lines().front());
-        }
-    } catch (const TemplateError& error) {
+    const auto walked = walkAaTemplate(toWide(templatePath), visit);
+    if (!walked && walked.failure().kind == TemplateFailure::Kind::MissingNode) {
         found.failure =
-            !error.description().empty()
-                ? error.description()
-                : "a greeting without its AAName, id or RecordingName ends the template "
-                  "here; the recordings after it are not prepared";
+            "a greeting without its AAName, id or RecordingName ends the template here; the "
+            "recordings after it are not prepared";
+    } else if (!walked) {
+        found.failure = toNarrow(loglines::templateFailed(toWide(templatePath), walked.failure()));
     }
     return found;
 }
