@@ -36,12 +36,19 @@ const QuenG723Module* loadCodecModule(const std::vector<std::filesystem::path>& 
             reinterpret_cast<QuenG723ModuleEntry>(::dlsym(library, QUEN_G723_MODULE_ENTRY));
         const QuenG723Module* module = entry != nullptr ? entry() : nullptr;
         if (module != nullptr && module->version == QUEN_G723_MODULE_VERSION &&
-            module->create != nullptr && module->encode != nullptr && module->destroy != nullptr) {
+            module->createEncoder != nullptr && module->encode != nullptr &&
+            module->destroyEncoder != nullptr && module->createDecoder != nullptr &&
+            module->decode != nullptr && module->destroyDecoder != nullptr) {
             return module;
         }
         ::dlclose(library);
     }
     return nullptr;
+}
+
+const QuenG723Module* systemCodecModule() {
+    static const QuenG723Module* const module = loadCodecModule(codecModuleCandidates());
+    return module;
 }
 
 }  // namespace quen

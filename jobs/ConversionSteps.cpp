@@ -20,11 +20,11 @@ std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u
         }
         return std::nullopt;
     }
-    DataFileOutput output(request.outFile, request.cpType);
+    DataFileOutput output(request.outFile, request.codec);
     // The codec's messages wait for the end: a read failure found later is reported
     // alone, as when the samples were read before the codec ran.
     LogBuffer codecLog;
-    WaveCompressor compressor(request.cpType, codecLog);
+    WaveCompressor compressor(request.codec, codecLog);
     std::vector<std::uint8_t> block(WaveCompressor::INPUT_BLOCK_BYTES);
     for (;;) {
         const auto samples = recording.readSamples(block, log);

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "codec/Codec.h"
 #include "datafile/DataFileHeader.h"
 #include "datafile/DataFileOutput.h"
 #include "platform/LogSink.h"
@@ -22,7 +23,7 @@ void logCreatingDataFile(const std::u16string& outFile, LogSink& log);
 // What a conversion writes besides its samples.
 struct DataFileRequest {
     std::u16string outFile;
-    std::int32_t cpType = 0;
+    Codec codec = Codec::ALaw;
     std::uint8_t flashType = 0;
     // Called once the samples are compressed, as the header is the last thing made.
     std::function<DataFileHeader()> header;

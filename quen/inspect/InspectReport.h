@@ -36,7 +36,4 @@ InspectedFile inspectDataFile(const std::string& path);
 // Human-readable lines of one report, for standard output.
 std::string reportText(const nlohmann::json& report);
 
-// "A-law", "mu-law" or "G.723.1".
-std::string codecName(std::int32_t cpType);
-
 }  // namespace quen::tool
