@@ -11,22 +11,7 @@ namespace {
 
 constexpr const char* MODULE_FILE_NAME = "quen_g723.so";
 
-}  // namespace
-
-std::vector<std::filesystem::path> codecModuleCandidates() {
-    std::vector<std::filesystem::path> candidates;
-    std::error_code error;
-    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (!error) {
-        candidates.push_back(program.parent_path() / MODULE_FILE_NAME);
-        candidates.push_back(program.parent_path() / QUEN_CODEC_MODULE_FROM_BINDIR /
-                             MODULE_FILE_NAME);
-    }
-    candidates.push_back(std::filesystem::path(QUEN_CODEC_MODULE_DIR) / MODULE_FILE_NAME);
-    return candidates;
-}
-
-const QuenG723Module* loadCodecModule(const std::vector<std::filesystem::path>& candidates) {
+const QuenG723Module* loadModule(const std::vector<std::filesystem::path>& candidates) {
     for (const std::filesystem::path& candidate : candidates) {
         void* library = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (library == nullptr) {
@@ -46,8 +31,23 @@ const QuenG723Module* loadCodecModule(const std::vector<std::filesystem::path>& 
     return nullptr;
 }
 
+}  // namespace
+
+std::vector<std::filesystem::path> codecModuleCandidates() {
+    std::vector<std::filesystem::path> candidates;
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error) {
+        candidates.push_back(program.parent_path() / MODULE_FILE_NAME);
+        candidates.push_back(program.parent_path() / QUEN_CODEC_MODULE_FROM_BINDIR /
+                             MODULE_FILE_NAME);
+    }
+    candidates.push_back(std::filesystem::path(QUEN_CODEC_MODULE_DIR) / MODULE_FILE_NAME);
+    return candidates;
+}
+
 const QuenG723Module* systemCodecModule() {
-    static const QuenG723Module* const module = loadCodecModule(codecModuleCandidates());
+    static const QuenG723Module* const module = loadModule(codecModuleCandidates());
     return module;
 }
 

@@ -16,12 +16,9 @@ namespace quen {
 // then that directory as configured at build time.
 std::vector<std::filesystem::path> codecModuleCandidates();
 
-// The first candidate that loads and offers the expected interface; null when none
+// The process's module: the first candidate that loads and offers the expected
+// interface, looked for on the first call only (from any thread); null when none
 // does. A loaded module stays loaded for the rest of the process.
-const QuenG723Module* loadCodecModule(const std::vector<std::filesystem::path>& candidates);
-
-// The process's module from the standard candidates, looked for on the first call
-// only (from any thread); null when there is none.
 const QuenG723Module* systemCodecModule();
 
 }  // namespace quen

@@ -62,14 +62,6 @@ class G711Decoder final : public Decoder {
 
 }  // namespace
 
-std::int16_t aLawToLinear(std::uint8_t code) {
-    return A_LAW_SAMPLES[code];
-}
-
-std::int16_t muLawToLinear(std::uint8_t code) {
-    return MU_LAW_SAMPLES[code];
-}
-
 std::unique_ptr<Decoder> makeALawDecoder() {
     return std::make_unique<G711Decoder>(A_LAW_SAMPLES);
 }

@@ -9,9 +9,6 @@
 
 namespace quen {
 
-std::int16_t aLawToLinear(std::uint8_t code);
-std::int16_t muLawToLinear(std::uint8_t code);
-
 // One sample per code byte; G.711 refuses no code.
 std::unique_ptr<Decoder> makeALawDecoder();
 std::unique_ptr<Decoder> makeMuLawDecoder();

@@ -90,14 +90,6 @@ class G711Encoder final : public Encoder {
 
 }  // namespace
 
-std::uint8_t linearToMuLaw(std::int16_t sample) {
-    return MU_LAW_CODES[static_cast<std::uint16_t>(sample)];
-}
-
-std::uint8_t linearToALaw(std::int16_t sample) {
-    return A_LAW_CODES[static_cast<std::uint16_t>(sample)];
-}
-
 std::unique_ptr<Encoder> makeALawEncoder() {
     return std::make_unique<G711Encoder>(A_LAW_CODES);
 }

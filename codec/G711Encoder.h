@@ -10,9 +10,6 @@
 
 namespace quen {
 
-std::uint8_t linearToMuLaw(std::int16_t sample);
-std::uint8_t linearToALaw(std::int16_t sample);
-
 // Streams of one code byte per sample; an odd last byte is not a sample.
 std::unique_ptr<Encoder> makeALawEncoder();
 std::unique_ptr<Encoder> makeMuLawEncoder();
