@@ -134,9 +134,10 @@ struct ScriptedModule {
         sources.push_back(block);
         destinations.push_back(frame);
         const char kind = blocks.at(encoder->blocks++);
-        // Every byte written, the high bits of the first set, so that only the two low
-        // bits can tell the kind.
-        std::fill_n(frame, 24, static_cast<unsigned char>(0xFC | (kind - '0')));
+        // The first byte's high bits set, so that only its two low bits can tell the
+        // kind; the other bytes' low bits would tell another.
+        std::fill_n(frame, 24, static_cast<unsigned char>(1 + (kind - '0')));
+        frame[0] = static_cast<unsigned char>(0xFC | (kind - '0'));
         return kind == 'R' ? -1 : 0;
     }
     static void destroyEncoder(QuenG723Encoder* encoder) {
@@ -202,6 +203,8 @@ TEST(G723StreamTest, EveryPathLogsItsMessagesAndDestroysTheEncoderOnce) {
             bytes +=
                 stream.encode(std::span(pcm).subspan(firstPart), std::span(out).subspan(bytes));
             EXPECT_EQ(stream.finish(), row.log.empty());
+            // The encoder state goes with the stream's end, not later.
+            EXPECT_EQ(ScriptedModule::destroyed, ScriptedModule::created);
         }
         EXPECT_EQ(bytes, row.bytes);
         EXPECT_EQ(logged(log), row.log);
@@ -259,6 +262,9 @@ TEST(G723DecoderTest, ARefusedFrameIsCountedAndStandsAsSilence) {
     {
         auto decoder = makeG723Decoder(&ScriptedDecoderModule::MODULE);
         ASSERT_TRUE(decoder);
+        // Its output may reach both ends of the 16-bit range: a run there is clipping.
+        EXPECT_EQ((*decoder)->lowest(), INT16_MIN);
+        EXPECT_EQ((*decoder)->highest(), INT16_MAX);
         // Frames 1 and 3 of the first payload, the second refused; then a payload with a
         // whole frame and a 23-byte part-frame, which is not decoded.
         Bytes first(48, 0);
