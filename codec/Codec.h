@@ -21,6 +21,7 @@ namespace quen {
 
 enum class Codec { ALaw, MuLaw, G723 };
 
+// Every enumerator, in order: the table is searched in this order.
 inline constexpr std::array ALL_CODECS{Codec::ALaw, Codec::MuLaw, Codec::G723};
 
 struct CodecFacts {
