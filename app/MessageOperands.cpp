@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "codec/Codec.h"
 #include "platform/AsciiCase.h"
 
 namespace quen {
@@ -41,14 +42,14 @@ bool isYes(std::u16string_view text) {
 }
 
 std::int32_t formatCodeFor(std::u16string_view format, bool newMessage) {
-    std::int32_t code = 0x89;
+    Codec codec = Codec::ALaw;
     if (equalsIgnoringAsciiCase(format, u"G723")) {
-        code = 0x8B;
+        codec = Codec::G723;
     } else if (equalsIgnoringAsciiCase(format, u"ULAW") ||
                equalsIgnoringAsciiCase(format, u"U-LAW")) {
-        code = 0x8A;
+        codec = Codec::MuLaw;
     }
-    return newMessage ? code + 0x60 : code;
+    return messageFormatCode(codec, newMessage);
 }
 
 }  // namespace quen

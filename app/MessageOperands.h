@@ -14,8 +14,8 @@ std::int32_t parseTime(std::u16string_view text);
 // "Y" or "TRUE", ignoring the case of A to Z only; everything else is no.
 bool isYes(std::u16string_view text);
 
-// 0x8B for "G723", 0x8A for "ULAW" or "U-LAW", 0x89 otherwise (case of A to Z
-// ignored); 0x60 more for a new message.
+// The message format code of G.723.1 for "G723", mu-law for "ULAW" or "U-LAW", A-law
+// otherwise (case of A to Z ignored), old or new.
 std::int32_t formatCodeFor(std::u16string_view format, bool newMessage);
 
 }  // namespace quen

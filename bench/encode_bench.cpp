@@ -7,8 +7,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "codec/CodecCodes.h"
-#include "codec/G711Encoder.h"
+#include "codec/Codec.h"
+#include "codec/Encoder.h"
 #include "datafile/Packetiser.h"
 
 namespace {
@@ -33,36 +33,38 @@ std::vector<std::uint8_t> speechLikePcm(std::size_t samples) {
 }
 
 // Range: seconds of 8 kHz recording.
-void BM_G711EncodeBuffer(benchmark::State& state, std::int32_t cpType) {
+void BM_G711Encode(benchmark::State& state, quen::Codec codec) {
     const std::vector<std::uint8_t> pcm =
-        speechLikePcm(static_cast<std::size_t>(state.range(0)) * 8000);
+        speechLikePcm(static_cast<std::size_t>(state.range(0)) * quen::SPEECH_SAMPLE_RATE);
     std::vector<std::uint8_t> out(pcm.size() / 2);
-    const quen::G711Encoder encoder;
+    quen::LogBuffer log;
+    const auto encoder = quen::makeEncoder(codec, log);
     for (auto _ : state) {
-        benchmark::DoNotOptimize(encoder.encodeBuffer(pcm, out, cpType));
+        benchmark::DoNotOptimize(encoder->encode(pcm, out));
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * pcm.size()));
 }
-BENCHMARK_CAPTURE(BM_G711EncodeBuffer, alaw, quen::CP_TYPE_ALAW)->Arg(1)->Arg(60);
-BENCHMARK_CAPTURE(BM_G711EncodeBuffer, mulaw, quen::CP_TYPE_MULAW)->Arg(1)->Arg(60);
+BENCHMARK_CAPTURE(BM_G711Encode, alaw, quen::Codec::ALaw)->Arg(1)->Arg(60);
+BENCHMARK_CAPTURE(BM_G711Encode, mulaw, quen::Codec::MuLaw)->Arg(1)->Arg(60);
 
 // The G.711 stream of the recording, packetised; bytes counted as the PCM behind it.
-void BM_Packetise(benchmark::State& state, std::int32_t cpType) {
+void BM_Packetise(benchmark::State& state, quen::Codec codec) {
     const std::vector<std::uint8_t> pcm =
-        speechLikePcm(static_cast<std::size_t>(state.range(0)) * 8000);
+        speechLikePcm(static_cast<std::size_t>(state.range(0)) * quen::SPEECH_SAMPLE_RATE);
     std::vector<std::uint8_t> stream(pcm.size() / 2);
-    quen::G711Encoder().encodeBuffer(pcm, stream, cpType);
+    quen::LogBuffer log;
+    quen::makeEncoder(codec, log)->encode(pcm, stream);
     for (auto _ : state) {
         std::uint64_t sent = 0;
         quen::Packetiser packets(
-            cpType, [&sent](std::span<const quen::ByteSpan> pieces) { sent += pieces[1].size(); });
+            codec, [&sent](std::span<const quen::ByteSpan> pieces) { sent += pieces[1].size(); });
         packets.add(stream);
         packets.finish();
         benchmark::DoNotOptimize(sent);
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * pcm.size()));
 }
-BENCHMARK_CAPTURE(BM_Packetise, alaw, quen::CP_TYPE_ALAW)->Arg(1)->Arg(60);
+BENCHMARK_CAPTURE(BM_Packetise, alaw, quen::Codec::ALaw)->Arg(1)->Arg(60);
 
 }  // namespace

@@ -1,6 +1,6 @@
 // G.723.1 encoding speed: libavcodec's encoder called directly against the program's
-// path through G723AcmEncoder, the stream layer and the codec module. Each iteration
-// encodes a 30-second recording from a fresh codec state, as one conversion does.
+// path through G723Stream and the codec module. Each iteration encodes a 30-second
+// recording from a fresh codec state, as one conversion does.
 #include <benchmark/benchmark.h>
 
 extern "C" {
@@ -15,7 +15,8 @@ extern "C" {
 #include <stdexcept>
 #include <vector>
 
-#include "codec/G723AcmEncoder.h"
+#include "codec/CodecModule.h"
+#include "codec/G723Stream.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ std::vector<std::uint8_t> recording() {
     std::vector<std::uint8_t> bytes;
     std::uint32_t noise = 1;
     for (std::size_t i = 0; i < BLOCKS * BLOCK_SAMPLES; ++i) {
-        const double t = static_cast<double>(i) / 8000;
+        const double t = static_cast<double>(i) / quen::SPEECH_SAMPLE_RATE;
         noise = noise * 1664525 + 1013904223;
         const double value = 6000 * std::sin(2 * std::numbers::pi * (200 + 50 * t) * t) +
                              3000 * std::sin(2 * std::numbers::pi * 1300 * t) +
@@ -53,7 +54,7 @@ void libavcodecDirect(benchmark::State& state) {
     const AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
     for (auto _ : state) {
         AVCodecContext* context = avcodec_alloc_context3(codec);
-        context->sample_rate = 8000;
+        context->sample_rate = quen::SPEECH_SAMPLE_RATE;
         context->sample_fmt = AV_SAMPLE_FMT_S16;
         context->bit_rate = 6300;
         av_channel_layout_copy(&context->ch_layout, &mono);
@@ -67,7 +68,8 @@ void libavcodecDirect(benchmark::State& state) {
         }
         for (std::size_t k = 0; k < BLOCKS; ++k) {
             av_frame_make_writable(frame);
-            std::memcpy(frame->data[0], pcm.data() + 480 * k, 480);
+            std::memcpy(frame->data[0], pcm.data() + QUEN_G723_BLOCK_BYTES * k,
+                        QUEN_G723_BLOCK_BYTES);
             avcodec_send_frame(context, frame);
             avcodec_receive_packet(context, packet);
             std::memcpy(frames.data() + 24 * k, packet->data, 24);
@@ -82,21 +84,24 @@ void libavcodecDirect(benchmark::State& state) {
 }
 BENCHMARK(libavcodecDirect)->Unit(benchmark::kMillisecond);
 
-void throughStreamLayer(benchmark::State& state) {
+void throughCodecModule(benchmark::State& state) {
     const std::vector<std::uint8_t> pcm = recording();
     std::vector<std::uint8_t> frames(BLOCKS * 24);
     // Loads the codec module before the clock runs; a conversion pays that once per process.
-    quen::LogBuffer first;
-    if (quen::G723AcmEncoder(first).encodeAll(pcm.data(), frames.data(), 1) != 24) {
-        throw std::runtime_error("the G.723.1 stream did not convert");
+    const QuenG723Module* module = quen::systemCodecModule();
+    if (module == nullptr) {
+        throw std::runtime_error("the G.723.1 codec module did not load");
     }
     for (auto _ : state) {
         quen::LogBuffer log;
-        quen::G723AcmEncoder encoder(log);
-        benchmark::DoNotOptimize(encoder.encodeAll(pcm.data(), frames.data(), BLOCKS));
+        quen::G723Stream stream(log, module);
+        benchmark::DoNotOptimize(stream.encode(pcm, frames));
+        if (!stream.finish()) {
+            throw std::runtime_error("the G.723.1 stream did not convert");
+        }
     }
     reportRate(state);
 }
-BENCHMARK(throughStreamLayer)->Unit(benchmark::kMillisecond);
+BENCHMARK(throughCodecModule)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -11,6 +11,26 @@ namespace {
 
 constexpr const char* MODULE_FILE_NAME = "quen_g723.so";
 
+const QuenG723Module* loadModule(const std::vector<std::filesystem::path>& candidates) {
+    for (const std::filesystem::path& candidate : candidates) {
+        void* library = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (library == nullptr) {
+            continue;
+        }
+        const auto entry =
+            reinterpret_cast<QuenG723ModuleEntry>(::dlsym(library, QUEN_G723_MODULE_ENTRY));
+        const QuenG723Module* module = entry != nullptr ? entry() : nullptr;
+        if (module != nullptr && module->version == QUEN_G723_MODULE_VERSION &&
+            module->createEncoder != nullptr && module->encode != nullptr &&
+            module->destroyEncoder != nullptr && module->createDecoder != nullptr &&
+            module->decode != nullptr && module->destroyDecoder != nullptr) {
+            return module;
+        }
+        ::dlclose(library);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 std::vector<std::filesystem::path> codecModuleCandidates() {
@@ -26,22 +46,9 @@ std::vector<std::filesystem::path> codecModuleCandidates() {
     return candidates;
 }
 
-const QuenG723Module* loadCodecModule(const std::vector<std::filesystem::path>& candidates) {
-    for (const std::filesystem::path& candidate : candidates) {
-        void* library = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (library == nullptr) {
-            continue;
-        }
-        const auto entry =
-            reinterpret_cast<QuenG723ModuleEntry>(::dlsym(library, QUEN_G723_MODULE_ENTRY));
-        const QuenG723Module* module = entry != nullptr ? entry() : nullptr;
-        if (module != nullptr && module->version == QUEN_G723_MODULE_VERSION &&
-            module->create != nullptr && module->encode != nullptr && module->destroy != nullptr) {
-            return module;
-        }
-        ::dlclose(library);
-    }
-    return nullptr;
+const QuenG723Module* systemCodecModule() {
+    static const QuenG723Module* const module = loadModule(codecModuleCandidates());
+    return module;
 }
 
 }  // namespace quen

@@ -1,5 +1,6 @@
 // Finding and loading the G.723.1 codec module, the shared object that carries
-// libavcodec. Only a G.723.1 stream loads it, so other jobs start without libavcodec.
+// libavcodec. Only G.723.1 encoding and decoding load it, so other jobs start without
+// libavcodec.
 #pragma once
 
 #include <filesystem>
@@ -15,8 +16,9 @@ namespace quen {
 // then that directory as configured at build time.
 std::vector<std::filesystem::path> codecModuleCandidates();
 
-// The first candidate that loads and offers the expected interface; null when none
+// The process's module: the first candidate that loads and offers the expected
+// interface, looked for on the first call only (from any thread); null when none
 // does. A loaded module stays loaded for the rest of the process.
-const QuenG723Module* loadCodecModule(const std::vector<std::filesystem::path>& candidates);
+const QuenG723Module* systemCodecModule();
 
 }  // namespace quen

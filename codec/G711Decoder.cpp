@@ -2,9 +2,8 @@
 // costs one table read.
 #include "codec/G711Decoder.h"
 
+#include <algorithm>
 #include <array>
-
-#include "codec/CodecCodes.h"
 
 namespace quen {
 namespace {
@@ -39,23 +38,36 @@ constexpr std::array<std::int16_t, 256> expansionTable() {
 constexpr auto A_LAW_SAMPLES = expansionTable<expandALaw>();
 constexpr auto MU_LAW_SAMPLES = expansionTable<expandMuLaw>();
 
+class G711Decoder final : public Decoder {
+  public:
+    explicit G711Decoder(const std::array<std::int16_t, 256>& table) : table_(table) {}
+
+    void decode(std::span<const std::uint8_t> coded, std::vector<std::int16_t>& samples) override {
+        samples.reserve(samples.size() + coded.size());
+        for (const std::uint8_t code : coded) {
+            samples.push_back(table_[code]);
+        }
+    }
+
+    std::size_t refusedFrames() const override { return 0; }
+    // G.711 never reaches the ends of the 16-bit range.
+    std::int16_t lowest() const override { return *std::min_element(table_.begin(), table_.end()); }
+    std::int16_t highest() const override {
+        return *std::max_element(table_.begin(), table_.end());
+    }
+
+  private:
+    const std::array<std::int16_t, 256>& table_;
+};
+
 }  // namespace
 
-std::int16_t aLawToLinear(std::uint8_t code) {
-    return A_LAW_SAMPLES[code];
+std::unique_ptr<Decoder> makeALawDecoder() {
+    return std::make_unique<G711Decoder>(A_LAW_SAMPLES);
 }
 
-std::int16_t muLawToLinear(std::uint8_t code) {
-    return MU_LAW_SAMPLES[code];
-}
-
-void decodeG711(std::span<const std::uint8_t> codes, std::int32_t cpType,
-                std::vector<std::int16_t>& samples) {
-    const auto& table = cpType == CP_TYPE_MULAW ? MU_LAW_SAMPLES : A_LAW_SAMPLES;
-    samples.reserve(samples.size() + codes.size());
-    for (const std::uint8_t code : codes) {
-        samples.push_back(table[code]);
-    }
+std::unique_ptr<Decoder> makeMuLawDecoder() {
+    return std::make_unique<G711Decoder>(MU_LAW_SAMPLES);
 }
 
 }  // namespace quen

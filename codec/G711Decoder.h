@@ -3,17 +3,14 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
-#include <vector>
+#include <memory>
+
+#include "codec/Decoder.h"
 
 namespace quen {
 
-std::int16_t aLawToLinear(std::uint8_t code);
-std::int16_t muLawToLinear(std::uint8_t code);
-
-// Appends one sample per code byte to `samples`: mu-law when `cpType` is 138, A-law
-// for any other code (the encoder's rule).
-void decodeG711(std::span<const std::uint8_t> codes, std::int32_t cpType,
-                std::vector<std::int16_t>& samples);
+// One sample per code byte; G.711 refuses no code.
+std::unique_ptr<Decoder> makeALawDecoder();
+std::unique_ptr<Decoder> makeMuLawDecoder();
 
 }  // namespace quen

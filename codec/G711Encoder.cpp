@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <array>
 
-#include "codec/CodecCodes.h"
-
 namespace quen {
 namespace {
 
@@ -69,33 +67,35 @@ constexpr auto MU_LAW_CODES = sampleCodes<8192>(MU_LAW_SEGMENTS, 2, muLawPositiv
 constexpr auto A_LAW_CODES = sampleCodes<4096>(A_LAW_SEGMENTS, 3, aLawPositive);
 
 // One table read per sample, straight from the little-endian bytes.
-void encodeSamples(std::span<const std::uint8_t> pcm, std::uint8_t* out,
-                   const std::array<std::uint8_t, 65536>& codes) {
-    const std::size_t count = pcm.size() / 2;
-    const std::uint8_t* in = pcm.data();
-    for (std::size_t i = 0; i < count; ++i) {
-        out[i] = codes[in[2 * i] | in[2 * i + 1] << 8];
+class G711Encoder final : public Encoder {
+  public:
+    explicit G711Encoder(const std::array<std::uint8_t, 65536>& codes) : codes_(codes) {}
+
+    std::size_t encode(std::span<const std::uint8_t> pcm, std::span<std::uint8_t> out) override {
+        const std::size_t count = pcm.size() / 2;
+        const std::uint8_t* in = pcm.data();
+        // A local copy, which a code byte written cannot be taken to change.
+        const std::array<std::uint8_t, 65536>& codes = codes_;
+        for (std::size_t i = 0; i < count; ++i) {
+            out[i] = codes[in[2 * i] | in[2 * i + 1] << 8];
+        }
+        return count;
     }
-}
+
+    bool finish() override { return true; }
+
+  private:
+    const std::array<std::uint8_t, 65536>& codes_;
+};
 
 }  // namespace
 
-std::uint8_t linearToMuLaw(std::int16_t sample) {
-    return MU_LAW_CODES[static_cast<std::uint16_t>(sample)];
+std::unique_ptr<Encoder> makeALawEncoder() {
+    return std::make_unique<G711Encoder>(A_LAW_CODES);
 }
 
-std::uint8_t linearToALaw(std::int16_t sample) {
-    return A_LAW_CODES[static_cast<std::uint16_t>(sample)];
-}
-
-std::int32_t G711Encoder::encodeBuffer(std::span<const std::uint8_t> pcm,
-                                       std::span<std::uint8_t> out, std::int32_t cpType) const {
-    if (cpType == CP_TYPE_MULAW) {
-        encodeSamples(pcm, out.data(), MU_LAW_CODES);
-    } else {
-        encodeSamples(pcm, out.data(), A_LAW_CODES);
-    }
-    return static_cast<std::int32_t>(pcm.size() / 2);
+std::unique_ptr<Encoder> makeMuLawEncoder() {
+    return std::make_unique<G711Encoder>(MU_LAW_CODES);
 }
 
 }  // namespace quen

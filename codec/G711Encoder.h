@@ -4,20 +4,14 @@
 #pragma once
 
 #include <cstdint>
-#include <span>
+#include <memory>
+
+#include "codec/Encoder.h"
 
 namespace quen {
 
-std::uint8_t linearToMuLaw(std::int16_t sample);
-std::uint8_t linearToALaw(std::int16_t sample);
-
-class G711Encoder {
-  public:
-    // Encodes the little-endian samples of `pcm` (any alignment) into `out`, which
-    // holds at least pcm.size() / 2 bytes: mu-law when `cpType` is 138, A-law for any
-    // other code. An odd last byte is not a sample. Returns pcm.size() / 2.
-    std::int32_t encodeBuffer(std::span<const std::uint8_t> pcm, std::span<std::uint8_t> out,
-                              std::int32_t cpType) const;
-};
+// Streams of one code byte per sample; an odd last byte is not a sample.
+std::unique_ptr<Encoder> makeALawEncoder();
+std::unique_ptr<Encoder> makeMuLawEncoder();
 
 }  // namespace quen

@@ -1,6 +1,5 @@
-// The one entry from a recording's samples to a compressed stream, block by block: the
-// codec that `cpType` names, G.723.1 through the compression manager, G.711 by the
-// program's own encoder. Memory stays that of one block, whatever the recording.
+// The one entry from a recording's samples to a compressed stream, block by block, in
+// the codec asked for. Memory stays that of one block, whatever the recording.
 #pragma once
 
 #include <cstdint>
@@ -9,28 +8,23 @@
 #include <string>
 #include <vector>
 
-#include "codec/CodecCodes.h"
+#include "codec/Codec.h"
+#include "codec/Encoder.h"
 #include "platform/LogSink.h"
 
 namespace quen {
 
-class G723AcmEncoder;
-
 class WaveCompressor {
   public:
-    // PCM bytes per call that keep G.723.1 blocks and 16-bit samples whole: 128 blocks.
-    static constexpr std::size_t INPUT_BLOCK_BYTES = 128 * G723_BLOCK_BYTES;
+    // PCM bytes per call that keep every codec's units whole: 128 G.723.1 blocks.
+    static constexpr std::size_t INPUT_BLOCK_BYTES = 128 * wholeUnitsBytes();
 
-    // `cpType` 139 selects G.723.1 and opens its stream (a refusal goes to `log`), 138
-    // mu-law and any other value A-law.
-    WaveCompressor(std::int32_t cpType, LogSink& log);
-    ~WaveCompressor();
-    WaveCompressor(const WaveCompressor&) = delete;
-    WaveCompressor& operator=(const WaveCompressor&) = delete;
+    // Starts the codec's stream; a codec that cannot start says so in `log`.
+    WaveCompressor(Codec codec, LogSink& log);
 
     // Compresses the next samples: INPUT_BLOCK_BYTES of them, or fewer at the end of the
-    // recording, where a part-block (G.723.1) or an odd byte (G.711) is dropped. The
-    // bytes returned stay valid until the next call.
+    // recording, where a part-unit (a part-block of G.723.1, an odd byte of G.711) is
+    // dropped. The bytes returned stay valid until the next call.
     std::span<const std::uint8_t> compress(std::span<const std::uint8_t> pcm);
 
     // Ends the stream; false when the codec reported a failure, whose messages are in
@@ -38,8 +32,7 @@ class WaveCompressor {
     bool finish();
 
   private:
-    std::int32_t cpType_;
-    std::unique_ptr<G723AcmEncoder> g723_;
+    std::unique_ptr<Encoder> encoder_;
     std::vector<std::uint8_t> out_;
 };
 

@@ -40,10 +40,10 @@ struct DataFileOutput::File {
     std::vector<std::uint8_t> pending;
 };
 
-DataFileOutput::DataFileOutput(const std::u16string& outFile, std::int32_t cpType)
+DataFileOutput::DataFileOutput(const std::u16string& outFile, Codec codec)
     : file_(std::make_unique<File>(outFile)) {
     packets_ = std::make_unique<Packetiser>(
-        cpType, [file = file_.get()](std::span<const ByteSpan> pieces) { file->write(pieces); });
+        codec, [file = file_.get()](std::span<const ByteSpan> pieces) { file->write(pieces); });
 }
 
 DataFileOutput::DataFileOutput(DataFileOutput&&) noexcept = default;

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "codec/Codec.h"
 #include "datafile/DataFileHeader.h"
 #include "datafile/Packetiser.h"
 #include "platform/AtomicFileWriter.h"
@@ -16,9 +17,9 @@ namespace quen {
 
 class DataFileOutput {
   public:
-    // The packets follow the geometry of `cpType`. A file that cannot be created is
+    // The packets follow the frames of `codec`. A file that cannot be created is
     // reported by commit(), after whatever the conversion reports meanwhile.
-    DataFileOutput(const std::u16string& outFile, std::int32_t cpType);
+    DataFileOutput(const std::u16string& outFile, Codec codec);
     DataFileOutput(DataFileOutput&&) noexcept;
     DataFileOutput& operator=(DataFileOutput&&) noexcept;
     ~DataFileOutput();

@@ -6,15 +6,12 @@
 
 #include <algorithm>
 
+#include "codec/FrameFaults.h"
 #include "datafile/DataFileLayout.h"
 #include "platform/ByteOrder.h"
 
 namespace quen {
 namespace {
-
-constexpr std::uint8_t NEW_MESSAGE_BITS = 0x60;
-// G.723.1 frames open with two rate bits; 0 is the 6.3 kbit/s frame.
-constexpr std::uint8_t G723_RATE_BITS = 0x03;
 
 std::u16string textAt(std::span<const std::uint8_t> header, TextField field) {
     std::u16string text;
@@ -51,7 +48,7 @@ std::string bytesText(std::uint64_t count) {
 class PacketWalk {
   public:
     PacketWalk(std::span<const std::uint8_t> file, DataFileContents& contents)
-        : file_(file), contents_(contents), frame_(frameBytesOf(contents.cpType)) {}
+        : file_(file), contents_(contents), frame_(codecFacts(contents.codec).frameBytes) {}
 
     void run(std::size_t end) {
         std::size_t at = PREAMBLE_BYTES;
@@ -102,19 +99,11 @@ class PacketWalk {
             contents_.streamBytes += size;
         }
         contents_.frameCount += (size + frame_ - 1) / frame_;
-        if (contents_.cpType == CP_TYPE_G723) {
-            checkG723Frames(offset, payload);
-        }
-    }
-
-    void checkG723Frames(std::size_t offset, std::span<const std::uint8_t> payload) {
         for (std::size_t i = 0; i < payload.size(); i += frame_) {
-            if (payload.size() - i < frame_) {
-                problem(offset + i,
-                        "G.723.1 stream ends in a part-frame of " + bytesText(payload.size() - i));
-            } else if ((payload[i] & G723_RATE_BITS) != 0) {
-                problem(offset + i, "G.723.1 frame is not a 6.3 kbit/s frame (rate bits " +
-                                        std::to_string(payload[i] & G723_RATE_BITS) + ")");
+            std::string fault = frameFault(
+                contents_.codec, payload.subspan(i).first(std::min(frame_, payload.size() - i)));
+            if (!fault.empty()) {
+                problem(offset + i, std::move(fault));
             }
         }
     }
@@ -127,7 +116,7 @@ class PacketWalk {
 }  // namespace
 
 bool isGreetingFlashType(std::uint8_t flashType) {
-    return flashType == CP_TYPE_ALAW || flashType == CP_TYPE_G723;
+    return isGreetingCode(flashType);
 }
 
 bool hasNewMessageBit(std::uint8_t flashType) {
@@ -135,9 +124,7 @@ bool hasNewMessageBit(std::uint8_t flashType) {
 }
 
 bool isListedFlashType(std::uint8_t flashType) {
-    constexpr std::array<std::uint8_t, 10> LISTED{0x81, 0x83, 0x89, 0x8A, 0x8B,
-                                                  0xC9, 0xCB, 0xE9, 0xEA, 0xEB};
-    return std::find(LISTED.begin(), LISTED.end(), flashType) != LISTED.end();
+    return isListedFormatCode(flashType);
 }
 
 Result<DataFileContents> readDataFile(std::span<const std::uint8_t> bytes) {
@@ -162,7 +149,7 @@ Result<DataFileContents> readDataFile(std::span<const std::uint8_t> bytes) {
     contents.fileSize = bytes.size();
     contents.flashType = bytes[FLASH_TYPE_OFFSET];
     contents.headerLength = bytes[HEADER_LENGTH_OFFSET];
-    contents.cpType = cpTypeOfFormatCode(contents.flashType);
+    contents.codec = codecOfFormatCode(contents.flashType);
     const auto header = bytes.subspan(HEADER_OFFSET, DataFileHeader::SIZE);
     contents.texts = {textAt(header, TextField::MailboxName),
                       textAt(header, TextField::RecordingName),

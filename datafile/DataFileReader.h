@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/Codec.h"
 #include "datafile/DataFileHeader.h"
 #include "platform/Result.h"
 
@@ -26,7 +27,7 @@ struct DataFileContents {
     std::uint64_t fileSize = 0;
     std::uint8_t flashType = 0;
     std::uint8_t headerLength = 0;
-    std::int32_t cpType = 0;  // the codec the flash type selects
+    Codec codec = Codec::MuLaw;  // the codec the flash type selects
     // Mailbox name, recording name or calling party, display string: the code units up
     // to the first zero unit, unchecked (a lone surrogate stays as it is).
     std::array<std::u16string, 3> texts;
@@ -57,7 +58,7 @@ Result<DataFileContents> readDataFile(std::span<const std::uint8_t> bytes);
 // What the flash type says beyond the codec.
 bool isGreetingFlashType(std::uint8_t flashType);
 bool hasNewMessageBit(std::uint8_t flashType);
-// One of the codes the system's format-code table names (otherwise mu-law by default).
+// One of the codes the codec table names (otherwise mu-law by default).
 bool isListedFlashType(std::uint8_t flashType);
 
 }  // namespace quen

@@ -8,8 +8,8 @@
 
 namespace quen {
 
-Packetiser::Packetiser(std::int32_t cpType, PacketSink sink)
-    : frameBytes_(frameBytesOf(cpType)),
+Packetiser::Packetiser(Codec codec, PacketSink sink)
+    : frameBytes_(codecFacts(codec).frameBytes),
       payload_(FRAMES_PER_PACKET * frameBytes_),
       sink_(std::move(sink)) {}
 
@@ -41,8 +41,8 @@ void Packetiser::send() {
     filled_ = 0;
 }
 
-std::uint64_t packetStreamBytes(std::uint64_t compressedLength, std::int32_t cpType) {
-    const std::uint64_t payload = FRAMES_PER_PACKET * frameBytesOf(cpType);
+std::uint64_t packetStreamBytes(std::uint64_t compressedLength, Codec codec) {
+    const std::uint64_t payload = FRAMES_PER_PACKET * codecFacts(codec).frameBytes;
     return compressedLength + (compressedLength + payload - 1) / payload;
 }
 

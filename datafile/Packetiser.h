@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "codec/Codec.h"
 #include "platform/ByteSpan.h"
 
 namespace quen {
@@ -16,9 +17,8 @@ class Packetiser {
     // Receives each packet as two pieces: its header byte and its payload.
     using PacketSink = std::function<void(std::span<const ByteSpan>)>;
 
-    // Frames are 24 bytes for `cpType` 139 and 80 bytes (10 ms of G.711) for any other
-    // code.
-    Packetiser(std::int32_t cpType, PacketSink sink);
+    // Packets count the frames of `codec`.
+    Packetiser(Codec codec, PacketSink sink);
 
     // Adds the next compressed bytes; every packet they complete goes to the sink.
     void add(ByteSpan compressed);
@@ -40,6 +40,6 @@ class Packetiser {
 };
 
 // The length of the packet stream cut from `compressedLength` bytes.
-std::uint64_t packetStreamBytes(std::uint64_t compressedLength, std::int32_t cpType);
+std::uint64_t packetStreamBytes(std::uint64_t compressedLength, Codec codec);
 
 }  // namespace quen

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "app/CommandLine.h"
+#include "codec/Codec.h"
 #include "jobs/Converter.h"
 #include "platform/ErrorLog.h"
 #include "platform/TextConversion.h"
@@ -25,9 +26,12 @@ class RecordingConverter : public quen::Converter {
     bool convertGreeting(const quen::GreetingRequest&) const override { return true; }
 
     bool convertMessage(const quen::MessageRequest& request) const override {
-        const std::int32_t formatCode = request.formatCode;
-        const bool knownCode = (formatCode >= 0x89 && formatCode <= 0x8B) ||
-                               (formatCode >= 0xE9 && formatCode <= 0xEB);
+        // The old or the new message code of some codec.
+        bool knownCode = false;
+        for (const quen::Codec codec : quen::ALL_CODECS) {
+            knownCode = knownCode || request.formatCode == quen::messageFormatCode(codec, false) ||
+                        request.formatCode == quen::messageFormatCode(codec, true);
+        }
         const quen::HeaderWord& internalFlag = request.internalFlag;
         const bool flag = internalFlag[0] == 0 && internalFlag[2] == 0 && internalFlag[3] == 0 &&
                           (internalFlag[1] == 'Y' || internalFlag[1] == 'N');

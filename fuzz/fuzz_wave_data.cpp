@@ -1,13 +1,13 @@
 // A RIFF body of any shape must be located, encoded with any codec and packetised
 // without reading outside the buffer; the located samples must lie inside the body.
-// G.723.1 runs through the real stream layer and codec module, built beside the target.
+// G.723.1 runs through the real codec module, built beside the target.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <span>
 
-#include "codec/CodecCodes.h"
+#include "codec/Codec.h"
 #include "codec/WaveCompressor.h"
 #include "datafile/Packetiser.h"
 #include "platform/LogSink.h"
@@ -17,9 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 5) {
         return 0;
     }
-    // The first byte picks the codec code (137, 138, 139 or any other), the next four
-    // play the RIFF size's part: how much of the body the walk may look at.
-    const std::int32_t cpType = data[0] < 0xF0 ? quen::CP_TYPE_ALAW + data[0] % 3 : data[0];
+    // The first byte picks the codec, the next four play the RIFF size's part: how much
+    // of the body the walk may look at.
+    const quen::Codec codec = quen::ALL_CODECS[data[0] % quen::ALL_CODECS.size()];
     const std::uint32_t bodyLength = quen::getLittleEndian32(std::span(data + 1, 4).first<4>());
     const std::span<const std::uint8_t> body(data + 5, size - 5);
     const auto wave = quen::locateWaveData(body, bodyLength);
@@ -33,10 +33,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The samples go through the compressor and packetiser block by block, as in a
     // conversion; the packets hold at least the compressed bytes.
     std::uint64_t compressed = 0;
-    quen::Packetiser packets(cpType, [](std::span<const quen::ByteSpan>) {});
+    quen::Packetiser packets(codec, [](std::span<const quen::ByteSpan>) {});
     {
         quen::LogBuffer log;
-        quen::WaveCompressor compressor(cpType, log);
+        quen::WaveCompressor compressor(codec, log);
         for (auto rest = wave->samples; !rest.empty();) {
             const auto block =
                 rest.first(std::min(rest.size(), quen::WaveCompressor::INPUT_BLOCK_BYTES));

@@ -56,11 +56,11 @@ std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u
     if (!locateRecordingSamples(recording, wavFile, log)) {
         return std::nullopt;
     }
-    DataFileOutput output(request.outFile, request.cpType);
+    DataFileOutput output(request.outFile, request.codec);
     // The codec's messages wait for the end: a read failure found later is reported
     // alone, as when the samples were read before the codec ran.
     LogBuffer codecLog;
-    WaveCompressor compressor(request.cpType, codecLog);
+    WaveCompressor compressor(request.codec, codecLog);
     if (!readRecordingSamples(recording, wavFile, log, [&](std::span<const std::uint8_t> samples) {
             output.add(compressor.compress(samples));
         })) {

@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 
+#include "codec/Codec.h"
 #include "datafile/DataFileHeader.h"
 #include "datafile/DataFileOutput.h"
 #include "platform/LogSink.h"
@@ -40,7 +41,7 @@ void logRecordingFailure(const std::u16string& wavFile, const RecordingFailure& 
 // What a conversion writes besides its samples.
 struct DataFileRequest {
     std::u16string outFile;
-    std::int32_t cpType = 0;
+    Codec codec = Codec::ALaw;
     std::uint8_t flashType = 0;
     // Called once the samples are compressed, as the header is the last thing made.
     std::function<DataFileHeader()> header;

@@ -5,7 +5,7 @@
 
 #include <chrono>
 
-#include "codec/CodecCodes.h"
+#include "codec/Codec.h"
 #include "jobs/ConversionSteps.h"
 #include "jobs/Converter.h"
 #include "jobs/LogLines.h"
@@ -27,8 +27,8 @@ std::int32_t currentTime() {
 }  // namespace
 
 std::optional<PreparedGreeting> prepareGreeting(const GreetingRequest& request, LogSink& log) {
-    const std::int32_t cpType =
-        equalsIgnoringAsciiCase(request.format, u"g723") ? CP_TYPE_G723 : CP_TYPE_ALAW;
+    const Codec codec =
+        equalsIgnoringAsciiCase(request.format, u"g723") ? Codec::G723 : Codec::ALaw;
     auto recording = openRecording(request.wavFile, request.outFile, log);
     if (!recording) {
         return std::nullopt;
@@ -42,9 +42,9 @@ std::optional<PreparedGreeting> prepareGreeting(const GreetingRequest& request, 
         return header;
     };
     // The flash type of a greeting file is its codec code.
-    auto output =
-        convertRecording(std::move(*recording), request.wavFile,
-                         {request.outFile, cpType, static_cast<std::uint8_t>(cpType), header}, log);
+    const auto flashType = static_cast<std::uint8_t>(codecFacts(codec).cpType);
+    auto output = convertRecording(std::move(*recording), request.wavFile,
+                                   {request.outFile, codec, flashType, header}, log);
     if (!output) {
         return std::nullopt;
     }

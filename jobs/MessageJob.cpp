@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "codec/CodecCodes.h"
+#include "codec/Codec.h"
 #include "datafile/DataFileHeader.h"
 #include "jobs/ConversionSteps.h"
 #include "jobs/Converter.h"
@@ -33,8 +33,9 @@ bool Converter::convertMessage(const MessageRequest& request) const {
     if (!recording) {
         return false;
     }
-    const std::int32_t cpType = cpTypeOfFormatCode(request.formatCode);
-    printDiagnosticLine(request.formatCode, cpType, request.recordTime, request.internalFlag);
+    const Codec codec = codecOfFormatCode(request.formatCode);
+    printDiagnosticLine(request.formatCode, codecFacts(codec).cpType, request.recordTime,
+                        request.internalFlag);
     const auto header = [&request] {
         DataFileHeader header;
         header.setText(TextField::MailboxName, request.mailboxName);
@@ -49,7 +50,7 @@ bool Converter::convertMessage(const MessageRequest& request) const {
     // The flash type of a message file is its format code, not the codec code.
     const auto flashType = static_cast<std::uint8_t>(request.formatCode & 0xFF);
     auto output = convertRecording(std::move(*recording), request.wavFile,
-                                   {request.outFile, cpType, flashType, header}, log());
+                                   {request.outFile, codec, flashType, header}, log());
     if (!output) {
         return false;
     }

@@ -11,10 +11,12 @@
 #include "dsp/ClippingRuns.h"
 #include "dsp/SampleBlocks.h"
 #include "platform/Result.h"
+#include "wav/WaveFormat.h"
 
 namespace quen {
 
-constexpr int TELEPHONY_SAMPLE_RATE = 8000;
+// The rate QuenGreeting takes.
+constexpr int TELEPHONY_SAMPLE_RATE = SPEECH_SAMPLE_RATE;
 // Input sample rates below this are not speech.
 constexpr int MIN_SPEECH_SAMPLE_RATE = 4000;
 

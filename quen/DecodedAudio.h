@@ -1,4 +1,4 @@
-// The audio of a data file as 16-bit samples at 8000 samples/s, whichever its codec.
+// The audio of a data file as 16-bit samples at its codec's rate, whichever the codec.
 #pragma once
 
 #include <climits>
@@ -19,7 +19,7 @@ struct DecodedAudio {
     std::int16_t highest = INT16_MAX;
 };
 
-// A failure when the G.723.1 decoder cannot be opened.
+// A failure when the codec's decoder cannot be opened.
 Result<DecodedAudio> decodeAudio(const DataFileContents& contents);
 
 }  // namespace quen::tool

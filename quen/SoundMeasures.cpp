@@ -11,11 +11,12 @@
 
 #include "dsp/TruePeak.h"
 #include "quen/Output.h"
+#include "wav/WaveFormat.h"
 
 namespace quen::tool {
 namespace {
 
-constexpr double SAMPLE_RATE = 8000.0;
+constexpr double SAMPLE_RATE = SPEECH_SAMPLE_RATE;
 constexpr double INT16_FULL_SCALE = 32768.0;
 constexpr std::size_t SCALED_BLOCK = 65536;
 

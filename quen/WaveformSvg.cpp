@@ -12,6 +12,7 @@
 
 #include "dsp/AudioLevels.h"
 #include "dsp/ClippingRuns.h"
+#include "wav/WaveFormat.h"
 
 namespace quen::tool {
 namespace {
@@ -24,7 +25,7 @@ constexpr int TOP = 40;
 constexpr int BOTTOM = 40;
 constexpr int PLOT_WIDTH = WIDTH - LEFT - RIGHT;
 constexpr int PLOT_HEIGHT = HEIGHT - TOP - BOTTOM;
-constexpr double SAMPLE_RATE = 8000;
+constexpr double SAMPLE_RATE = SPEECH_SAMPLE_RATE;
 
 }  // namespace
 

@@ -1,22 +1,29 @@
 // The codecs below the jobs: every G.711 code against a plain transcription of the
-// quantisation tables; and G723AcmEncoder against a scripted compression
-// manager (the record it opens with, the frame-kind table, the tallies and their
-// messages, the stop at a refused block, the stream closed on every path after a
-// successful open), and the stream layer's refusal of a malformed record and of a
-// malformed block header, and its closed handles.
+// quantisation tables; the codec table's codes; G723Stream against a scripted codec
+// module (a module missing or refusing to open, the frame-kind table, the tallies and
+// their messages, the stop at a refused block, every encoder state destroyed once); the
+// G.723.1 decoder's refused frames; and the faults a data file's frames can show.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
 
-#include "codec/CodecModule.h"
+#include "codec/Codec.h"
+#include "codec/FrameFaults.h"
 #include "codec/G711Encoder.h"
-#include "codec/G723AcmEncoder.h"
-#include "codec/StreamLayer.h"
-#include "codec/WaveFormatRecord.h"
+#include "codec/G723Decoder.h"
+#include "codec/G723Stream.h"
 #include "platform/LogSink.h"
 #include "platform/TextConversion.h"
 #include "tests/TestSupport.h"
+
+// The scripted codec's state: the blocks it has coded.
+struct QuenG723Encoder {
+    std::size_t blocks = 0;
+};
+struct QuenG723Decoder {
+    std::size_t frames = 0;
+};
 
 namespace quen::test {
 namespace {
@@ -50,127 +57,243 @@ std::uint8_t referenceALaw(std::int16_t sample) {
 }
 
 TEST(G711EncoderTest, EverySampleMatchesTheTables) {
+    // Every sample once, one byte off the even alignment the encoder must not need.
+    Bytes pcm(1);
+    for (int s = -32768; s <= 32767; ++s) {
+        pcm.push_back(static_cast<std::uint8_t>(s & 0xFF));
+        pcm.push_back(static_cast<std::uint8_t>((s >> 8) & 0xFF));
+    }
+    const auto samples = std::span(pcm).subspan(1);
+    Bytes muLaw(65536);
+    Bytes aLaw(65536);
+    ASSERT_EQ(makeMuLawEncoder()->encode(samples, muLaw), 65536u);
+    ASSERT_EQ(makeALawEncoder()->encode(samples, aLaw), 65536u);
     for (int s = -32768; s <= 32767; ++s) {
         const auto sample = static_cast<std::int16_t>(s);
-        ASSERT_EQ(linearToMuLaw(sample), referenceMuLaw(sample)) << "sample " << s;
-        ASSERT_EQ(linearToALaw(sample), referenceALaw(sample)) << "sample " << s;
+        ASSERT_EQ(muLaw[s + 32768], referenceMuLaw(sample)) << "sample " << s;
+        ASSERT_EQ(aLaw[s + 32768], referenceALaw(sample)) << "sample " << s;
     }
 }
 
-// Answers as scripted and records what the encoder asked for.
-struct ScriptedCodec : CompressionManager {
-    std::int32_t openResult = ACM_OK;
-    // One character a block: '0' to '3', the low bits of its frame's first byte; 'P' or
-    // 'C', refused with 11 by prepare or by convert.
-    std::string blocks;
-    std::vector<std::uint8_t*> destinations;  // of every header prepared, in order
-    int closes = 0;
+TEST(CodecTableTest, CodesSelectTheirCodecByTheWholeNumber) {
+    // Codec codes: only 139 and 138 are not A-law.
+    const std::pair<std::int32_t, Codec> cpTypes[] = {
+        {137, Codec::ALaw}, {138, Codec::MuLaw},  {139, Codec::G723}, {140, Codec::ALaw},
+        {0, Codec::ALaw},   {0x18B, Codec::ALaw}, {-117, Codec::ALaw}};
+    for (const auto& [cpType, codec] : cpTypes) {
+        EXPECT_EQ(codecOfCpType(cpType), codec) << cpType;
+    }
+    // Message format codes: the listed ones, and mu-law for every other whole number,
+    // even one whose low byte is listed.
+    const std::tuple<std::int32_t, Codec, bool> formatCodes[] = {
+        {0x83, Codec::G723, true},    {0xEB, Codec::G723, true},   {0xCB, Codec::G723, true},
+        {0x8B, Codec::G723, true},    {0x81, Codec::ALaw, true},   {0xE9, Codec::ALaw, true},
+        {0xC9, Codec::ALaw, true},    {0x89, Codec::ALaw, true},   {0x8A, Codec::MuLaw, true},
+        {0xEA, Codec::MuLaw, true},   {0, Codec::MuLaw, false},    {130, Codec::MuLaw, false},
+        {0x18B, Codec::MuLaw, false}, {0xCA, Codec::MuLaw, false}, {-0x75, Codec::MuLaw, false}};
+    for (const auto& [formatCode, codec, listed] : formatCodes) {
+        EXPECT_EQ(codecOfFormatCode(formatCode), codec) << formatCode;
+        EXPECT_EQ(isListedFormatCode(formatCode), listed) << formatCode;
+    }
+    // What the message command line writes, old and new.
+    EXPECT_EQ(messageFormatCode(Codec::ALaw, false), 137);
+    EXPECT_EQ(messageFormatCode(Codec::MuLaw, true), 234);
+    EXPECT_EQ(messageFormatCode(Codec::G723, true), 235);
+    EXPECT_TRUE(isGreetingCode(137) && isGreetingCode(139) && !isGreetingCode(138));
+    // Coded lengths: G.711 drops an odd byte, G.723.1 a part-block.
+    EXPECT_EQ(codecFacts(Codec::ALaw).codedBytes(1001), 500u);
+    EXPECT_EQ(codecFacts(Codec::G723).codedBytes(479), 0u);
+    EXPECT_EQ(codecFacts(Codec::G723).codedBytes(961), 48u);
+}
 
-    std::int32_t openStream(StreamHandle& stream, std::span<const std::uint8_t>,
-                            std::span<const std::uint8_t>) override {
-        stream = 7;  // even when refused: the encoder must not use it then
-        return openResult;
+// A codec module whose encoder answers as scripted. `blocks` holds one character a
+// block: '0' to '3', the low bits of its frame's first byte, or 'R', refused.
+struct ScriptedModule {
+    static inline std::string blocks;
+    static inline bool refuseOpen = false;
+    static inline std::vector<const unsigned char*> sources;  // of every block coded
+    static inline std::vector<unsigned char*> destinations;
+    static inline int created = 0;
+    static inline int destroyed = 0;
+
+    static void reset(std::string script) {
+        blocks = std::move(script);
+        refuseOpen = false;
+        sources.clear();
+        destinations.clear();
+        created = destroyed = 0;
     }
-    std::int32_t prepareHeader(StreamHandle, StreamHeader& header) override {
-        destinations.push_back(header.destination);
-        return blocks.at(destinations.size() - 1) == 'P' ? ACM_INVALID_PARAMETER : ACM_OK;
+    static QuenG723Encoder* createEncoder() {
+        if (refuseOpen) {
+            return nullptr;
+        }
+        ++created;
+        return new QuenG723Encoder;
     }
-    std::int32_t convert(StreamHandle, StreamHeader& header) override {
-        const char block = blocks.at(destinations.size() - 1);
-        // High bits set, so that only the two low bits can tell the kind.
-        header.destination[0] = static_cast<std::uint8_t>(0xFC | (block - '0'));
-        return block == 'C' ? ACM_INVALID_PARAMETER : ACM_OK;
+    static int encode(QuenG723Encoder* encoder, const unsigned char* block, unsigned char* frame) {
+        sources.push_back(block);
+        destinations.push_back(frame);
+        const char kind = blocks.at(encoder->blocks++);
+        // The first byte's high bits set, so that only its two low bits can tell the
+        // kind; the other bytes' low bits would tell another.
+        std::fill_n(frame, 24, static_cast<unsigned char>(1 + (kind - '0')));
+        frame[0] = static_cast<unsigned char>(0xFC | (kind - '0'));
+        return kind == 'R' ? -1 : 0;
     }
-    std::int32_t closeStream(StreamHandle) override {
-        ++closes;
-        return ACM_OK;
+    static void destroyEncoder(QuenG723Encoder* encoder) {
+        ++destroyed;
+        delete encoder;
     }
+    static constexpr QuenG723Module MODULE = {
+        QUEN_G723_MODULE_VERSION, createEncoder, encode, destroyEncoder, nullptr, nullptr, nullptr};
 };
 
-TEST(G723AcmEncoderTest, EveryPathLogsItsMessagesAndClosesAnOpenedStream) {
-    const std::string convertRefused =
-        "Windows ACM Codec reported error in Stream Conversion.  Error code = 11.\r\n";
+std::string logged(const LogBuffer& log) {
+    std::string text;
+    for (const std::u16string& line : log.lines()) {
+        text += toNarrow(line) + "\r\n";
+    }
+    return text;
+}
+
+TEST(G723StreamTest, EveryPathLogsItsMessagesAndDestroysTheEncoderOnce) {
+    const std::string refused =
+        "Windows ACM Codec reported error in Stream Conversion.  Error code = 1.\r\n";
+    const std::string notOpened =
+        "Could not open Codec for Windows ACM stream.  Error code = 512.\r\n";
     const std::string threeSilent = "Codec generated 3 Silence Suppression packets.\r\n";
     const std::string zeros(47, '0');
     const struct {
         const char* what;
-        std::int32_t openResult;
+        const QuenG723Module* module;
+        bool refuseOpen;
         std::string blocks;
-        std::int32_t bytes;
-        std::ptrdiff_t lastFrameAt;  // where the last header prepared points in the output
+        std::size_t bytes;           // written, each frame by its kind's size
+        std::ptrdiff_t lastFrameAt;  // where the last block was coded in the output
         std::string log;             // a failure exactly when not empty
     } rows[] = {
-        {"open refused", 512, "000", 0, -1,
-         "Could not open Codec for Windows ACM stream.  Error code = 512.\r\n"},
-        {"full rate, low bits 11 too", ACM_OK, "03003", 120, 96, ""},
-        {"prepare refused at block 3", ACM_OK, "000P000000", 72, 72,
-         "Could not prepare header for Windows ACM Codec.  Error code = 11.\r\n"},
-        {"convert refused at block 3", ACM_OK, "000C000000", 72, 72, convertRefused},
-        {"three silence frames", ACM_OK, zeros + "022" + zeros + "002", 0, 2336, threeSilent},
-        {"five 5.3 kbit/s frames", ACM_OK, "111" + zeros + "1" + zeros + "01", 0, 2360,
+        {"no module", nullptr, false, "000", 0, -1, notOpened},
+        {"the codec does not open", &ScriptedModule::MODULE, true, "000", 0, -1, notOpened},
+        {"full rate, low bits 11 too", &ScriptedModule::MODULE, false, "03003", 120, 96, ""},
+        {"refused at block 3", &ScriptedModule::MODULE, false, "000R000000", 72, 72, refused},
+        {"three silence frames", &ScriptedModule::MODULE, false, zeros + "022" + zeros + "002",
+         2340, 2336, threeSilent},
+        {"five 5.3 kbit/s frames", &ScriptedModule::MODULE, false,
+         "111" + zeros + "1" + zeros + "01", 2380, 2360,
          "Codec generated 5 packets at 5.3 Kbps.\r\n"},
-        {"silence before 5.3 kbit/s, and a refused block", ACM_OK, "2122C0", 0, 32,
-         convertRefused + threeSilent},
-        {"no whole block", ACM_OK, "", 0, -1, ""},
+        {"silence before 5.3 kbit/s, and a refused block", &ScriptedModule::MODULE, false, "2122R0",
+         32, 32, refused + threeSilent},
+        {"no whole block", &ScriptedModule::MODULE, false, "", 0, -1, ""},
     };
-    ScriptedCodec codec;
-    // One for all rows: a failure must not stick.
-    LogBuffer log;
-    G723AcmEncoder encoder(log, codec);
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        codec = ScriptedCodec();
-        log = LogBuffer();
-        codec.openResult = row.openResult;
-        codec.blocks = row.blocks;
-        const auto count = static_cast<std::uint32_t>(row.blocks.size());
+        ScriptedModule::reset(row.blocks);
+        ScriptedModule::refuseOpen = row.refuseOpen;
+        const std::size_t count = row.blocks.size();
+        // Seven bytes of a part-block at the end, which are not coded.
         Bytes pcm(480 * count + 7);
         Bytes out(24 * count);
-        EXPECT_EQ(encoder.encodeAll(pcm.data(), out.data(), count), row.bytes);
-        EXPECT_EQ(encoder.failed(), !row.log.empty());
-        std::string logged;
-        for (const std::u16string& line : log.lines()) {
-            logged += toNarrow(line) + "\r\n";
+        LogBuffer log;
+        std::size_t bytes = 0;
+        {
+            G723Stream stream(log, row.module);
+            // In two calls, split at a block border: the encoder state carries on.
+            const std::size_t firstPart = 480 * (count / 2);
+            bytes = stream.encode(std::span(pcm).first(firstPart), out);
+            bytes +=
+                stream.encode(std::span(pcm).subspan(firstPart), std::span(out).subspan(bytes));
+            EXPECT_EQ(stream.finish(), row.log.empty());
+            // The encoder state goes with the stream's end, not later.
+            EXPECT_EQ(ScriptedModule::destroyed, ScriptedModule::created);
         }
-        EXPECT_EQ(logged, row.log);
-        EXPECT_EQ(codec.closes, row.openResult == ACM_OK ? 1 : 0);
-        EXPECT_EQ(codec.destinations.empty() ? -1 : codec.destinations.back() - out.data(),
+        EXPECT_EQ(bytes, row.bytes);
+        EXPECT_EQ(logged(log), row.log);
+        EXPECT_EQ(ScriptedModule::created, row.module != nullptr && !row.refuseOpen ? 1 : 0);
+        EXPECT_EQ(ScriptedModule::destroyed, ScriptedModule::created);
+        EXPECT_EQ(ScriptedModule::destinations.empty()
+                      ? -1
+                      : ScriptedModule::destinations.back() - out.data(),
                   row.lastFrameAt);
+        // Source blocks in consecutive 480-byte steps, the refused one last.
+        for (std::size_t k = 0; k < ScriptedModule::sources.size(); ++k) {
+            ASSERT_EQ(ScriptedModule::sources[k], pcm.data() + 480 * k);
+        }
+        const std::size_t refusedAt = row.blocks.find('R');
+        EXPECT_EQ(ScriptedModule::sources.size(), row.module == nullptr || row.refuseOpen ? 0
+                                                  : refusedAt == std::string::npos        ? count
+                                                                                   : refusedAt + 1);
     }
-    // Closed once: nothing is left for a later close to close again.
-    encoder.close();
-    EXPECT_EQ(codec.closes, 1);
-    // A refused open leaves no handle for the encoder's end to close.
+    // A stream that ends without finish() still destroys its encoder state.
+    ScriptedModule::reset("0");
     {
-        G723AcmEncoder refused(log, codec);
-        codec = ScriptedCodec();
-        codec.openResult = 512;
-        EXPECT_EQ(refused.encodeAll(nullptr, nullptr, 0), 0);
+        LogBuffer log;
+        G723Stream stream(log, &ScriptedModule::MODULE);
     }
-    EXPECT_EQ(codec.closes, 0);
+    EXPECT_EQ(ScriptedModule::destroyed, 1);
 }
 
-TEST(StreamLayerTest, AMalformedRecordIsRefusedAndAClosedStreamIsGone) {
-    const Bytes pcm = formatRecord({1, 1, 8000, 16000, 2, 16});
-    const Bytes g723 =
-        formatRecord({0x42, 1, 8000, 800, 24, 0}, Bytes{2, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-    StreamLayer layer(codecModuleCandidates());
-    StreamHandle stream = NO_STREAM;
-    Bytes lacking = pcm;
-    lacking[16] = 2;  // states extra bytes it does not have
-    EXPECT_EQ(layer.openStream(stream, lacking, g723), ACM_INVALID_PARAMETER);
-    ASSERT_EQ(layer.openStream(stream, pcm, g723), ACM_OK);
-    Bytes block(480);
-    Bytes frame(24);
-    StreamHeader header{STREAM_HEADER_SIZE, 0, block.data(), 480, 0, frame.data(), 24, 0};
-    ASSERT_EQ(layer.prepareHeader(stream, header), ACM_OK);
-    header.sourceLength = 479;
-    EXPECT_EQ(layer.convert(stream, header), ACM_INVALID_PARAMETER);
-    // A closed stream's handle is gone for every call.
-    EXPECT_EQ(layer.closeStream(stream), ACM_OK);
-    EXPECT_EQ(layer.prepareHeader(stream, header), ACM_INVALID_HANDLE);
-    EXPECT_EQ(layer.convert(stream, header), ACM_INVALID_HANDLE);
-    EXPECT_EQ(layer.closeStream(stream), ACM_INVALID_HANDLE);
+// A codec module whose decoder refuses every frame whose first byte is 0xFF and gives
+// the frame's number as every sample of the others.
+struct ScriptedDecoderModule {
+    static inline int destroyed = 0;
+    static inline bool refuseOpen = false;
+
+    static QuenG723Decoder* createDecoder() { return refuseOpen ? nullptr : new QuenG723Decoder; }
+    static int decode(QuenG723Decoder* decoder, const unsigned char* frame, std::int16_t* samples) {
+        const auto number = static_cast<std::int16_t>(++decoder->frames);
+        std::fill_n(samples, 240, frame[0] == 0xFF ? std::int16_t{0} : number);
+        return frame[0] == 0xFF ? -1 : 0;
+    }
+    static void destroyDecoder(QuenG723Decoder* decoder) {
+        ++destroyed;
+        delete decoder;
+    }
+    static constexpr QuenG723Module MODULE = {
+        QUEN_G723_MODULE_VERSION, nullptr, nullptr, nullptr, createDecoder, decode, destroyDecoder};
+};
+
+TEST(G723DecoderTest, ARefusedFrameIsCountedAndStandsAsSilence) {
+    EXPECT_EQ(makeG723Decoder(nullptr).failure().text,
+              "the G.723.1 codec module could not be loaded");
+    ScriptedDecoderModule::refuseOpen = true;
+    EXPECT_EQ(makeG723Decoder(&ScriptedDecoderModule::MODULE).failure().text,
+              "the G.723.1 decoder could not be opened");
+    ScriptedDecoderModule::refuseOpen = false;
+    {
+        auto decoder = makeG723Decoder(&ScriptedDecoderModule::MODULE);
+        ASSERT_TRUE(decoder);
+        // Its output may reach both ends of the 16-bit range: a run there is clipping.
+        EXPECT_EQ((*decoder)->lowest(), INT16_MIN);
+        EXPECT_EQ((*decoder)->highest(), INT16_MAX);
+        // Frames 1 and 3 of the first payload, the second refused; then a payload with a
+        // whole frame and a 23-byte part-frame, which is not decoded.
+        Bytes first(48, 0);
+        first[24] = 0xFF;
+        std::vector<std::int16_t> samples;
+        (*decoder)->decode(first, samples);
+        (*decoder)->decode(Bytes(47, 0), samples);
+        ASSERT_EQ(samples.size(), 3u * 240);
+        EXPECT_EQ((*decoder)->refusedFrames(), 1u);
+        EXPECT_EQ(samples[239], 1);
+        EXPECT_EQ(std::count(samples.begin() + 240, samples.begin() + 480, 0), 240);
+        EXPECT_EQ(samples[480], 3);
+    }
+    EXPECT_EQ(ScriptedDecoderModule::destroyed, 1);
+}
+
+TEST(FrameFaultsTest, OnlyAG723FrameCanBeWrongByItsBytes) {
+    Bytes frame(24, 0xFC);
+    EXPECT_EQ(frameFault(Codec::G723, frame), "");
+    frame[0] = 0x01;
+    EXPECT_EQ(frameFault(Codec::G723, frame),
+              "G.723.1 frame is not a 6.3 kbit/s frame (rate bits 1)");
+    frame[0] = 0x03;
+    EXPECT_EQ(frameFault(Codec::G723, frame),
+              "G.723.1 frame is not a 6.3 kbit/s frame (rate bits 3)");
+    EXPECT_EQ(frameFault(Codec::G723, std::span(frame).first(1)),
+              "G.723.1 stream ends in a part-frame of 1 byte");
+    EXPECT_EQ(frameFault(Codec::ALaw, std::span(frame).first(1)), "");
+    EXPECT_EQ(frameFault(Codec::MuLaw, frame), "");
 }
 
 }  // namespace

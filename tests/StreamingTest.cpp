@@ -27,12 +27,13 @@ namespace fs = std::filesystem;
 using StreamingTest = TempDirTest;
 
 TEST(PacketiserTest, PacketsDoNotDependOnHowTheStreamArrives) {
-    // Codec code, frame bytes, stream length.
-    const std::tuple<std::int32_t, std::size_t, std::size_t> streams[] = {
-        {0x89, 80, 0},     {0x89, 80, 1},     {0x89, 80, 80},   {0x8A, 80, 10240},
-        {0x89, 80, 10241}, {0x89, 80, 20559}, {0x8B, 24, 3072}, {0x8B, 24, 3096},
+    // Codec, frame bytes, stream length.
+    const std::tuple<Codec, std::size_t, std::size_t> streams[] = {
+        {Codec::ALaw, 80, 0},      {Codec::ALaw, 80, 1},     {Codec::ALaw, 80, 80},
+        {Codec::MuLaw, 80, 10240}, {Codec::ALaw, 80, 10241}, {Codec::ALaw, 80, 20559},
+        {Codec::G723, 24, 3072},   {Codec::G723, 24, 3096},
     };
-    for (const auto& [cpType, frameBytes, length] : streams) {
+    for (const auto& [codec, frameBytes, length] : streams) {
         Bytes stream(length);
         std::iota(stream.begin(), stream.end(), std::uint8_t{1});
         const Bytes whole = expectedDataFile(0, {}, stream, frameBytes);
@@ -41,7 +42,7 @@ TEST(PacketiserTest, PacketsDoNotDependOnHowTheStreamArrives) {
              {std::size_t{1}, std::size_t{7}, std::size_t{10240}, std::size_t{100000}}) {
             SCOPED_TRACE(std::to_string(length) + " bytes in pieces of " + std::to_string(piece));
             Bytes packets;
-            Packetiser packetiser(cpType, [&packets](std::span<const ByteSpan> pieces) {
+            Packetiser packetiser(codec, [&packets](std::span<const ByteSpan> pieces) {
                 for (const ByteSpan bytes : pieces) {
                     packets.insert(packets.end(), bytes.begin(), bytes.end());
                 }
@@ -52,7 +53,7 @@ TEST(PacketiserTest, PacketsDoNotDependOnHowTheStreamArrives) {
             packetiser.finish();
             EXPECT_EQ(packets, expected);
             EXPECT_EQ(packetiser.size(), expected.size());
-            EXPECT_EQ(packetStreamBytes(length, cpType), expected.size());
+            EXPECT_EQ(packetStreamBytes(length, codec), expected.size());
         }
     }
 }

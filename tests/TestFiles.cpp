@@ -112,8 +112,7 @@ Bytes expectedDataFile(std::uint8_t flashType, const ExpectedHeader& header, con
 
 Bytes g711Stream(const std::vector<std::int16_t>& samples, bool muLaw) {
     Bytes stream(samples.size());
-    std::transform(samples.begin(), samples.end(), stream.begin(),
-                   muLaw ? linearToMuLaw : linearToALaw);
+    (muLaw ? makeMuLawEncoder() : makeALawEncoder())->encode(sampleBytes(samples), stream);
     return stream;
 }
 

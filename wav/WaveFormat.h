@@ -1,5 +1,5 @@
-// The format of a stream of samples, as a WAV file's format chunk and the compression
-// manager's format record both state it, and the WAV facts that go with it.
+// The format of a stream of samples, as a WAV file's format chunk states it, and the
+// WAV facts that go with it.
 #pragma once
 
 #include <cstddef>
@@ -21,12 +21,14 @@ struct WaveFormat {
 
 // Every chunk of a RIFF file begins with a four-byte id and a 32-bit length.
 constexpr std::size_t CHUNK_HEADER_BYTES = 8;
-// The fields below, as they follow each other in a format chunk or record.
+// The fields below, as they follow each other in a format chunk.
 constexpr std::size_t FORMAT_FIELD_BYTES = 16;
 
 constexpr std::uint16_t FORMAT_TAG_PCM = 1;
 // The one rate the system records, plays and converts.
 constexpr std::uint32_t SPEECH_SAMPLE_RATE = 8000;
+// Its samples are 16-bit and mono: two bytes each.
+constexpr std::size_t SPEECH_SAMPLE_BYTES = 2;
 
 // The six fields from the first FORMAT_FIELD_BYTES of `bytes`, little-endian.
 constexpr WaveFormat readFormatFields(std::span<const std::uint8_t> bytes) {

@@ -1,17 +1,19 @@
-// The G.723.1 codec module: libavcodec's g723_1 encoder at 6300 bit/s behind the small
-// C interface of G723ModuleAbi.h. It is a separate shared object so that only a job
-// that converts to G.723.1 pays for loading libavcodec.
+// The G.723.1 codec module: libavcodec's g723_1 encoder at 6300 bit/s and its decoder
+// behind the small C interface of G723ModuleAbi.h. It is a separate shared object so
+// that only a job that converts to G.723.1 pays for loading libavcodec.
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
 #include <libavutil/log.h>
 }
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <memory>
 
 #include "codec/g723module/G723ModuleAbi.h"
+#include "wav/WaveFormat.h"
 
 // One stream's codec state, handed to the program as an opaque pointer.
 struct QuenG723Encoder {
@@ -29,9 +31,24 @@ struct QuenG723Encoder {
     AVPacket* packet = nullptr;
 };
 
+// One stream's decoder state, as opaque to the program.
+struct QuenG723Decoder {
+    QuenG723Decoder() = default;
+    QuenG723Decoder(const QuenG723Decoder&) = delete;
+    QuenG723Decoder& operator=(const QuenG723Decoder&) = delete;
+    ~QuenG723Decoder() {
+        av_packet_free(&packet);
+        av_frame_free(&frame);
+        avcodec_free_context(&context);
+    }
+
+    AVCodecContext* context = nullptr;
+    AVFrame* frame = nullptr;
+    AVPacket* packet = nullptr;
+};
+
 namespace {
 
-constexpr int SAMPLE_RATE = 8000;
 constexpr int BIT_RATE = 6300;
 constexpr int BLOCK_SAMPLES = QUEN_G723_BLOCK_BYTES / 2;
 
@@ -56,7 +73,7 @@ QuenG723Encoder* createEncoder() {
     }
     const AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
     AVCodecContext* context = encoder->context;
-    context->sample_rate = SAMPLE_RATE;
+    context->sample_rate = quen::SPEECH_SAMPLE_RATE;
     context->sample_fmt = AV_SAMPLE_FMT_S16;
     context->bit_rate = BIT_RATE;
     AVFrame* frame = encoder->frame;
@@ -91,8 +108,72 @@ int encodeBlock(QuenG723Encoder* encoder, const unsigned char* block, unsigned c
     return whole ? 0 : -1;
 }
 
-constexpr QuenG723Module MODULE = {QUEN_G723_MODULE_VERSION, createEncoder, encodeBlock,
-                                   destroyEncoder};
+void destroyDecoder(QuenG723Decoder* decoder) {
+    std::unique_ptr<QuenG723Decoder> owned(decoder);
+}
+
+QuenG723Decoder* createDecoder() {
+    // A damaged frame is counted and reported by the program; the library's own
+    // console lines would only repeat it.
+    av_log_set_level(AV_LOG_QUIET);
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_G723_1);
+    if (codec == nullptr) {
+        return nullptr;
+    }
+    auto decoder = std::make_unique<QuenG723Decoder>();
+    decoder->context = avcodec_alloc_context3(codec);
+    decoder->frame = av_frame_alloc();
+    decoder->packet = av_packet_alloc();
+    if (decoder->context == nullptr || decoder->frame == nullptr || decoder->packet == nullptr) {
+        return nullptr;
+    }
+    decoder->context->sample_rate = quen::SPEECH_SAMPLE_RATE;
+    av_channel_layout_default(&decoder->context->ch_layout, 1);
+    if (avcodec_open2(decoder->context, codec, nullptr) != 0) {
+        return nullptr;
+    }
+    return decoder.release();
+}
+
+// Takes what the decoder has for the frame just sent, up to one block; the number of
+// samples it gave.
+int receiveSamples(QuenG723Decoder* decoder, std::int16_t* samples) {
+    int got = 0;
+    AVFrame* frame = decoder->frame;
+    while (avcodec_receive_frame(decoder->context, frame) == 0) {
+        // Mono, so planar and interleaved samples lie alike in data[0].
+        if (frame->format == AV_SAMPLE_FMT_S16 || frame->format == AV_SAMPLE_FMT_S16P) {
+            const int taken = std::min(frame->nb_samples, BLOCK_SAMPLES - got);
+            std::memcpy(samples + got, frame->data[0], sizeof(std::int16_t) * taken);
+            got += taken;
+        }
+        av_frame_unref(frame);
+    }
+    return got;
+}
+
+// One packet per frame: the decoder takes a single frame per call, and a frame it
+// refuses must not shift the frames behind it.
+int decodeFrame(QuenG723Decoder* decoder, const unsigned char* frame, std::int16_t* samples) {
+    std::fill_n(samples, BLOCK_SAMPLES, std::int16_t{0});
+    if (av_new_packet(decoder->packet, QUEN_G723_FRAME_BYTES) != 0) {
+        return -1;
+    }
+    std::memcpy(decoder->packet->data, frame, QUEN_G723_FRAME_BYTES);
+    const bool sent = avcodec_send_packet(decoder->context, decoder->packet) == 0;
+    av_packet_unref(decoder->packet);
+    return sent && receiveSamples(decoder, samples) > 0 ? 0 : -1;
+}
+
+constexpr QuenG723Module MODULE = {
+    .version = QUEN_G723_MODULE_VERSION,
+    .createEncoder = createEncoder,
+    .encode = encodeBlock,
+    .destroyEncoder = destroyEncoder,
+    .createDecoder = createDecoder,
+    .decode = decodeFrame,
+    .destroyDecoder = destroyDecoder,
+};
 
 }  // namespace
 

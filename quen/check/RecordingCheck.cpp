@@ -4,7 +4,7 @@
 // The description and the causes come from the standard RIFF layout and libavformat.
 #include "quen/check/RecordingCheck.h"
 
-#include "codec/CodecCodes.h"
+#include "codec/Codec.h"
 #include "datafile/DataFileLayout.h"
 #include "datafile/Packetiser.h"
 #include "jobs/ConversionSteps.h"
@@ -20,7 +20,7 @@ namespace {
 constexpr std::uint64_t MAX_DESCRIBED_BYTES = std::uint64_t{1} << 30;
 // Half an hour at 8 kHz: the memory a refused recording's measures may take is bounded
 // whatever its length; a longer one is measured over its start.
-constexpr std::size_t MAX_MEASURED_SAMPLES = 30 * 60 * 8000;
+constexpr std::size_t MAX_MEASURED_SAMPLES = 30 * 60 * SPEECH_SAMPLE_RATE;
 
 std::string quoted(const std::string& id) {
     return "\"" + id + "\"";
@@ -74,9 +74,10 @@ std::vector<std::string> causesFromLayout(const RiffLayout& layout) {
             causes.push_back(formatTagName(format->tag) + " encoding (tag " +
                              std::to_string(format->tag) + "); QuenGreeting takes PCM only");
         }
-        if (format->sampleRate != 8000) {
+        if (format->sampleRate != SPEECH_SAMPLE_RATE) {
             causes.push_back(std::to_string(format->sampleRate) +
-                             " samples/s; QuenGreeting takes 8000 only");
+                             " samples/s; QuenGreeting takes " +
+                             std::to_string(SPEECH_SAMPLE_RATE) + " only");
         }
         if (format->bitsPerSample != 16) {
             causes.push_back(std::to_string(format->bitsPerSample) +
@@ -138,12 +139,12 @@ Verdict readVerdict(const std::u16string& wavFile, bool keepSamples, LogSink& lo
     return verdict;
 }
 
-// The data files' sizes, from the packetiser's own geometry: one G.711 code per sample,
-// one G.723.1 frame per whole block.
+// The data files' sizes, from the codecs' and the packetiser's own geometry.
 DataFileSizes sizesOf(std::uint64_t dataLength) {
-    return {PREAMBLE_BYTES + packetStreamBytes(dataLength / 2, CP_TYPE_ALAW),
-            PREAMBLE_BYTES +
-                packetStreamBytes(dataLength / G723_BLOCK_BYTES * G723_FRAME_BYTES, CP_TYPE_G723)};
+    const auto size = [dataLength](Codec codec) {
+        return PREAMBLE_BYTES + packetStreamBytes(codecFacts(codec).codedBytes(dataLength), codec);
+    };
+    return {size(Codec::ALaw), size(Codec::G723)};
 }
 
 // A refused recording is measured as it will sound once prepared: one channel at 8 kHz.

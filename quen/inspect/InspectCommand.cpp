@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/Codec.h"
 #include "datafile/DataFileLayout.h"
 #include "datafile/DataFileReader.h"
 #include "platform/InputFile.h"
@@ -59,7 +60,7 @@ bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples,
 }
 
 std::string svgTitle(const DataFileContents& contents) {
-    std::string title = codecName(contents.cpType);
+    std::string title(codecFacts(contents.codec).name);
     for (const std::u16string& text : contents.texts) {
         if (!text.empty()) {
             title += " \u2014 " + displayText(text);

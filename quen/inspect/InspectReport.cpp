@@ -6,14 +6,12 @@
 #include <cstdio>
 #include <ctime>
 
-#include "codec/CodecCodes.h"
+#include "codec/Codec.h"
 #include "quen/SoundMeasures.h"
 #include "quen/TextDisplay.h"
 
 namespace quen::tool {
 namespace {
-
-constexpr double SAMPLE_RATE = 8000;
 
 std::string hexBytes(const HeaderWord& word) {
     char text[16];
@@ -44,12 +42,12 @@ std::string utcDate(std::int32_t stored) {
     return text;
 }
 
+// Whole frames count their full time, and the part-frame at the end of a G.711
+// stream its codes.
 double durationOf(const DataFileContents& contents) {
-    if (contents.cpType == CP_TYPE_G723) {
-        return static_cast<double>(contents.streamBytes / G723_FRAME_BYTES) *
-               (G723_BLOCK_BYTES / 2) / SAMPLE_RATE;
-    }
-    return static_cast<double>(contents.streamBytes) / SAMPLE_RATE;
+    const CodecFacts codec = codecFacts(contents.codec);
+    const std::size_t units = contents.streamBytes / codec.unitCodedBytes();
+    return static_cast<double>(units * codec.unitSamples) / codec.sampleRate;
 }
 
 std::string seconds(double value) {
@@ -73,17 +71,6 @@ void line(std::string& out, const char* label, const std::string& value) {
 
 }  // namespace
 
-std::string codecName(std::int32_t cpType) {
-    switch (cpType) {
-        case CP_TYPE_G723:
-            return "G.723.1";
-        case CP_TYPE_MULAW:
-            return "mu-law";
-        default:
-            return "A-law";
-    }
-}
-
 double InspectReport::durationSeconds() const {
     return durationOf(contents);
 }
@@ -100,7 +87,7 @@ nlohmann::json reportJson(const InspectReport& inspected) {
     report["total_length"] = contents.totalLength;
     report["total_length_matches_file_size"] = contents.totalLength == contents.fileSize;
     report["flash_type"] = contents.flashType;
-    report["codec"] = codecName(contents.cpType);
+    report["codec"] = std::string(codecFacts(contents.codec).name);
     report["greeting_code"] = isGreetingFlashType(contents.flashType);
     report["new_message"] = hasNewMessageBit(contents.flashType);
     report["listed_code"] = isListedFlashType(contents.flashType);
@@ -162,7 +149,7 @@ std::string reportText(const InspectReport& inspected) {
     if (hasNewMessageBit(contents.flashType)) {
         kind += ", new-message bit set";
     }
-    line(out, "flash type", std::string(flash) + ": " + codecName(contents.cpType) + ", " + kind);
+    line(out, "flash type", std::string(flash) + ": " + std::string(codecFacts(contents.codec).name) + ", " + kind);
     line(out, "header length", std::to_string(unsigned{contents.headerLength}));
     line(out, "mailbox name", quoted(displayText(contents.texts[0])));
     line(out, greetingCode ? "recording name" : "calling party",

@@ -45,7 +45,4 @@ nlohmann::json reportJson(const InspectReport& report);
 // Human-readable lines of one report, for standard output.
 std::string reportText(const InspectReport& report);
 
-// "A-law", "mu-law" or "G.723.1".
-std::string codecName(std::int32_t cpType);
-
 }  // namespace quen::tool

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "codec/Codec.h"
 #include "quen/WaveformSvg.h"  // escapeXml
 #include "quen/report/ReportAssets.h"
 
@@ -58,7 +59,7 @@ void soundMeasures(std::string& out, const SoundFigures& sound) {
 void measures(std::string& out, const InspectReport& report) {
     out += "<dl class=\"measures\">\n";
     measure(out, "duration", fixed(report.durationSeconds(), 3, " s"));
-    measure(out, "codec", codecName(report.contents.cpType));
+    measure(out, "codec", std::string(codecFacts(report.contents.codec).name));
     if (report.sound) {
         soundMeasures(out, soundFigures(*report.sound));
     } else {

@@ -1,0 +1,16 @@
+// G.723.1 decoding through the codec module: 24-byte frames in, 240 samples of 16-bit
+// PCM per frame out.
+#pragma once
+
+#include <memory>
+
+#include "codec/Decoder.h"
+#include "codec/g723module/G723ModuleAbi.h"
+
+namespace quen {
+
+// A decoder of `module`, which is null when none could be loaded and must outlive the
+// decoder; a failure when there is no module or its decoder cannot be opened.
+Result<std::unique_ptr<Decoder>> makeG723Decoder(const QuenG723Module* module);
+
+}  // namespace quen
