@@ -82,7 +82,7 @@ class G711Encoder final : public Encoder {
         return count;
     }
 
-    bool finish() override { return true; }
+    Result<void, CodecFailures> finish() override { return {}; }
 
   private:
     const std::array<std::uint8_t, 65536>& codes_;
