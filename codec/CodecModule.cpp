@@ -11,7 +11,7 @@ namespace {
 
 constexpr const char* MODULE_FILE_NAME = "quen_g723.so";
 
-const QuenG723Module* loadModule(const std::vector<std::filesystem::path>& candidates) {
+Result<const QuenG723Module*> loadModule(const std::vector<std::filesystem::path>& candidates) {
     for (const std::filesystem::path& candidate : candidates) {
         void* library = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL);
         if (library == nullptr) {
@@ -28,7 +28,8 @@ const QuenG723Module* loadModule(const std::vector<std::filesystem::path>& candi
         }
         ::dlclose(library);
     }
-    return nullptr;
+    return Failure{FailureCategory::Generic, "the G.723.1 codec module could not be loaded",
+                   FailureReason::CannotOpen};
 }
 
 }  // namespace
@@ -46,8 +47,8 @@ std::vector<std::filesystem::path> codecModuleCandidates() {
     return candidates;
 }
 
-const QuenG723Module* systemCodecModule() {
-    static const QuenG723Module* const module = loadModule(codecModuleCandidates());
+const Result<const QuenG723Module*>& systemCodecModule() {
+    static const Result<const QuenG723Module*> module = loadModule(codecModuleCandidates());
     return module;
 }
 

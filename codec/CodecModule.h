@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "codec/g723module/G723ModuleAbi.h"
+#include "platform/Result.h"
 
 namespace quen {
 
@@ -17,8 +18,8 @@ namespace quen {
 std::vector<std::filesystem::path> codecModuleCandidates();
 
 // The process's module: the first candidate that loads and offers the expected
-// interface, looked for on the first call only (from any thread); null when none
+// interface, looked for on the first call only (from any thread); a failure when none
 // does. A loaded module stays loaded for the rest of the process.
-const QuenG723Module* systemCodecModule();
+const Result<const QuenG723Module*>& systemCodecModule();
 
 }  // namespace quen

@@ -7,14 +7,14 @@
 
 namespace quen {
 
-std::unique_ptr<Encoder> makeEncoder(Codec codec, LogSink& log) {
+std::unique_ptr<Encoder> makeEncoder(Codec codec) {
     switch (codec) {
         case Codec::ALaw:
             return makeALawEncoder();
         case Codec::MuLaw:
             return makeMuLawEncoder();
         case Codec::G723:
-            return std::make_unique<G723Stream>(log, systemCodecModule());
+            return std::make_unique<G723Stream>(systemCodecModule());
     }
     return makeALawEncoder();  // not reached: every codec has its encoder
 }

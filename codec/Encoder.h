@@ -6,7 +6,8 @@
 #include <span>
 
 #include "codec/Codec.h"
-#include "platform/LogSink.h"
+#include "codec/CodecFailure.h"
+#include "platform/Result.h"
 
 namespace quen {
 
@@ -22,13 +23,12 @@ class Encoder {
     // written. The samples after the last whole unit are dropped.
     virtual std::size_t encode(std::span<const std::uint8_t> pcm, std::span<std::uint8_t> out) = 0;
 
-    // Ends the stream: false when the codec reported a failure, whose messages went to
-    // the log the encoder was made with.
-    virtual bool finish() = 0;
+    // Ends the stream: the codec's failures, in the order they happened, if it had any.
+    virtual Result<void, CodecFailures> finish() = 0;
 };
 
-// A fresh stream of `codec`; a codec that cannot start says so in `log` at once, and
-// its finish() is then false.
-std::unique_ptr<Encoder> makeEncoder(Codec codec, LogSink& log);
+// A fresh stream of `codec`; a codec that cannot start codes nothing, and its finish()
+// tells why.
+std::unique_ptr<Encoder> makeEncoder(Codec codec);
 
 }  // namespace quen

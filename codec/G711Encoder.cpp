@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 
+#include "platform/ByteOrder.h"
+
 namespace quen {
 namespace {
 
@@ -73,16 +75,15 @@ class G711Encoder final : public Encoder {
 
     std::size_t encode(std::span<const std::uint8_t> pcm, std::span<std::uint8_t> out) override {
         const std::size_t count = pcm.size() / 2;
-        const std::uint8_t* in = pcm.data();
         // A local copy, which a code byte written cannot be taken to change.
         const std::array<std::uint8_t, 65536>& codes = codes_;
         for (std::size_t i = 0; i < count; ++i) {
-            out[i] = codes[in[2 * i] | in[2 * i + 1] << 8];
+            out[i] = codes[getLittleEndian16(pcm.subspan(2 * i))];
         }
         return count;
     }
 
-    bool finish() override { return true; }
+    Result<void, CodecFailures> finish() override { return {}; }
 
   private:
     const std::array<std::uint8_t, 65536>& codes_;

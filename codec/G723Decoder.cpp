@@ -41,15 +41,16 @@ class G723Decoder final : public Decoder {
 
 }  // namespace
 
-Result<std::unique_ptr<Decoder>> makeG723Decoder(const QuenG723Module* module) {
-    if (module == nullptr) {
-        return Failure{FailureCategory::Generic, "the G.723.1 codec module could not be loaded"};
+Result<std::unique_ptr<Decoder>> makeG723Decoder(const Result<const QuenG723Module*>& module) {
+    if (!module) {
+        return module.failure();
     }
-    G723Decoder::DecoderState decoder(module->createDecoder(), module->destroyDecoder);
+    const QuenG723Module& loaded = **module;
+    G723Decoder::DecoderState decoder(loaded.createDecoder(), loaded.destroyDecoder);
     if (decoder == nullptr) {
         return Failure{FailureCategory::Generic, "the G.723.1 decoder could not be opened"};
     }
-    return std::unique_ptr<Decoder>(std::make_unique<G723Decoder>(*module, std::move(decoder)));
+    return std::unique_ptr<Decoder>(std::make_unique<G723Decoder>(loaded, std::move(decoder)));
 }
 
 }  // namespace quen

@@ -9,8 +9,8 @@
 
 namespace quen {
 
-// A decoder of `module`, which is null when none could be loaded and must outlive the
-// decoder; a failure when there is no module or its decoder cannot be opened.
-Result<std::unique_ptr<Decoder>> makeG723Decoder(const QuenG723Module* module);
+// A decoder of the loaded `module`, which must outlive the decoder; a failure when the
+// module did not load (its reason) or its decoder cannot be opened.
+Result<std::unique_ptr<Decoder>> makeG723Decoder(const Result<const QuenG723Module*>& module);
 
 }  // namespace quen

@@ -1,50 +1,29 @@
-// The G.723.1 encoding loop over the codec module, with the four lines the codec's
-// failures write.
+// The G.723.1 encoding loop over the codec module, and the failures the codec can have.
 #include "codec/G723Stream.h"
 
-#include <string>
-#include <string_view>
-
 #include "codec/G723Frames.h"
-#include "platform/TextConversion.h"
 
 namespace quen {
 namespace {
 
-// The codec's failure lines, each with its error number in place of "%d". Callers
-// parse them, so they stay as they have always been written.
-constexpr std::u16string_view NOT_OPENED =
-    u"Could not open Codec for Windows ACM stream.  Error code = %d.";
-constexpr std::u16string_view BLOCK_REFUSED =
-    u"Windows ACM Codec reported error in Stream Conversion.  Error code = %d.";
-constexpr std::u16string_view SILENCE_FRAMES = u"Codec generated %d Silence Suppression packets.";
-constexpr std::u16string_view LOW_RATE_FRAMES = u"Codec generated %d packets at 5.3 Kbps.";
-// Their error numbers: no codec here converts to G.723.1 ("not possible"), and the
-// codec failed on a block.
+// The error codes of the failures: the module cannot give a G.723.1 encoder ("not
+// possible"), and the codec failed on a block.
 constexpr std::int64_t NOT_POSSIBLE = 512;
 constexpr std::int64_t CODEC_ERROR = 1;
 
 constexpr std::size_t BLOCK_BYTES = QUEN_G723_BLOCK_BYTES;
 
-// One log line: `format` with its "%d" replaced by `value` in decimal.
-void logWithNumber(LogSink& log, std::u16string_view format, std::int64_t value) {
-    const std::size_t at = format.find(u"%d");
-    std::u16string line(format.substr(0, at));
-    line += toWide(std::to_string(value));
-    line += format.substr(at + 2);
-    log.write(std::u16string_view(line));
-}
-
 }  // namespace
 
-G723Stream::G723Stream(LogSink& log, const QuenG723Module* module) : log_(log), module_(module) {
-    if (module_ != nullptr) {
-        encoder_ = EncoderState(module_->createEncoder(), module_->destroyEncoder);
+G723Stream::G723Stream(const Result<const QuenG723Module*>& module) {
+    if (module) {
+        encoder_ = EncoderState((*module)->createEncoder(), (*module)->destroyEncoder);
     }
     if (encoder_ == nullptr) {
-        failed_ = true;
-        logWithNumber(log_, NOT_OPENED, NOT_POSSIBLE);
+        failures_.push_back({CodecFailure::Kind::NotOpened, NOT_POSSIBLE});
+        return;
     }
+    module_ = *module;
 }
 
 std::size_t G723Stream::encode(std::span<const std::uint8_t> pcm, std::span<std::uint8_t> out) {
@@ -53,8 +32,7 @@ std::size_t G723Stream::encode(std::span<const std::uint8_t> pcm, std::span<std:
          at += BLOCK_BYTES) {
         std::uint8_t* frame = out.data() + total;
         if (module_->encode(encoder_.get(), pcm.data() + at, frame) != 0) {
-            logWithNumber(log_, BLOCK_REFUSED, CODEC_ERROR);
-            failed_ = true;
+            failures_.push_back({CodecFailure::Kind::BlockRefused, CODEC_ERROR});
             encoder_.reset();
             break;
         }
@@ -67,17 +45,18 @@ std::size_t G723Stream::encode(std::span<const std::uint8_t> pcm, std::span<std:
     return total;
 }
 
-bool G723Stream::finish() {
+Result<void, CodecFailures> G723Stream::finish() {
     // Only one kind is told, silence first.
     if (silenceFrames_ != 0) {
-        logWithNumber(log_, SILENCE_FRAMES, silenceFrames_);
-        failed_ = true;
+        failures_.push_back({CodecFailure::Kind::SilenceFrames, silenceFrames_});
     } else if (lowRateFrames_ != 0) {
-        logWithNumber(log_, LOW_RATE_FRAMES, lowRateFrames_);
-        failed_ = true;
+        failures_.push_back({CodecFailure::Kind::LowRateFrames, lowRateFrames_});
     }
     encoder_.reset();
-    return !failed_;
+    if (failures_.empty()) {
+        return {};
+    }
+    return failures_;
 }
 
 }  // namespace quen

@@ -9,32 +9,32 @@
 
 #include "codec/Encoder.h"
 #include "codec/g723module/G723ModuleAbi.h"
-#include "platform/LogSink.h"
+#include "platform/Result.h"
 
 namespace quen {
 
 class G723Stream final : public Encoder {
   public:
-    // Opens an encoder state of `module`, which is null when none could be loaded; a
-    // stream that does not open says so in `log` at once. Both must outlive the stream.
-    G723Stream(LogSink& log, const QuenG723Module* module);
+    // Opens an encoder state of the loaded `module`, which must outlive the stream. A
+    // module that did not load, or an encoder state it refuses, is the stream's first
+    // failure, and nothing is encoded.
+    explicit G723Stream(const Result<const QuenG723Module*>& module);
 
     // Encodes the whole blocks of `pcm`, one frame each, the frames' sizes told by the
     // kind in the low bits of their first bytes. After a block the codec refused
-    // (logged) nothing more is encoded, in this call or later ones.
+    // (recorded) nothing more is encoded, in this call or later ones.
     std::size_t encode(std::span<const std::uint8_t> pcm, std::span<std::uint8_t> out) override;
 
-    // Logs the silence-description or 5.3 kbit/s frames counted, if any (a failure), and
-    // closes the encoder state. False when the codec reported any failure.
-    bool finish() override;
+    // Adds the silence-description or 5.3 kbit/s frames counted, if any, to the
+    // failures, and closes the encoder state.
+    Result<void, CodecFailures> finish() override;
 
   private:
     using EncoderState = std::unique_ptr<QuenG723Encoder, void (*)(QuenG723Encoder*)>;
 
-    LogSink& log_;
-    const QuenG723Module* module_;
+    const QuenG723Module* module_ = nullptr;  // set once the encoder state is open
     EncoderState encoder_{nullptr, nullptr};  // null once closed or refused
-    bool failed_ = false;
+    CodecFailures failures_;
     std::int64_t silenceFrames_ = 0;
     std::int64_t lowRateFrames_ = 0;
 };

@@ -10,7 +10,6 @@
 
 #include "codec/Codec.h"
 #include "codec/Encoder.h"
-#include "platform/LogSink.h"
 
 namespace quen {
 
@@ -19,17 +18,18 @@ class WaveCompressor {
     // PCM bytes per call that keep every codec's units whole: 128 G.723.1 blocks.
     static constexpr std::size_t INPUT_BLOCK_BYTES = 128 * wholeUnitsBytes();
 
-    // Starts the codec's stream; a codec that cannot start says so in `log`.
-    WaveCompressor(Codec codec, LogSink& log);
+    // Starts the codec's stream; a codec that cannot start compresses nothing, and
+    // finish() tells why.
+    explicit WaveCompressor(Codec codec);
 
     // Compresses the next samples: INPUT_BLOCK_BYTES of them, or fewer at the end of the
     // recording, where a part-unit (a part-block of G.723.1, an odd byte of G.711) is
     // dropped. The bytes returned stay valid until the next call.
     std::span<const std::uint8_t> compress(std::span<const std::uint8_t> pcm);
 
-    // Ends the stream; false when the codec reported a failure, whose messages are in
-    // the log. What it made is then not to be used.
-    bool finish();
+    // Ends the stream: the codec's failures in the order they happened, if it had any.
+    // What it made is then not to be used.
+    Result<void, CodecFailures> finish();
 
   private:
     std::unique_ptr<Encoder> encoder_;

@@ -28,9 +28,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!audio) {
         std::abort();
     }
-    const auto sound = quen::tool::measureSound(audio->samples, audio->lowest, audio->highest);
-    const auto report = quen::tool::inspectReport("f", contents, &*audio, &sound, {});
+    // The report as `quen inspect` fills it for a file it read and decoded.
+    quen::tool::InspectReport report;
+    report.file = "f";
+    report.contents = contents;
+    report.sound = quen::tool::measureSound(audio->samples, audio->lowest, audio->highest);
+    report.undecodableFrames = audio->failedFrames;
     static_cast<void>(quen::tool::reportText(report));
-    static_cast<void>(report.dump(2));  // throws on text that is not UTF-8
+    static_cast<void>(quen::tool::reportJson(report).dump(2));  // throws on text not UTF-8
     return 0;
 }

@@ -10,7 +10,6 @@
 #include "codec/Codec.h"
 #include "codec/WaveCompressor.h"
 #include "datafile/Packetiser.h"
-#include "platform/LogSink.h"
 #include "wav/WaveData.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -35,8 +34,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::uint64_t compressed = 0;
     quen::Packetiser packets(codec, [](std::span<const quen::ByteSpan>) {});
     {
-        quen::LogBuffer log;
-        quen::WaveCompressor compressor(codec, log);
+        quen::WaveCompressor compressor(codec);
         for (auto rest = wave->samples; !rest.empty();) {
             const auto block =
                 rest.first(std::min(rest.size(), quen::WaveCompressor::INPUT_BLOCK_BYTES));

@@ -57,21 +57,20 @@ std::optional<DataFileOutput> convertRecording(WavReader recording, const std::u
         return std::nullopt;
     }
     DataFileOutput output(request.outFile, request.codec);
-    // The codec's messages wait for the end: a read failure found later is reported
+    // The codec's failures are told at the end: a read failure found later is reported
     // alone, as when the samples were read before the codec ran.
-    LogBuffer codecLog;
-    WaveCompressor compressor(request.codec, codecLog);
+    WaveCompressor compressor(request.codec);
     if (!readRecordingSamples(recording, wavFile, log, [&](std::span<const std::uint8_t> samples) {
             output.add(compressor.compress(samples));
         })) {
         return std::nullopt;
     }
-    const bool compressed = compressor.finish();
-    codecLog.replayInto(log);
     // A codec failure fails the job too: a file with missing audio must not be
     // reported as converted.
-    if (!compressed) {
-        log.write(loglines::compressionFailed(wavFile));
+    if (const auto compressed = compressor.finish(); !compressed) {
+        for (const auto& line : loglines::codecFailed(wavFile, compressed.failure())) {
+            log.write(line);
+        }
         return std::nullopt;
     }
     output.finish(request.flashType, request.header());

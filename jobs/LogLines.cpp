@@ -39,6 +39,33 @@ const char* refusalText(RecordingRefusal refusal) {
     return "";
 }
 
+// A codec failure's text, with its code or count in place of "%d". Two blanks after
+// "stream." and "Conversion.".
+const char* codecFailureText(CodecFailure::Kind kind) {
+    switch (kind) {
+        case CodecFailure::Kind::NotOpened:
+            return "Could not open Codec for Windows ACM stream.  Error code = %d.";
+        case CodecFailure::Kind::BlockRefused:
+            return "Windows ACM Codec reported error in Stream Conversion.  Error code = %d.";
+        case CodecFailure::Kind::SilenceFrames:
+            return "Codec generated %d Silence Suppression packets.";
+        case CodecFailure::Kind::LowRateFrames:
+            return "Codec generated %d packets at 5.3 Kbps.";
+    }
+    return "%d";
+}
+
+Line codecFailureLine(const CodecFailure& failure) {
+    const std::string_view text = codecFailureText(failure.kind);
+    const std::size_t at = text.find("%d");
+    return toWide(std::string(text.substr(0, at)) + std::to_string(failure.number) +
+                  std::string(text.substr(at + 2)));
+}
+
+Line compressionFailed(const std::u16string& wavFile) {
+    return u"Compression of \"" + wavFile + u"\" file failed on bad format.";
+}
+
 // The RIFF header is the job's own check; everything after it belongs to the
 // compression, after whose refusal the job adds its line.
 bool refusedByCompression(RecordingRefusal refusal) {
@@ -83,8 +110,13 @@ std::vector<Line> recordingFailed(const std::u16string& wavFile, const Recording
     return lines;
 }
 
-Line compressionFailed(const std::u16string& wavFile) {
-    return u"Compression of \"" + wavFile + u"\" file failed on bad format.";
+std::vector<Line> codecFailed(const std::u16string& wavFile, const CodecFailures& failures) {
+    std::vector<Line> lines;
+    for (const CodecFailure& failure : failures) {
+        lines.push_back(codecFailureLine(failure));
+    }
+    lines.push_back(compressionFailed(wavFile));
+    return lines;
 }
 
 Line dataFileFailed(const std::u16string& outFile, const Failure& failure) {

@@ -9,6 +9,7 @@
 
 #include "batch/AaTemplate.h"
 #include "batch/GreetingPlan.h"
+#include "codec/CodecFailure.h"
 #include "platform/Result.h"
 #include "wav/RecordingFailure.h"
 
@@ -25,8 +26,9 @@ Line creatingDataFile(const std::u16string& outFile);
 // "Compression of ... failed on bad format." line.
 std::vector<Line> recordingFailed(const std::u16string& wavFile, const RecordingFailure& failure);
 
-// The job's line after the codec's own lines, when the codec failed.
-Line compressionFailed(const std::u16string& wavFile);
+// A codec that failed: one line for each of its failures, in the order they happened,
+// then the job's "Compression of ... failed on bad format." line.
+std::vector<Line> codecFailed(const std::u16string& wavFile, const CodecFailures& failures);
 
 // A data file that could not be put in place: "Can't open file" naming it.
 Line dataFileFailed(const std::u16string& outFile, const Failure& failure);

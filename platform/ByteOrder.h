@@ -1,6 +1,7 @@
 // Integers in the byte order of a file, at any alignment: little-endian for WAV files
-// and format records, big-endian for data files and their UTF-16 texts. The one place
-// these are spelled out.
+// and their samples, big-endian for data files and their UTF-16 texts. The one place
+// these are spelled out. Header only, so the codec module can use it without linking
+// the program's libraries.
 #pragma once
 
 #include <cstdint>

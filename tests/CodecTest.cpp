@@ -1,8 +1,8 @@
 // The codecs below the jobs: every G.711 code against a plain transcription of the
 // quantisation tables; the codec table's codes; G723Stream against a scripted codec
 // module (a module missing or refusing to open, the frame-kind table, the tallies and
-// their messages, the stop at a refused block, every encoder state destroyed once); the
-// G.723.1 decoder's refused frames; and the faults a data file's frames can show.
+// the failures they record in order, the stop at a refused block, every encoder state destroyed
+// once); the G.723.1 decoder's refused frames; and the faults a data file's frames can show.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,8 +13,6 @@
 #include "codec/G711Encoder.h"
 #include "codec/G723Decoder.h"
 #include "codec/G723Stream.h"
-#include "platform/LogSink.h"
-#include "platform/TextConversion.h"
 #include "tests/TestSupport.h"
 
 // The scripted codec's state: the blocks it has coded.
@@ -148,42 +146,51 @@ struct ScriptedModule {
         QUEN_G723_MODULE_VERSION, createEncoder, encode, destroyEncoder, nullptr, nullptr, nullptr};
 };
 
-std::string logged(const LogBuffer& log) {
-    std::string text;
-    for (const std::u16string& line : log.lines()) {
-        text += toNarrow(line) + "\r\n";
-    }
-    return text;
-}
+using Kind = CodecFailure::Kind;
 
-TEST(G723StreamTest, EveryPathLogsItsMessagesAndDestroysTheEncoderOnce) {
-    const std::string refused =
-        "Windows ACM Codec reported error in Stream Conversion.  Error code = 1.\r\n";
-    const std::string notOpened =
-        "Could not open Codec for Windows ACM stream.  Error code = 512.\r\n";
-    const std::string threeSilent = "Codec generated 3 Silence Suppression packets.\r\n";
+TEST(G723StreamTest, EveryPathRecordsItsFailuresAndDestroysTheEncoderOnce) {
+    const Result<const QuenG723Module*> noModule =
+        Failure{FailureCategory::Generic, "the G.723.1 codec module could not be loaded"};
+    const Result<const QuenG723Module*> scripted = &ScriptedModule::MODULE;
+    const CodecFailure refused{Kind::BlockRefused, 1};
+    const CodecFailure notOpened{Kind::NotOpened, 512};
+    const CodecFailure threeSilent{Kind::SilenceFrames, 3};
     const std::string zeros(47, '0');
     const struct {
         const char* what;
-        const QuenG723Module* module;
+        const Result<const QuenG723Module*>& module;
         bool refuseOpen;
         std::string blocks;
         std::size_t bytes;           // written, each frame by its kind's size
         std::ptrdiff_t lastFrameAt;  // where the last block was coded in the output
-        std::string log;             // a failure exactly when not empty
+        CodecFailures failures;      // in the order they happened
     } rows[] = {
-        {"no module", nullptr, false, "000", 0, -1, notOpened},
-        {"the codec does not open", &ScriptedModule::MODULE, true, "000", 0, -1, notOpened},
-        {"full rate, low bits 11 too", &ScriptedModule::MODULE, false, "03003", 120, 96, ""},
-        {"refused at block 3", &ScriptedModule::MODULE, false, "000R000000", 72, 72, refused},
-        {"three silence frames", &ScriptedModule::MODULE, false, zeros + "022" + zeros + "002",
-         2340, 2336, threeSilent},
-        {"five 5.3 kbit/s frames", &ScriptedModule::MODULE, false,
-         "111" + zeros + "1" + zeros + "01", 2380, 2360,
-         "Codec generated 5 packets at 5.3 Kbps.\r\n"},
-        {"silence before 5.3 kbit/s, and a refused block", &ScriptedModule::MODULE, false, "2122R0",
-         32, 32, refused + threeSilent},
-        {"no whole block", &ScriptedModule::MODULE, false, "", 0, -1, ""},
+        {"no module", noModule, false, "000", 0, -1, {notOpened}},
+        {"the codec does not open", scripted, true, "000", 0, -1, {notOpened}},
+        {"full rate, low bits 11 too", scripted, false, "03003", 120, 96, {}},
+        {"refused at block 3", scripted, false, "000R000000", 72, 72, {refused}},
+        {"three silence frames",
+         scripted,
+         false,
+         zeros + "022" + zeros + "002",
+         2340,
+         2336,
+         {threeSilent}},
+        {"five 5.3 kbit/s frames",
+         scripted,
+         false,
+         "111" + zeros + "1" + zeros + "01",
+         2380,
+         2360,
+         {{Kind::LowRateFrames, 5}}},
+        {"silence before 5.3 kbit/s, and a refused block",
+         scripted,
+         false,
+         "2122R0",
+         32,
+         32,
+         {refused, threeSilent}},
+        {"no whole block", scripted, false, "", 0, -1, {}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
@@ -193,22 +200,23 @@ TEST(G723StreamTest, EveryPathLogsItsMessagesAndDestroysTheEncoderOnce) {
         // Seven bytes of a part-block at the end, which are not coded.
         Bytes pcm(480 * count + 7);
         Bytes out(24 * count);
-        LogBuffer log;
         std::size_t bytes = 0;
         {
-            G723Stream stream(log, row.module);
+            G723Stream stream(row.module);
             // In two calls, split at a block border: the encoder state carries on.
             const std::size_t firstPart = 480 * (count / 2);
             bytes = stream.encode(std::span(pcm).first(firstPart), out);
             bytes +=
                 stream.encode(std::span(pcm).subspan(firstPart), std::span(out).subspan(bytes));
-            EXPECT_EQ(stream.finish(), row.log.empty());
+            const auto finished = stream.finish();
+            EXPECT_EQ(finished.ok(), row.failures.empty());
+            EXPECT_EQ(finished ? CodecFailures{} : finished.failure(), row.failures);
             // The encoder state goes with the stream's end, not later.
             EXPECT_EQ(ScriptedModule::destroyed, ScriptedModule::created);
         }
         EXPECT_EQ(bytes, row.bytes);
-        EXPECT_EQ(logged(log), row.log);
-        EXPECT_EQ(ScriptedModule::created, row.module != nullptr && !row.refuseOpen ? 1 : 0);
+        const bool opens = row.module.ok() && !row.refuseOpen;
+        EXPECT_EQ(ScriptedModule::created, opens ? 1 : 0);
         EXPECT_EQ(ScriptedModule::destroyed, ScriptedModule::created);
         EXPECT_EQ(ScriptedModule::destinations.empty()
                       ? -1
@@ -219,16 +227,13 @@ TEST(G723StreamTest, EveryPathLogsItsMessagesAndDestroysTheEncoderOnce) {
             ASSERT_EQ(ScriptedModule::sources[k], pcm.data() + 480 * k);
         }
         const std::size_t refusedAt = row.blocks.find('R');
-        EXPECT_EQ(ScriptedModule::sources.size(), row.module == nullptr || row.refuseOpen ? 0
-                                                  : refusedAt == std::string::npos        ? count
+        EXPECT_EQ(ScriptedModule::sources.size(), !opens                           ? 0
+                                                  : refusedAt == std::string::npos ? count
                                                                                    : refusedAt + 1);
     }
     // A stream that ends without finish() still destroys its encoder state.
     ScriptedModule::reset("0");
-    {
-        LogBuffer log;
-        G723Stream stream(log, &ScriptedModule::MODULE);
-    }
+    { G723Stream stream(scripted); }
     EXPECT_EQ(ScriptedModule::destroyed, 1);
 }
 
@@ -253,14 +258,15 @@ struct ScriptedDecoderModule {
 };
 
 TEST(G723DecoderTest, ARefusedFrameIsCountedAndStandsAsSilence) {
-    EXPECT_EQ(makeG723Decoder(nullptr).failure().text,
-              "the G.723.1 codec module could not be loaded");
+    // A module that did not load is refused for the loader's reason.
+    const Failure notLoaded{FailureCategory::Generic, "no module", FailureReason::CannotOpen};
+    EXPECT_EQ(makeG723Decoder(notLoaded).failure().text, "no module");
+    const Result<const QuenG723Module*> scripted = &ScriptedDecoderModule::MODULE;
     ScriptedDecoderModule::refuseOpen = true;
-    EXPECT_EQ(makeG723Decoder(&ScriptedDecoderModule::MODULE).failure().text,
-              "the G.723.1 decoder could not be opened");
+    EXPECT_EQ(makeG723Decoder(scripted).failure().text, "the G.723.1 decoder could not be opened");
     ScriptedDecoderModule::refuseOpen = false;
     {
-        auto decoder = makeG723Decoder(&ScriptedDecoderModule::MODULE);
+        auto decoder = makeG723Decoder(scripted);
         ASSERT_TRUE(decoder);
         // Its output may reach both ends of the 16-bit range: a run there is clipping.
         EXPECT_EQ((*decoder)->lowest(), INT16_MIN);

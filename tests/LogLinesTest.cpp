@@ -1,6 +1,7 @@
 // The readers answer with reasons and the jobs' catalogue turns them into the log's
 // lines: each refusal of a recording is told apart by the reader, and the catalogue
-// gives it its own text, followed by the job's line only where the compression refused.
+// gives it its own text, followed by the job's line only where the compression refused;
+// each codec failure has its own line, and the job's line follows the codec's.
 #include <gtest/gtest.h>
 
 #include "jobs/LogLines.h"
@@ -79,6 +80,28 @@ TEST(LogLines, TemplateAndBatchFailuresHaveTheirExactLines) {
               u"Error - wav filename \"x.wav\"must be < 31 characters ");
     EXPECT_EQ(loglines::dataFileFailed(u"o.c11", {FailureCategory::DiskFull, "", {}}),
               u"Can't open file \"o.c11\", error = 13\n");
+}
+
+TEST(LogLines, EachCodecFailureHasItsLineAndTheJobsLineFollowsThemAll) {
+    using Kind = CodecFailure::Kind;
+    const struct {
+        CodecFailure failure;
+        std::u16string line;
+    } rows[] = {
+        {{Kind::NotOpened, 512},
+         u"Could not open Codec for Windows ACM stream.  Error code = 512."},
+        {{Kind::BlockRefused, -7},
+         u"Windows ACM Codec reported error in Stream Conversion.  Error code = -7."},
+        {{Kind::SilenceFrames, 3}, u"Codec generated 3 Silence Suppression packets."},
+        {{Kind::LowRateFrames, 2147483648}, u"Codec generated 2147483648 packets at 5.3 Kbps."},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(toNarrow(row.line));
+        EXPECT_EQ(loglines::codecFailed(WAV, {row.failure}), (Lines{row.line, COMPRESSION}));
+    }
+    // Several failures keep the order they happened in, the job's line last.
+    EXPECT_EQ(loglines::codecFailed(WAV, {rows[1].failure, rows[2].failure}),
+              (Lines{rows[1].line, rows[2].line, COMPRESSION}));
 }
 
 }  // namespace

@@ -12,7 +12,10 @@ extern "C" {
 #include <cstring>
 #include <memory>
 
+#include <span>
+
 #include "codec/g723module/G723ModuleAbi.h"
+#include "platform/ByteOrder.h"
 #include "wav/WaveFormat.h"
 
 // One stream's codec state, handed to the program as an opaque pointer.
@@ -92,8 +95,9 @@ int encodeBlock(QuenG723Encoder* encoder, const unsigned char* block, unsigned c
         return -1;
     }
     auto* samples = reinterpret_cast<std::int16_t*>(encoder->frame->data[0]);
+    const std::span<const unsigned char> pcm(block, QUEN_G723_BLOCK_BYTES);
     for (int i = 0; i < BLOCK_SAMPLES; ++i) {
-        samples[i] = static_cast<std::int16_t>(block[2 * i] | block[2 * i + 1] << 8);
+        samples[i] = static_cast<std::int16_t>(quen::getLittleEndian16(pcm.subspan(2 * i)));
     }
     // The encoder has no delay: each block sent gives its frame back at once.
     if (avcodec_send_frame(encoder->context, encoder->frame) < 0 ||
