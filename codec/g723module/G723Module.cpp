@@ -18,37 +18,48 @@ extern "C" {
 #include "platform/ByteOrder.h"
 #include "wav/WaveFormat.h"
 
-// One stream's codec state, handed to the program as an opaque pointer.
-struct QuenG723Encoder {
-    QuenG723Encoder() = default;
-    QuenG723Encoder(const QuenG723Encoder&) = delete;
-    QuenG723Encoder& operator=(const QuenG723Encoder&) = delete;
-    ~QuenG723Encoder() {
+namespace {
+
+// A libavcodec context with its frame and packet, opened for G.723.1 at 8000 samples/s
+// mono; the encoder and the decoder differ only in how the context is set up.
+struct CodecState {
+    CodecState() = default;
+    CodecState(const CodecState&) = delete;
+    CodecState& operator=(const CodecState&) = delete;
+    ~CodecState() {
         av_packet_free(&packet);
         av_frame_free(&frame);
         avcodec_free_context(&context);
+    }
+
+    // False when the library has no such codec or memory ran out.
+    bool allocate(const AVCodec* codec) {
+        if (codec == nullptr) {
+            return false;
+        }
+        context = avcodec_alloc_context3(codec);
+        frame = av_frame_alloc();
+        packet = av_packet_alloc();
+        if (context == nullptr || frame == nullptr || packet == nullptr) {
+            return false;
+        }
+        context->sample_rate = quen::SPEECH_SAMPLE_RATE;
+        const AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
+        return av_channel_layout_copy(&context->ch_layout, &mono) == 0;
     }
 
     AVCodecContext* context = nullptr;
     AVFrame* frame = nullptr;
     AVPacket* packet = nullptr;
 };
+
+}  // namespace
+
+// One stream's codec state, handed to the program as an opaque pointer.
+struct QuenG723Encoder : CodecState {};
 
 // One stream's decoder state, as opaque to the program.
-struct QuenG723Decoder {
-    QuenG723Decoder() = default;
-    QuenG723Decoder(const QuenG723Decoder&) = delete;
-    QuenG723Decoder& operator=(const QuenG723Decoder&) = delete;
-    ~QuenG723Decoder() {
-        av_packet_free(&packet);
-        av_frame_free(&frame);
-        avcodec_free_context(&context);
-    }
-
-    AVCodecContext* context = nullptr;
-    AVFrame* frame = nullptr;
-    AVPacket* packet = nullptr;
-};
+struct QuenG723Decoder : CodecState {};
 
 namespace {
 
@@ -64,27 +75,19 @@ QuenG723Encoder* createEncoder() {
     // only disturb them.
     av_log_set_level(AV_LOG_QUIET);
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_G723_1);
-    if (codec == nullptr) {
-        return nullptr;
-    }
     auto encoder = std::make_unique<QuenG723Encoder>();
-    encoder->context = avcodec_alloc_context3(codec);
-    encoder->frame = av_frame_alloc();
-    encoder->packet = av_packet_alloc();
-    if (encoder->context == nullptr || encoder->frame == nullptr || encoder->packet == nullptr) {
+    if (!encoder->allocate(codec)) {
         return nullptr;
     }
-    const AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
     AVCodecContext* context = encoder->context;
-    context->sample_rate = quen::SPEECH_SAMPLE_RATE;
     context->sample_fmt = AV_SAMPLE_FMT_S16;
     context->bit_rate = BIT_RATE;
     AVFrame* frame = encoder->frame;
     frame->nb_samples = BLOCK_SAMPLES;
     frame->format = AV_SAMPLE_FMT_S16;
-    if (av_channel_layout_copy(&context->ch_layout, &mono) < 0 ||
-        avcodec_open2(context, codec, nullptr) < 0 || context->frame_size != BLOCK_SAMPLES ||
-        av_channel_layout_copy(&frame->ch_layout, &mono) < 0 || av_frame_get_buffer(frame, 0) < 0) {
+    if (avcodec_open2(context, codec, nullptr) < 0 || context->frame_size != BLOCK_SAMPLES ||
+        av_channel_layout_copy(&frame->ch_layout, &context->ch_layout) < 0 ||
+        av_frame_get_buffer(frame, 0) < 0) {
         return nullptr;
     }
     return encoder.release();
@@ -121,18 +124,10 @@ QuenG723Decoder* createDecoder() {
     // console lines would only repeat it.
     av_log_set_level(AV_LOG_QUIET);
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_G723_1);
-    if (codec == nullptr) {
-        return nullptr;
-    }
     auto decoder = std::make_unique<QuenG723Decoder>();
-    decoder->context = avcodec_alloc_context3(codec);
-    decoder->frame = av_frame_alloc();
-    decoder->packet = av_packet_alloc();
-    if (decoder->context == nullptr || decoder->frame == nullptr || decoder->packet == nullptr) {
+    if (!decoder->allocate(codec)) {
         return nullptr;
     }
-    decoder->context->sample_rate = quen::SPEECH_SAMPLE_RATE;
-    av_channel_layout_default(&decoder->context->ch_layout, 1);
     if (avcodec_open2(decoder->context, codec, nullptr) != 0) {
         return nullptr;
     }
