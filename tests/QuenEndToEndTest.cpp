@@ -38,6 +38,15 @@ Bytes smallALawFile(std::size_t at, std::uint8_t value) {
     return file;
 }
 
+// G.723.1 frames of 24 bytes, each opening with the byte given and zero after it.
+Bytes g723Frames(const std::vector<std::uint8_t>& firstBytes) {
+    Bytes stream(24 * firstBytes.size(), 0);
+    for (std::size_t i = 0; i < firstBytes.size(); ++i) {
+        stream[24 * i] = firstBytes[i];
+    }
+    return stream;
+}
+
 // A data file is read to the size it states: one that holds less is not inspected.
 TEST_F(Quen, InspectRefusesAFileThatHoldsLessThanItsSize) {
     if (!std::filesystem::exists(SHORTER_THAN_STATED)) {
@@ -68,6 +77,9 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
          "holds 1 frame, so it must be the last)\n"},
         {expectedDataFile(0x8B, {u"box", u"rec"}, Bytes(30, 0), 24),
          "  problem at offset 239: G.723.1 stream ends in a part-frame of 6 bytes\n"},
+        // The low two bits of a frame's first byte give its rate; the others are audio.
+        {expectedDataFile(0x8B, {u"box", u"rec"}, g723Frames({0x06, 0xFD, 0xFC}), 24),
+         "  problem at offset 239: G.723.1 frame is not a 6.3 kbit/s frame (rate bits 1)\n"},
     };
     for (const auto& [bytes, expected] : cases) {
         const bool problem = expected.starts_with("  ");
