@@ -4,6 +4,7 @@
 // reader's blocks, down to a recording that shrinks while it is read.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <numeric>
@@ -92,6 +93,19 @@ TEST_F(StreamingTest, TheLinkWalkResolvesEveryLinkAndKeepsWhatDoesNotExist) {
         ASSERT_TRUE(result) << given;
         EXPECT_EQ(*result, resolved) << given;
     }
+    // A link that cannot be read ends the walk: the working directory of a child that
+    // has ended but is not yet waited for.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::_exit(0);
+    }
+    siginfo_t ended{};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOWAIT), 0);
+    const auto unreadable = followLinksForWriting("/proc/" + std::to_string(child) + "/cwd/out");
+    ::waitpid(child, nullptr, 0);
+    ASSERT_FALSE(unreadable);
+    EXPECT_EQ(unreadable.failure().text, "a symbolic link cannot be read");
     // A file not written yet is named by its directory's real path.
     EXPECT_EQ(fileIdentity(d + "/dl/new"), fs::canonical(path("sub")).string() + "/new");
     const auto loop = followLinksForWriting(d + "/loop");
