@@ -53,6 +53,7 @@ std::atomic<pid_t> handledOn{0};
 // the thread that writes data files: while that thread defers it, it waits, even though
 // the workers could take it.
 TEST(ProcessTest, TerminationSignalsNeverReachAWorker) {
+    handledOn = 0;
     struct sigaction action {};
     struct sigaction previous {};
     action.sa_handler = [](int) { handledOn = ::gettid(); };
