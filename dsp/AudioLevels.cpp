@@ -1,4 +1,4 @@
-// One pass for peak, energy and clipping; the silent ends are found from either side.
+// One pass for peak and energy; the silent ends are found from either side.
 #include "dsp/AudioLevels.h"
 
 #include <algorithm>
@@ -18,22 +18,18 @@ double toDbfs(double amplitude) {
 
 }  // namespace
 
-AudioLevels measureLevels(std::span<const std::int16_t> samples, double silenceThresholdDbfs) {
+AudioLevels measureLevels(std::span<const std::int16_t> samples) {
     AudioLevels levels;
     levels.samples = samples.size();
     // Plain integer arithmetic without branches, so that the loop vectorises.
     int peak = 0;
     std::uint64_t energy = 0;  // exact: at most 2^30 per sample
-    std::size_t clipped = 0;
     for (const std::int16_t sample : samples) {
         const int value = sample;
         const int magnitude = value < 0 ? -value : value;
         peak = std::max(peak, magnitude);
         energy += static_cast<std::uint32_t>(magnitude * magnitude);
-        clipped += static_cast<std::size_t>(value == std::numeric_limits<std::int16_t>::min()) +
-                   static_cast<std::size_t>(value == std::numeric_limits<std::int16_t>::max());
     }
-    levels.clippedSamples = clipped;
     levels.peakDbfs = toDbfs(peak);
     levels.rmsDbfs =
         samples.empty()
@@ -42,7 +38,7 @@ AudioLevels measureLevels(std::span<const std::int16_t> samples, double silenceT
 
     // The smallest magnitude at or above the threshold.
     const auto threshold =
-        static_cast<int>(std::ceil(FULL_SCALE * std::pow(10.0, silenceThresholdDbfs / 20)));
+        static_cast<int>(std::ceil(FULL_SCALE * std::pow(10.0, SILENCE_THRESHOLD_DBFS / 20)));
     const auto loud = [threshold](std::int16_t sample) {
         return std::abs(int{sample}) >= threshold;
     };

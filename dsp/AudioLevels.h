@@ -1,5 +1,5 @@
-// The levels a person checks before a recording goes live: peak and RMS in dBFS,
-// clipped samples, and the silence at either end.
+// The levels a person checks before a recording goes live: peak and RMS in dBFS, and
+// the silence at either end.
 #pragma once
 
 #include <cstdint>
@@ -14,8 +14,6 @@ struct AudioLevels {
     // Relative to a full-scale 32768; minus infinity for all-zero (or no) audio.
     double peakDbfs = 0;
     double rmsDbfs = 0;
-    // Samples at either end of the 16-bit range.
-    std::size_t clippedSamples = 0;
     // Samples before the first, and after the last, whose magnitude reaches the
     // threshold; audio that never reaches it is silent throughout and counts whole in
     // both.
@@ -23,7 +21,6 @@ struct AudioLevels {
     std::size_t trailingSilence = 0;
 };
 
-AudioLevels measureLevels(std::span<const std::int16_t> samples,
-                          double silenceThresholdDbfs = SILENCE_THRESHOLD_DBFS);
+AudioLevels measureLevels(std::span<const std::int16_t> samples);
 
 }  // namespace quen

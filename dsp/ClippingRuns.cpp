@@ -1,19 +1,13 @@
 // Follows the run in progress and counts it once it ends, if it was long enough.
 #include "dsp/ClippingRuns.h"
 
-#include <limits>
-
 namespace quen {
 
 ClippingRunCounter::ClippingRunCounter(double lowest, double highest)
     : lowest_(lowest), highest_(highest) {}
 
-ClippingRunCounter ClippingRunCounter::for16Bit() {
-    return {std::numeric_limits<std::int16_t>::min(), std::numeric_limits<std::int16_t>::max()};
-}
-
-ClippingRunCounter ClippingRunCounter::forFloat(double fullScale) {
-    return {-fullScale, fullScale};
+ClippingRunCounter ClippingRunCounter::forFloat() {
+    return {-1.0, 1.0};
 }
 
 void ClippingRunCounter::add(std::span<const std::int16_t> samples) {

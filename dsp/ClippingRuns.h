@@ -22,10 +22,8 @@ class ClippingRunCounter {
     // Samples at or below `lowest`, or at or above `highest`, are at full scale. A run
     // stays on one side: a sign change starts a new one.
     ClippingRunCounter(double lowest, double highest);
-    // The ends of the 16-bit range, -32768 and 32767.
-    static ClippingRunCounter for16Bit();
-    // +/- fullScale, for sources decoded to floating point.
-    static ClippingRunCounter forFloat(double fullScale = 1.0);
+    // +/-1.0, for sources decoded to floating point.
+    static ClippingRunCounter forFloat();
 
     void add(std::span<const std::int16_t> samples);
     void add(std::span<const float> samples);

@@ -37,10 +37,6 @@ double dbm0FromRms(double rms) {
     return 20.0 * std::log10(rms / referenceRms());
 }
 
-double rmsFromDbm0(double dbm0) {
-    return referenceRms() * std::pow(10.0, dbm0 / 20.0);
-}
-
 SpeechLevelMeter::SpeechLevelMeter(double sampleRate, bool removeDc)
     : envelopeCoefficient_(std::exp(-1.0 / (sampleRate * ENVELOPE_TIME_CONSTANT_SECONDS))),
       hangoverSamples_(static_cast<std::uint64_t>(std::lround(sampleRate * HANGOVER_SECONDS))) {
@@ -104,7 +100,6 @@ SpeechLevel SpeechLevelMeter::result() const {
         return level;
     }
     const double longTermPower = sumOfSquares_ / static_cast<double>(samples_);
-    level.longTermRms = std::sqrt(longTermPower);
 
     // From the lowest threshold up: the power of the samples it counts active (dB full
     // scale) stands far above it at first and draws nearer as the thresholds rise; the

@@ -23,17 +23,14 @@ constexpr double DBM0_REFERENCE_RMS_16BIT = 32767.0 / std::numbers::sqrt2;
 // 16-bit output, so a recording reads the same level before and after it is written.
 constexpr double FULL_SCALE_16BIT = 32767.0;
 
-// dBm0 of an RMS on floating-point full scale 1.0, and back.
+// dBm0 of an RMS on floating-point full scale 1.0.
 double dbm0FromRms(double rms);
-double rmsFromDbm0(double dbm0);
 
 struct SpeechLevel {
     // Empty when nothing is active (silence).
     std::optional<double> activeLevelDbm0;
     // The share of the samples that are active, 0..1.
     double activityFactor = 0.0;
-    // Over every sample, floating-point full scale 1.0.
-    double longTermRms = 0.0;
 };
 
 class SpeechLevelMeter {

@@ -1,4 +1,4 @@
-// libebur128 in integrated mode with sample peak; the state lives as long as the meter.
+// libebur128 in integrated mode; the state lives as long as the meter.
 #include "media/Loudness.h"
 
 #include <ebur128.h>
@@ -22,8 +22,7 @@ ebur128_state* stateOf(const std::unique_ptr<void, void (*)(void*)>& state) {
 }  // namespace
 
 LoudnessMeter::LoudnessMeter(int sampleRate)
-    : state_(ebur128_init(1, static_cast<unsigned long>(sampleRate),
-                          EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK),
+    : state_(ebur128_init(1, static_cast<unsigned long>(sampleRate), EBUR128_MODE_I),
              destroyState) {
     if (!state_) {
         throw std::bad_alloc();
@@ -42,14 +41,7 @@ Loudness LoudnessMeter::result() const {
         std::isfinite(lufs)) {
         result.integratedLufs = lufs;
     }
-    ebur128_sample_peak(stateOf(state_), 0, &result.samplePeak);
     return result;
-}
-
-Loudness measureLoudness(const SampleBlocks& samples, int sampleRate) {
-    LoudnessMeter meter(sampleRate);
-    samples.forEach([&](std::span<const float> block) { meter.add(block); });
-    return meter.result();
 }
 
 }  // namespace quen

@@ -6,14 +6,11 @@
 #include <optional>
 #include <span>
 
-#include "dsp/SampleBlocks.h"
-
 namespace quen {
 
 struct Loudness {
     // LUFS; empty when everything lies below the absolute gate (silence).
     std::optional<double> integratedLufs;
-    double samplePeak = 0.0;  // largest magnitude, full scale 1.0
 };
 
 // Streams over blocks.
@@ -29,7 +26,5 @@ class LoudnessMeter {
     std::unique_ptr<void, void (*)(void*)> state_;
     bool added_ = true;
 };
-
-Loudness measureLoudness(const SampleBlocks& samples, int sampleRate);
 
 }  // namespace quen

@@ -37,7 +37,7 @@ TEST(ClippingRuns, CountsRunsOfThreeOrMoreAtEitherEndOf16Bits) {
         SCOPED_TRACE(c.what);
         // Cut at every place, so a run across a block boundary is seen whole.
         for (std::size_t cut = 0; cut <= c.samples.size(); ++cut) {
-            ClippingRunCounter counter = ClippingRunCounter::for16Bit();
+            ClippingRunCounter counter(LO, HI);
             counter.add(std::span(c.samples).first(cut));
             counter.add(std::span(c.samples).subspan(cut));
             const ClippingRuns runs = counter.result();
@@ -49,7 +49,7 @@ TEST(ClippingRuns, CountsRunsOfThreeOrMoreAtEitherEndOf16Bits) {
 
 TEST(ClippingRuns, AWhollyClippedRecordingIsOneRun) {
     const std::vector<std::int16_t> clipped(96000, LO);
-    ClippingRunCounter counter = ClippingRunCounter::for16Bit();
+    ClippingRunCounter counter(LO, HI);
     for (std::size_t start = 0; start < clipped.size(); start += 1000) {
         counter.add(std::span(clipped).subspan(start, 1000));
     }
@@ -70,7 +70,7 @@ TEST(ClippingRuns, FloatingPointSourcesUseTheFullScaleGiven) {
     EXPECT_EQ(atOne.result().samples, 6u);
 
     // A source whose full scale lies just under 1.0, as 32767 / 32768 does.
-    ClippingRunCounter lower = ClippingRunCounter::forFloat(0.999);
+    ClippingRunCounter lower(-0.999, 0.999);
     lower.add(std::span(samples));
     EXPECT_EQ(lower.result().runs, 3u);
     EXPECT_EQ(lower.result().samples, 9u);

@@ -9,6 +9,8 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <regex>
+#include <set>
+#include <tuple>
 
 #include "tests/QuenFixture.h"
 #include "tests/TestFiles.h"
@@ -384,6 +386,46 @@ TEST_F(QuenCheckInspect, TheWaveformShowsItsScaleSilenceAndClipping) {
     EXPECT_EQ(audio["clipped_runs"], 1);
     EXPECT_EQ(audio["clipped_run_samples"], 4);
     EXPECT_NE(svg.find(">dBFS</text>"), std::string::npos);
+}
+
+// Each column of the waveform shows the samples of its own stretch of time and no
+// other: a lone loud sample shows in the columns whose stretch holds it, none beside.
+TEST_F(QuenCheckInspect, TheWaveformShowsEachSampleInItsOwnColumns) {
+    // Samples, the loud ones, and the columns (of 1130, 8 samples each for 9040) that
+    // show them: the first sample of column 100, the last of column 200 and of the
+    // plot; in a file shorter than the plot, each column shows the sample under its left
+    // edge.
+    const std::tuple<std::size_t, std::vector<std::size_t>, std::set<std::size_t>> cases[] = {
+        {9040, {800, 1607, 9039}, {100, 200, 1129}},
+        {400, {0, 200, 399}, {0, 1, 2, 565, 566, 567, 1128, 1129}},
+    };
+    for (const auto& [count, loud, columns] : cases) {
+        SCOPED_TRACE(count);
+        std::vector<std::int16_t> samples(count, 0);
+        for (const std::size_t at : loud) {
+            samples[at] = 16000;
+        }
+        convertToDataFile(samples);
+        ASSERT_EQ(tool("inspect out.c11 --svg w.svg -y").exitCode, 0) << errors();
+        const std::string svg = readText(path("w.svg"));
+        // The min/max envelope's tops, left to right; silence decodes to 8, at y 150.0.
+        const std::size_t at = svg.find("<polygon fill=\"#8fb8de\"");
+        ASSERT_NE(at, std::string::npos);
+        const std::string points = svg.substr(at, svg.find("/>", at) - at);
+        const std::regex point("([0-9.]+),([0-9.]+) ");
+        std::set<std::size_t> shown;
+        std::size_t column = 0;
+        for (auto it = std::sregex_iterator(points.begin(), points.end(), point);
+             it != std::sregex_iterator() && column < 1130; ++it, ++column) {
+            EXPECT_EQ(std::stod((*it)[1]), 50.5 + static_cast<double>(column));
+            if (std::stod((*it)[2]) < 140) {
+                shown.insert(column);
+            }
+        }
+        EXPECT_EQ(column, 1130u);
+        EXPECT_EQ(shown, columns);
+        EXPECT_FALSE(std::regex_search(svg, std::regex(",-?nan"))) << "a column of no samples";
+    }
 }
 
 }  // namespace

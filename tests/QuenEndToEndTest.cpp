@@ -38,6 +38,26 @@ Bytes smallALawFile(std::size_t at, std::uint8_t value) {
     return file;
 }
 
+// G.723.1 frames of 24 bytes, each opening with the byte given and zero after it.
+Bytes g723Frames(const std::vector<std::uint8_t>& firstBytes) {
+    Bytes stream(24 * firstBytes.size(), 0);
+    for (std::size_t i = 0; i < firstBytes.size(); ++i) {
+        stream[24 * i] = firstBytes[i];
+    }
+    return stream;
+}
+
+// A data file is read to the size it states: one that holds less is not inspected.
+TEST_F(Quen, InspectRefusesAFileThatHoldsLessThanItsSize) {
+    if (!std::filesystem::exists(SHORTER_THAN_STATED)) {
+        GTEST_SKIP() << NO_SHORTER_FILE;
+    }
+    const ProgramResult result = tool(std::string("inspect ") + SHORTER_THAN_STATED);
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.output, std::string(SHORTER_THAN_STATED) +
+                                 ": error: cannot read: the read stopped short (category 14)\n");
+}
+
 TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
     ASSERT_EQ(shell("mkfifo fifo.cxx"), 0);  // a reader would block on it
     // The bytes of x.cxx, and the one line naming the file or, after "x.cxx: invalid",
@@ -45,9 +65,6 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
     const std::pair<Bytes, std::string> cases[] = {
         {{}, "fifo.cxx: error: not a regular file but a pipe\n"},
         {{}, "missing.cxx: error: cannot open: No such file or directory\n"},
-        // sysfs gives every file a size of 4096 bytes, whatever it holds.
-        {{},
-         "/sys/kernel/uevent_seqnum: error: cannot read: the read stopped short (category 14)\n"},
         {smallALawFile(5, 207), "x.cxx: error: header length at offset 5 is 207, not 208\n"},
         {smallALawFile(0, 0xFF),
          "  problem at offset 315: the file ends 4278190080 bytes before its total length "
@@ -60,6 +77,9 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
          "holds 1 frame, so it must be the last)\n"},
         {expectedDataFile(0x8B, {u"box", u"rec"}, Bytes(30, 0), 24),
          "  problem at offset 239: G.723.1 stream ends in a part-frame of 6 bytes\n"},
+        // The low two bits of a frame's first byte give its rate; the others are audio.
+        {expectedDataFile(0x8B, {u"box", u"rec"}, g723Frames({0x06, 0xFD, 0xFC}), 24),
+         "  problem at offset 239: G.723.1 frame is not a 6.3 kbit/s frame (rate bits 1)\n"},
     };
     for (const auto& [bytes, expected] : cases) {
         const bool problem = expected.starts_with("  ");

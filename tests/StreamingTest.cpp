@@ -1,11 +1,14 @@
 // The pieces a conversion streams through, where a boundary off by one would go
 // unseen end to end: packets cut from a stream that arrives in pieces of any size,
-// the path walk of the link rule, a file replacement dropped or committed, and the WAV
-// reader's blocks, down to a recording that shrinks while it is read.
+// the path walk of the link rule, a file replacement dropped or committed, the WAV
+// reader's blocks, down to a recording that shrinks while it is read, and reads and
+// writes that the kernel cuts short.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <map>
 #include <numeric>
 
 #include "datafile/Packetiser.h"
@@ -94,12 +97,73 @@ TEST_F(StreamingTest, TheLinkWalkResolvesEveryLinkAndKeepsWhatDoesNotExist) {
         ASSERT_TRUE(result) << given;
         EXPECT_EQ(*result, resolved) << given;
     }
+    // A link that cannot be read ends the walk: the working directory of a child that
+    // has ended but is not yet waited for.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::_exit(0);
+    }
+    siginfo_t ended{};
+    ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOWAIT), 0);
+    const auto unreadable = followLinksForWriting("/proc/" + std::to_string(child) + "/cwd/out");
+    ::waitpid(child, nullptr, 0);
+    ASSERT_FALSE(unreadable);
+    EXPECT_EQ(unreadable.failure().text, "a symbolic link cannot be read");
     // A file not written yet is named by its directory's real path.
     EXPECT_EQ(fileIdentity(d + "/dl/new"), fs::canonical(path("sub")).string() + "/new");
     const auto loop = followLinksForWriting(d + "/loop");
     ASSERT_FALSE(loop);
     EXPECT_EQ(loop.failure().category, FailureCategory::BadPath);
     EXPECT_FALSE(followLinksForWriting(""));
+}
+
+// The kernel may move fewer bytes than asked on any read or write: the programs leave
+// the same data files, logs and reports when every call moves only a few bytes.
+TEST_F(StreamingTest, ReadsAndWritesCutShortLeaveTheSameFiles) {
+    const Bytes mono = pcmWav(testSignal(2400));
+    std::vector<std::int16_t> interleaved;
+    for (const std::int16_t sample : testSignal(2400)) {
+        interleaved.insert(interleaved.end(), {sample, static_cast<std::int16_t>(-sample / 2)});
+    }
+    const Bytes stereo =
+        wavFile(join({formatChunkFor(1, 2, 8000, 16), chunk("data", sampleBytes(interleaved))}));
+    const std::string commands[] = {
+        QUEN_BINARY " /convert:in.wav Box Rec g711 out.c11 log11.txt",
+        QUEN_BINARY " /convert:in.wav Box Rec g723 out.c23 log23.txt",
+        QUEN_BINARY " /convert:stereo.wav Box Rec g711 bad.c11 bad.txt",
+        QUEN_BINARY " >usage.txt",
+        QUEN_TOOL_BINARY " inspect -q out.c11 --wav back.wav",
+        QUEN_TOOL_BINARY " check stereo.wav >check.txt",
+        QUEN_TOOL_BINARY " --json check in.wav >check.json",
+    };
+    std::map<std::string, Bytes> left[2];
+    for (const bool cut : {false, true}) {
+        const fs::path run = path(cut ? "cut" : "whole");
+        fs::create_directories(run);
+        writeBytes(run / "in.wav", mono);
+        writeBytes(run / "stereo.wav", stereo);
+        for (const std::string& command : commands) {
+            shell("cd " + run.string() + " && " +
+                  (cut ? "LD_PRELOAD=" QUEN_SHORT_TRANSFERS_SHIM
+                         " ASAN_OPTIONS=verify_asan_link_order=0 "
+                       : "") +
+                  command);
+        }
+        for (const auto& entry : fs::directory_iterator(run)) {
+            Bytes bytes = readBytes(entry.path());
+            if (entry.path().extension().string().starts_with(".c")) {
+                ASSERT_GE(bytes.size(), 214u) << entry.path();
+                std::fill(bytes.begin() + 206, bytes.begin() + 210, 0);  // the record time
+            }
+            left[cut][entry.path().filename().string()] = std::move(bytes);
+        }
+    }
+    EXPECT_EQ(left[0].size(), 11u);  // the recordings, and what the commands left
+    for (const auto& [name, bytes] : left[0]) {
+        EXPECT_EQ(left[1][name], bytes) << name;
+    }
+    EXPECT_EQ(left[1].size(), left[0].size());
 }
 
 TEST_F(StreamingTest, AFileReplacementShowsNothingUntilItsCommit) {

@@ -20,6 +20,12 @@ inline void writeText(const std::filesystem::path& path, const std::string& text
     writeBytes(path, Bytes(text.begin(), text.end()));
 }
 
+// A file that holds less than the size it states: sysfs gives every file a size of 4096
+// bytes, and this one holds a number and a newline. A build chroot may have no /sys; the
+// tests that need it skip there, saying so.
+inline constexpr const char* SHORTER_THAN_STATED = "/sys/kernel/uevent_seqnum";
+inline constexpr const char* NO_SHORTER_FILE = "no sysfs at /sys: no file holds less than its size";
+
 struct ProgramResult {
     int exitCode = -1;
     std::string output;  // standard output, byte for byte
