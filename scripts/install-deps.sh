@@ -2,14 +2,15 @@
 # Installs the Debian/Ubuntu packages QuenGreeting needs to build, test and benchmark
 # (the tests make their G.723.1 reference frames and the compressed and odd recordings
 # for `quen` with the ffmpeg command, and open `quen report` pages in headless
-# chromium); with the argument "package" also those that
+# chromium; the whole-process benchmarks time with hyperfine and measure memory with
+# GNU time); with the argument "package" also those that
 # build, check and try its Debian package. Does nothing when all are present; uses sudo
 # when not run as root.
 set -euo pipefail
 
 packages=(g++ make cmake pkg-config scdoc libpugixml-dev libavcodec-dev libgtest-dev
           libgmock-dev libbenchmark-dev libavformat-dev libswresample-dev libebur128-dev
-          libcli11-dev nlohmann-json3-dev ffmpeg chromium)
+          libcli11-dev nlohmann-json3-dev ffmpeg chromium hyperfine time)
 case "${1:-}" in
     package) packages+=(dpkg-dev file lintian man-db) ;;
 esac
