@@ -51,8 +51,11 @@ class TemporaryFile {
                 return;
             }
         }
-        const TerminationSignalsDeferred deferred;
-        for (int attempt = 0; attempt < NAME_ATTEMPTS && remember(); ++attempt) {
+        for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+            const TemporaryFileCreation creation;
+            if (!remember(creation)) {
+                break;
+            }
             file_ =
                 FileHandle(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
             error_ = errno;
@@ -99,7 +102,11 @@ class TemporaryFile {
     // An unnamed file gets a hidden name for the moment between link and rename.
     bool giveName() {
         const std::string self = "/proc/self/fd/" + std::to_string(file_.get());
-        for (int attempt = 0; attempt < NAME_ATTEMPTS && remember(); ++attempt) {
+        for (int attempt = 0; attempt < NAME_ATTEMPTS; ++attempt) {
+            const TemporaryFileCreation creation;
+            if (!remember(creation)) {
+                break;
+            }
             if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
                 return true;
             }
@@ -114,9 +121,15 @@ class TemporaryFile {
     }
 
     // Picks a new name and registers it for termination signals to remove, before the
-    // file is made: a signal that comes while another thread makes it still finds it.
-    // False, errno set, when no more names can be kept.
-    bool remember() {
+    // file is made within `creation`: a signal that comes while this thread makes it
+    // waits for it, then removes it. False, errno set, when no more names can be kept or
+    // the process is ending.
+    bool remember(const TemporaryFileCreation& creation) {
+        if (!creation.allowed()) {
+            error_ = EINTR;
+            errno = EINTR;
+            return false;
+        }
         path_ = temporaryName(directory_);
         registration_ = addTemporaryFileToRemove(path_);
         if (registration_ < 0) {

@@ -17,7 +17,16 @@ char temporaryPaths[MAX_TEMPORARY_FILES][PATH_MAX];
 std::atomic<const char*> temporaryFiles[MAX_TEMPORARY_FILES];
 std::atomic<bool> slotTaken[MAX_TEMPORARY_FILES];
 
+// Threads now making a registered file, and whether a termination signal has come.
+std::atomic<int> creationsInProgress{0};
+std::atomic<bool> terminating{false};
+
 extern "C" void removeTemporaryFileAndDie(int signalNumber) {
+    terminating.store(true);
+    // A file another thread is creating under a registered name would otherwise appear
+    // after the removal below; the creation is a few system calls.
+    while (creationsInProgress.load() != 0) {
+    }
     for (auto& file : temporaryFiles) {
         if (const char* path = file.load()) {
             ::unlink(path);
@@ -113,6 +122,20 @@ TerminationSignalsDeferred::TerminationSignalsDeferred() {
 
 TerminationSignalsDeferred::~TerminationSignalsDeferred() {
     ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+TemporaryFileCreation::TemporaryFileCreation() {
+    creationsInProgress.fetch_add(1);
+    allowed_ = !terminating.load();
+    if (!allowed_) {
+        creationsInProgress.fetch_sub(1);
+    }
+}
+
+TemporaryFileCreation::~TemporaryFileCreation() {
+    if (allowed_) {
+        creationsInProgress.fetch_sub(1);
+    }
 }
 
 }  // namespace quen

@@ -42,4 +42,24 @@ class TerminationSignalsDeferred {
     sigset_t previous_;
 };
 
+// Held while a thread makes a file under a registered name (creates it or links it in):
+// a termination signal that comes meanwhile on another thread waits for every such
+// window to close before it removes the registered files, and none opens once it has
+// come, so no file appears after the removal. Termination signals wait on the holding
+// thread meanwhile, so the handler never waits for its own thread.
+class TemporaryFileCreation {
+  public:
+    TemporaryFileCreation();
+    ~TemporaryFileCreation();
+    TemporaryFileCreation(const TemporaryFileCreation&) = delete;
+    TemporaryFileCreation& operator=(const TemporaryFileCreation&) = delete;
+
+    // False once a termination signal has come: make nothing, the process is ending.
+    bool allowed() const { return allowed_; }
+
+  private:
+    TerminationSignalsDeferred deferred_;
+    bool allowed_;
+};
+
 }  // namespace quen
