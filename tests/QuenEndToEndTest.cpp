@@ -126,11 +126,11 @@ TEST_F(Quen, RecordingsComeBackThroughQuenGreetingAndInspectWav) {
     const std::pair<std::vector<std::string>, nlohmann::json> trips[] = {
         {{"/convertMsg:" + source, "4711", "Ann", "Call back", "ULAW", "Y", "N", "-1", "42",
           "out.cxx", "log.txt"},
-         R"({"flash_type": 234, "new_message": true, "mailbox_name": "4711", "listen_time": 42,
+         R"({"flash_type": 234, "header_length": 208, "new_message": true, "mailbox_name": "4711", "listen_time": 42,
              "recording_name_or_calling_party": "Ann", "display_string": "Call back",
              "internal_flag": "N", "record_time": -1})"_json},
         {{"/convert:" + source, "Sales", "MN_greeting", "g723", "out.cxx", "log.txt"},
-         R"({"flash_type": 139, "codec": "G.723.1", "mailbox_name": "Sales",
+         R"({"flash_type": 139, "header_length": 208, "codec": "G.723.1", "mailbox_name": "Sales",
              "recording_name_or_calling_party": "MN_greeting", "internal_flag": "Y"})"_json},
     };
     for (const auto& [convert, fields] : trips) {
