@@ -84,6 +84,12 @@ TEST_F(ConverterTest, CommandLinesThatStartNoJobPrintOneTextAndCreateNothing) {
         EXPECT_EQ(result.output, output);
         EXPECT_TRUE(std::filesystem::is_empty(dir()));
     }
+    // Also when the job would convert.
+    writeBytes(path("a.wav"), pcmWav(testSignal(800)));
+    const ProgramResult emptyLog = run({"/convert:a.wav", "box", "rec", "g711", "out.cxx", ""});
+    EXPECT_EQ(emptyLog.exitCode, 255);
+    EXPECT_EQ(emptyLog.output, USAGE);
+    EXPECT_FALSE(std::filesystem::exists(path("out.cxx")));
     // A log another run holds locked is neither written nor emptied.
     writeText(path("log.txt"), "first run\r\n");
     const ProgramResult locked =
