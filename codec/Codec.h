@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <numeric>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -111,21 +112,9 @@ constexpr std::int32_t messageFormatCode(Codec codec, bool newMessage) {
     return codecFacts(codec).cpType + (newMessage ? NEW_MESSAGE_BITS : 0);
 }
 
-// One of the message format codes of the table; the whole integer must match.
-constexpr bool isListedFormatCode(std::int32_t formatCode) {
-    for (const Codec codec : ALL_CODECS) {
-        for (const std::uint8_t listed : codecFacts(codec).formatCodes) {
-            if (listed == formatCode) {
-                return true;
-            }
-        }
-    }
-    return false;
-}
-
-// The codec of a message format code (whose low byte is its file's flash type): the
-// row that lists it, and mu-law for anything unlisted.
-constexpr Codec codecOfFormatCode(std::int32_t formatCode) {
+// The codec whose row lists the message format code (the whole integer must match);
+// nothing for an unlisted code.
+constexpr std::optional<Codec> codecListing(std::int32_t formatCode) {
     for (const Codec codec : ALL_CODECS) {
         for (const std::uint8_t listed : codecFacts(codec).formatCodes) {
             if (listed == formatCode) {
@@ -133,7 +122,17 @@ constexpr Codec codecOfFormatCode(std::int32_t formatCode) {
             }
         }
     }
-    return Codec::MuLaw;
+    return std::nullopt;
+}
+
+constexpr bool isListedFormatCode(std::int32_t formatCode) {
+    return codecListing(formatCode).has_value();
+}
+
+// The codec of a message format code (whose low byte is its file's flash type): the
+// row that lists it, and mu-law for anything unlisted.
+constexpr Codec codecOfFormatCode(std::int32_t formatCode) {
+    return codecListing(formatCode).value_or(Codec::MuLaw);
 }
 
 // The codecs a greeting is made in; their codes are also greeting flash types.
