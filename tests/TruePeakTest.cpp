@@ -35,6 +35,11 @@ TEST(TruePeak, EachSegmentsPeakComesDelaySamplesLate) {
                 0.01);
     EXPECT_LT(peaks[late + 1], 0.5f);
     EXPECT_LT(peaks[late - 2], 0.2f);
+    // The interpolator is symmetric: the segment j after the impulse's and the one j before
+    // it hold points at the same distances from the impulse, out to the filter's last tap.
+    for (std::size_t j = 1; j <= Oversampler4x::DELAY + 1; ++j) {
+        EXPECT_NEAR(peaks[late + j], peaks[late - 1 - j], 1e-7) << j;
+    }
 }
 
 TEST(TruePeak, SinesReadAtTheirAmplitudeAtAnyPhase) {
