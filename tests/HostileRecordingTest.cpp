@@ -115,8 +115,7 @@ std::size_t findBox(const Bytes& file, std::size_t begin, std::size_t end, const
     return end;
 }
 
-// `m4a` with an edit list of `entries` entries, each playing the whole track again,
-// put into its track after the track header.
+// `m4a` with an edit list of `entries` entries, each playing the whole track again.
 void addEditList(const std::filesystem::path& m4a, std::uint32_t entries) {
     Bytes file = readBytes(m4a);
     const std::size_t moov = findBox(file, 0, file.size(), "moov");
@@ -124,7 +123,13 @@ void addEditList(const std::filesystem::path& m4a, std::uint32_t entries) {
     // The samples come first, so that growing the movie box moves no sample.
     ASSERT_LT(findBox(file, 0, file.size(), "mdat"), moov);
     const std::size_t trak = findBox(file, moov + 8, moov + get32be(file, moov), "trak");
-    const std::size_t tkhd = findBox(file, trak + 8, trak + get32be(file, trak), "tkhd");
+    const std::size_t trakEnd = trak + get32be(file, trak);
+    // After the edit list ffmpeg writes (AAC's priming), if there is one: the last one
+    // read is the one followed.
+    std::size_t after = findBox(file, trak + 8, trakEnd, "edts");
+    if (after == trakEnd) {
+        after = findBox(file, trak + 8, trakEnd, "tkhd");
+    }
     Bytes edts(8);
     Bytes elst(16);
     for (std::uint32_t entry = 0; entry < entries; ++entry) {
@@ -140,7 +145,7 @@ void addEditList(const std::filesystem::path& m4a, std::uint32_t entries) {
     edts.insert(edts.end(), elst.begin(), elst.end());
     put32be(edts, 0, static_cast<std::uint32_t>(edts.size()));
     std::copy_n("edts", 4, edts.begin() + 4);
-    const std::size_t at = tkhd + get32be(file, tkhd);
+    const std::size_t at = after + get32be(file, after);
     file.insert(file.begin() + static_cast<std::ptrdiff_t>(at), edts.begin(), edts.end());
     put32be(file, trak, get32be(file, trak) + static_cast<std::uint32_t>(edts.size()));
     put32be(file, moov, get32be(file, moov) + static_cast<std::uint32_t>(edts.size()));
