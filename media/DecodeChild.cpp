@@ -81,7 +81,9 @@ std::vector<std::string> decodeChildArguments(const std::string& path, std::size
             std::to_string(limits.cpuSeconds)};
 }
 
-int runDecodeChild(int argc, char** argv) {
+namespace {
+
+int decodeInChild(int argc, char** argv) {
     std::set_new_handler(&outOfMemory);
     DecodeRecordWriter writer(STDOUT_FILENO);
     std::size_t maxSamples = 0;
@@ -118,6 +120,12 @@ int runDecodeChild(int argc, char** argv) {
     }
     writer.end(*end);
     return 0;
+}
+
+}  // namespace
+
+void runDecodeChild(int argc, char** argv) {
+    ::_exit(decodeInChild(argc, argv));
 }
 
 }  // namespace quen

@@ -15,8 +15,10 @@ namespace quen {
 // What a program that decodes recordings runs first: the jailed decoder's mode, when
 // its first argument names it.
 bool isDecodeChild(int argc, char** argv);
-// The mode's work; returns the exit code.
-int runDecodeChild(int argc, char** argv);
+// The mode's work; ends the process. It ends with _exit: exit handlers (a sanitizer's
+// leak check among them) would make calls the jail refuses, and every record is
+// written already.
+[[noreturn]] void runDecodeChild(int argc, char** argv);
 
 // The arguments after the program's name that start a jailed decoder on `path`:
 // probing only when `maxSamples` is 0.

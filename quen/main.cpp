@@ -62,7 +62,7 @@ bool reportWritten() {
 int main(int argc, char** argv) {
     // The program is also its own jailed decoder of recordings.
     if (quen::isDecodeChild(argc, argv)) {
-        return quen::runDecodeChild(argc, argv);
+        quen::runDecodeChild(argc, argv);
     }
     quen::prepareProcess();
     int exitCode = EXIT_INVALID;

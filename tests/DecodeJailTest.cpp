@@ -100,6 +100,23 @@ TEST(Jail, CpuTimeBeyondTheLimitEndsTheProcessAndIsWordedWithTheLimit) {
     EXPECT_EQ(describeChildEnd(end, limits), "used more than 1 s of CPU");
 }
 
+TEST(Jail, AChildHoldsNoDescriptorOfItsParentButItsOutput) {
+    // Not close-on-exec, as a library's might be.
+    const int file = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(file, 0);
+    auto child = ChildProcess::start("/bin/sh", {"sh", "-c", "cd /proc/self/fd && echo *"});
+    ::close(file);
+    ASSERT_TRUE(child);
+    std::string listed;
+    char buffer[256];
+    for (ssize_t got; (got = ::read(child->output(), buffer, sizeof buffer)) > 0;) {
+        listed.append(buffer, static_cast<std::size_t>(got));
+    }
+    EXPECT_TRUE(child->wait().exited);
+    // The shell's own descriptor for the directory it lists may come last.
+    EXPECT_TRUE(listed == "0 1 2\n" || listed == "0 1 2 3\n") << listed;
+}
+
 TEST(Jail, AChildThatCrashesOrFailsIsWordedSo) {
     const JailLimits limits{16 * MEBIBYTE, 5};
     auto crashed = ChildProcess::start("/bin/sh", {"sh", "-c", "kill -SEGV $$"});
@@ -162,6 +179,18 @@ TEST(DecodeRecords, WhatNoDecoderWritesIsMalformed) {
     twice.insert(twice.end(), progress.begin(), progress.end() - 1);
     EXPECT_EQ(read(twice), std::pair(1, true));
     EXPECT_EQ(read(progress), std::pair(1, false));
+}
+
+TEST(DecodeRecords, AWriterThatSaysNothingIsGivenUpOn) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    DecodeRecordReader reader(ends[0], 1);
+    DecodeRecord record;
+    EXPECT_FALSE(reader.next(record));
+    EXPECT_TRUE(reader.silent());
+    EXPECT_FALSE(reader.malformed());
+    ::close(ends[0]);
+    ::close(ends[1]);
 }
 
 }  // namespace

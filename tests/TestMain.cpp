@@ -6,7 +6,7 @@
 
 int main(int argc, char** argv) {
     if (quen::isDecodeChild(argc, argv)) {
-        return quen::runDecodeChild(argc, argv);
+        quen::runDecodeChild(argc, argv);
     }
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
