@@ -109,7 +109,7 @@ Result<MediaFormat> probeMedia(const std::string& path) {
 }
 
 Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
-                                          const DecodeProgress& progress) {
+                                          const DecodeProgress& progress, const SampleTap& tap) {
     std::optional<TelephonyAudio> audio;
     std::optional<Failure> failure;
     bool nonFinite = false;
@@ -132,6 +132,9 @@ Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t m
                 nonFinite =
                     nonFinite || !std::all_of(record.samples.begin(), record.samples.end(),
                                               [](float sample) { return std::isfinite(sample); });
+                if (tap) {
+                    tap(record.samples);
+                }
                 audio->samples.append(record.samples);
                 return true;
             case DecodeRecordKind::Progress:
