@@ -1,397 +1,167 @@
-// Decoding through libavformat/libavcodec and resampling through libswresample. Every
-// FFmpeg object is held by its owner (AvOwners.h), so each early return releases what
-// was allocated. The file is opened by MediaInput alone; nothing is sized from what a
-// header claims, and decoding stops at the caller's limit.
+// Every byte of a recording is parsed in a child process, a jailed copy of this program
+// (DecodeChild), never here: a file crafted to make a demuxer or decoder allocate
+// gigabytes, spin for minutes or crash costs the child its life and this process one
+// failure. The child is this program started again (/proc/self/exe), not a fork: the
+// caller may have threads, and after fork only async-signal-safe calls would be safe.
+// The child resamples while this process takes its samples, on another core.
 #include "media/MediaDecoder.h"
-
-#include "media/AvOwners.h"
-#include "media/MediaInput.h"
-#include "media/SourceClipping.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
-#include <memory>
+#include <optional>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/opt.h>
-#include <libswresample/swresample.h>
-}
+#include "media/DecodeChild.h"
+#include "media/DecodeRecords.h"
+#include "platform/jail/ChildProcess.h"
 
 namespace quen {
 namespace {
 
-// Anything above these is a broken header, not a recording.
-constexpr int MAX_SAMPLE_RATE = 768000;
-constexpr int MAX_CHANNELS = 64;
-// Decoders may drop a frame or two at either end (encoder delay and padding).
-constexpr double TRUNCATION_TOLERANCE_SECONDS = 0.5;
-constexpr double TRUNCATION_TOLERANCE_SHARE = 0.02;
+constexpr const char* THIS_PROGRAM = "/proc/self/exe";
+constexpr std::uint64_t MEBIBYTE = std::uint64_t{1} << 20;
+// What a decoder needs whatever the length: its tables, libavformat's probe buffer,
+// a frame or two, the resampler's filter.
+constexpr std::uint64_t MEMORY_ALLOWANCE = 96 * MEBIBYTE;
+// What grows with the length read: a container's index of its packets.
+constexpr std::uint64_t MEMORY_PER_OUTPUT_SECOND = 1024;
+// Opening and probing; then decoding and resampling, which take a recording of an
+// hour well under a minute even at high rates.
+constexpr unsigned CPU_ALLOWANCE_SECONDS = 10;
+constexpr double CPU_SECONDS_PER_OUTPUT_SECOND = 1.0 / 60;
+// The child says something at every packet; this long without a word, it hangs.
+constexpr int SILENCE_SECONDS = 60;
+// The decoder stops after the frame that reaches the limit; no frame of an allowed
+// format comes near this much output. More is a child that lies.
+constexpr std::size_t FRAME_SLACK_SAMPLES = std::size_t{1} << 21;
 
-std::string errorText(int error) {
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(error, text, sizeof text);
-    return text;
+JailLimits limitsFor(std::size_t maxSamples) {
+    const double seconds = static_cast<double>(maxSamples) / TELEPHONY_SAMPLE_RATE;
+    return {MEMORY_ALLOWANCE + static_cast<std::uint64_t>(seconds) * MEMORY_PER_OUTPUT_SECOND,
+            CPU_ALLOWANCE_SECONDS +
+                static_cast<unsigned>(std::ceil(seconds * CPU_SECONDS_PER_OUTPUT_SECOND))};
 }
 
-// What keeps a file from being decoded, in words without its name.
 Failure invalid(std::string text) {
     return Failure{FailureCategory::InvalidFile, std::move(text)};
 }
 
-// Fails when the rate and channel count cannot be a recording.
-Result<void> checkShape(int sampleRate, int channels) {
-    if (sampleRate <= 0 || sampleRate > MAX_SAMPLE_RATE) {
-        return invalid("impossible sample rate " + std::to_string(sampleRate) + " Hz");
+// Runs the jailed decoder on `path` and hands each record to `take` until it returns
+// false or the stream ends; the failure of the child, or of the stream, if any.
+template <typename Take>
+Result<void> runDecoder(const std::string& path, std::size_t maxSamples, Take&& take) {
+    const JailLimits limits = limitsFor(maxSamples);
+    std::vector<std::string> arguments{THIS_PROGRAM};
+    for (std::string& argument : decodeChildArguments(path, maxSamples, limits)) {
+        arguments.push_back(std::move(argument));
     }
-    // Below this a file cannot carry the telephone band; a tiny rate would also make a
-    // few bytes stand for hours of output.
-    if (sampleRate < MIN_SPEECH_SAMPLE_RATE) {
-        return invalid("sample rate " + std::to_string(sampleRate) + " Hz, below the " +
-                       std::to_string(MIN_SPEECH_SAMPLE_RATE) + " Hz of speech");
+    auto child = ChildProcess::start(THIS_PROGRAM, arguments);
+    if (!child) {
+        return child.failure();
     }
-    if (channels <= 0 || channels > MAX_CHANNELS) {
-        return invalid("impossible channel count " + std::to_string(channels));
+    DecodeRecordReader reader(child->output(), SILENCE_SECONDS);
+    DecodeRecord record;
+    bool finished = false;
+    bool refused = false;
+    while (!finished && !refused && reader.next(record)) {
+        finished = record.kind == DecodeRecordKind::End || record.kind == DecodeRecordKind::Failed;
+        refused = !take(record);
+    }
+    if (reader.silent()) {
+        child->kill();
+        return invalid("the decoder stopped answering for " + std::to_string(SILENCE_SECONDS) +
+                       " s");
+    }
+    if (refused || reader.malformed()) {
+        child->kill();
+        return invalid("the decoder sent what no decoder sends");
+    }
+    if (const ChildEnd end = child->wait(); !end.exited || end.exitCode != 0) {
+        return invalid("the decoder " + describeChildEnd(end, limits));
+    }
+    if (!finished) {
+        return invalid("the decoder broke off");
     }
     return {};
-}
-
-Failure resamplerFailure(int error) {
-    return Failure{FailureCategory::Generic, "cannot resample: " + errorText(error)};
-}
-
-std::string orEmpty(const char* text) {
-    return text != nullptr ? text : "";
-}
-
-// The container opened, its stream information read and its best audio stream found.
-struct OpenedMedia {
-    std::unique_ptr<MediaInput> input;
-    int streamIndex = -1;
-    const AVCodec* decoder = nullptr;
-    MediaFormat description;
-    // The duration comes from the file's own header (a frame or sample count), not
-    // from an estimate by bit rate, so a shorter decode means a cut-off file.
-    bool durationStated = false;
-};
-
-Result<OpenedMedia> openMedia(const std::string& path) {
-    auto input = MediaInput::open(path);
-    if (!input) {
-        return input.failure();
-    }
-    OpenedMedia media;
-    media.input = std::move(*input);
-    AVFormatContext* raw = media.input->format();
-    if (const int error = avformat_find_stream_info(raw, nullptr); error < 0) {
-        return invalid(errorText(error));
-    }
-    media.description.container = orEmpty(raw->iformat->name);
-    media.description.containerLong = orEmpty(raw->iformat->long_name);
-    media.streamIndex = av_find_best_stream(raw, AVMEDIA_TYPE_AUDIO, -1, -1, &media.decoder, 0);
-    if (media.streamIndex < 0) {
-        return invalid("no audio stream (" + media.description.containerLong + ")");
-    }
-    const AVStream* stream = raw->streams[media.streamIndex];
-    const AVCodecParameters* parameters = stream->codecpar;
-    if (const AVCodecDescriptor* codec = avcodec_descriptor_get(parameters->codec_id)) {
-        media.description.codec = codec->name;
-        media.description.codecLong = orEmpty(codec->long_name);
-    }
-    media.description.sampleRate = parameters->sample_rate;
-    media.description.channels = parameters->ch_layout.nb_channels;
-    media.description.bitsPerSample = av_get_bits_per_sample(parameters->codec_id);
-    if (Result<void> shape = checkShape(media.description.sampleRate, media.description.channels);
-        !shape) {
-        return shape.failure();
-    }
-    media.durationStated = raw->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE;
-    if (stream->duration != AV_NOPTS_VALUE) {
-        media.description.durationSeconds =
-            static_cast<double>(stream->duration) * av_q2d(stream->time_base);
-    } else if (raw->duration != AV_NOPTS_VALUE) {
-        media.description.durationSeconds = static_cast<double>(raw->duration) / AV_TIME_BASE;
-    } else {
-        media.durationStated = false;
-    }
-    return media;
-}
-
-template <typename T>
-std::uint64_t countNonFiniteIn(const std::uint8_t* data, std::size_t count) {
-    const auto* values = reinterpret_cast<const T*>(data);
-    return static_cast<std::uint64_t>(
-        std::count_if(values, values + count, [](T value) { return !std::isfinite(value); }));
-}
-
-// Only floating-point samples can be NaN or infinite.
-std::uint64_t countNonFinite(const AVFrame& frame) {
-    const auto format = static_cast<AVSampleFormat>(frame.format);
-    const AVSampleFormat packed = av_get_packed_sample_fmt(format);
-    if (packed != AV_SAMPLE_FMT_FLT && packed != AV_SAMPLE_FMT_DBL) {
-        return 0;
-    }
-    const int channels = frame.ch_layout.nb_channels;
-    const bool planar = av_sample_fmt_is_planar(format) != 0;
-    const int planes = planar ? channels : 1;
-    const auto perPlane = static_cast<std::size_t>(frame.nb_samples) *
-                          static_cast<std::size_t>(planar ? 1 : channels);
-    std::uint64_t count = 0;
-    for (int plane = 0; plane < planes; ++plane) {
-        count += packed == AV_SAMPLE_FMT_FLT
-                     ? countNonFiniteIn<float>(frame.extended_data[plane], perPlane)
-                     : countNonFiniteIn<double>(frame.extended_data[plane], perPlane);
-    }
-    return count;
-}
-
-// Mixes every channel into their average and resamples to 8000 Hz, appending to
-// `samples`. Rebuilt whenever the decoded frames change their layout or rate.
-class TelephonyResampler {
-  public:
-    explicit TelephonyResampler(SampleBlocks& samples) : samples_(samples) {}
-    ~TelephonyResampler() { av_channel_layout_uninit(&layout_); }
-    TelephonyResampler(const TelephonyResampler&) = delete;
-    TelephonyResampler& operator=(const TelephonyResampler&) = delete;
-
-    Result<void> push(const AVFrame& frame) {
-        nonFinite_ += countNonFinite(frame);
-        if (!matches(frame)) {
-            if (Result<void> rebuilt = rebuild(frame); !rebuilt) {
-                return rebuilt;
-            }
-        }
-        return convert(const_cast<const std::uint8_t**>(frame.extended_data), frame.nb_samples);
-    }
-
-    Result<void> flush() { return resampler_ ? convert(nullptr, 0) : Result<void>(); }
-
-    // Samples of the decoded input (before resampling spreads them) that were NaN or
-    // infinite.
-    std::uint64_t nonFiniteSamples() const { return nonFinite_; }
-
-  private:
-    bool matches(const AVFrame& frame) const {
-        return resampler_ && frame.sample_rate == rate_ && frame.format == format_ &&
-               av_channel_layout_compare(&frame.ch_layout, &layout_) == 0;
-    }
-
-    Result<void> rebuild(const AVFrame& frame) {
-        const int channels = frame.ch_layout.nb_channels;
-        if (Result<void> shape = checkShape(frame.sample_rate, channels); !shape) {
-            return shape;
-        }
-        if (Result<void> flushed = flush(); !flushed) {
-            return flushed;
-        }
-        av_channel_layout_uninit(&layout_);
-        av_channel_layout_copy(&layout_, &frame.ch_layout);
-        rate_ = frame.sample_rate;
-        format_ = frame.format;
-        // The resampler wants named channels; the mix weighs them all alike anyway.
-        AVChannelLayout input{};
-        if (frame.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
-            av_channel_layout_default(&input, channels);
-        } else {
-            av_channel_layout_copy(&input, &frame.ch_layout);
-        }
-        SwrContext* raw = nullptr;
-        AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
-        int error =
-            swr_alloc_set_opts2(&raw, &mono, AV_SAMPLE_FMT_FLT, TELEPHONY_SAMPLE_RATE, &input,
-                                static_cast<AVSampleFormat>(format_), rate_, 0, nullptr);
-        av_channel_layout_uninit(&input);
-        resampler_.reset(raw);
-        if (error < 0) {
-            return resamplerFailure(error);
-        }
-        // A plain average: no channel is favoured and the sum cannot clip.
-        std::vector<double> matrix(static_cast<std::size_t>(channels), 1.0 / channels);
-        // The SoX filter at its "high quality" 20-bit precision: passband to about
-        // 3.6 kHz and a stop band far below what 16 bits can hold, at a lower cost
-        // than the "very high" 28 bits, whose extra depth a telephone line cannot carry.
-        av_opt_set(raw, "resampler", "soxr", 0);
-        av_opt_set_int(raw, "precision", 20, 0);
-        if ((error = swr_set_matrix(raw, matrix.data(), channels)) < 0 ||
-            (error = swr_init(raw)) < 0) {
-            return resamplerFailure(error);
-        }
-        return {};
-    }
-
-    Result<void> convert(const std::uint8_t** input, int count) {
-        const int room = swr_get_out_samples(resampler_.get(), count);
-        if (room < 0) {
-            return resamplerFailure(room);
-        }
-        // One frame's worth at a time, then into the blocks.
-        converted_.resize(static_cast<std::size_t>(room));
-        auto* output = reinterpret_cast<std::uint8_t*>(converted_.data());
-        const int written = swr_convert(resampler_.get(), &output, room, input, count);
-        if (written < 0) {
-            return resamplerFailure(written);
-        }
-        samples_.append(std::span(converted_).first(static_cast<std::size_t>(written)));
-        return {};
-    }
-
-    SampleBlocks& samples_;
-    std::vector<float> converted_;
-    ResamplerPtr resampler_;
-    AVChannelLayout layout_{};
-    int rate_ = 0;
-    int format_ = -1;
-    std::uint64_t nonFinite_ = 0;
-};
-
-// Whether the stream has another packet; reads at most up to it.
-bool packetFollows(AVFormatContext* format, int streamIndex) {
-    PacketPtr packet(av_packet_alloc());
-    while (packet && av_read_frame(format, packet.get()) >= 0) {
-        const bool ours = packet->stream_index == streamIndex;
-        av_packet_unref(packet.get());
-        if (ours) {
-            return true;
-        }
-    }
-    return false;
 }
 
 }  // namespace
 
 Result<MediaFormat> probeMedia(const std::string& path) {
-    auto opened = openMedia(path);
-    if (!opened) {
-        return opened.failure();
+    std::optional<MediaFormat> format;
+    std::optional<Failure> failure;
+    Result<void> ran = runDecoder(path, 0, [&](DecodeRecord& record) {
+        if (record.kind == DecodeRecordKind::Format && !format) {
+            format = std::move(record.format);
+        } else if (record.kind == DecodeRecordKind::Failed) {
+            failure = std::move(record.failure);
+        } else if (record.kind != DecodeRecordKind::End || !format) {
+            return false;
+        }
+        return true;
+    });
+    if (failure) {
+        return *failure;
     }
-    return opened->description;
+    if (!ran) {
+        return ran.failure();
+    }
+    return *format;
 }
 
 Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
-                                          const DecodeProgress& progress) {
-    auto opened = openMedia(path);
-    if (!opened) {
-        return opened.failure();
-    }
-    OpenedMedia& media = *opened;
-    AVFormatContext* format = media.input->format();
-    const AVStream* stream = format->streams[media.streamIndex];
-    if (media.decoder == nullptr) {
-        return invalid("no decoder for " + media.description.codec + " audio");
-    }
-    CodecPtr codec(avcodec_alloc_context3(media.decoder));
-    if (!codec) {
-        return Failure{FailureCategory::Generic, "out of memory"};
-    }
-    int error = avcodec_parameters_to_context(codec.get(), stream->codecpar);
-    if (error >= 0) {
-        error = avcodec_open2(codec.get(), media.decoder, nullptr);
-    }
-    if (error < 0) {
-        return invalid("cannot decode " + media.description.codec + ": " + errorText(error));
-    }
-
-    // No room is set aside for the duration the header states: a header may claim
-    // anything, and the samples grow only with what is really decoded.
-    TelephonyAudio audio{media.description, {}, false, {}};
-    SourceClipping clipping;
-    TelephonyResampler resampler(audio.samples);
-    FramePtr frame(av_frame_alloc());
-    PacketPtr packet(av_packet_alloc());
-    if (!frame || !packet) {
-        return Failure{FailureCategory::Generic, "out of memory"};
-    }
-    const double secondsPerTick = av_q2d(stream->time_base);
-    double position = 0.0;
-
-    // Takes every frame the decoder has ready.
-    auto drain = [&]() -> Result<void> {
-        for (;;) {
-            const int received = avcodec_receive_frame(codec.get(), frame.get());
-            if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
-                return {};
-            }
-            if (received < 0) {
-                return invalid(errorText(received));
-            }
-            clipping.add(*frame);
-            Result<void> pushed = resampler.push(*frame);
-            av_frame_unref(frame.get());
-            if (!pushed) {
-                return pushed;
-            }
+                                          const DecodeProgress& progress, const SampleTap& tap) {
+    std::optional<TelephonyAudio> audio;
+    std::optional<Failure> failure;
+    bool nonFinite = false;
+    Result<void> ran = runDecoder(path, maxSamples, [&](DecodeRecord& record) {
+        switch (record.kind) {
+            case DecodeRecordKind::Format:
+                if (audio) {
+                    return false;
+                }
+                audio.emplace();
+                audio->source = std::move(record.format);
+                return true;
+            case DecodeRecordKind::Samples:
+                if (!audio || audio->samples.size() + record.samples.size() >
+                                  maxSamples + FRAME_SLACK_SAMPLES) {
+                    return false;
+                }
+                // A decoder sends them before it counts them and fails; one that ends
+                // well after sending them lies.
+                nonFinite =
+                    nonFinite || !std::all_of(record.samples.begin(), record.samples.end(),
+                                              [](float sample) { return std::isfinite(sample); });
+                if (tap) {
+                    tap(record.samples);
+                }
+                audio->samples.append(record.samples);
+                return true;
+            case DecodeRecordKind::Progress:
+                if (progress) {
+                    progress(record.secondsRead, record.secondsTotal);
+                }
+                return true;
+            case DecodeRecordKind::End:
+                if (!audio || audio->samples.empty() || nonFinite) {
+                    return false;
+                }
+                audio->moreFollows = record.end.moreFollows;
+                audio->sourceClipping = record.end.sourceClipping;
+                return true;
+            case DecodeRecordKind::Failed:
+                failure = std::move(record.failure);
+                return true;
         }
-    };
-    auto damaged = [&](const std::string& reason) {
-        char at[32];
-        std::snprintf(at, sizeof at, "%.2f", position);
-        return invalid("damaged audio data at " + std::string(at) + " s (" + reason + ")");
-    };
-
-    // The cut happens here, while decoding: what lies beyond the limit is never read.
-    while (audio.samples.size() < maxSamples) {
-        const int read = av_read_frame(format, packet.get());
-        if (read == AVERROR_EOF) {
-            break;
-        }
-        if (read < 0) {
-            return damaged(errorText(read));
-        }
-        if (packet->stream_index == media.streamIndex) {
-            if (packet->pts != AV_NOPTS_VALUE) {
-                position = static_cast<double>(packet->pts) * secondsPerTick;
-            }
-            const int sent = avcodec_send_packet(codec.get(), packet.get());
-            av_packet_unref(packet.get());
-            if (sent < 0) {
-                return damaged(errorText(sent));
-            }
-            if (Result<void> drained = drain(); !drained) {
-                return damaged(drained.failure().text);
-            }
-            if (progress) {
-                progress(position, media.description.durationSeconds);
-            }
-        } else {
-            av_packet_unref(packet.get());
-        }
+        return false;
+    });
+    if (failure) {
+        return *failure;
     }
-    // The limit reached with the stream at its end is no cut.
-    audio.moreFollows =
-        audio.samples.size() >= maxSamples && packetFollows(format, media.streamIndex);
-    if (!audio.moreFollows) {
-        avcodec_send_packet(codec.get(), nullptr);
-        if (Result<void> drained = drain(); !drained) {
-            return damaged(drained.failure().text);
-        }
-        if (Result<void> flushed = resampler.flush(); !flushed) {
-            return flushed.failure();
-        }
+    if (!ran) {
+        return ran.failure();
     }
-    if (const std::uint64_t count = resampler.nonFiniteSamples(); count > 0) {
-        return invalid("holds " + std::to_string(count) +
-                       (count == 1 ? " sample that is" : " samples that are") +
-                       " not a finite number (NaN or infinity)");
-    }
-    if (audio.samples.empty()) {
-        return invalid("contains no audio samples");
-    }
-    // Uncompressed WAV streams may state placeholder lengths (a recorder that never
-    // finished its header); compressed ones count their frames.
-    const double decodedSeconds = static_cast<double>(audio.samples.size()) / TELEPHONY_SAMPLE_RATE;
-    const double statedSeconds = media.description.durationSeconds;
-    if (!audio.moreFollows && media.durationStated && media.description.bitsPerSample == 0 &&
-        decodedSeconds < statedSeconds - std::max(TRUNCATION_TOLERANCE_SECONDS,
-                                                  statedSeconds * TRUNCATION_TOLERANCE_SHARE)) {
-        char text[96];
-        std::snprintf(text, sizeof text, "truncated: holds %.2f s of the %.2f s its header states",
-                      decodedSeconds, statedSeconds);
-        return invalid(text);
-    }
-    audio.sourceClipping = clipping.result();
-    return audio;
+    return std::move(*audio);
 }
 
 }  // namespace quen

@@ -1,10 +1,12 @@
 // Reads a recording in one of the containers MediaInput allows (WAV of every kind, RF64,
 // W64, MP3, M4A/AAC, Ogg, FLAC, AIFF, CAF) and turns it into what a telephone line carries: one
 // channel of float samples at 8000 Hz, resampled with a filter steep enough that nothing above 4
-// kHz folds back into the band.
+// kHz folds back into the band. The file is parsed in a jailed child process, never in
+// the caller's.
 #pragma once
 
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -49,13 +51,21 @@ struct TelephonyAudio {
 // stated duration (0 when unknown).
 using DecodeProgress = std::function<void(double secondsRead, double secondsTotal)>;
 
+// Called with each block of samples as it comes, before it is kept; it may change them in
+// place. The caller's first stage runs there, while the rest is still being decoded.
+using SampleTap = std::function<void(std::span<float> samples)>;
+
 // Decodes the best audio stream, mixes its channels down to their average and
 // resamples to 8000 Hz. Damaged audio data, a stream without samples, NaN or infinite
 // samples and impossible rates or channel counts are errors, not shorter output.
 // Decoding stops once `maxSamples` output samples are there, so the
 // memory used follows the output asked for, not the input's length or its claims; a
 // little more than `maxSamples` may come back.
+// Every byte of the file is parsed in a jailed child process (limited in memory and CPU
+// time, opening nothing); one that breaks its limits, crashes or is killed is a failure
+// that says so.
 Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
-                                          const DecodeProgress& progress = {});
+                                          const DecodeProgress& progress = {},
+                                          const SampleTap& tap = {});
 
 }  // namespace quen

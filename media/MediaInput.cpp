@@ -7,6 +7,8 @@
 #include "media/MediaInput.h"
 
 #include <cerrno>
+#include <cstdarg>
+#include <cstring>
 #include <optional>
 #include <span>
 
@@ -24,6 +26,15 @@ namespace {
 
 // libavformat's own buffer size for file input.
 constexpr int IO_BUFFER_BYTES = 32768;
+// A recording has one audio stream, perhaps a cover picture or two. Each stream costs
+// a parser and, while its parameters are found, a decoder: a file declaring dozens of
+// them is refused as it is read, not allocated for.
+constexpr int MAX_STREAMS = 8;
+// What libavformat reads, and how far into the file it decodes, to find the streams'
+// parameters: enough for every recording format, and a bound on what finding them
+// costs.
+constexpr const char* PROBE_BYTES = "1048576";
+constexpr const char* ANALYZE_MICROSECONDS = "3000000";
 // A name no protocol has: the recording is read through the program's own I/O alone.
 constexpr const char* NO_PROTOCOL = "none";
 
@@ -51,6 +62,20 @@ bool isAllowed(const AVInputFormat& format, const char* containers) {
 // come here to open another file or URL: none is opened.
 int refuseNestedOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**) {
     return AVERROR(EPERM);
+}
+
+// libavformat's messages are not shown (its failures come back as results); the one
+// that tells a refused stream from memory running short is noted on the container's
+// source, whose flag MediaInput sets as the container's opaque.
+void noteRefusedStream(void* object, int level, const char* format, va_list) {
+    if (object == nullptr || level > AV_LOG_ERROR ||
+        std::strstr(format, "max_streams") == nullptr ||
+        *static_cast<const AVClass* const*>(object) != avformat_get_class()) {
+        return;
+    }
+    if (void* streamsFull = static_cast<AVFormatContext*>(object)->opaque) {
+        *static_cast<bool*>(streamsFull) = true;
+    }
 }
 
 }  // namespace
@@ -109,6 +134,9 @@ struct MediaInput::Source {
     InputFile file;
     std::uint64_t position = 0;
     AVIOContext* io = nullptr;
+    // Whether libavformat refused a stream beyond MAX_STREAMS, which it reports as if
+    // memory were short.
+    bool streamsFull = false;
 };
 
 MediaInput::MediaInput() = default;
@@ -120,9 +148,14 @@ MediaInput::~MediaInput() {
 
 Result<std::unique_ptr<MediaInput>> MediaInput::open(const std::string& path,
                                                      const char* containers) {
-    // The library would print its own warnings on stderr; failures come back as
-    // results and are reported once, naming the file.
-    av_log_set_level(AV_LOG_QUIET);
+    auto file = openFile(path);
+    if (!file) {
+        return file.failure();
+    }
+    return open(std::move(*file), path, containers);
+}
+
+Result<InputFile> MediaInput::openFile(const std::string& path) {
     auto file = InputFile::openRegular(path);
     if (!file) {
         if (file.failure().reason == FailureReason::NotRegular) {
@@ -130,8 +163,16 @@ Result<std::unique_ptr<MediaInput>> MediaInput::open(const std::string& path,
         }
         return Failure{file.failure().category, file.failure().text};
     }
+    return file;
+}
+
+Result<std::unique_ptr<MediaInput>> MediaInput::open(InputFile file, const std::string& path,
+                                                     const char* containers) {
+    // The library would print its own warnings on stderr; failures come back as
+    // results and are reported once, naming the file.
+    av_log_set_level(AV_LOG_QUIET);
     std::unique_ptr<MediaInput> input(new MediaInput);
-    input->source_ = std::make_unique<Source>(std::move(*file));
+    input->source_ = std::make_unique<Source>(std::move(file));
     Source& source = *input->source_;
     auto* buffer = static_cast<unsigned char*>(av_malloc(IO_BUFFER_BYTES));
     if (buffer == nullptr) {
@@ -169,8 +210,23 @@ Result<std::unique_ptr<MediaInput>> MediaInput::open(const std::string& path,
     // it io_open, but it hands down the whitelists: a protocol list naming no protocol
     // keeps such an open from reaching any file or the network.
     format->protocol_whitelist = av_strdup(NO_PROTOCOL);
+    format->max_streams = MAX_STREAMS;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "probesize", PROBE_BYTES, 0);
+    av_dict_set(&options, "analyzeduration", ANALYZE_MICROSECONDS, 0);
+    // An edit list may have hundreds of thousands of entries, each of which makes the
+    // index grow; a recording needs none of them to be played from start to end.
+    av_dict_set(&options, "ignore_editlist", "1", 0);
     // On failure the context is freed and the pointer cleared.
-    if (const int error = avformat_open_input(&format, path.c_str(), found, nullptr); error < 0) {
+    format->opaque = &source.streamsFull;
+    av_log_set_callback(&noteRefusedStream);
+    const int error = avformat_open_input(&format, path.c_str(), found, &options);
+    av_dict_free(&options);
+    if (error < 0) {
+        if (source.streamsFull && error == AVERROR(ENOMEM)) {
+            return failed("more than " + std::to_string(MAX_STREAMS) +
+                          " streams, where a recording has one");
+        }
         return failed(errorText(error));
     }
     input->format_ = format;

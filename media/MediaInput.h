@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/InputFile.h"
 #include "platform/Result.h"
 
 struct AVFormatContext;
@@ -27,6 +28,12 @@ class MediaInput {
     // and a container outside `containers`, a list of libavformat's demuxer names
     // (naming the one found). Whatever the list, nested opens are refused.
     static Result<std::unique_ptr<MediaInput>> open(const std::string& path,
+                                                    const char* containers = RECORDING_CONTAINERS);
+
+    // The same in two steps, for a process that gives up opening files between them:
+    // the file alone, then what libavformat makes of it (`path` only names it).
+    static Result<InputFile> openFile(const std::string& path);
+    static Result<std::unique_ptr<MediaInput>> open(InputFile file, const std::string& path,
                                                     const char* containers = RECORDING_CONTAINERS);
 
     ~MediaInput();

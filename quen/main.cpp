@@ -12,6 +12,7 @@
 #include <iostream>
 #include <new>
 
+#include "media/DecodeChild.h"
 #include "platform/ProcessSetup.h"
 #include "quen/Commands.h"
 
@@ -59,6 +60,10 @@ bool reportWritten() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The program is also its own jailed decoder of recordings.
+    if (quen::isDecodeChild(argc, argv)) {
+        quen::runDecodeChild(argc, argv);
+    }
     quen::prepareProcess();
     int exitCode = EXIT_INVALID;
     try {

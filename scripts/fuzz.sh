@@ -72,6 +72,6 @@ for target in build/fuzz/fuzz_*; do
     seeds=()
     [ -d "fuzz/seeds/$name" ] && seeds=("fuzz/seeds/$name")
     echo "== $name for ${seconds}s"
-    "$target" -max_total_time="$seconds" -print_final_stats=0 "$corpus" "${seeds[@]}" 2>&1 |
+    "$target" -max_total_time="$seconds" -rss_limit_mb=512 -print_final_stats=0 "$corpus" "${seeds[@]}" 2>&1 |
         tail -n 2
 done

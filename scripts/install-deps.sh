@@ -10,7 +10,7 @@ set -euo pipefail
 
 packages=(g++ make cmake pkg-config scdoc libpugixml-dev libavcodec-dev libgtest-dev
           libgmock-dev libbenchmark-dev libavformat-dev libswresample-dev libebur128-dev
-          libcli11-dev nlohmann-json3-dev ffmpeg chromium hyperfine time)
+          libcli11-dev nlohmann-json3-dev libseccomp-dev ffmpeg chromium hyperfine time)
 case "${1:-}" in
     package) packages+=(dpkg-dev file lintian man-db) ;;
 esac

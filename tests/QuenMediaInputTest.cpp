@@ -156,8 +156,9 @@ TEST_F(QuenMediaInput, EveryAllowedContainerIsRead) {
                   0);
         const ProgramResult result = tool("--json prepare -y " + in + " out.wav");
         ASSERT_EQ(result.exitCode, 0) << errors();
-        // Encoder delay and padding may add or take a frame.
-        EXPECT_NEAR(static_cast<double>(samples("out.wav").size()), 8000, 400);
+        // Encoder delay and padding may add or take a frame; edit lists, which would cut
+        // AAC's priming off, are not followed.
+        EXPECT_NEAR(static_cast<double>(samples("out.wav").size()), 8000, 800);
     }
 }
 
@@ -171,18 +172,20 @@ TEST_F(QuenMediaInput, RatesAndChannelCountsAreReadUpToTheirLimitsAndRefusedBeyo
     EXPECT_EQ(errors(),
               "quen prepare: 3999.wav: sample rate 3999 Hz, below the 4000 Hz of speech\n");
     // The highest rate a recording may have, and one more.
-    for (const std::uint32_t rate : {768000, 768001}) {
+    for (const std::uint32_t rate : {384000, 384001}) {
         writeBytes(path("fast.wav"), wavWith(1, rate, 8, Bytes(rate / 10, 0x90)));
-        EXPECT_EQ(tool("prepare -y fast.wav out.wav").exitCode, rate == 768000 ? 0 : 1);
+        EXPECT_EQ(tool("prepare -y fast.wav out.wav").exitCode, rate == 384000 ? 0 : 1);
     }
-    EXPECT_EQ(errors(), "quen prepare: fast.wav: impossible sample rate 768001 Hz\n");
+    EXPECT_EQ(errors(),
+              "quen prepare: fast.wav: sample rate 384001 Hz, above the 384000 Hz read "
+              "here\n");
     // The most channels a recording may have, and one more.
-    for (const std::uint16_t channels : {64, 65}) {
+    for (const std::uint16_t channels : {8, 9}) {
         writeBytes(path("many.wav"), wavFile(join({formatChunkFor(1, channels, 8000, 8),
                                                    chunk("data", Bytes(800 * channels, 0x90))})));
-        EXPECT_EQ(tool("prepare -y many.wav out.wav").exitCode, channels == 64 ? 0 : 1);
+        EXPECT_EQ(tool("prepare -y many.wav out.wav").exitCode, channels == 8 ? 0 : 1);
     }
-    EXPECT_EQ(errors(), "quen prepare: many.wav: impossible channel count 65\n");
+    EXPECT_EQ(errors(), "quen prepare: many.wav: 9 channels, more than the 8 read here\n");
 }
 
 TEST_F(QuenMediaInput, NonFiniteSamplesAreCountedPerChannelValue) {

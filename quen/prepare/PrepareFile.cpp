@@ -254,7 +254,10 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& output,
         report = [&progress](double read, double total) { progress.show(read, total); };
     }
     const double limit = options.maxSeconds.value_or(MAX_PREPARED_SECONDS);
-    auto decoded = decodeForTelephony(input, samplesOf(limit), report);
+    // The input's DC removal and levels run as the samples come, beside the decoder.
+    InputStage inputStage(options);
+    auto decoded = decodeForTelephony(input, samplesOf(limit), report,
+                                      [&](std::span<float> block) { inputStage.process(block); });
     progress.clear();
     if (!decoded) {
         return fail(input, decoded.failure().text);
@@ -273,7 +276,8 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& output,
             ? std::max<std::size_t>(
                   1, stated > audio.samples.size() ? stated - audio.samples.size() : 0)
             : 0;
-    const PreparedRecording result = prepareRecording(std::move(audio.samples), options, unread);
+    const PreparedRecording result =
+        prepareRecording(std::move(audio.samples), inputStage, options, unread);
     const std::string error = output == STANDARD_OUTPUT ? writeWavToStandardOutput(result.samples)
                                                         : writeWavFile(output, result.samples);
     if (!error.empty()) {

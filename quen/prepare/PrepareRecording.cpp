@@ -76,16 +76,6 @@ class LevelsMeter {
     float samplePeak_ = 0.0f;
 };
 
-RecordingLevels measureInput(SampleBlocks& samples, const PrepareOptions& options) {
-    DcBlocker dcBlocker(TELEPHONY_SAMPLE_RATE);
-    LevelsMeter meter(options.target == LevelTarget::LOUDNESS);
-    samples.modify([&](std::span<float> block) {
-        dcBlocker.process(block);
-        meter.add(block);
-    });
-    return meter.result();
-}
-
 // The 16-bit samples as floats, a short chunk at a time.
 template <typename Visit>
 void forEachChunk(const std::vector<std::int16_t>& samples, Visit&& visit) {
@@ -270,10 +260,38 @@ void cutToLength(double maxSeconds, std::size_t unreadSamples, PreparedRecording
 
 }  // namespace
 
+struct InputStage::Meters {
+    explicit Meters(const PrepareOptions& options)
+        : meter(options.target == LevelTarget::LOUDNESS) {}
+    DcBlocker dcBlocker{TELEPHONY_SAMPLE_RATE};
+    LevelsMeter meter;
+};
+
+InputStage::InputStage(const PrepareOptions& options)
+    : meters_(std::make_unique<Meters>(options)) {}
+
+InputStage::~InputStage() = default;
+
+void InputStage::process(std::span<float> samples) {
+    meters_->dcBlocker.process(samples);
+    meters_->meter.add(samples);
+}
+
+RecordingLevels InputStage::result() const {
+    return meters_->meter.result();
+}
+
 PreparedRecording prepareRecording(SampleBlocks&& samples, const PrepareOptions& options,
                                    std::size_t unreadSamples) {
+    InputStage input(options);
+    samples.modify([&](std::span<float> block) { input.process(block); });
+    return prepareRecording(std::move(samples), input, options, unreadSamples);
+}
+
+PreparedRecording prepareRecording(SampleBlocks&& samples, const InputStage& input,
+                                   const PrepareOptions& options, std::size_t unreadSamples) {
     PreparedRecording result;
-    result.input = measureInput(samples, options);
+    result.input = input.result();
     result.silent = !targetMeasure(result.input, options);
     IdleLimiterTest limiterIdle(samples, result.input, options);
     result.gainDb = chooseGain(samples, result, options, limiterIdle);

@@ -6,7 +6,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 #include "dsp/SampleBlocks.h"
@@ -68,11 +70,32 @@ struct PreparedRecording {
     std::size_t cutAtEnd = 0;  // samples dropped by the maximum length
 };
 
+// The first stage, which needs no sample after the one it is given: DC removed in
+// place and the input's levels measured. It can run on the samples as they are
+// decoded, while the rest is decoded on another core.
+class InputStage {
+  public:
+    explicit InputStage(const PrepareOptions& options);
+    ~InputStage();
+    InputStage(const InputStage&) = delete;
+    InputStage& operator=(const InputStage&) = delete;
+
+    void process(std::span<float> samples);
+    RecordingLevels result() const;
+
+  private:
+    struct Meters;
+    std::unique_ptr<Meters> meters_;
+};
+
 // `samples` are mono at 8000 Hz: the start of the recording, followed by
 // `unreadSamples` that decoding left unread because of the maximum length (they count
 // towards the cut).
 // The samples are released as the result is made.
 PreparedRecording prepareRecording(SampleBlocks&& samples, const PrepareOptions& options,
                                    std::size_t unreadSamples = 0);
+// The same for samples that went through `input`, every one of them, already.
+PreparedRecording prepareRecording(SampleBlocks&& samples, const InputStage& input,
+                                   const PrepareOptions& options, std::size_t unreadSamples = 0);
 
 }  // namespace quen

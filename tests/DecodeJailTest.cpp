@@ -1,0 +1,197 @@
+// The jail of the decoding child: a process that entered it opens no file, makes no
+// socket, starts no program or thread, and is held to its memory and CPU limits; each
+// way a child can end is worded with the limit it broke. The decoding child itself is
+// run as the media code runs it, and what it writes is read as untrusted.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <functional>
+
+#include "media/DecodeChild.h"
+#include "media/DecodeRecords.h"
+#include "platform/jail/ChildProcess.h"
+#include "platform/jail/Jail.h"
+#include "tests/TestSupport.h"
+
+namespace quen::test {
+namespace {
+
+constexpr std::uint64_t MEBIBYTE = std::uint64_t{1} << 20;
+
+// Runs `inside` in a forked child that entered the jail with `limits`; how it ended.
+// The test program has no other thread, so the child may do what it likes.
+ChildEnd inJail(const JailLimits& limits, const std::function<int()>& inside) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (!enterJail(limits)) {
+            ::_exit(120);
+        }
+        ::_exit(inside());
+    }
+    int status = 0;
+    struct rusage usage {};
+    EXPECT_EQ(::wait4(pid, &status, 0, &usage), pid);
+    ChildEnd end;
+    end.exited = WIFEXITED(status);
+    end.exitCode = end.exited ? WEXITSTATUS(status) : 0;
+    end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    end.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec);
+    return end;
+}
+
+bool refused(long result) {
+    return result == -1 && errno == EPERM;
+}
+
+TEST(Jail, AProcessInsideOpensNoFileMakesNoSocketAndStartsNothing) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const ChildEnd end = inJail({64 * MEBIBYTE, 5}, [&] {
+        char* const argv[] = {const_cast<char*>("true"), nullptr};
+        // One bit for each call that got through.
+        int escaped = 0;
+        escaped |= refused(::open("/etc/passwd", O_RDONLY)) ? 0 : 1;
+        escaped |= refused(::open(".", O_WRONLY | O_CREAT | O_TMPFILE, 0600)) ? 0 : 2;
+        escaped |= refused(::socket(AF_INET, SOCK_STREAM, 0)) ? 0 : 4;
+        escaped |= refused(::socket(AF_UNIX, SOCK_DGRAM, 0)) ? 0 : 8;
+        escaped |= refused(::execve("/bin/true", argv, nullptr)) ? 0 : 16;
+        escaped |= refused(::fork()) ? 0 : 32;
+        escaped |= refused(::kill(::getppid(), 0)) ? 0 : 64;
+        // What it holds it may still use.
+        escaped |= ::write(ends[1], "x", 1) == 1 ? 0 : 128;
+        return escaped;
+    });
+    ::close(ends[1]);
+    char got = 0;
+    EXPECT_EQ(::read(ends[0], &got, 1), 1);
+    ::close(ends[0]);
+    EXPECT_TRUE(end.exited);
+    EXPECT_EQ(end.exitCode, 0) << "bits of the calls that got through";
+}
+
+TEST(Jail, MemoryBeyondTheAllowanceIsNotHadAndIsWordedWithTheLimit) {
+    const JailLimits limits{16 * MEBIBYTE, 5};
+    const ChildEnd end = inJail(limits, [] {
+        void* block = std::malloc(64 * MEBIBYTE);
+        return block == nullptr ? JAIL_EXIT_OUT_OF_MEMORY : 0;
+    });
+    EXPECT_EQ(end.exitCode, JAIL_EXIT_OUT_OF_MEMORY);
+    EXPECT_EQ(describeChildEnd(end, limits), "needed more than 16 MiB");
+}
+
+TEST(Jail, CpuTimeBeyondTheLimitEndsTheProcessAndIsWordedWithTheLimit) {
+    const JailLimits limits{16 * MEBIBYTE, 1};
+    const ChildEnd end = inJail(limits, [] {
+        volatile std::uint64_t spin = 0;
+        for (;;) {
+            spin = spin + 1;
+        }
+        return 0;
+    });
+    EXPECT_FALSE(end.exited);
+    EXPECT_EQ(describeChildEnd(end, limits), "used more than 1 s of CPU");
+}
+
+TEST(Jail, AChildHoldsNoDescriptorOfItsParentButItsOutput) {
+    // Not close-on-exec, as a library's might be.
+    const int file = ::open("/dev/null", O_RDONLY);
+    ASSERT_GE(file, 0);
+    auto child = ChildProcess::start("/bin/sh", {"sh", "-c", "cd /proc/self/fd && echo *"});
+    ::close(file);
+    ASSERT_TRUE(child);
+    std::string listed;
+    char buffer[256];
+    for (ssize_t got; (got = ::read(child->output(), buffer, sizeof buffer)) > 0;) {
+        listed.append(buffer, static_cast<std::size_t>(got));
+    }
+    EXPECT_TRUE(child->wait().exited);
+    // The shell's own descriptor for the directory it lists may come last.
+    EXPECT_TRUE(listed == "0 1 2\n" || listed == "0 1 2 3\n") << listed;
+}
+
+TEST(Jail, AChildThatCrashesOrFailsIsWordedSo) {
+    const JailLimits limits{16 * MEBIBYTE, 5};
+    auto crashed = ChildProcess::start("/bin/sh", {"sh", "-c", "kill -SEGV $$"});
+    ASSERT_TRUE(crashed);
+    EXPECT_EQ(describeChildEnd(crashed->wait(), limits), "crashed (signal 11)");
+    auto failed = ChildProcess::start("/bin/sh", {"sh", "-c", "exit 3"});
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(describeChildEnd(failed->wait(), limits), "ended with exit code 3");
+}
+
+class DecodeChild : public TempDirTest {};
+
+// The child as the media code starts it, but with no memory to spare: it says it ran
+// out, and the reader gets no record it cannot take.
+TEST_F(DecodeChild, OutOfItsMemoryItExitsSayingSo) {
+    ASSERT_EQ(shell("ffmpeg -v error -y -f lavfi -i sine=f=440:sample_rate=48000:d=2 t.mp3"), 0);
+    const JailLimits limits{0, 5};
+    std::vector<std::string> arguments{"/proc/self/exe"};
+    for (const std::string& argument :
+         decodeChildArguments(path("t.mp3").string(), 16000, limits)) {
+        arguments.push_back(argument);
+    }
+    auto child = ChildProcess::start("/proc/self/exe", arguments);
+    ASSERT_TRUE(child);
+    DecodeRecordReader reader(child->output(), 10);
+    DecodeRecord record;
+    while (reader.next(record)) {
+    }
+    EXPECT_FALSE(reader.malformed());
+    const ChildEnd end = child->wait();
+    EXPECT_EQ(describeChildEnd(end, limits), "needed more than 0 MiB");
+}
+
+// A child that parsed a hostile file may be hostile: lengths beyond the bounds, or a
+// record cut off, end the read as malformed rather than being believed.
+TEST(DecodeRecords, WhatNoDecoderWritesIsMalformed) {
+    const auto read = [](const Bytes& bytes) {
+        int ends[2];
+        EXPECT_EQ(::pipe(ends), 0);
+        EXPECT_EQ(::write(ends[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        ::close(ends[1]);
+        DecodeRecordReader reader(ends[0], 10);
+        DecodeRecord record;
+        int records = 0;
+        while (reader.next(record)) {
+            ++records;
+        }
+        ::close(ends[0]);
+        return std::pair{records, reader.malformed()};
+    };
+    // 16385 samples in one record, one more than a record holds.
+    EXPECT_EQ(read({'S', 0x01, 0x40, 0, 0}), std::pair(0, true));
+    // A failure whose text is longer than any library's.
+    EXPECT_EQ(read({'X', 1, 0, 0, 0, 0, 0x01, 0x10, 0, 0}), std::pair(0, true));
+    EXPECT_EQ(read({'Q'}), std::pair(0, true));
+    // Progress cut short after one whole record.
+    Bytes progress(17, 0);
+    progress[0] = 'P';
+    Bytes twice = progress;
+    twice.insert(twice.end(), progress.begin(), progress.end() - 1);
+    EXPECT_EQ(read(twice), std::pair(1, true));
+    EXPECT_EQ(read(progress), std::pair(1, false));
+}
+
+TEST(DecodeRecords, AWriterThatSaysNothingIsGivenUpOn) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    DecodeRecordReader reader(ends[0], 1);
+    DecodeRecord record;
+    EXPECT_FALSE(reader.next(record));
+    EXPECT_TRUE(reader.silent());
+    EXPECT_FALSE(reader.malformed());
+    ::close(ends[0]);
+    ::close(ends[1]);
+}
+
+}  // namespace
+}  // namespace quen::test
