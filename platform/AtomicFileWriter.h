@@ -19,7 +19,7 @@ namespace quen {
 // termination signals remove its temporary file when it has a name.
 class FileReplacement {
   public:
-    // Resolves the links on the path (followLinksForWriting) and creates the temporary
+    // Resolves the links on the path (followLinks) and creates the temporary
     // file; a failure is kept for commit() to report, so that callers report it in
     // their own order.
     explicit FileReplacement(const std::string& path);

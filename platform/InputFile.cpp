@@ -1,4 +1,5 @@
-// open, flock, fstat and pread behind the recording reader.
+// The link walk, a look at the file by an O_PATH descriptor, the reopen of that very
+// file, flock and pread behind every reader.
 #include "platform/InputFile.h"
 
 #include <fcntl.h>
@@ -8,7 +9,53 @@
 
 #include <cerrno>
 
+#include "platform/LinkRule.h"
+
 namespace quen {
+namespace {
+
+constexpr int READ_FLAGS = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC;
+
+// The file `looked` refers to, opened again by its handle: the very file, with no name
+// involved. Only a process that may open files by handle (root) can; errno says why not.
+FileHandle openByHandle(const FileHandle& looked) {
+    alignas(file_handle) unsigned char storage[sizeof(file_handle) + MAX_HANDLE_SZ] = {};
+    auto* handle = reinterpret_cast<file_handle*>(storage);
+    handle->handle_bytes = MAX_HANDLE_SZ;
+    int mount = 0;
+    if (::name_to_handle_at(looked.get(), "", handle, &mount, AT_EMPTY_PATH) != 0) {
+        return FileHandle();
+    }
+    return FileHandle(::open_by_handle_at(looked.get(), handle, READ_FLAGS & ~O_NOFOLLOW));
+}
+
+// The file `looked` (an O_PATH descriptor of a regular file, `info`, found at `path`)
+// opened for reading. Through /proc, or else by its handle, the very file looked at is
+// opened, whatever the path names by now. Where neither can be had (no /proc, and not
+// root), the path is opened again and only a regular file of the same identity is kept,
+// closed unread and unlocked otherwise.
+FileHandle reopenForReading(const FileHandle& looked, const struct stat& info,
+                            const std::string& path) {
+    const std::string self = "/proc/self/fd/" + std::to_string(looked.get());
+    FileHandle file(::open(self.c_str(), READ_FLAGS & ~O_NOFOLLOW));
+    if (file.valid() || errno != ENOENT) {
+        return file;
+    }
+    file = openByHandle(looked);
+    if (file.valid() || (errno != EPERM && errno != EOPNOTSUPP)) {
+        return file;
+    }
+    file = FileHandle(::open(path.c_str(), READ_FLAGS));
+    struct stat now {};
+    if (file.valid() && (::fstat(file.get(), &now) != 0 || !S_ISREG(now.st_mode) ||
+                         now.st_dev != info.st_dev || now.st_ino != info.st_ino)) {
+        errno = EAGAIN;  // replaced meanwhile: as if held by a writer
+        return FileHandle();
+    }
+    return file;
+}
+
+}  // namespace
 
 FileKind fileKindOf(mode_t mode) {
     if (S_ISREG(mode)) {
@@ -47,19 +94,39 @@ std::string describeKind(FileKind kind) {
 }
 
 InputFile::InputFile(const std::string& path) : path_(path) {
-    // Non-blocking, so that a pipe named as the recording cannot stall the job.
-    file_ = FileHandle(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    // No link is followed that the link rule forbids, and the file is looked at before it
+    // is opened, so that no pipe or device is ever opened (opening some devices already
+    // does something).
+    const Result<std::string> resolved = followLinks(path);
+    if (!resolved) {
+        failure_ = resolved.failure();
+        failure_->reason = FailureReason::CannotOpen;
+        return;
+    }
+    const FileHandle looked(::open(resolved->c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
     struct stat info {};
-    if (!file_.valid() || ::flock(file_.get(), LOCK_SH | LOCK_NB) != 0 ||
-        ::fstat(file_.get(), &info) != 0) {
-        // Readers may share the file; a writer's exclusive lock keeps them out.
-        failure_ = systemFailure(errno, path, {}, FailureReason::CannotOpen);
+    if (!looked.valid() || ::fstat(looked.get(), &info) != 0) {
+        // A link put in place since the walk is one that may not be followed.
+        failure_ =
+            systemFailure(errno == ELOOP ? EACCES : errno, path, {}, FailureReason::CannotOpen);
         return;
     }
     kind_ = fileKindOf(info.st_mode);
     // Some file systems report a directory's size as 0, so its read would not fail.
     if (kind_ == FileKind::Directory) {
         failure_ = systemFailure(EISDIR, path, {}, FailureReason::CannotOpen);
+        return;
+    }
+    // Anything else that is not a regular file is left unopened, and has no bytes.
+    if (kind_ != FileKind::Regular) {
+        return;
+    }
+    // Non-blocking, so that a file with a mandatory lock cannot stall the job. Readers
+    // may share the file; a writer's exclusive lock keeps them out.
+    file_ = reopenForReading(looked, info, *resolved);
+    if (!file_.valid() || ::flock(file_.get(), LOCK_SH | LOCK_NB) != 0 ||
+        ::fstat(file_.get(), &info) != 0) {
+        failure_ = systemFailure(errno, path, {}, FailureReason::CannotOpen);
         return;
     }
     size_ = static_cast<std::uint64_t>(info.st_size);
@@ -70,13 +137,6 @@ Result<InputFile> InputFile::openRegular(const std::string& path) {
         return Failure{FailureCategory::AccessDenied, describeKind(kind),
                        FailureReason::NotRegular};
     };
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return systemFailure(errno, path, {}, FailureReason::CannotOpen);
-    }
-    if (const FileKind kind = fileKindOf(info.st_mode); kind != FileKind::Regular) {
-        return notRegular(kind);
-    }
     InputFile file(path);
     if (file.kind() != FileKind::Regular) {
         return notRegular(file.kind());
