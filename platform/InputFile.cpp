@@ -103,7 +103,13 @@ InputFile::InputFile(const std::string& path) : path_(path) {
         failure_->reason = FailureReason::CannotOpen;
         return;
     }
-    const FileHandle looked(::open(resolved->c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    FileHandle looked(::open(resolved->c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    if (!looked.valid() && errno == ENOENT && resolved->starts_with("/proc/")) {
+        // A link under /proc to a pipe or socket names no path ("pipe:[1234]"), but the
+        // system still reaches it; the walk has allowed every link on the way, and only
+        // the process's own /proc links lead nowhere that exists.
+        looked = FileHandle(::open(path.c_str(), O_PATH | O_CLOEXEC));
+    }
     struct stat info {};
     if (!looked.valid() || ::fstat(looked.get(), &info) != 0) {
         // A link put in place since the walk is one that may not be followed.

@@ -239,6 +239,19 @@ TEST_F(LinkRulesTest, AnInputSwappedForADeviceAfterItsLookIsNeverOpened) {
     }
 }
 
+// A pipe reached through the process's own /proc links, which name no path, is still
+// found, and refused for what it is.
+TEST_F(LinkRulesTest, APipeNamedThroughProcIsToldApart) {
+    if (!fs::exists("/proc/self/fd")) {
+        GTEST_SKIP() << "no /proc";
+    }
+    EXPECT_EQ(shell("echo hi | " QUEN_BINARY " /convert:/dev/stdin a b g711 out.cxx log.txt"), 255);
+    EXPECT_EQ(readText(path("log.txt")),
+              "Creating data file - \"out.cxx\"\r\nInvalid file format\r\n");
+    EXPECT_EQ(shell("echo hi | " QUEN_TOOL_BINARY " inspect /dev/stdin >said.txt"), 1);
+    EXPECT_EQ(readText(path("said.txt")), "/dev/stdin: error: not a regular file but a pipe\n");
+}
+
 // --wav-dir through another user's link in a sticky directory: nothing is made or
 // written in the directory it leads to.
 TEST_F(LinkRulesTest, ATemplatesWavDirectoryIsNotReachedThroughAnotherUsersLink) {
