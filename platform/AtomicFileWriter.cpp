@@ -13,7 +13,6 @@
 
 #include "platform/CheckedDirectory.h"
 #include "platform/FileHandle.h"
-#include "platform/LinkRule.h"
 #include "platform/ProcessSetup.h"
 
 namespace quen {
