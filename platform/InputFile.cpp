@@ -18,15 +18,24 @@ constexpr int READ_FLAGS = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLO
 
 // The file `looked` refers to, opened again by its handle: the very file, with no name
 // involved. Only a process that may open files by handle (root) can; errno says why not.
-FileHandle openByHandle(const FileHandle& looked) {
+// The handle is read on the mount of `path`'s directory, which an O_PATH descriptor
+// cannot stand for.
+FileHandle openByHandle(const FileHandle& looked, const std::string& path) {
     alignas(file_handle) unsigned char storage[sizeof(file_handle) + MAX_HANDLE_SZ] = {};
     auto* handle = reinterpret_cast<file_handle*>(storage);
     handle->handle_bytes = MAX_HANDLE_SZ;
-    int mount = 0;
-    if (::name_to_handle_at(looked.get(), "", handle, &mount, AT_EMPTY_PATH) != 0) {
+    int mountId = 0;
+    if (::name_to_handle_at(looked.get(), "", handle, &mountId, AT_EMPTY_PATH) != 0) {
         return FileHandle();
     }
-    return FileHandle(::open_by_handle_at(looked.get(), handle, READ_FLAGS & ~O_NOFOLLOW));
+    const auto slash = path.find_last_of('/');
+    const std::string directory =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const FileHandle mount(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!mount.valid()) {
+        return FileHandle();
+    }
+    return FileHandle(::open_by_handle_at(mount.get(), handle, READ_FLAGS & ~O_NOFOLLOW));
 }
 
 // The file `looked` (an O_PATH descriptor of a regular file, `info`, found at `path`)
@@ -41,7 +50,7 @@ FileHandle reopenForReading(const FileHandle& looked, const struct stat& info,
     if (file.valid() || errno != ENOENT) {
         return file;
     }
-    file = openByHandle(looked);
+    file = openByHandle(looked, path);
     if (file.valid() || (errno != EPERM && errno != EOPNOTSUPP)) {
         return file;
     }
