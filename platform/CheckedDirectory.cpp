@@ -15,9 +15,21 @@ namespace {
 
 constexpr int DIRECTORY_FLAGS = O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 
+// `name` below `parent` opened as a directory; a link put in its place since the walk
+// fails as access denied, being one that may not be followed.
+FileHandle openDirectory(int parent, const std::string& name) {
+    FileHandle next(::openat(parent, name.c_str(), DIRECTORY_FLAGS));
+    struct stat info {};
+    if (!next.valid() && errno == ENOTDIR &&
+        ::fstatat(parent, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(info.st_mode)) {
+        errno = EACCES;
+    }
+    return next;
+}
+
 // `name` below `parent`, made first when `create` allows and it is missing.
 FileHandle openComponent(int parent, const std::string& name, bool create) {
-    FileHandle next(::openat(parent, name.c_str(), DIRECTORY_FLAGS));
+    FileHandle next = openDirectory(parent, name);
     if (next.valid() || errno != ENOENT || !create) {
         return next;
     }
@@ -25,7 +37,7 @@ FileHandle openComponent(int parent, const std::string& name, bool create) {
     if (::mkdirat(parent, name.c_str(), 0777) != 0 && errno != EEXIST) {
         return next;
     }
-    return FileHandle(::openat(parent, name.c_str(), DIRECTORY_FLAGS));
+    return openDirectory(parent, name);
 }
 
 }  // namespace

@@ -3,8 +3,10 @@
 #include "platform/InputFile.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +17,20 @@ namespace quen {
 namespace {
 
 constexpr int READ_FLAGS = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC;
+
+// The path as walked (no link on it), opened O_PATH through no link at all, so that a
+// link put on it since the walk is refused rather than followed. Kernels before 5.6 lack
+// openat2; there only the last component is held to that.
+FileHandle lookAt(const std::string& walked) {
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    const long fd = ::syscall(SYS_openat2, AT_FDCWD, walked.c_str(), &how, sizeof how);
+    if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) {
+        return FileHandle(static_cast<int>(fd));
+    }
+    return FileHandle(::open(walked.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+}
 
 // The file `looked` refers to, opened again by its handle: the very file, with no name
 // involved. Only a process that may open files by handle (root) can; errno says why not.
@@ -112,7 +128,7 @@ InputFile::InputFile(const std::string& path) : path_(path) {
         failure_->reason = FailureReason::CannotOpen;
         return;
     }
-    FileHandle looked(::open(resolved->c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+    FileHandle looked = lookAt(*resolved);
     if (!looked.valid() && errno == ENOENT && resolved->starts_with("/proc/")) {
         // A link under /proc to a pipe or socket names no path ("pipe:[1234]"), but the
         // system still reaches it; the walk has allowed every link on the way, and only

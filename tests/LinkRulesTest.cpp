@@ -231,6 +231,7 @@ TEST_F(LinkRulesTest, AnInputSwappedForADeviceAfterItsLookIsNeverOpened) {
             // The file looked at is read, through /proc or by its handle.
             EXPECT_EQ(exitCode, 0);
             fs::remove(path("x.wav"));
+            fs::remove(path("node"));
         }
     }
     // Without /proc and with nothing swapped, root reads the file by its handle.
@@ -240,6 +241,54 @@ TEST_F(LinkRulesTest, AnInputSwappedForADeviceAfterItsLookIsNeverOpened) {
                         " /convert:in.wav a b g711 out.cxx log.txt"),
                   0);
         EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"out.cxx\"\r\n");
+    }
+}
+
+// A directory on the path of an input or of a data file turns into another user's link
+// just after the link walk has passed it: the link is not followed then either.
+TEST_F(LinkRulesTest, ADirectoryTurnedIntoALinkAfterTheWalkIsNotFollowed) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs root to give a link to another user";
+    }
+    fs::create_directories(path("secret"));
+    fs::copy_file(path("in.wav"), path("secret/in.wav"));
+    // The path the walk ends at, the operands, and the file that must not be made.
+    const std::tuple<std::string, std::vector<std::string>, std::string> rows[] = {
+        {"sticky/d/in.wav",
+         {"/convert:sticky/d/in.wav", "a", "b", "g711", "out.cxx", "log.txt"},
+         "out.cxx"},
+        {"sticky/d/out.cxx",
+         {"/convert:in.wav", "a", "b", "g711", "sticky/d/out.cxx", "log.txt"},
+         "secret/out.cxx"},
+    };
+    for (const auto& [walked, operands, notMade] : rows) {
+        SCOPED_TRACE(walked);
+        fs::remove_all(path("sticky/d"));
+        fs::create_directories(path("sticky/d"));
+        fs::copy_file(path("in.wav"), path("sticky/d/in.wav"));
+        fs::create_symlink("../secret", path("sticky/evil"));
+        chown("sticky/evil", OTHER_USER);
+        chown("sticky/d", OTHER_USER);
+        chown("sticky/d/in.wav", OTHER_USER);
+        fs::remove(path("report.txt"));
+        std::string command = "QUEN_SHIM_SWAP_AFTER=" + walked +
+                              " QUEN_SHIM_SWAP_PATH=sticky/d QUEN_SHIM_SWAP_WITH=sticky/evil "
+                              "QUEN_SHIM_REPORT=report.txt ASAN_OPTIONS=verify_asan_link_order=0 "
+                              "LD_PRELOAD=" QUEN_SWAP_AFTER_LOOK_SHIM " " QUEN_BINARY;
+        for (const std::string& operand : operands) {
+            command += " " + operand;
+        }
+        EXPECT_EQ(shell(command), 255);
+        EXPECT_EQ(readText(path("report.txt")), "swapped\n");
+        EXPECT_TRUE(fs::is_symlink(path("sticky/d")));
+        const std::string refused =
+            operands[0] == "/convert:in.wav" ? walked : operands[0].substr(9);
+        EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"" + operands[4] +
+                                                 "\"\r\nCan't open file \"" + refused +
+                                                 "\", error = 5\n\r\n");
+        EXPECT_FALSE(fs::exists(path(notMade)));
+        fs::remove(path("sticky/d"));
+        fs::rename(path("sticky/evil"), path("sticky/d"));  // the directory, back in place
     }
 }
 
