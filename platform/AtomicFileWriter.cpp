@@ -11,8 +11,8 @@
 #include <random>
 #include <utility>
 
+#include "platform/CheckedDirectory.h"
 #include "platform/FileHandle.h"
-#include "platform/LinkRule.h"
 #include "platform/ProcessSetup.h"
 
 namespace quen {
@@ -20,19 +20,11 @@ namespace {
 
 constexpr int NAME_ATTEMPTS = 100;
 
-std::string directoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A hidden name in `directory` that nothing uses yet.
-std::string temporaryName(const std::string& directory) {
+// A hidden name that nothing uses yet.
+std::string temporaryName() {
     // One per thread: a batch's workers name their files at the same time.
     thread_local std::random_device random;
-    return directory + "/.quen-" + std::to_string(random()) + ".tmp";
+    return ".quen-" + std::to_string(random()) + ".tmp";
 }
 
 // The new content's file in the target's directory. Where the file system allows it,
@@ -41,11 +33,12 @@ std::string temporaryName(const std::string& directory) {
 // a named one.
 class TemporaryFile {
   public:
-    explicit TemporaryFile(const std::string& directory) : directory_(directory) {
+    explicit TemporaryFile(const CheckedDirectory& directory) : directory_(directory) {
         // 0666 lets the kernel apply the umask (and any default ACL) as for any new file.
         // The unnamed file is named later through /proc, so it needs /proc mounted.
         if (::access("/proc/self/fd", X_OK) == 0) {
-            file_ = FileHandle(::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+            file_ =
+                FileHandle(::openat(directory.fd(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
             if (file_.valid() || (errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)) {
                 error_ = errno;
                 return;
@@ -57,7 +50,8 @@ class TemporaryFile {
                 break;
             }
             file_ =
-                FileHandle(::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+                FileHandle(::openat(directory_.fd(), name_.c_str(),
+                                    O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
             error_ = errno;
             if (file_.valid()) {
                 return;
@@ -73,8 +67,8 @@ class TemporaryFile {
     ~TemporaryFile() {
         const TerminationSignalsDeferred deferred;
         file_.close();
-        if (!path_.empty()) {
-            ::unlink(path_.c_str());
+        if (!name_.empty()) {
+            ::unlinkat(directory_.fd(), name_.c_str(), 0);
         }
         forget();
     }
@@ -84,14 +78,16 @@ class TemporaryFile {
     int error() const { return error_; }
     int fd() const { return file_.get(); }
 
-    // Closes the file and puts it in place of `target`; false with errno set.
+    // Closes the file and puts it in place of `target` in the directory; false with
+    // errno set.
     bool replace(const std::string& target) {
         // A signal now would find the file half-way between its names.
         const TerminationSignalsDeferred deferred;
-        if (path_.empty() && !giveName()) {
+        if (name_.empty() && !giveName()) {
             return false;
         }
-        if (!file_.close() || ::rename(path_.c_str(), target.c_str()) != 0) {
+        if (!file_.close() ||
+            ::renameat(directory_.fd(), name_.c_str(), directory_.fd(), target.c_str()) != 0) {
             return false;
         }
         forget();
@@ -107,7 +103,8 @@ class TemporaryFile {
             if (!remember(creation)) {
                 break;
             }
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path_.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            if (::linkat(AT_FDCWD, self.c_str(), directory_.fd(), name_.c_str(),
+                         AT_SYMLINK_FOLLOW) == 0) {
                 return true;
             }
             const int error = errno;
@@ -130,10 +127,11 @@ class TemporaryFile {
             errno = EINTR;
             return false;
         }
-        path_ = temporaryName(directory_);
-        registration_ = addTemporaryFileToRemove(path_);
+        name_ = temporaryName();
+        // The signal handler knows paths only: the directory as walked, with no link on it.
+        registration_ = addTemporaryFileToRemove(directory_.path() + "/" + name_);
         if (registration_ < 0) {
-            path_.clear();
+            name_.clear();
             error_ = EMFILE;
             errno = EMFILE;
         }
@@ -144,11 +142,11 @@ class TemporaryFile {
     void forget() {
         forgetTemporaryFile(registration_);
         registration_ = -1;
-        path_.clear();
+        name_.clear();
     }
 
-    std::string directory_;
-    std::string path_;
+    const CheckedDirectory& directory_;
+    std::string name_;
     FileHandle file_;
     int error_ = 0;
     int registration_ = -1;
@@ -157,14 +155,15 @@ class TemporaryFile {
 }  // namespace
 
 struct FileReplacement::State {
-    explicit State(const std::string& path) : resolved(followLinksForWriting(path)) {
-        if (resolved) {
-            temporary.emplace(directoryOf(*resolved));
+    explicit State(const std::string& path) : target(CheckedDirectory::openParentOf(path)) {
+        if (target) {
+            temporary.emplace(target->first);
             writeError = temporary->valid() ? 0 : temporary->error();
         }
     }
 
-    Result<std::string> resolved;
+    // The checked directory and the target's name in it; the temporary file refers to it.
+    Result<std::pair<CheckedDirectory, std::string>> target;
     std::optional<TemporaryFile> temporary;
     int writeError = 0;  // errno of the first failure to create or write the file
 };
@@ -200,32 +199,34 @@ void FileReplacement::overwrite(std::uint64_t offset, ByteSpan bytes) {
 
 Result<void> FileReplacement::commit() {
     State& state = *state_;
-    if (!state.resolved) {
-        return state.resolved.failure();
+    if (!state.target) {
+        return state.target.failure();
     }
-    const std::string& target = *state.resolved;
+    const auto& [directory, name] = *state.target;
+    const std::string target = directory.path() + "/" + name;
     const auto failure = [&target](int error) { return systemFailure(error, target); };
 
-    // An existing file must be one this process may write and that no one else holds
-    // locked; the lock stays until its replacement is in place.
+    // An existing file must be one this process may write under the link rules and that
+    // no one else holds locked; the lock stays until its replacement is in place.
     FileHandle existing;
     struct stat info {};
-    const bool exists = ::stat(target.c_str(), &info) == 0;
+    const bool exists = ::fstatat(directory.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0;
     if (!exists && errno != ENOENT) {
         return failure(errno);
     }
     if (exists) {
         // Renaming over a directory, device or pipe would destroy something that is
-        // not a data file.
+        // not a data file; a link put in place since the walk is not followed.
         if (!S_ISREG(info.st_mode)) {
             return failure(S_ISDIR(info.st_mode) ? EISDIR : EACCES);
         }
-        // The path holds no link now; one put in its place meanwhile is not followed.
-        existing = FileHandle(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (!existing.valid()) {
-            return failure(errno);
+        auto opened = directory.openForWriting(name, O_WRONLY, 0);
+        if (!opened) {
+            return opened.failure();
         }
-        if (::flock(existing.get(), LOCK_EX | LOCK_NB) != 0) {
+        existing = std::move(*opened);
+        if (::fstat(existing.get(), &info) != 0 ||
+            ::flock(existing.get(), LOCK_EX | LOCK_NB) != 0) {
             return failure(errno);
         }
     }
@@ -241,7 +242,7 @@ Result<void> FileReplacement::commit() {
             return failure(errno);
         }
     }
-    if (::fsync(temporary.fd()) != 0 || !temporary.replace(target)) {
+    if (::fsync(temporary.fd()) != 0 || !temporary.replace(name)) {
         return failure(errno);
     }
     return {};

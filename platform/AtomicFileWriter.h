@@ -19,9 +19,9 @@ namespace quen {
 // termination signals remove its temporary file when it has a name.
 class FileReplacement {
   public:
-    // Resolves the links on the path (followLinksForWriting) and creates the temporary
-    // file; a failure is kept for commit() to report, so that callers report it in
-    // their own order.
+    // Opens the target's directory under the link rules (CheckedDirectory) and creates
+    // the temporary file in it; a failure is kept for commit() to report, so that
+    // callers report it in their own order.
     explicit FileReplacement(const std::string& path);
     FileReplacement(FileReplacement&&) noexcept;
     FileReplacement& operator=(FileReplacement&&) noexcept;
@@ -35,9 +35,10 @@ class FileReplacement {
     // Puts the content in place of the target: a symbolic link at the target is
     // followed and its target replaced. A new file gets mode 0666 less the umask; a
     // replaced one keeps its mode (and, where permitted, its owner). An existing target
-    // that is not a regular file, may not be written or is locked by another opener is
-    // refused. The first failure in the order links, existing target, temporary file,
-    // writes is returned; after any failure the target is as it was.
+    // that is not a regular file, may not be written (by the system or by
+    // mayWriteExisting) or is locked by another opener is refused. The first failure in the order
+    // links, existing target, temporary file, writes is returned; after any failure the target is
+    // as it was.
     Result<void> commit();
 
   private:

@@ -1,14 +1,86 @@
-// open, flock, fstat and pread behind the recording reader.
+// The link walk, a look at the file by an O_PATH descriptor, the reopen of that very
+// file, flock and pread behind every reader.
 #include "platform/InputFile.h"
 
 #include <fcntl.h>
+#include <linux/openat2.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "platform/LinkRule.h"
+
 namespace quen {
+namespace {
+
+constexpr int READ_FLAGS = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_NOFOLLOW | O_CLOEXEC;
+
+// The path as walked (no link on it), opened O_PATH through no link at all, so that a
+// link put on it since the walk is refused rather than followed. Kernels before 5.6 lack
+// openat2; there only the last component is held to that.
+FileHandle lookAt(const std::string& walked) {
+    open_how how{};
+    how.flags = O_PATH | O_CLOEXEC;
+    how.resolve = RESOLVE_NO_SYMLINKS;
+    const long fd = ::syscall(SYS_openat2, AT_FDCWD, walked.c_str(), &how, sizeof how);
+    if (fd >= 0 || (errno != ENOSYS && errno != EPERM)) {
+        return FileHandle(static_cast<int>(fd));
+    }
+    return FileHandle(::open(walked.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+}
+
+// The file `looked` refers to, opened again by its handle: the very file, with no name
+// involved. Only a process that may open files by handle (root) can; errno says why not.
+// The handle is read on the mount of `path`'s directory, which an O_PATH descriptor
+// cannot stand for.
+FileHandle openByHandle(const FileHandle& looked, const std::string& path) {
+    alignas(file_handle) unsigned char storage[sizeof(file_handle) + MAX_HANDLE_SZ] = {};
+    auto* handle = reinterpret_cast<file_handle*>(storage);
+    handle->handle_bytes = MAX_HANDLE_SZ;
+    int mountId = 0;
+    if (::name_to_handle_at(looked.get(), "", handle, &mountId, AT_EMPTY_PATH) != 0) {
+        return FileHandle();
+    }
+    const auto slash = path.find_last_of('/');
+    const std::string directory =
+        slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    const FileHandle mount(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!mount.valid()) {
+        return FileHandle();
+    }
+    return FileHandle(::open_by_handle_at(mount.get(), handle, READ_FLAGS & ~O_NOFOLLOW));
+}
+
+// The file `looked` (an O_PATH descriptor of a regular file, `info`, found at `path`)
+// opened for reading. Through /proc, or else by its handle, the very file looked at is
+// opened, whatever the path names by now. Where neither can be had (no /proc, and not
+// root), the path is opened again and only a regular file of the same identity is kept,
+// closed unread and unlocked otherwise.
+FileHandle reopenForReading(const FileHandle& looked, const struct stat& info,
+                            const std::string& path) {
+    const std::string self = "/proc/self/fd/" + std::to_string(looked.get());
+    FileHandle file(::open(self.c_str(), READ_FLAGS & ~O_NOFOLLOW));
+    if (file.valid() || errno != ENOENT) {
+        return file;
+    }
+    file = openByHandle(looked, path);
+    if (file.valid() || (errno != EPERM && errno != EOPNOTSUPP)) {
+        return file;
+    }
+    file = FileHandle(::open(path.c_str(), READ_FLAGS));
+    struct stat now {};
+    if (file.valid() && (::fstat(file.get(), &now) != 0 || !S_ISREG(now.st_mode) ||
+                         now.st_dev != info.st_dev || now.st_ino != info.st_ino)) {
+        errno = EAGAIN;  // replaced meanwhile: as if held by a writer
+        return FileHandle();
+    }
+    return file;
+}
+
+}  // namespace
 
 FileKind fileKindOf(mode_t mode) {
     if (S_ISREG(mode)) {
@@ -47,19 +119,45 @@ std::string describeKind(FileKind kind) {
 }
 
 InputFile::InputFile(const std::string& path) : path_(path) {
-    // Non-blocking, so that a pipe named as the recording cannot stall the job.
-    file_ = FileHandle(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    // No link is followed that the link rule forbids, and the file is looked at before it
+    // is opened, so that no pipe or device is ever opened (opening some devices already
+    // does something).
+    const Result<std::string> resolved = followLinks(path);
+    if (!resolved) {
+        failure_ = resolved.failure();
+        failure_->reason = FailureReason::CannotOpen;
+        return;
+    }
+    FileHandle looked = lookAt(*resolved);
+    if (!looked.valid() && errno == ENOENT && resolved->starts_with("/proc/")) {
+        // A link under /proc to a pipe or socket names no path ("pipe:[1234]"), but the
+        // system still reaches it; the walk has allowed every link on the way, and only
+        // the process's own /proc links lead nowhere that exists.
+        looked = FileHandle(::open(path.c_str(), O_PATH | O_CLOEXEC));
+    }
     struct stat info {};
-    if (!file_.valid() || ::flock(file_.get(), LOCK_SH | LOCK_NB) != 0 ||
-        ::fstat(file_.get(), &info) != 0) {
-        // Readers may share the file; a writer's exclusive lock keeps them out.
-        failure_ = systemFailure(errno, path, {}, FailureReason::CannotOpen);
+    if (!looked.valid() || ::fstat(looked.get(), &info) != 0) {
+        // A link put in place since the walk is one that may not be followed.
+        failure_ =
+            systemFailure(errno == ELOOP ? EACCES : errno, path, {}, FailureReason::CannotOpen);
         return;
     }
     kind_ = fileKindOf(info.st_mode);
     // Some file systems report a directory's size as 0, so its read would not fail.
     if (kind_ == FileKind::Directory) {
         failure_ = systemFailure(EISDIR, path, {}, FailureReason::CannotOpen);
+        return;
+    }
+    // Anything else that is not a regular file is left unopened, and has no bytes.
+    if (kind_ != FileKind::Regular) {
+        return;
+    }
+    // Non-blocking, so that a file with a mandatory lock cannot stall the job. Readers
+    // may share the file; a writer's exclusive lock keeps them out.
+    file_ = reopenForReading(looked, info, *resolved);
+    if (!file_.valid() || ::flock(file_.get(), LOCK_SH | LOCK_NB) != 0 ||
+        ::fstat(file_.get(), &info) != 0) {
+        failure_ = systemFailure(errno, path, {}, FailureReason::CannotOpen);
         return;
     }
     size_ = static_cast<std::uint64_t>(info.st_size);
@@ -70,13 +168,6 @@ Result<InputFile> InputFile::openRegular(const std::string& path) {
         return Failure{FailureCategory::AccessDenied, describeKind(kind),
                        FailureReason::NotRegular};
     };
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
-        return systemFailure(errno, path, {}, FailureReason::CannotOpen);
-    }
-    if (const FileKind kind = fileKindOf(info.st_mode); kind != FileKind::Regular) {
-        return notRegular(kind);
-    }
     InputFile file(path);
     if (file.kind() != FileKind::Regular) {
         return notRegular(file.kind());

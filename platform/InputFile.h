@@ -1,6 +1,8 @@
-// An input file read at any offset: opened read-only and non-blocking under a shared
-// lock, sized once. A recording is read this way so that a refused one is never read
-// whole. The one test for "regular files only" is here too.
+// An input file read at any offset: found under the link rules (LinkRule.h), looked at
+// before it is opened so that no pipe, socket or device is ever opened, then opened
+// read-only and non-blocking under a shared lock, sized once. A recording is read this
+// way so that a refused one is never read whole. The one test for "regular files only"
+// is here too.
 #pragma once
 
 #include <sys/types.h>
@@ -26,12 +28,12 @@ std::string describeKind(FileKind kind);
 
 class InputFile {
   public:
+    // Anything but a regular file is left unopened: kind() says what it is, and it has
+    // no bytes.
     explicit InputFile(const std::string& path);
 
-    // A regular file only: the path is looked at before it is opened, so that no pipe or
-    // device is ever opened (opening some devices already does something), and the
-    // descriptor is looked at again, as the path may have been replaced meanwhile.
-    // NotRegular names what the path is ("a pipe"); CannotOpen has the system's words.
+    // A regular file only. NotRegular names what the path is ("a pipe"); CannotOpen has
+    // the system's words, and says so for a link the link rule does not follow.
     static Result<InputFile> openRegular(const std::string& path);
 
     // Set when the file could not be opened, locked or read (CannotOpen, CannotRead),

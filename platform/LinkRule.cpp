@@ -1,5 +1,5 @@
-// The path walk behind followLinksForWriting: one component at a time, links read and
-// their targets walked in their place.
+// The path walk behind followLinks: one component at a time, links read and their
+// targets walked in their place; and the test of an existing file about to be written.
 #include "platform/LinkRule.h"
 
 #include <sys/stat.h>
@@ -45,8 +45,7 @@ bool mayFollow(const std::string& directory, const struct stat& link) {
     if (::stat(directory.empty() ? "." : directory.c_str(), &info) != 0) {
         return false;
     }
-    const bool sticky = (info.st_mode & S_ISVTX) != 0 && (info.st_mode & S_IWOTH) != 0;
-    return !sticky || link.st_uid == ::geteuid() || link.st_uid == info.st_uid;
+    return !isStickyForOthers(info) || link.st_uid == ::geteuid() || link.st_uid == info.st_uid;
 }
 
 Failure failureOf(int error, const std::string& path, const char* text) {
@@ -55,7 +54,27 @@ Failure failureOf(int error, const std::string& path, const char* text) {
 
 }  // namespace
 
-Result<std::string> followLinksForWriting(const std::string& path) {
+bool isStickyForOthers(const struct stat& directory) {
+    return S_ISDIR(directory.st_mode) && (directory.st_mode & S_ISVTX) != 0 &&
+           (directory.st_mode & S_IWOTH) != 0;
+}
+
+Result<void> mayWriteExisting(const struct stat& directory, const struct stat& file,
+                              const std::string& path) {
+    // Directories are never written as files; the caller refuses them on its own.
+    if (S_ISDIR(file.st_mode) || file.st_uid == ::geteuid()) {
+        return {};
+    }
+    if (isStickyForOthers(directory) && file.st_uid != directory.st_uid) {
+        return failureOf(EACCES, path, "another user's file in a sticky world-writable directory");
+    }
+    if (file.st_nlink > 1) {
+        return failureOf(EACCES, path, "another user's file with more than one hard link");
+    }
+    return {};
+}
+
+Result<std::string> followLinks(const std::string& path) {
     if (path.empty()) {
         return failureOf(ENOENT, path, "the path is empty");
     }

@@ -1,27 +1,29 @@
-// Exclusive, truncating open of the error log.
+// Exclusive, truncating open of the error log, in its directory checked under the link
+// rules.
 #include "platform/LogFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
-#include "platform/LinkRule.h"
+#include "platform/CheckedDirectory.h"
 
 namespace quen {
 
 FileHandle openLogFile(const std::string& path) {
-    const auto resolved = followLinksForWriting(path);
-    if (!resolved) {
+    const auto parent = CheckedDirectory::openParentOf(path);
+    if (!parent) {
         return FileHandle();
     }
-    FileHandle file(::open(resolved->c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!file.valid()) {
-        return file;
-    }
-    if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0 || ::ftruncate(file.get(), 0) != 0) {
+    const auto& [directory, name] = *parent;
+    auto file = directory.openForWriting(name, O_RDWR | O_CREAT, 0666);
+    if (!file) {
         return FileHandle();
     }
-    return file;
+    if (::flock(file->get(), LOCK_EX | LOCK_NB) != 0 || ::ftruncate(file->get(), 0) != 0) {
+        return FileHandle();
+    }
+    return std::move(*file);
 }
 
 }  // namespace quen

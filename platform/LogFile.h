@@ -8,8 +8,9 @@
 
 namespace quen {
 
-// An invalid handle when the file cannot be opened or is locked by another opener, or
-// when a link on its path may not be followed (followLinksForWriting).
+// An invalid handle when the file cannot be opened or is locked by another opener, when
+// a link on its path may not be followed (followLinks), or when an existing file may not
+// be written (mayWriteExisting).
 FileHandle openLogFile(const std::string& path);
 
 }  // namespace quen

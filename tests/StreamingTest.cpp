@@ -79,7 +79,7 @@ TEST_F(StreamingTest, TheLinkWalkResolvesEveryLinkAndKeepsWhatDoesNotExist) {
         {d + "/missing/../link", d + "/missing/../link"},
     };
     for (const auto& [given, resolved] : rows) {
-        const auto result = followLinksForWriting(given);
+        const auto result = followLinks(given);
         ASSERT_TRUE(result) << given;
         EXPECT_EQ(*result, resolved) << given;
     }
@@ -93,7 +93,7 @@ TEST_F(StreamingTest, TheLinkWalkResolvesEveryLinkAndKeepsWhatDoesNotExist) {
         {".", "."},
     };
     for (const auto& [given, resolved] : procRows) {
-        const auto result = followLinksForWriting(given);
+        const auto result = followLinks(given);
         ASSERT_TRUE(result) << given;
         EXPECT_EQ(*result, resolved) << given;
     }
@@ -106,16 +106,16 @@ TEST_F(StreamingTest, TheLinkWalkResolvesEveryLinkAndKeepsWhatDoesNotExist) {
     }
     siginfo_t ended{};
     ASSERT_EQ(::waitid(P_PID, static_cast<id_t>(child), &ended, WEXITED | WNOWAIT), 0);
-    const auto unreadable = followLinksForWriting("/proc/" + std::to_string(child) + "/cwd/out");
+    const auto unreadable = followLinks("/proc/" + std::to_string(child) + "/cwd/out");
     ::waitpid(child, nullptr, 0);
     ASSERT_FALSE(unreadable);
     EXPECT_EQ(unreadable.failure().text, "a symbolic link cannot be read");
     // A file not written yet is named by its directory's real path.
     EXPECT_EQ(fileIdentity(d + "/dl/new"), fs::canonical(path("sub")).string() + "/new");
-    const auto loop = followLinksForWriting(d + "/loop");
+    const auto loop = followLinks(d + "/loop");
     ASSERT_FALSE(loop);
     EXPECT_EQ(loop.failure().category, FailureCategory::BadPath);
-    EXPECT_FALSE(followLinksForWriting(""));
+    EXPECT_FALSE(followLinks(""));
 }
 
 // The kernel may move fewer bytes than asked on any read or write: the programs leave

@@ -192,14 +192,14 @@ int runTemplate(const PrepareArguments& arguments, const Context& context) {
     nlohmann::json problems = nlohmann::json::array();
     bool complete = found.failure.empty();
     for (const TemplateRecording& recording : found.recordings) {
-        if (!recording.problem.empty()) {
-            std::cerr << "quen prepare: " << recording.name << ": " << recording.problem << "\n";
-            problems.push_back({{"recording", recording.name}, {"problem", recording.problem}});
+        const std::string problem =
+            recording.problem.empty() ? makeDestinationDirectory(recording) : recording.problem;
+        if (!problem.empty()) {
+            std::cerr << "quen prepare: " << recording.name << ": " << problem << "\n";
+            problems.push_back({{"recording", recording.name}, {"problem", problem}});
             complete = false;
             continue;
         }
-        std::error_code error;
-        fs::create_directories(fs::path(recording.destination).parent_path(), error);
         jobs.push_back({recording.source, recording.destination});
     }
     if (!found.failure.empty()) {

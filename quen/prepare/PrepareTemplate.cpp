@@ -1,6 +1,8 @@
 // The walk and the naming are the batch job's own, so a recording lands exactly where a
 // batch run will look for it. A name that climbs out of the wav directory is refused:
-// the template is not trusted to choose where files are written.
+// the template is not trusted to choose where files are written. Links below the wav
+// directory are followed as the batch follows them, under the link rules, and two
+// names that reach one file are prepared once.
 #include "quen/prepare/PrepareTemplate.h"
 
 #include <algorithm>
@@ -11,7 +13,10 @@
 #include "batch/BatchPaths.h"
 #include "batch/GreetingPlan.h"
 #include "jobs/LogLines.h"
+#include "platform/CheckedDirectory.h"
+#include "platform/FileIdentity.h"
 #include "platform/TextConversion.h"
+#include "quen/FailureText.h"
 
 namespace quen::tool {
 namespace {
@@ -72,12 +77,18 @@ TemplateRecordings findTemplateRecordings(const std::string& templatePath,
         // Mode 1 never refuses a greeting.
         const std::u16string wavFile = planner.plan(greeting)->wavFile;
         const std::string relative = toNarrow(wavFile.substr(wavPrefix.size()));
-        if (!seen.insert(fs::path(relative).lexically_normal().string()).second) {
+        const std::string destination = toNarrow(wavFile);
+        // The same file under two names (a link to a directory, say) would be written
+        // twice at once.
+        const std::string identity = staysBelow(relative)
+                                         ? fileIdentity(destination)
+                                         : fs::path(relative).lexically_normal().string();
+        if (!seen.insert(identity).second) {
             return true;
         }
         TemplateRecording recording;
         recording.name = toNarrow(greeting.recordingName);
-        recording.destination = toNarrow(wavFile);
+        recording.destination = destination;
         if (!staysBelow(relative)) {
             recording.problem = "leads out of the wav directory; not prepared";
         } else {
@@ -95,6 +106,13 @@ TemplateRecordings findTemplateRecordings(const std::string& templatePath,
         found.failure = toNarrow(loglines::templateFailed(toWide(templatePath), walked.failure()));
     }
     return found;
+}
+
+std::string makeDestinationDirectory(const TemplateRecording& recording) {
+    const std::string directory = fs::path(recording.destination).parent_path().string();
+    const auto made = CheckedDirectory::open(directory.empty() ? "." : directory, true);
+    return made ? std::string()
+                : "cannot make " + directory + ": " + describeFailure(made.failure());
 }
 
 }  // namespace quen::tool

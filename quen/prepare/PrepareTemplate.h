@@ -22,8 +22,13 @@ struct TemplateRecordings {
     std::string failure;
 };
 
+// Two names of one file, once resolved, are one recording, the first.
 TemplateRecordings findTemplateRecordings(const std::string& templatePath,
                                           const std::string& rawDirectory,
                                           const std::string& wavDirectory);
+
+// Makes the directories below the wav directory that `recording.destination` needs, one
+// at a time, never through a link the link rules forbid; empty, or what went wrong.
+std::string makeDestinationDirectory(const TemplateRecording& recording);
 
 }  // namespace quen::tool

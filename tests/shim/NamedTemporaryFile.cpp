@@ -13,15 +13,30 @@
 namespace {
 
 using OpenFunction = int (*)(const char*, int, ...);
+using OpenAtFunction = int (*)(int, const char*, int, ...);
+
+mode_t modeOf(int flags, va_list arguments) {
+    const bool takesMode = (flags & O_CREAT) != 0 || (flags & O_TMPFILE) == O_TMPFILE;
+    return takesMode ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
+}
 
 int openOrRefuse(const char* name, const char* path, int flags, va_list arguments) {
     if ((flags & O_TMPFILE) == O_TMPFILE) {
         errno = EOPNOTSUPP;
         return -1;
     }
-    const mode_t mode = (flags & O_CREAT) != 0 ? static_cast<mode_t>(va_arg(arguments, int)) : 0;
     const auto next = reinterpret_cast<OpenFunction>(::dlsym(RTLD_NEXT, name));
-    return next(path, flags, mode);
+    return next(path, flags, modeOf(flags, arguments));
+}
+
+int openAtOrRefuse(const char* name, int directory, const char* path, int flags,
+                   va_list arguments) {
+    if ((flags & O_TMPFILE) == O_TMPFILE) {
+        errno = EOPNOTSUPP;
+        return -1;
+    }
+    const auto next = reinterpret_cast<OpenAtFunction>(::dlsym(RTLD_NEXT, name));
+    return next(directory, path, flags, modeOf(flags, arguments));
 }
 
 }  // namespace
@@ -38,6 +53,22 @@ extern "C" int open64(const char* path, int flags, ...) {
     va_list arguments;
     va_start(arguments, flags);
     const int fd = openOrRefuse("open64", path, flags, arguments);
+    va_end(arguments);
+    return fd;
+}
+
+extern "C" int openat(int directory, const char* path, int flags, ...) {
+    va_list arguments;
+    va_start(arguments, flags);
+    const int fd = openAtOrRefuse("openat", directory, path, flags, arguments);
+    va_end(arguments);
+    return fd;
+}
+
+extern "C" int openat64(int directory, const char* path, int flags, ...) {
+    va_list arguments;
+    va_start(arguments, flags);
+    const int fd = openAtOrRefuse("openat64", directory, path, flags, arguments);
     va_end(arguments);
     return fd;
 }
