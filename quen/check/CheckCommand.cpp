@@ -97,7 +97,9 @@ void printRecordingText(const RecordingCheck& check) {
         text += "  reads as   nothing: " + check.mediaError + "\n";
     }
     if (check.sound) {
-        if (check.soundPartial) {
+        if (check.soundPartial && check.accepted) {
+            text += "  measured   the first 30 minutes\n";
+        } else if (check.soundPartial) {
             text += "  measured   the first 30 minutes, as decoded to 8 kHz mono\n";
         } else if (!check.accepted) {
             text += "  measured   as decoded to 8 kHz mono\n";

@@ -34,7 +34,7 @@ struct RecordingCheck {
     // Of an accepted recording as QuenGreeting reads it, or of a refused one as
     // libavformat decodes it to 8 kHz mono; with `full` only.
     std::optional<SoundMeasures> sound;
-    bool soundPartial = false;  // a refused recording longer than the part measured
+    bool soundPartial = false;  // a recording longer than the part measured
     std::optional<DataFileSizes> sizes;
 };
 
