@@ -231,6 +231,38 @@ TEST_F(QuenCheckInspect, AHugeRecordingIsCheckedInBoundedMemory) {
     EXPECT_LT(stereoKb, 256 * 1024) << "KB at most";
 }
 
+// A name that would clear the screen and break a line is shown escaped by every
+// subcommand, in the $'...' form a shell reads back, and whole in JSON; the fix line,
+// run by bash, writes the prepared recording under the very name.
+TEST_F(QuenCheckInspect, NamesWithControlCharactersAreEscapedInTextAndWholeInJson) {
+    const std::string name = "a\033[2Jb\n.wav";
+    const std::string shown = "$'a\\033[2Jb\\n.wav'";
+    writeBytes(path(name),
+               wavFile(join({formatChunkFor(1, 2, 8000, 16), chunk("data", Bytes(1600))})));
+    const ProgramResult check = tool("check '" + name + "'");
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(check.output.find('\033'), std::string::npos) << check.output;
+    EXPECT_TRUE(check.output.starts_with(shown + ": refused\n")) << check.output;
+    EXPECT_NE(
+        check.output.find("    Compression of \"a\\033[2Jb\\n.wav\" file failed on bad format.\n"),
+        std::string::npos)
+        << check.output;
+    const std::string fixLine =
+        "  fix        quen prepare " + shown + " $'a\\033[2Jb\\n-prepared.wav'\n";
+    EXPECT_NE(check.output.find(fixLine), std::string::npos) << check.output;
+    const auto document = nlohmann::json::parse(tool("--json check '" + name + "'").output);
+    EXPECT_EQ(document["files"][0]["path"], name);
+    const std::string fix = document["files"][0]["fix"];
+    ASSERT_EQ(shell("bash -c \"" QUEN_TOOL_BINARY + fix.substr(4) + " >/dev/null\""), 0);
+    EXPECT_TRUE(std::filesystem::exists(path("a\033[2Jb\n-prepared.wav")));
+    EXPECT_EQ(tool("prepare '" + name + "' 'a\033[2Jb\n-prepared.wav'").exitCode, 1);
+    EXPECT_EQ(errors(),
+              "quen prepare: $'a\\033[2Jb\\n-prepared.wav': exists already; give -y "
+              "(--overwrite) to replace it\n");
+    EXPECT_EQ(tool("inspect '" + name + "'").output,
+              shown + ": error: a WAV recording, not a data file: use quen check\n");
+}
+
 TEST_F(QuenCheckInspect, ARefusedRecordingThatCanBeReadIsMeasuredToo) {
     // 44.1 kHz stereo, hard clipped: refused, then measured as decoded to 8 kHz mono.
     const std::string clipped = "max(-1,min(1,3*sin(2*PI*200*t)))";

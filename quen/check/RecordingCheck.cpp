@@ -13,6 +13,7 @@
 #include "platform/InputFile.h"
 #include "platform/LogSink.h"
 #include "platform/TextConversion.h"
+#include "quen/TextDisplay.h"
 #include "wav/WavReader.h"
 
 namespace quen::tool {
@@ -26,8 +27,12 @@ std::string quoted(const std::string& id) {
     return "\"" + id + "\"";
 }
 
-// A path as a shell reads it back: quoted when it holds anything but safe characters.
+// A path as a shell reads it back: quoted when it holds anything but safe characters,
+// in the $'...' form of text output when it holds control characters.
 std::string shellWord(const std::string& path) {
+    if (std::string shown = shownName(path); shown != path) {
+        return shown;
+    }
     const bool safe = !path.empty() && path.find_first_not_of(
                                            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                            "0123456789@%+=:,./_-") == std::string::npos;
