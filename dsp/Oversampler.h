@@ -29,8 +29,6 @@ class Oversampler4x {
 
     // The last TAPS_PER_PHASE - 1 samples, then the block at hand.
     std::vector<float> buffer_;
-    // One phase's points over the block.
-    std::vector<float> points_;
 };
 
 }  // namespace quen

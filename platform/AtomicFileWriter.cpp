@@ -65,7 +65,8 @@ class TemporaryFile {
     TemporaryFile(const TemporaryFile&) = delete;
     TemporaryFile& operator=(const TemporaryFile&) = delete;
     ~TemporaryFile() {
-        const TerminationSignalsDeferred deferred;
+        // Removed here and, should a termination signal come first, by its removal:
+        // whichever is second finds nothing.
         file_.close();
         if (!name_.empty()) {
             ::unlinkat(directory_.fd(), name_.c_str(), 0);
@@ -81,9 +82,14 @@ class TemporaryFile {
     // Closes the file and puts it in place of `target` in the directory; false with
     // errno set.
     bool replace(const std::string& target) {
-        // A signal now would find the file half-way between its names.
-        const TerminationSignalsDeferred deferred;
         if (name_.empty() && !giveName()) {
+            return false;
+        }
+        // The rename and the end of the registration are one step for a termination
+        // signal's removal: it finds the file under its temporary name or in place.
+        const TemporaryFileCreation renaming;
+        if (!renaming.allowed()) {
+            errno = EINTR;
             return false;
         }
         if (!file_.close() ||

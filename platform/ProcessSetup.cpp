@@ -1,40 +1,65 @@
-// Descriptors, signal dispositions and the termination handler.
+// Descriptors, signal dispositions and the thread that takes termination signals.
 #include "platform/ProcessSetup.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <climits>
+#include <array>
 #include <csignal>
+#include <mutex>
 
 namespace quen {
 namespace {
 
-// The paths live in static storage, so a handler running on another thread never reads
-// freed memory; a slot's pointer says whether its path is in force.
-char temporaryPaths[MAX_TEMPORARY_FILES][PATH_MAX];
-std::atomic<const char*> temporaryFiles[MAX_TEMPORARY_FILES];
-std::atomic<bool> slotTaken[MAX_TEMPORARY_FILES];
+// The temporary files to remove and the lock over them. Never destroyed: a signal may
+// come while the process runs its exit handlers, and the signal thread then still
+// reads them.
+struct Registry {
+    std::recursive_mutex lock;
+    std::array<std::string, MAX_TEMPORARY_FILES> paths;
+    std::array<bool, MAX_TEMPORARY_FILES> taken{};
+    bool terminating = false;
+};
 
-// Threads now making a registered file, and whether a termination signal has come.
-std::atomic<int> creationsInProgress{0};
-std::atomic<bool> terminating{false};
+Registry& registry() {
+    static Registry* const instance = new Registry;
+    return *instance;
+}
 
-extern "C" void removeTemporaryFileAndDie(int signalNumber) {
-    terminating.store(true);
-    // A file another thread is creating under a registered name would otherwise appear
-    // after the removal below; the creation is a few system calls.
-    while (creationsInProgress.load() != 0) {
+sigset_t terminationSignals() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        sigaddset(&signals, signalNumber);
     }
-    for (auto& file : temporaryFiles) {
-        if (const char* path = file.load()) {
-            ::unlink(path);
+    return signals;
+}
+
+// Waits for the first termination signal, then takes the lock for good: no name is
+// registered, no file made under one and none renamed away from here on. Once the
+// registered files are gone, the process ends by the same signal, its default action,
+// as its caller expects.
+void* takeTerminationSignals(void* argument) {
+    const sigset_t signals = *static_cast<const sigset_t*>(argument);
+    int signalNumber = 0;
+    while (::sigwait(&signals, &signalNumber) != 0) {
+    }
+    Registry& files = registry();
+    files.lock.lock();
+    files.terminating = true;
+    for (int slot = 0; slot < MAX_TEMPORARY_FILES; ++slot) {
+        if (files.taken[slot]) {
+            ::unlink(files.paths[slot].c_str());
         }
     }
-    // The handler was reset to the default on entry and the signal is not blocked:
-    // this ends the process by the same signal, as its caller expects.
+    ::signal(signalNumber, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signalNumber);
+    ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
     ::raise(signalNumber);
+    return nullptr;
 }
 
 void keepStandardDescriptorOpen(int fd) {
@@ -54,22 +79,16 @@ void ignore(int signalNumber) {
     ::sigaction(signalNumber, &action, nullptr);
 }
 
-void cleanUpOn(int signalNumber) {
-    struct sigaction current {};
-    if (::sigaction(signalNumber, nullptr, &current) != 0 || current.sa_handler == SIG_IGN) {
-        return;
-    }
-    struct sigaction action {};
-    action.sa_handler = removeTemporaryFileAndDie;
-    action.sa_flags = SA_RESETHAND | SA_NODEFER;
-    ::sigaction(signalNumber, &action, nullptr);
-}
-
-sigset_t terminationSignals() {
+// The termination signals the caller left to their default action or to a handler;
+// the ones it ignores stay ignored.
+sigset_t signalsToTake() {
     sigset_t signals;
     sigemptyset(&signals);
     for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
-        sigaddset(&signals, signalNumber);
+        struct sigaction current {};
+        if (::sigaction(signalNumber, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+            sigaddset(&signals, signalNumber);
+        }
     }
     return signals;
 }
@@ -82,21 +101,35 @@ void prepareProcess() {
     }
     ignore(SIGPIPE);
     ignore(SIGXFSZ);
-    for (const int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
-        cleanUpOn(signalNumber);
+    static const sigset_t taken = signalsToTake();
+    if (sigisemptyset(&taken)) {
+        return;
+    }
+    // Blocked before the thread starts, so that it and every thread after it inherit
+    // the block and only sigwait takes them.
+    sigset_t previous;
+    ::pthread_sigmask(SIG_BLOCK, &taken, &previous);
+    pthread_attr_t attributes;
+    pthread_t thread;
+    const bool started = ::pthread_attr_init(&attributes) == 0 &&
+                         ::pthread_attr_setdetachstate(&attributes, PTHREAD_CREATE_DETACHED) == 0 &&
+                         ::pthread_create(&thread, &attributes, takeTerminationSignals,
+                                          const_cast<sigset_t*>(&taken)) == 0;
+    ::pthread_attr_destroy(&attributes);
+    if (!started) {
+        // Without the thread a blocked signal would never end the process: better
+        // ended without the removal than not at all.
+        ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     }
 }
 
 int addTemporaryFileToRemove(const std::string& path) {
-    if (path.size() >= PATH_MAX) {
-        return -1;
-    }
+    Registry& files = registry();
+    const std::lock_guard lock(files.lock);
     for (int slot = 0; slot < MAX_TEMPORARY_FILES; ++slot) {
-        bool free = false;
-        if (slotTaken[slot].compare_exchange_strong(free, true)) {
-            path.copy(temporaryPaths[slot], path.size());
-            temporaryPaths[slot][path.size()] = '\0';
-            temporaryFiles[slot].store(temporaryPaths[slot]);
+        if (!files.taken[slot]) {
+            files.paths[slot] = path;
+            files.taken[slot] = true;
             return slot;
         }
     }
@@ -104,9 +137,10 @@ int addTemporaryFileToRemove(const std::string& path) {
 }
 
 void forgetTemporaryFile(int registration) {
-    if (registration >= 0) {
-        temporaryFiles[registration].store(nullptr);
-        slotTaken[registration].store(false);
+    if (registration >= 0 && registration < MAX_TEMPORARY_FILES) {
+        Registry& files = registry();
+        const std::lock_guard lock(files.lock);
+        files.taken[registration] = false;
     }
 }
 
@@ -115,27 +149,14 @@ void blockTerminationSignals() {
     ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
 }
 
-TerminationSignalsDeferred::TerminationSignalsDeferred() {
-    const sigset_t signals = terminationSignals();
-    ::pthread_sigmask(SIG_BLOCK, &signals, &previous_);
-}
-
-TerminationSignalsDeferred::~TerminationSignalsDeferred() {
-    ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-}
-
 TemporaryFileCreation::TemporaryFileCreation() {
-    creationsInProgress.fetch_add(1);
-    allowed_ = !terminating.load();
-    if (!allowed_) {
-        creationsInProgress.fetch_sub(1);
-    }
+    Registry& files = registry();
+    files.lock.lock();
+    allowed_ = !files.terminating;
 }
 
 TemporaryFileCreation::~TemporaryFileCreation() {
-    if (allowed_) {
-        creationsInProgress.fetch_sub(1);
-    }
+    registry().lock.unlock();
 }
 
 }  // namespace quen

@@ -1,10 +1,8 @@
 // What the process settles before any job runs, whatever its caller left behind:
 // standard streams that exist, console and file-size failures that come back as
-// errors instead of signals, and termination signals that take the data file's
-// temporary file with them.
+// errors instead of signals, and termination signals, taken by one thread, that take
+// the data files' temporary files with them.
 #pragma once
-
-#include <signal.h>
 
 #include <string>
 
@@ -13,40 +11,29 @@ namespace quen {
 // Reopens a closed descriptor 0, 1 or 2 on /dev/null, so that no file of the program
 // is ever opened in their place; ignores SIGPIPE (a caller that stops reading
 // standard output does not stop the job) and SIGXFSZ (a file-size limit fails the
-// write instead); lets SIGTERM, SIGINT and SIGHUP remove a data file's temporary
-// file before the process ends by the same signal. A signal the caller set to be
-// ignored stays ignored.
+// write instead). SIGTERM, SIGINT and SIGHUP are blocked in every thread and taken by
+// one thread of their own, which removes the registered temporary files and then ends
+// the process by the same signal. A signal the caller set to be ignored stays ignored.
+// Call it before any other thread starts, so that every thread inherits the block.
 void prepareProcess();
 
 // Temporary files a termination signal removes: several at a time, as a batch's workers
 // write ahead. Returns the registration, or -1 when MAX_TEMPORARY_FILES are registered
-// already or the path is too long to keep.
+// already. Registration and removal take the same lock.
 inline constexpr int MAX_TEMPORARY_FILES = 256;
 int addTemporaryFileToRemove(const std::string& path);
 void forgetTemporaryFile(int registration);
 
-// Keeps termination signals away from the calling thread for good (worker threads),
-// so that they always reach the thread that writes data files.
+// Keeps termination signals away from the calling thread for good. Threads started
+// after prepareProcess() have them blocked already; this is for a thread that may have
+// been started without it.
 void blockTerminationSignals();
 
-// While it lives, a termination signal waits: a file being named and registered, or
-// renamed and forgotten, is never caught half-way.
-class TerminationSignalsDeferred {
-  public:
-    TerminationSignalsDeferred();
-    ~TerminationSignalsDeferred();
-    TerminationSignalsDeferred(const TerminationSignalsDeferred&) = delete;
-    TerminationSignalsDeferred& operator=(const TerminationSignalsDeferred&) = delete;
-
-  private:
-    sigset_t previous_;
-};
-
-// Held while a thread makes a file under a registered name (creates it or links it in):
-// a termination signal that comes meanwhile on another thread waits for every such
-// window to close before it removes the registered files, and none opens once it has
-// come, so no file appears after the removal. Termination signals wait on the holding
-// thread meanwhile, so the handler never waits for its own thread.
+// Held while a thread makes a file under a registered name (creates it, links it in or
+// renames it away): it holds the lock the removal takes, so a termination signal that
+// comes meanwhile waits for the file to be made and then removes it, and once the
+// removal has begun no thread makes a file again. The same thread may register and
+// forget names while it holds one.
 class TemporaryFileCreation {
   public:
     TemporaryFileCreation();
@@ -58,7 +45,6 @@ class TemporaryFileCreation {
     bool allowed() const { return allowed_; }
 
   private:
-    TerminationSignalsDeferred deferred_;
     bool allowed_;
 };
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "quen/Commands.h"
+#include "quen/TextDisplay.h"
 
 namespace quen::tool {
 
@@ -33,7 +34,7 @@ void addHelpCommand(CLI::App& app, Context& context) {
             }
         }
         if (target == nullptr) {
-            std::cerr << "quen help: no subcommand \"" << *name << "\"\n"
+            std::cerr << "quen help: no subcommand \"" << shownText(*name) << "\"\n"
                       << "Run with --help for more information.\n";
             context.exitCode = EXIT_USAGE;
             return;

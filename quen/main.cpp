@@ -11,10 +11,12 @@
 #include <exception>
 #include <iostream>
 #include <new>
+#include <sstream>
 
 #include "media/DecodeChild.h"
 #include "platform/ProcessSetup.h"
 #include "quen/Commands.h"
+#include "quen/TextDisplay.h"
 
 namespace {
 
@@ -39,7 +41,10 @@ int runCommandLine(int argc, char** argv) {
     } catch (const CLI::Success& done) {
         return app.exit(done);  // --help or --version, printed
     } catch (const CLI::ParseError& error) {
-        app.exit(error);
+        // The message may quote an operand: escaped like every name shown.
+        std::ostringstream message;
+        app.exit(error, message, message);
+        std::cerr << shownText(message.str(), true);
         return EXIT_USAGE;
     }
     return context.exitCode;
@@ -72,7 +77,7 @@ int main(int argc, char** argv) {
         std::cerr << "quen: out of memory\n";
         return EXIT_INVALID;
     } catch (const std::exception& error) {
-        std::cerr << "quen: " << error.what() << "\n";
+        std::cerr << "quen: " << shownText(error.what(), true) << "\n";
         return EXIT_INVALID;
     }
     return reportWritten() ? exitCode : EXIT_INVALID;

@@ -446,5 +446,25 @@ TEST_F(ConverterTest, StandardStreamsThatFailNeverStopTheJobNorLandInTheLog) {
               "quenFlashType = 0xe9, cpType = 0x89, seconds = 1, internalFlag = \0Y\0\0"s);
 }
 
+// The message job's diagnostic line only repeats what the caller gave; the job's
+// result is its data file and its log. A full standard output loses the line and
+// nothing else: the same data file and log and exit code 0, as a caller that trusts the
+// exit code must see for a message that was converted; a job that fails still exits
+// with 255.
+TEST_F(ConverterTest, AFullStandardOutputLeavesTheMessageJobsResultAsItIs) {
+    writeBytes(path("w.wav"), pcmWav(testSignal(800)));
+    const std::string message = QUEN_BINARY + " /convertMsg:w.wav B C D g711 Y Y 1 2 "s;
+    ASSERT_EQ(shell(message + "seen.cxx seen.txt >out.txt"), 0);
+    EXPECT_EQ(shell(message + "full.cxx full.txt >/dev/full"), 0);
+    EXPECT_EQ(readBytes(path("full.cxx")), readBytes(path("seen.cxx")));
+    EXPECT_EQ(readText(path("full.txt")), "Creating data file - \"full.cxx\"\r\n");
+    EXPECT_EQ(
+        shell(QUEN_BINARY + " /convertMsg:none.wav B C D g711 Y Y 1 2 x.cxx x.txt >/dev/full"s),
+        255);
+    EXPECT_NE(readText(path("x.txt")).find("none.wav"), std::string::npos)
+        << readText(path("x.txt"));
+    EXPECT_FALSE(fs::exists(path("x.cxx")));
+}
+
 }  // namespace
 }  // namespace quen::test

@@ -1,7 +1,7 @@
 // The process around the jobs: standard streams a caller closed come back open for
 // the way each is used, a single worker runs every task at once on the caller's
 // thread, so that a one-CPU batch is plainly sequential, and termination signals never
-// land on a worker thread.
+// land on a worker thread; the thread that takes them removes the temporary files.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -10,6 +10,8 @@
 #include <atomic>
 #include <chrono>
 #include <csignal>
+#include <functional>
+#include <string>
 #include <thread>
 
 #include "platform/ProcessSetup.h"
@@ -49,9 +51,9 @@ TEST(ProcessTest, OneWorkerRunsEachTaskAtOnceOnTheCallersThread) {
 
 std::atomic<pid_t> handledOn{0};
 
-// A termination signal sent to the process while workers wait for work is handled by
-// the thread that writes data files: while that thread defers it, it waits, even though
-// the workers could take it.
+// A pool's workers block termination signals even in a process that did not set them
+// up: while the one other thread blocks one too, it waits, though the workers could
+// take it.
 TEST(ProcessTest, TerminationSignalsNeverReachAWorker) {
     handledOn = 0;
     struct sigaction action {};
@@ -74,10 +76,14 @@ TEST(ProcessTest, TerminationSignalsNeverReachAWorker) {
             std::this_thread::yield();
         }
         {
-            const TerminationSignalsDeferred deferred;
+            sigset_t hangUp;
+            sigemptyset(&hangUp);
+            sigaddset(&hangUp, SIGHUP);
+            ::pthread_sigmask(SIG_BLOCK, &hangUp, nullptr);
             ASSERT_EQ(::kill(::getpid(), SIGHUP), 0);
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
             EXPECT_EQ(handledOn, 0) << "handled by a worker";
+            ::pthread_sigmask(SIG_UNBLOCK, &hangUp, nullptr);
         }
         for (int i = 0; i < 1000 && handledOn == 0; ++i) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -86,6 +92,56 @@ TEST(ProcessTest, TerminationSignalsNeverReachAWorker) {
         release = true;
     }
     ::sigaction(SIGHUP, &previous, nullptr);
+}
+
+// In a child, which may take signals freely: `body` runs after prepareProcess(); how
+// the child ended.
+int statusOfChild(const std::function<void()>& body) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        body();
+        ::_exit(0);
+    }
+    int status = -1;
+    return child > 0 && ::waitpid(child, &status, 0) == child ? status : -1;
+}
+
+// The one thread that takes termination signals removes every registered file, one a
+// thread is making when the signal comes too (it waits for it to be made), then ends
+// the process by the same signal. A signal the caller ignores stays ignored.
+TEST(ProcessTest, ATerminationSignalRemovesEveryRegisteredFileThenEndsTheProcess) {
+    const std::string made = ::testing::TempDir() + "/made.tmp";
+    const std::string making = ::testing::TempDir() + "/making.tmp";
+    const std::string closed = ::testing::TempDir() + "/window-closed";
+    const int status = statusOfChild([&] {
+        ::signal(SIGTERM, SIG_DFL);
+        prepareProcess();
+        addTemporaryFileToRemove(made);
+        ::close(::open(made.c_str(), O_WRONLY | O_CREAT, 0600));
+        std::thread maker([&] {
+            const TemporaryFileCreation creation;
+            addTemporaryFileToRemove(making);
+            ::kill(::getpid(), SIGTERM);
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            ::close(::open(making.c_str(), O_WRONLY | O_CREAT, 0600));
+            // Not registered: shows that the process lived until the file was made.
+            ::close(::open(closed.c_str(), O_WRONLY | O_CREAT, 0600));
+        });
+        maker.join();
+        std::this_thread::sleep_for(std::chrono::seconds(5));
+    });
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+    EXPECT_NE(::access(made.c_str(), F_OK), 0);
+    EXPECT_NE(::access(making.c_str(), F_OK), 0);
+    EXPECT_EQ(::access(closed.c_str(), F_OK), 0) << "ended while a file was being made";
+    ::unlink(closed.c_str());
+    const int ignored = statusOfChild([] {
+        ::signal(SIGHUP, SIG_IGN);
+        prepareProcess();
+        ::kill(::getpid(), SIGHUP);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    });
+    EXPECT_TRUE(WIFEXITED(ignored) && WEXITSTATUS(ignored) == 0) << ignored;
 }
 
 }  // namespace

@@ -3,9 +3,14 @@
 // key style and one rounding in JSON, the file each command belongs to, the output rule
 // (- is standard output, -y to replace), exit codes in the help, the template check's
 // pre-checks and a summary that holds, and the waveform picture's marks.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <regex>
@@ -169,6 +174,93 @@ TEST_F(QuenCheckInspect, CheckListsTheLayoutOfAnAcceptedRecordingUpToItsLimit) {
                           "  format     "),
               std::string::npos)
         << listed.substr(listed.size() - 300);
+}
+
+// `quen --json check FILE`, its exit code and its document, and the most memory it held
+// (KB).
+std::tuple<int, nlohmann::json, long> checkMeasured(const std::filesystem::path& dir,
+                                                    const std::string& file) {
+    const std::string out = (dir / "check.json").string();
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (::chdir(dir.c_str()) == 0 && fd >= 0 && ::dup2(fd, STDOUT_FILENO) >= 0) {
+            ::execl(QUEN_TOOL_BINARY, QUEN_TOOL_BINARY, "--json", "check", file.c_str(), nullptr);
+        }
+        ::_exit(127);
+    }
+    int status = -1;
+    struct rusage usage {};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status)) {
+        return {-1, nullptr, 0};
+    }
+    return {WEXITSTATUS(status), nlohmann::json::parse(readText(out), nullptr, false),
+            usage.ru_maxrss};
+}
+
+// Sparse files: a few kilobytes on disk that stand for days of audio. The layout comes
+// from the chunk headers alone, the sound is measured over the first half hour, and the
+// memory held stays small whatever the stated length, accepted or refused.
+TEST_F(QuenCheckInspect, AHugeRecordingIsCheckedInBoundedMemory) {
+    // 10 s of tone, then silence up to 2 GiB: 37 hours at 8 kHz.
+    const Bytes tone = sampleBytes(testSignal(80000));
+    const std::uint32_t dataLength = 0x7FFFFFFF - 44;
+    writeBytes(path("big.wav"), wavFile(join({formatChunk(), chunk("data", tone, dataLength)})));
+    std::filesystem::resize_file(path("big.wav"), 44 + std::uint64_t{dataLength});
+    const auto [exitCode, big, bigKb] = checkMeasured(dir(), "big.wav");
+    ASSERT_EQ(exitCode, 0) << big;
+    const auto& file = big["files"][0];
+    EXPECT_TRUE(file["accepted"]);
+    EXPECT_EQ(file["file_size"], 0x7FFFFFFF);
+    EXPECT_EQ(file["chunks"][1]["length"], dataLength);
+    EXPECT_FALSE(file["chunks"][1]["past_end"]);
+    EXPECT_TRUE(file["levels_partial"]);
+    EXPECT_NEAR(file["levels"]["trailing_silence_seconds"].get<double>(), 1790.0, 0.1);
+    EXPECT_LT(bigKb, 64 * 1024) << "KB at most";
+    // Refused for its two channels, longer than the 1 GiB read whole before.
+    writeBytes(path("stereo.wav"),
+               wavFile(join({formatChunkFor(1, 2, 8000, 16), chunk("data", {}, 0xC0000000)})));
+    std::filesystem::resize_file(path("stereo.wav"), 0xC0000000 + 44);
+    const auto [refusedCode, stereo, stereoKb] = checkMeasured(dir(), "stereo.wav");
+    EXPECT_EQ(refusedCode, 1);
+    const auto& refused = stereo["files"][0];
+    EXPECT_FALSE(refused["accepted"]);
+    EXPECT_EQ(refused["chunks"][1]["length"], 0xC0000000u);
+    EXPECT_EQ(refused["causes"][0], "2 channels; QuenGreeting takes one");
+    EXPECT_TRUE(refused["levels_partial"]);
+    EXPECT_LT(stereoKb, 256 * 1024) << "KB at most";
+}
+
+// A name that would clear the screen and break a line is shown escaped by every
+// subcommand, in the $'...' form a shell reads back, and whole in JSON; the fix line,
+// run by bash, writes the prepared recording under the very name.
+TEST_F(QuenCheckInspect, NamesWithControlCharactersAreEscapedInTextAndWholeInJson) {
+    const std::string name = "a\033[2Jb\n.wav";
+    const std::string shown = "$'a\\033[2Jb\\n.wav'";
+    writeBytes(path(name),
+               wavFile(join({formatChunkFor(1, 2, 8000, 16), chunk("data", Bytes(1600))})));
+    const ProgramResult check = tool("check '" + name + "'");
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(check.output.find('\033'), std::string::npos) << check.output;
+    EXPECT_TRUE(check.output.starts_with(shown + ": refused\n")) << check.output;
+    EXPECT_NE(
+        check.output.find("    Compression of \"a\\033[2Jb\\n.wav\" file failed on bad format.\n"),
+        std::string::npos)
+        << check.output;
+    const std::string fixLine =
+        "  fix        quen prepare " + shown + " $'a\\033[2Jb\\n-prepared.wav'\n";
+    EXPECT_NE(check.output.find(fixLine), std::string::npos) << check.output;
+    const auto document = nlohmann::json::parse(tool("--json check '" + name + "'").output);
+    EXPECT_EQ(document["files"][0]["path"], name);
+    const std::string fix = document["files"][0]["fix"];
+    ASSERT_EQ(shell("bash -c \"" QUEN_TOOL_BINARY + fix.substr(4) + " >/dev/null\""), 0);
+    EXPECT_TRUE(std::filesystem::exists(path("a\033[2Jb\n-prepared.wav")));
+    EXPECT_EQ(tool("prepare '" + name + "' 'a\033[2Jb\n-prepared.wav'").exitCode, 1);
+    EXPECT_EQ(errors(),
+              "quen prepare: $'a\\033[2Jb\\n-prepared.wav': exists already; give -y "
+              "(--overwrite) to replace it\n");
+    EXPECT_EQ(tool("inspect '" + name + "'").output,
+              shown + ": error: a WAV recording, not a data file: use quen check\n");
 }
 
 TEST_F(QuenCheckInspect, ARefusedRecordingThatCanBeReadIsMeasuredToo) {

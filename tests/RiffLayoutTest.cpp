@@ -1,9 +1,11 @@
 // The chunk walk that describes a recording: pad bytes after odd lengths, a chunk
 // running past the end, a header cut short by the end of the file, unprintable ids,
-// RF64's sizes from its ds64 chunk, and the cap on the chunks listed.
+// RF64's sizes from its ds64 chunk, and the cap on the chunks listed; read from a file
+// by its headers, the same as from its bytes.
 #include <gtest/gtest.h>
 
 #include "tests/TestFiles.h"
+#include "tests/TestSupport.h"
 #include "wav/RiffLayout.h"
 
 namespace quen::test {
@@ -44,14 +46,20 @@ TEST(RiffLayoutTest, ChunksAreWalkedAsAStandardReaderWalksThem) {
          "?x?y@12:0 fmt @20:16 data@44:6 ", 50, 6},
         {"RF64 sized by its ds64 chunk", rf64, "ds64@12:28 fmt @48:16 data@72:6 ", 1000, 6},
     };
+    const std::string onDisk = ::testing::TempDir() + "/layout.wav";
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
-        const auto layout = readRiffLayout(row.file);
-        ASSERT_TRUE(layout);
-        EXPECT_EQ(listed(*layout), row.chunks);
-        EXPECT_EQ(layout->statedSize, row.statedSize);
-        EXPECT_EQ(layout->dataLength, row.dataLength);
-        EXPECT_EQ(layout->format->sampleRate, 8000u);
+        writeBytes(onDisk, row.file);
+        auto file = InputFile::openRegular(onDisk);
+        ASSERT_TRUE(file);
+        for (const auto& layout : {readRiffLayout(row.file), readRiffLayout(*file)}) {
+            ASSERT_TRUE(layout);
+            EXPECT_EQ(listed(*layout), row.chunks);
+            EXPECT_EQ(layout->statedSize, row.statedSize);
+            EXPECT_EQ(layout->dataLength, row.dataLength);
+            EXPECT_EQ(layout->format->sampleRate, 8000u);
+            EXPECT_EQ(layout->fileSize, row.file.size());
+        }
     }
     Bytes many = wavFile({});
     for (std::size_t i = 0; i <= MAX_LISTED_CHUNKS; ++i) {

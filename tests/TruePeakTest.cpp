@@ -81,6 +81,21 @@ TEST(TruePeak, BlockBoundariesDoNotChangeTheReading) {
         inBlocks(speech, blockSize, [&](std::span<const float> block) { meter.add(block); });
         EXPECT_EQ(meter.truePeak(), whole);
     }
+    // Every segment's peak, not only the largest: blocks of one and seven samples are
+    // filtered one output at a time, longer ones in groups held in vector registers.
+    std::vector<float> wholePeaks(speech.size());
+    Oversampler4x().segmentPeaks(speech, wholePeaks);
+    for (const std::size_t blockSize : {1u, 7u, 1025u}) {
+        SCOPED_TRACE(blockSize);
+        Oversampler4x oversampler;
+        std::vector<float> peaks(speech.size());
+        std::size_t at = 0;
+        inBlocks(speech, blockSize, [&](std::span<const float> block) {
+            oversampler.segmentPeaks(block, std::span(peaks).subspan(at, block.size()));
+            at += block.size();
+        });
+        EXPECT_EQ(peaks, wholePeaks);
+    }
 }
 
 }  // namespace

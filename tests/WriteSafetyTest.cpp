@@ -2,6 +2,7 @@
 // on the path of a data file or of the error log is not followed in a sticky
 // world-writable directory; a log that cannot be written whole fails the run; and a
 // termination signal takes a named temporary file with it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
 #include <signal.h>
@@ -216,6 +217,52 @@ TEST_F(WriteSafetyTest, TerminationSignalsRemoveEveryNamedTemporaryFile) {
             EXPECT_EQ(readText(path("out.cxx")), "old");
         }
     }
+}
+
+// `quen prepare --template` writes its recordings on several threads at once. A
+// termination signal at any moment of the run, from the program's start to its end,
+// leaves no named temporary file behind, however its threads stand: the signal is
+// taken by one thread, which removes the registered files while no other can make one.
+TEST_F(WriteSafetyTest, ASignalAtAnyMomentOfATemplatePreparationLeavesNoTemporaryFile) {
+    fs::create_directories(path("raw"));
+    std::string greetings;
+    for (int i = 0; i < 64; ++i) {
+        const std::string name = std::to_string(i) + ".wav";
+        writeBytes(path("raw") / name, pcmWav(testSignal(800)));
+        greetings += greeting("menu", name);
+    }
+    writeText(path("t.xml"), configuration(attendant("A", greetings)));
+    int stopped = 0;
+    for (int run = 0; run < 20; ++run) {
+        SCOPED_TRACE(::testing::Message() << "signal after " << run * 5 << " ms");
+        fs::remove_all(path("wav"));
+        fs::create_directories(path("wav"));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::signal(SIGTERM, SIG_DFL);
+            const int null = ::open("/dev/null", O_WRONLY);
+            if (::chdir(dir().c_str()) == 0 && ::dup2(null, STDOUT_FILENO) >= 0 &&
+                ::dup2(null, STDERR_FILENO) >= 0) {
+                ::setenv("LD_PRELOAD", QUEN_NAMED_TMPFILE_SHIM, 1);
+                ::setenv("QUEN_SHIM_FLUSH", "1", 1);
+                ::setenv("ASAN_OPTIONS", "verify_asan_link_order=0", 1);
+                ::execl(QUEN_TOOL_BINARY, QUEN_TOOL_BINARY, "prepare", "--template", "t.xml",
+                        "--from", "raw", "--wav-dir", "wav", nullptr);
+            }
+            ::_exit(127);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(run * 5));
+        ::kill(child, SIGTERM);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        const bool signalled = WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM;
+        EXPECT_TRUE(signalled || (WIFEXITED(status) && WEXITSTATUS(status) == 0)) << status;
+        stopped += signalled ? 1 : 0;
+        EXPECT_TRUE(temporaryFiles("wav").empty());
+    }
+    // Most runs were stopped part-way, or the test tells nothing.
+    EXPECT_GE(stopped, 10);
 }
 
 // Each named temporary file leaves the list the signal handler removes once it is in

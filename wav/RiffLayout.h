@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/InputFile.h"
 #include "wav/WaveFormat.h"
 
 namespace quen {
@@ -42,6 +43,8 @@ struct RiffLayout {
 
 // Empty when the bytes are not a RIFF or RF64 file of form type WAVE.
 std::optional<RiffLayout> readRiffLayout(std::span<const std::uint8_t> file);
+// The same of an open file, reading its headers only: any size costs a few small reads.
+std::optional<RiffLayout> readRiffLayout(InputFile& file);
 
 // "PCM", "IEEE float", "A-law", "mu-law", "extensible", ... or "unknown".
 std::string formatTagName(std::uint16_t tag);

@@ -12,6 +12,7 @@
 #include "quen/Output.h"
 #include "quen/SoundMeasures.h"
 #include "quen/TemplateOperands.h"
+#include "quen/TextDisplay.h"
 #include "quen/WrongCommand.h"
 #include "quen/check/RecordingCheck.h"
 #include "quen/check/TemplateCheck.h"
@@ -35,7 +36,7 @@ std::string shownLine(std::string line) {
     while (!line.empty() && line.back() == '\n') {
         line.pop_back();
     }
-    return line;
+    return shownText(line);
 }
 
 std::optional<double> durationOf(const RecordingCheck& check) {
@@ -71,7 +72,8 @@ std::string chunkText(const RiffChunk& chunk) {
 }
 
 void printRecordingText(const RecordingCheck& check) {
-    std::string text = check.path + ": " + (check.accepted ? "accepted" : "refused") + "\n";
+    std::string text =
+        shownName(check.path) + ": " + (check.accepted ? "accepted" : "refused") + "\n";
     if (const auto& layout = check.layout) {
         text += "  container  " + layout->container + " WAVE, " + std::to_string(layout->fileSize) +
                 " bytes (size field " + std::to_string(layout->statedSize) + ")\n";
@@ -97,7 +99,9 @@ void printRecordingText(const RecordingCheck& check) {
         text += "  reads as   nothing: " + check.mediaError + "\n";
     }
     if (check.sound) {
-        if (check.soundPartial) {
+        if (check.soundPartial && check.accepted) {
+            text += "  measured   the first 30 minutes\n";
+        } else if (check.soundPartial) {
             text += "  measured   the first 30 minutes, as decoded to 8 kHz mono\n";
         } else if (!check.accepted) {
             text += "  measured   as decoded to 8 kHz mono\n";
@@ -114,7 +118,7 @@ void printRecordingText(const RecordingCheck& check) {
             text += "    " + shownLine(line) + "\n";
         }
         for (const std::string& cause : check.causes) {
-            text += "  cause      " + cause + "\n";
+            text += "  cause      " + shownText(cause) + "\n";
         }
         if (check.fix) {
             text += "  fix        " + *check.fix + "\n";
@@ -188,7 +192,7 @@ int checkFiles(const CheckOptions& options, const Context& context) {
             if (context.json) {
                 files.push_back({{"path", path}, {"error", *error}});
             } else {
-                std::cout << path << ": error: " << *error << "\n";
+                std::cout << shownName(path) << ": error: " << shownText(*error) << "\n";
             }
             continue;
         }
@@ -207,9 +211,10 @@ int checkFiles(const CheckOptions& options, const Context& context) {
 }
 
 std::string greetingTitle(const GreetingCheck& greeting) {
-    return greeting.attendant + " / " + greeting.id + " (" +
-           (greeting.kind.empty() ? std::string("empty kind") : greeting.kind) + "): " +
-           (greeting.recordingName.empty() ? std::string("no recording") : greeting.recordingName);
+    return shownName(greeting.attendant) + " / " + shownName(greeting.id) + " (" +
+           (greeting.kind.empty() ? std::string("empty kind") : shownName(greeting.kind)) + "): " +
+           (greeting.recordingName.empty() ? std::string("no recording")
+                                           : shownName(greeting.recordingName));
 }
 
 // One line that holds whatever the greetings above it say: a run that stops before its
@@ -238,7 +243,7 @@ std::string templateSummary(const TemplateCheck& check) {
 }
 
 void printTemplateText(const TemplateCheck& check) {
-    std::string text = check.templatePath + ":\n";
+    std::string text = shownName(check.templatePath) + ":\n";
     for (const std::string& line : check.operandFailure) {
         text += "  QuenGreeting logs: " + shownLine(line) + "\n";
         text += "  The run stops here, before its first greeting.\n";
@@ -250,14 +255,14 @@ void printTemplateText(const TemplateCheck& check) {
     for (const GreetingCheck& greeting : check.greetings) {
         text += std::to_string(++number) + ". " + greetingTitle(greeting) + "\n";
         if (greeting.recording) {
-            text += "     recording  " + greeting.wavFile + ": " +
+            text += "     recording  " + shownName(greeting.wavFile) + ": " +
                     (greeting.recording->accepted ? "accepted" : "refused") + "\n";
             if (!greeting.recording->accepted) {
                 for (const std::string& line : greeting.recording->logLines) {
                     text += "       " + shownLine(line) + "\n";
                 }
                 for (const std::string& cause : greeting.recording->causes) {
-                    text += "       cause: " + cause + "\n";
+                    text += "       cause: " + shownText(cause) + "\n";
                 }
                 if (greeting.recording->fix) {
                     text += "       fix:   " + *greeting.recording->fix + "\n";
@@ -266,15 +271,15 @@ void printTemplateText(const TemplateCheck& check) {
         }
         for (const ModeNames& names : greeting.modes) {
             text += "     mode " + std::to_string(names.mode) + "     " +
-                    (names.endLine ? "ends the run: " + *names.endLine
-                                   : names.g723File + ", " + names.g711File) +
+                    (names.endLine ? "ends the run: " + shownLine(*names.endLine)
+                                   : shownName(names.g723File) + ", " + shownName(names.g711File)) +
                     "\n";
         }
         for (const std::string& problem : greeting.problems) {
-            text += "     problem    " + problem + "\n";
+            text += "     problem    " + shownText(problem) + "\n";
         }
         for (const std::string& warning : greeting.warnings) {
-            text += "     note       " + warning + "\n";
+            text += "     note       " + shownText(warning) + "\n";
         }
     }
     if (check.structureError) {

@@ -4,30 +4,35 @@
 // The description and the causes come from the standard RIFF layout and libavformat.
 #include "quen/check/RecordingCheck.h"
 
+#include <algorithm>
+
 #include "codec/Codec.h"
 #include "datafile/DataFileLayout.h"
 #include "datafile/Packetiser.h"
 #include "jobs/ConversionSteps.h"
+#include "platform/InputFile.h"
 #include "platform/LogSink.h"
-#include "platform/RegularFileReader.h"
 #include "platform/TextConversion.h"
+#include "quen/TextDisplay.h"
 #include "wav/WavReader.h"
 
 namespace quen::tool {
 namespace {
 
-// Recordings are small; a file beyond this is described by libavformat alone.
-constexpr std::uint64_t MAX_DESCRIBED_BYTES = std::uint64_t{1} << 30;
-// Half an hour at 8 kHz: the memory a refused recording's measures may take is bounded
-// whatever its length; a longer one is measured over its start.
+// Half an hour at 8 kHz: whatever a recording's length, accepted or refused, its sound is
+// measured over its start, so the memory its measures take is bounded.
 constexpr std::size_t MAX_MEASURED_SAMPLES = 30 * 60 * SPEECH_SAMPLE_RATE;
 
 std::string quoted(const std::string& id) {
     return "\"" + id + "\"";
 }
 
-// A path as a shell reads it back: quoted when it holds anything but safe characters.
+// A path as a shell reads it back: quoted when it holds anything but safe characters,
+// in the $'...' form of text output when it holds control characters.
 std::string shellWord(const std::string& path) {
+    if (std::string shown = shownName(path); shown != path) {
+        return shown;
+    }
     const bool safe = !path.empty() && path.find_first_not_of(
                                            "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
                                            "0123456789@%+=:,./_-") == std::string::npos;
@@ -111,11 +116,14 @@ std::vector<std::string> causesFromLayout(const RiffLayout& layout) {
 }
 
 // What the converter's reader makes of a recording: accepted or not, with the lines a
-// conversion would log, and the samples of an accepted one when they are wanted.
+// conversion would log, and the first MAX_MEASURED_SAMPLES samples of an accepted one
+// when they are wanted. The whole recording is read, block by block, as a conversion
+// reads it, but no more of it is kept.
 struct Verdict {
     bool accepted = false;
     std::uint64_t sampleBytes = 0;
     std::vector<std::int16_t> samples;
+    bool moreSamples = false;  // samples beyond the ones kept
 };
 
 Verdict readVerdict(const std::u16string& wavFile, bool keepSamples, LogSink& log) {
@@ -125,9 +133,20 @@ Verdict readVerdict(const std::u16string& wavFile, bool keepSamples, LogSink& lo
         logRecordingFailure(wavFile, recording.failure(), log);
         return verdict;
     }
-    if (!locateRecordingSamples(*recording, wavFile, log) ||
-        !readRecordingSamples(*recording, wavFile, log, [&](std::span<const std::uint8_t> bytes) {
-            for (std::size_t i = 0; keepSamples && i + 1 < bytes.size(); i += 2) {
+    if (!locateRecordingSamples(*recording, wavFile, log)) {
+        return verdict;
+    }
+    const std::size_t kept =
+        keepSamples ? static_cast<std::size_t>(std::min<std::uint64_t>(
+                          recording->sampleBytes() / SPEECH_SAMPLE_BYTES, MAX_MEASURED_SAMPLES))
+                    : 0;
+    verdict.samples.reserve(kept);
+    if (!readRecordingSamples(*recording, wavFile, log, [&](std::span<const std::uint8_t> bytes) {
+            for (std::size_t i = 0; i + 1 < bytes.size(); i += SPEECH_SAMPLE_BYTES) {
+                if (verdict.samples.size() == kept) {
+                    verdict.moreSamples = keepSamples;
+                    return;
+                }
                 verdict.samples.push_back(
                     static_cast<std::int16_t>(getLittleEndian16(bytes.subspan(i).first<2>())));
             }
@@ -164,12 +183,13 @@ void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
     if (check.accepted && !full) {
         return;
     }
-    const auto file = readRegularFile(check.path, MAX_DESCRIBED_BYTES);
+    auto file = InputFile::openRegular(check.path);
     if (file) {
         check.layout = readRiffLayout(*file);
     }
     if (check.accepted) {
         check.sound = measureSound(verdict.samples);
+        check.soundPartial = verdict.moreSamples;
         check.sizes = sizesOf(verdict.sampleBytes);
         return;
     }

@@ -34,7 +34,7 @@ struct RecordingCheck {
     // Of an accepted recording as QuenGreeting reads it, or of a refused one as
     // libavformat decodes it to 8 kHz mono; with `full` only.
     std::optional<SoundMeasures> sound;
-    bool soundPartial = false;  // a refused recording longer than the part measured
+    bool soundPartial = false;  // a recording longer than the part measured
     std::optional<DataFileSizes> sizes;
 };
 
@@ -43,7 +43,9 @@ struct RecordingCheck {
 // which only needs the verdicts of many greetings, leaves that out.
 RecordingCheck checkRecording(const std::string& path, bool full);
 
-// The `quen prepare` command line that writes `out` from `in`, quoted for a shell.
+// The `quen prepare` command line that writes `out` from `in`, quoted for a shell: a
+// name with control characters in the $'...' form (bash, zsh, ksh), so that the line
+// is safe to show on a terminal; others in POSIX quotes.
 std::string prepareCommand(const std::string& in, const std::string& out);
 
 }  // namespace quen::tool

@@ -45,7 +45,7 @@ constexpr std::uint64_t MAX_DATA_FILE_BYTES = std::numeric_limits<std::uint32_t>
 
 bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces, bool overwrite) {
     if (const std::string error = writeOutputFile(path, pieces, overwrite); !error.empty()) {
-        std::cerr << "quen inspect: " << path << ": " << error << "\n";
+        std::cerr << "quen inspect: " << shownName(path) << ": " << error << "\n";
         return false;
     }
     return true;
@@ -53,7 +53,7 @@ bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces, bool
 
 bool writeWav(const std::string& path, const std::vector<std::int16_t>& samples, bool overwrite) {
     if (const std::string error = writeWavOutput(path, samples, overwrite); !error.empty()) {
-        std::cerr << "quen inspect: " << path << ": " << error << "\n";
+        std::cerr << "quen inspect: " << shownName(path) << ": " << error << "\n";
         return false;
     }
     return true;

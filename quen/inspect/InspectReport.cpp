@@ -130,10 +130,10 @@ nlohmann::json reportJson(const InspectReport& inspected) {
 
 std::string reportText(const InspectReport& inspected) {
     if (inspected.error) {
-        return inspected.file + ": error: " + *inspected.error + "\n";
+        return shownName(inspected.file) + ": error: " + shownText(*inspected.error) + "\n";
     }
     const DataFileContents& contents = inspected.contents;
-    std::string out = inspected.file + (contents.valid() ? ": valid\n" : ": invalid\n");
+    std::string out = shownName(inspected.file) + (contents.valid() ? ": valid\n" : ": invalid\n");
     line(out, "total length",
          std::to_string(contents.totalLength) +
              (contents.totalLength == contents.fileSize
@@ -149,7 +149,8 @@ std::string reportText(const InspectReport& inspected) {
     if (hasNewMessageBit(contents.flashType)) {
         kind += ", new-message bit set";
     }
-    line(out, "flash type", std::string(flash) + ": " + std::string(codecFacts(contents.codec).name) + ", " + kind);
+    line(out, "flash type",
+         std::string(flash) + ": " + std::string(codecFacts(contents.codec).name) + ", " + kind);
     line(out, "header length", std::to_string(unsigned{contents.headerLength}));
     line(out, "mailbox name", quoted(displayText(contents.texts[0])));
     line(out, greetingCode ? "recording name" : "calling party",

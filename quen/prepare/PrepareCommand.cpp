@@ -18,6 +18,7 @@
 #include "platform/WorkerPool.h"
 #include "quen/Commands.h"
 #include "quen/Output.h"
+#include "quen/TextDisplay.h"
 #include "quen/prepare/PrepareFile.h"
 #include "quen/prepare/PrepareTemplate.h"
 
@@ -160,15 +161,17 @@ int runOutDirectory(const PrepareArguments& arguments, const Context& context) {
         const std::string output =
             (fs::path(arguments.outDirectory) / fs::path(input).stem()).string() + ".wav";
         if (const auto [earlier, added] = inputOf.emplace(output, input); !added) {
-            std::cerr << "quen prepare: " << earlier->second << " and " << input
-                      << " would both be written to " << output << "\n";
+            std::cerr << "quen prepare: " << shownName(earlier->second) << " and "
+                      << shownName(input) << " would both be written to " << shownName(output)
+                      << "\n";
             return EXIT_INVALID;
         }
         jobs.push_back({input, output});
     }
     std::error_code error;
     if (!fs::is_directory(arguments.outDirectory, error)) {
-        std::cerr << "quen prepare: " << arguments.outDirectory << ": no such directory\n";
+        std::cerr << "quen prepare: " << shownName(arguments.outDirectory)
+                  << ": no such directory\n";
         return EXIT_INVALID;
     }
     return report(prepareAll(jobs, arguments.settings), arguments, context, false) ? EXIT_ALL_GOOD
@@ -182,7 +185,7 @@ int runTemplate(const PrepareArguments& arguments, const Context& context) {
     for (const std::string& directory : {arguments.rawDirectory, arguments.wavDirectory}) {
         std::error_code error;
         if (!fs::is_directory(directory, error)) {
-            std::cerr << "quen prepare: " << directory << ": no such directory\n";
+            std::cerr << "quen prepare: " << shownName(directory) << ": no such directory\n";
             return EXIT_INVALID;
         }
     }
@@ -195,7 +198,8 @@ int runTemplate(const PrepareArguments& arguments, const Context& context) {
         const std::string problem =
             recording.problem.empty() ? makeDestinationDirectory(recording) : recording.problem;
         if (!problem.empty()) {
-            std::cerr << "quen prepare: " << recording.name << ": " << problem << "\n";
+            std::cerr << "quen prepare: " << shownName(recording.name) << ": "
+                      << shownText(problem) << "\n";
             problems.push_back({{"recording", recording.name}, {"problem", problem}});
             complete = false;
             continue;
@@ -203,7 +207,8 @@ int runTemplate(const PrepareArguments& arguments, const Context& context) {
         jobs.push_back({recording.source, recording.destination});
     }
     if (!found.failure.empty()) {
-        std::cerr << "quen prepare: " << arguments.templatePath << ": " << found.failure << "\n";
+        std::cerr << "quen prepare: " << shownName(arguments.templatePath) << ": "
+                  << shownText(found.failure) << "\n";
     }
     const nlohmann::json extra = {
         {"template", arguments.templatePath},
@@ -214,7 +219,7 @@ int runTemplate(const PrepareArguments& arguments, const Context& context) {
     const bool prepared =
         report(prepareAll(jobs, arguments.settings), arguments, context, false, extra);
     if (!context.json && !arguments.quiet) {
-        std::cout << arguments.templatePath << ": " << jobs.size() << " of "
+        std::cout << shownName(arguments.templatePath) << ": " << jobs.size() << " of "
                   << found.recordings.size() << " recordings prepared\n";
     }
     return prepared && complete ? EXIT_ALL_GOOD : EXIT_INVALID;

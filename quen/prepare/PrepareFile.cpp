@@ -10,6 +10,7 @@
 
 #include "platform/Console.h"
 #include "quen/Output.h"
+#include "quen/TextDisplay.h"
 #include "quen/WavOutput.h"
 #include "wav/WavWriter.h"
 
@@ -47,7 +48,7 @@ std::string signedDb(double db) {
 // only for inputs long enough to make someone wait.
 class ProgressLine {
   public:
-    explicit ProgressLine(const std::string& input) : input_(input) {}
+    explicit ProgressLine(const std::string& input) : input_(shownName(input)) {}
     ~ProgressLine() { clear(); }
     ProgressLine(const ProgressLine&) = delete;
     ProgressLine& operator=(const ProgressLine&) = delete;
@@ -137,7 +138,7 @@ std::string describeClipping(const ClippingRuns& clipping) {
 std::string textReport(const std::string& input, const std::string& output,
                        const MediaFormat& source, const ClippingRuns& clipping,
                        const PrepareOptions& options, const PreparedRecording& result) {
-    std::string text = input + ": " + describeSource(source) + "\n";
+    std::string text = shownName(input) + ": " + describeSource(source) + "\n";
     if (clipping.runs > 0) {
         text += "  clipped   " + describeClipping(clipping) + " in the source\n";
     }
@@ -151,7 +152,7 @@ std::string textReport(const std::string& input, const std::string& output,
     if (result.cutAtEnd > 0) {
         text += "  cut       " + seconds(result.cutAtEnd) + " at the end (--max-seconds)\n";
     }
-    const std::string written = output == STANDARD_OUTPUT ? "standard output" : output;
+    const std::string written = output == STANDARD_OUTPUT ? "standard output" : shownName(output);
     return text + "  wrote     " + written + ": PCM 8000 Hz 16-bit mono, " +
            seconds(result.samples.size()) + "\n";
 }
@@ -240,7 +241,7 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& output,
                            const PrepareSettings& settings) {
     PrepareOutcome outcome;
     const auto fail = [&](const std::string& file, const std::string& reason) {
-        outcome.messages = "quen prepare: " + file + ": " + reason + "\n";
+        outcome.messages = "quen prepare: " + shownName(file) + ": " + shownText(reason) + "\n";
         return outcome;
     };
     if (const std::string refusal = overwriteRefusal(input, output, settings.overwrite);
@@ -286,7 +287,8 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& output,
     outcome.succeeded = true;
     const ClippingRuns& clipping = audio.sourceClipping;
     if (clipping.runs > 0) {
-        outcome.messages = "quen prepare: " + input + ": warning: " + describeClipping(clipping) +
+        outcome.messages = "quen prepare: " + shownName(input) +
+                           ": warning: " + describeClipping(clipping) +
                            "; clipping cannot be undone, record it again at a lower level if "
                            "you can\n";
     }

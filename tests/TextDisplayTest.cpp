@@ -1,0 +1,83 @@
+// Names and texts as quen's text output shows them: control characters, C1 controls
+// and bytes that are not UTF-8 escaped, everything printable (UTF-8 included) as it is,
+// and a quoted name that a shell reads back as the very same bytes.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+#include "quen/TextDisplay.h"
+
+namespace quen::test {
+namespace {
+
+using tool::shownName;
+using tool::shownText;
+
+// What bash makes of `word`: the bytes it passes on.
+std::string readByBash(const std::string& word) {
+    // The script in POSIX quotes, so that the shell popen runs hands it on untouched.
+    std::string script = "printf %s " + word;
+    std::string quoted = "'";
+    for (const char c : script) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    const std::string command = "bash -c " + quoted + "'";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out;
+    char buffer[256];
+    while (const std::size_t got = std::fread(buffer, 1, sizeof buffer, pipe)) {
+        out.append(buffer, got);
+    }
+    ::pclose(pipe);
+    return out;
+}
+
+TEST(TextDisplayTest, NamesWithControlsOrStrayBytesAreQuotedAsAShellReadsThemBack) {
+    const struct {
+        std::string name;
+        std::string shown;
+    } rows[] = {
+        {"in.wav", "in.wav"},
+        {"a b'c\\d.wav", "a b'c\\d.wav"},
+        {"\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
+         "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80"},
+        {"a\033[31mb", "$'a\\033[31mb'"},
+        {"l1\nl2\tt\rr", "$'l1\\nl2\\tt\\rr'"},
+        {"it's\\\x01", "$'it\\'s\\\\\\001'"},
+        {"del\x7F", "$'del\\177'"},
+        {"\x1F \x20", "$'\\037  '"},
+        // C1 controls: U+009B is a CSI to some terminals; U+00A0 is printable.
+        {"\xC2\x9B"
+         "2J",
+         "$'\\302\\2332J'"},
+        {"\xC2\x80", "$'\\302\\200'"},
+        {"\xC2\xA0", "\xC2\xA0"},
+        // Not UTF-8: a stray byte, an overlong slash, a surrogate, a sequence cut short.
+        {"\xFF", "$'\\377'"},
+        {"\xC0\xAF", "$'\\300\\257'"},
+        {"\xED\xA0\x80", "$'\\355\\240\\200'"},
+        {"\xF4\x90\x80\x80", "$'\\364\\220\\200\\200'"},
+        {"x\xE2\x82", "$'x\\342\\202'"},
+        // A plain name that looks quoted is quoted, so that the two never look alike.
+        {"$'a'", "$'$\\'a\\''"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.shown);
+        EXPECT_EQ(shownName(row.name), row.shown);
+        if (row.shown.starts_with("$'")) {
+            EXPECT_EQ(readByBash(row.shown), row.name);
+        }
+    }
+}
+
+TEST(TextDisplayTest, TextsAreEscapedInPlaceAndMayKeepTheirLineFeeds) {
+    EXPECT_EQ(shownText("Compression of \"a\033b.wav\" file failed"),
+              "Compression of \"a\\033b.wav\" file failed");
+    EXPECT_EQ(shownText("sub\\it's.wav"), "sub\\it's.wav");
+    EXPECT_EQ(shownText("one\ntwo\x9B"), "one\\ntwo\\233");
+    EXPECT_EQ(shownText("one\ntwo\r\n", true), "one\ntwo\\r\n");
+}
+
+}  // namespace
+}  // namespace quen::test
