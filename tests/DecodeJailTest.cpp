@@ -117,6 +117,20 @@ TEST(Jail, AChildHoldsNoDescriptorOfItsParentButItsOutput) {
     EXPECT_TRUE(listed == "0 1 2\n" || listed == "0 1 2 3\n") << listed;
 }
 
+TEST(Jail, AChildCanBeEndedByTheSignalsItsStarterBlocks) {
+    // The program's threads block termination signals (one thread takes them); a child
+    // that kept that mask would outlive a SIGTERM meant for it.
+    sigset_t termination, previous;
+    ::sigemptyset(&termination);
+    ::sigaddset(&termination, SIGTERM);
+    ASSERT_EQ(::pthread_sigmask(SIG_BLOCK, &termination, &previous), 0);
+    auto child = ChildProcess::start("/bin/sh", {"sh", "-c", "kill -TERM $$; exit 3"});
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    ASSERT_TRUE(child);
+    const ChildEnd end = child->wait();
+    EXPECT_EQ(end.signal, SIGTERM);
+}
+
 TEST(Jail, AChildThatCrashesOrFailsIsWordedSo) {
     const JailLimits limits{16 * MEBIBYTE, 5};
     auto crashed = ChildProcess::start("/bin/sh", {"sh", "-c", "kill -SEGV $$"});

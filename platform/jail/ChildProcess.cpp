@@ -43,6 +43,27 @@ class SpawnActions {
     posix_spawn_file_actions_t actions_;
 };
 
+// Owner of spawn attributes that give the child an empty signal mask: the calling thread
+// may block termination signals (one thread of the program takes them), and a child that
+// inherited that mask could not be ended by them.
+class SpawnAttributes {
+  public:
+    SpawnAttributes() {
+        ::posix_spawnattr_init(&attributes_);
+        sigset_t none;
+        ::sigemptyset(&none);
+        ::posix_spawnattr_setsigmask(&attributes_, &none);
+        ::posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSIGMASK);
+    }
+    ~SpawnAttributes() { ::posix_spawnattr_destroy(&attributes_); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+    const posix_spawnattr_t* get() const { return &attributes_; }
+
+  private:
+    posix_spawnattr_t attributes_;
+};
+
 }  // namespace
 
 Result<ChildProcess> ChildProcess::start(const std::string& program,
@@ -74,8 +95,9 @@ Result<ChildProcess> ChildProcess::start(const std::string& program,
         argv.push_back(const_cast<char*>(argument.c_str()));
     }
     argv.push_back(nullptr);
+    const SpawnAttributes attributes;
     pid_t pid = -1;
-    if ((error = ::posix_spawn(&pid, program.c_str(), actions.get(), nullptr, argv.data(),
+    if ((error = ::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(), argv.data(),
                                environ)) != 0) {
         return spawnFailure(error, "cannot start " + program);
     }
