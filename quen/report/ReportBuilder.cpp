@@ -21,7 +21,9 @@
 #include "quen/WaveformSvg.h"
 #include "quen/inspect/InspectReport.h"
 #include "quen/report/ReportProblems.h"
+#include "wav/RiffLayout.h"
 #include "wav/WavWriter.h"
+#include "wav/WaveFormat.h"
 
 namespace quen::tool {
 namespace {
@@ -182,14 +184,11 @@ struct ReportGathering::Plan {
 };
 
 // An accepted recording is already 8 kHz 16-bit mono: its own bytes are played, copied
-// a piece at a time, and its data chunk gives its length. False when it cannot be
-// copied that way.
+// a piece at a time, and its data chunk gives its length, read from the first piece.
+// False when it cannot be copied that way.
 bool ReportGathering::Plan::copyAcceptedRecording(ShownFile& file, std::size_t index,
                                                   AudioStore& audio) {
-    const RecordingCheck& check = *file.check;
-    const auto& layout = check.layout;
-    if (!check.accepted || !layout || !layout->format || layout->format->byteRate == 0 ||
-        !layout->dataLength) {
+    if (!file.check->accepted) {
         return false;
     }
     auto input = InputFile::openRegular(file.path);
@@ -197,17 +196,32 @@ bool ReportGathering::Plan::copyAcceptedRecording(ShownFile& file, std::size_t i
         return false;
     }
     const std::uint64_t size = input->size();
+    std::vector<std::uint8_t> piece(
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, PIECE_BYTES)));
+    if (!input->readAt(0, piece)) {
+        return false;
+    }
+    const auto layout = readRiffLayout(piece);
+    if (!layout || !layout->format || layout->format->byteRate == 0) {
+        return false;
+    }
+    const auto data = std::find_if(layout->chunks.begin(), layout->chunks.end(),
+                                   [](const RiffChunk& chunk) { return chunk.id == "data"; });
+    if (data == layout->chunks.end() || data->offset + CHUNK_HEADER_BYTES > size) {
+        return false;
+    }
+    const std::uint64_t dataBytes =
+        std::min(data->length, size - data->offset - CHUNK_HEADER_BYTES);
     AudioOutput output = audio.start(index, size);
-    std::vector<std::uint8_t> piece;
+    output.append(piece);
     bool complete = true;
-    for (std::uint64_t at = 0; at < size && complete; at += piece.size()) {
+    for (std::uint64_t at = piece.size(); at < size && complete; at += piece.size()) {
         piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size - at, PIECE_BYTES)));
         complete = input->readAt(at, piece);
         output.append(piece);
     }
     if (audio.finish(std::move(output), complete)) {
-        file.audio =
-            PlayerAudio{index, static_cast<double>(*layout->dataLength) / layout->format->byteRate};
+        file.audio = PlayerAudio{index, static_cast<double>(dataBytes) / layout->format->byteRate};
     } else if (!complete) {
         file.audioError = "cannot be played: " + describeFailure(*input->failure());
     }
