@@ -180,7 +180,8 @@ void addReportCommand(CLI::App& app, Context& context) {
         ->type_name("OUT.html");
     command->footer(
         "The audio is inside the page up to 50 MB of it; past that it is written as WAV files\n"
-        "in a folder beside the page (report.html: report-audio/), which the page links.\n\n" +
+        "in a folder beside the page (report.html: report-audio/), which the page links; each\n"
+        "file shown has its audio once. Past 2 GB of WAV files the page is refused.\n\n" +
         exitCodesText("the page is written and lists no problem",
                       "the page lists a problem, or could not be written"));
     command->callback([command, options, &context] {
