@@ -7,7 +7,6 @@
 
 #include <cstdint>
 #include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -82,7 +81,7 @@ class AudioStore {
     std::uint64_t total_ = 0;
     std::uint64_t embeddedTotal_ = 0;
     std::string failure_;
-    mutable std::mutex lock_;
+    std::mutex lock_;
 };
 
 }  // namespace quen::tool

@@ -67,15 +67,15 @@ std::string AudioFileWriter::commit() {
 
 AudioFolder::AudioFolder(const std::string& pageDirectory, std::string name, std::string shownPath,
                          std::set<FileKey> shown)
-    : pageDirectory_(pageDirectory),
-      name_(std::move(name)),
+    : name_(std::move(name)),
       shownPath_(std::move(shownPath)),
-      shown_(std::move(shown)) {}
+      shown_(std::move(shown)),
+      directory_(::open(pageDirectory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+      directoryError_(directory_.valid() ? 0 : errno) {}
 
 std::string AudioFolder::open() {
-    directory_ = FileHandle(::open(pageDirectory_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (!directory_.valid()) {
-        return shownPath_ + ": cannot make the audio folder: " + std::strerror(errno);
+        return shownPath_ + ": cannot make the audio folder: " + std::strerror(directoryError_);
     }
     if (::mkdirat(directory_.get(), name_.c_str(), 0777) == 0) {
         made_ = true;

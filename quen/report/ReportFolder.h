@@ -45,9 +45,9 @@ class AudioFileWriter {
 
 class AudioFolder {
   public:
-    // `pageDirectory` holds no link (the page's path as resolved for writing); `name` is
-    // the folder's name in it; `shownPath` names it in messages. No file the page shows
-    // (`shown`) is ever replaced by an audio file.
+    // `pageDirectory` holds no link (the page's path as resolved for writing) and is
+    // opened now, as it was checked; `name` is the folder's name in it; `shownPath` names
+    // it in messages. No file the page shows (`shown`) is ever replaced by an audio file.
     AudioFolder(const std::string& pageDirectory, std::string name, std::string shownPath,
                 std::set<FileKey> shown);
 
@@ -70,11 +70,11 @@ class AudioFolder {
     friend class AudioFileWriter;
     std::string commit(AudioFileWriter& writer) const;
 
-    std::string pageDirectory_;
     std::string name_;
     std::string shownPath_;
     std::set<FileKey> shown_;
     FileHandle directory_;
+    int directoryError_;
     FileHandle folder_;
     bool made_ = false;
 };
