@@ -7,6 +7,7 @@
 #include <sys/inotify.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -206,12 +207,14 @@ TEST_F(ReportSafety, SigtermWhileAudioIsWrittenLeavesNoTemporaryFile) {
         ASSERT_GE(watch, 0);
         ASSERT_GE(::inotify_add_watch(watch, path("page-audio").c_str(), IN_CREATE), 0);
         const pid_t pid = start("page.html");
+        // Readable once the program has ended, so that a run that never makes a
+        // temporary file is not waited for.
+        const int ended = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+        ASSERT_GE(ended, 0);
         bool signalled = false;
         alignas(struct inotify_event) char events[4096];
-        struct pollfd ready {
-            watch, POLLIN, 0
-        };
-        while (!signalled && ::poll(&ready, 1, 60'000) == 1) {
+        struct pollfd ready[] = {{watch, POLLIN, 0}, {ended, POLLIN, 0}};
+        while (!signalled && ::poll(ready, 2, 60'000) > 0 && ready[1].revents == 0) {
             const ssize_t length = ::read(watch, events, sizeof events);
             for (ssize_t at = 0; at < length;) {
                 const auto* event = reinterpret_cast<const struct inotify_event*>(events + at);
@@ -222,11 +225,12 @@ TEST_F(ReportSafety, SigtermWhileAudioIsWrittenLeavesNoTemporaryFile) {
                 at += static_cast<ssize_t>(sizeof(struct inotify_event) + event->len);
             }
         }
+        ::close(ended);
         ::close(watch);
-        const Ended ended = wait(pid);
+        const Ended end = wait(pid);
         ASSERT_TRUE(signalled) << "no temporary file appeared";
-        ASSERT_TRUE(WIFSIGNALED(ended.status)) << readText(path("stderr.txt"));
-        EXPECT_EQ(WTERMSIG(ended.status), SIGTERM);
+        ASSERT_TRUE(WIFSIGNALED(end.status)) << readText(path("stderr.txt"));
+        EXPECT_EQ(WTERMSIG(end.status), SIGTERM);
         for (const std::string& name : namesIn(path("page-audio"))) {
             EXPECT_FALSE(name.ends_with(".part")) << name;
         }
@@ -329,6 +333,23 @@ TEST_F(AudioFolderTest, AudioIsHeldUpToTheEmbeddingLimitAndRefusedPastTheTotal) 
     EXPECT_FALSE(fs::exists(path("page-audio/c.wav")));
     store.removeWritten();
     EXPECT_FALSE(fs::exists(path("page-audio")));
+}
+
+// A folder that was there before the run stays, emptied of what the run wrote only; a
+// folder name that is not plain is percent-encoded in the page's links.
+TEST_F(AudioFolderTest, AFolderThatWasThereStaysAndItsNameIsEncodedInLinks) {
+    fs::create_directories(path("my page-audio"));
+    tool::AudioStore store(tool::AudioFolder(dir().string(), "my page-audio", "my page-audio", {}),
+                           0, 10);
+    const std::size_t a = store.addSource("a.wav", 1);
+    const std::size_t b = store.addSource("b.wav", 1);
+    tool::AudioOutput output = store.start(a, 10);
+    output.append(std::vector<std::uint8_t>(10, 'x'));
+    EXPECT_TRUE(store.finish(std::move(output)));
+    EXPECT_EQ(store.url(a), "my%20page-audio/a.wav");
+    EXPECT_FALSE(store.finish(store.start(b, 1)));
+    store.removeWritten();
+    EXPECT_TRUE(fs::is_empty(path("my page-audio")));
 }
 
 }  // namespace
