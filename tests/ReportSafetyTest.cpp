@@ -107,22 +107,24 @@ class ReportSafety : public Quen {
 };
 
 // One 4-minute recording (3.8 MB) shown by 20 greetings: 77 MB of players, so the audio
-// goes beside the page, as one file that every player links. Neither the 20 copies nor
-// the audio held whole for every greeting are ever in memory: the run's peak stays
-// below the 20 greetings' audio.
+// goes beside the page, in the page's own directory, as one file that every player
+// links. Neither the 20 copies nor the audio held whole for every greeting are ever in
+// memory: the run's peak stays below the 20 greetings' audio.
 TEST_F(ReportSafety, ARecordingShownByManyGreetingsIsWrittenOnce) {
     showOneRecording(240, 20);
-    const Ended ended = wait(start("page.html"));
+    fs::create_directories(path("out"));
+    const Ended ended = wait(start("out/page.html"));
     ASSERT_TRUE(WIFEXITED(ended.status));
     EXPECT_EQ(WEXITSTATUS(ended.status), 1) << readText(path("stderr.txt"));
     EXPECT_EQ(readText(path("stderr.txt")), "");
-    EXPECT_TRUE(readText(path("stdout.txt")).ends_with("; audio in page-audio/\n"));
-    EXPECT_EQ(namesIn(path("page-audio")), std::set<std::string>{"g1-recording.wav"});
-    EXPECT_EQ(readBytes(path("page-audio/g1-recording.wav")), readBytes(path("rec/a.wav")));
-    const std::string page = readText(path("page.html"));
+    EXPECT_TRUE(readText(path("stdout.txt")).ends_with("; audio in out/page-audio/\n"));
+    EXPECT_EQ(namesIn(path("out/page-audio")), std::set<std::string>{"g1-recording.wav"});
+    EXPECT_EQ(readBytes(path("out/page-audio/g1-recording.wav")), readBytes(path("rec/a.wav")));
+    const std::string page = readText(path("out/page.html"));
     EXPECT_EQ(occurrences(page, "src=\"page-audio/g1-recording.wav\""), 20u);
     EXPECT_EQ(occurrences(page, "<audio "), 20u);
     EXPECT_EQ(page.find("data:audio"), std::string::npos);
+    EXPECT_EQ(namesIn(path("out")), (std::set<std::string>{"page.html", "page-audio"}));
     const long audioKilobytes = static_cast<long>(fs::file_size(path("rec/a.wav")) / 1024);
     EXPECT_LT(ended.peakKilobytes, 20 * audioKilobytes);
 }
