@@ -4,6 +4,7 @@
 # batch modes: 40 recordings and 160 data files to read, decode, draw and place (96 MB
 # of audio, so it goes to a folder beside the page). Prints the median wall and CPU
 # time and the slowest run in milliseconds (target: under 2000 ms).
+# Then the peak memory of one long recording named by 20 greetings (limit 256 MiB).
 # Usage: bench/report.sh [build-dir] [runs]    (build/release and 5 runs by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,3 +34,22 @@ report=("$quen" report --template template.xml --wav-dir recordings --result-dir
 printf 'quen report, 40 greetings of 30 s in both modes (page %s bytes, audio %s), %s runs:\n' \
     "$(stat -c %s report.html)" "$(du -sh report-audio | cut -f1)" "$runs"
 time_runs "$runs" 2000 "${report[@]}"
+
+# One 55-minute recording named by 20 greetings: read and written once (52.8 MB of
+# audio beside the page), whatever the number of greetings; peak RSS by GNU time.
+mkdir long-recordings
+speech "$greeting" 3300 | wav long-recordings/long.wav
+{
+    echo '<zandorConfiguration><AutoAttendants><AutoAttendant><AAName>Desk</AAName><Greetings>'
+    for id in $(seq 20); do
+        echo "<Greeting id=\"$id\"><RecordingName>long.wav</RecordingName></Greeting>"
+    done
+    echo '</Greetings></AutoAttendant></AutoAttendants></zandorConfiguration>'
+} >long.xml
+/usr/bin/time -f '%M' -o usage.txt "$quen" report --template long.xml --wav-dir long-recordings \
+    --result-dir results -o long.html >/dev/null || true
+limitKib=$((256 * 1024))
+printf 'quen report, one 55-minute recording in 20 greetings: peak %s KiB (limit %s KiB), audio %s\n' \
+    "$(tail -n 1 usage.txt)" "$limitKib" "$(du -sh long-audio | cut -f1)"
+[ "$(tail -n 1 usage.txt)" -le "$limitKib" ] || { echo "FAIL: over the limit" >&2; exit 1; }
+[ "$(find long-audio -type f | wc -l)" -eq 1 ] || { echo "FAIL: audio written more than once" >&2; exit 1; }

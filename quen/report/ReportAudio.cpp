@@ -1,43 +1,13 @@
-// The audio folder is made by this command or refused: a symbolic link or a file in its
-// place is not followed, so a page cannot scatter audio into a directory it was not
-// given.
+// The audio stays in memory only while the page may still embed all of it, so memory
+// holds at most the embedding limit: past it, what is held is written out and every
+// later source goes straight to its file.
 #include "quen/report/ReportAudio.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 
 namespace quen::tool {
 namespace {
-
-std::string base64(const std::vector<std::uint8_t>& bytes) {
-    static constexpr char DIGITS[] =
-        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    out.reserve((bytes.size() + 2) / 3 * 4);
-    std::size_t i = 0;
-    for (; i + 2 < bytes.size(); i += 3) {
-        const std::uint32_t group = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
-        out += DIGITS[group >> 18 & 63];
-        out += DIGITS[group >> 12 & 63];
-        out += DIGITS[group >> 6 & 63];
-        out += DIGITS[group & 63];
-    }
-    if (i < bytes.size()) {
-        const bool two = i + 1 < bytes.size();
-        const std::uint32_t group = bytes[i] << 16 | (two ? bytes[i + 1] << 8 : 0);
-        out += DIGITS[group >> 18 & 63];
-        out += DIGITS[group >> 12 & 63];
-        out += two ? DIGITS[group >> 6 & 63] : '=';
-        out += '=';
-    }
-    return out;
-}
 
 std::string percentEncoded(const std::string& text) {
     std::string out;
@@ -53,94 +23,138 @@ std::string percentEncoded(const std::string& text) {
     return out;
 }
 
-// "dir/report.html" -> "dir/report-audio".
-std::string folderBeside(const std::string& pagePath) {
-    const std::size_t slash = pagePath.rfind('/');
-    const std::size_t dot = pagePath.rfind('.');
-    const bool hasExtension =
-        dot != std::string::npos && dot > (slash == std::string::npos ? 0 : slash + 1);
-    return (hasExtension ? pagePath.substr(0, dot) : pagePath) + "-audio";
-}
-
-// Into a temporary file, renamed over `path` once whole: a reader never sees half a
-// file. Not synced to disk: the page is a view that can be made again, and a sync per
-// player would cost more than building the page. The temporary name is made afresh and
-// never followed if a link stands there.
-std::string writeWhole(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    const std::string temporary = path + ".part";
-    ::unlink(temporary.c_str());
-    const int fd =
-        ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        return std::string("cannot write: ") + std::strerror(errno);
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t written = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            const std::string error = written < 0 ? std::strerror(errno) : "nothing written";
-            ::close(fd);
-            ::unlink(temporary.c_str());
-            return "cannot write: " + error;
-        }
-        done += static_cast<std::size_t>(written);
-    }
-    if (::close(fd) != 0 || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const std::string error = std::strerror(errno);
-        ::unlink(temporary.c_str());
-        return "cannot write: " + error;
-    }
-    return {};
-}
-
 }  // namespace
 
-std::uint64_t audioBytes(const ReportView& page) {
-    std::uint64_t total = 0;
-    for (const GreetingView& greeting : page.greetings) {
-        total += greeting.recordingAudio ? greeting.recordingAudio->wav.size() : 0;
-        for (const DataFileView& file : greeting.files) {
-            total += file.audio ? file.audio->wav.size() : 0;
+void AudioOutput::append(ByteSpan bytes) {
+    if (!live_ || !failure_.empty()) {
+        return;
+    }
+    if (file_.valid()) {
+        failure_ = file_.append(bytes);
+    } else {
+        held_.insert(held_.end(), bytes.begin(), bytes.end());
+    }
+}
+
+AudioStore::AudioStore(AudioFolder folder, std::uint64_t embedLimit, std::uint64_t totalLimit)
+    : folder_(std::move(folder)), embedLimit_(embedLimit), totalLimit_(totalLimit) {}
+
+std::size_t AudioStore::addSource(std::string name, std::size_t players) {
+    sources_.push_back(Source{std::move(name), players, {}, false});
+    return sources_.size() - 1;
+}
+
+void AudioStore::fail(const std::string& text) {
+    if (failure_.empty()) {
+        failure_ = text;
+    }
+}
+
+bool AudioStore::writeFile(Source& source, ByteSpan bytes) {
+    std::string error;
+    AudioFileWriter file = folder_.create(source.name, error);
+    if (error.empty()) {
+        error = file.append(bytes);
+    }
+    if (error.empty()) {
+        error = file.commit();
+    }
+    if (!error.empty()) {
+        fail(error);
+        return false;
+    }
+    source.written = true;
+    return true;
+}
+
+bool AudioStore::openFolder() {
+    if (const std::string error = folder_.open(); !error.empty()) {
+        fail(error);
+        return false;
+    }
+    for (Source& source : sources_) {
+        if (!source.held.empty() && writeFile(source, source.held)) {
+            std::vector<std::uint8_t>().swap(source.held);
         }
     }
-    return total;
+    return failure_.empty();
 }
 
-AudioPlacement::AudioPlacement(const std::string& pagePath, std::uint64_t totalBytes,
-                               std::uint64_t embedLimit)
-    : embedded_(totalBytes <= embedLimit), folder_(folderBeside(pagePath)) {
-    const std::size_t slash = folder_.rfind('/');
-    folderLink_ = percentEncoded(slash == std::string::npos ? folder_ : folder_.substr(slash + 1));
-}
-
-std::string AudioPlacement::source(const PlayerAudio& audio, const std::string& name) {
-    if (embedded_) {
-        return "data:audio/wav;base64," + base64(audio.wav);
-    }
+AudioOutput AudioStore::start(std::size_t source, std::uint64_t bytes) {
+    const std::lock_guard guard(lock_);
+    AudioOutput output;
+    output.source_ = source;
     if (!failure_.empty()) {
-        return {};
+        return output;
     }
-    if (!folderReady_) {
-        if (::mkdir(folder_.c_str(), 0777) != 0 && errno != EEXIST) {
-            failure_ = folder_ + ": cannot make the audio folder: " + std::strerror(errno);
-            return {};
+    total_ += bytes;
+    if (total_ > totalLimit_) {
+        fail(folder_.shownPath() + ": the page's audio passes the limit of " +
+             std::to_string(totalLimit_) + " bytes of WAV files; no page is written");
+        return output;
+    }
+    embeddedTotal_ += bytes * sources_[source].players;
+    if (!folder_.isOpen() && embeddedTotal_ > embedLimit_ && !openFolder()) {
+        return output;
+    }
+    if (folder_.isOpen()) {
+        std::string error;
+        output.file_ = folder_.create(sources_[source].name, error);
+        if (!error.empty()) {
+            fail(error);
+            return output;
         }
-        struct stat info {};
-        if (::lstat(folder_.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            failure_ = folder_ + ": is in the way of the audio folder (not a directory)";
-            return {};
+    } else {
+        output.held_.reserve(bytes);
+    }
+    output.live_ = true;
+    return output;
+}
+
+bool AudioStore::finish(AudioOutput&& output, bool complete) {
+    AudioOutput done = std::move(output);
+    const std::lock_guard guard(lock_);
+    if (!done.failure_.empty()) {
+        fail(folder_.shownPath() + "/" + sources_[done.source_].name + ": " + done.failure_);
+    }
+    if (!done.live_ || !complete || !failure_.empty()) {
+        return false;
+    }
+    Source& source = sources_[done.source_];
+    if (done.file_.valid()) {
+        if (const std::string error = done.file_.commit(); !error.empty()) {
+            fail(error);
+            return false;
         }
-        folderReady_ = true;
+        source.written = true;
+        return true;
     }
-    const std::string path = folder_ + "/" + name;
-    if (const std::string error = writeWhole(path, audio.wav); !error.empty()) {
-        failure_ = path + ": " + error;
-        return {};
+    // The folder may have been opened since this output started.
+    if (folder_.isOpen()) {
+        return writeFile(source, done.held_);
     }
-    return folderLink_ + "/" + percentEncoded(name);
+    source.held = std::move(done.held_);
+    return true;
+}
+
+const std::vector<std::uint8_t>& AudioStore::bytes(std::size_t source) const {
+    return sources_[source].held;
+}
+
+std::string AudioStore::url(std::size_t source) const {
+    return percentEncoded(folder_.name()) + "/" + percentEncoded(sources_[source].name);
+}
+
+void AudioStore::removeWritten() {
+    if (!folder_.isOpen()) {
+        return;
+    }
+    for (const Source& source : sources_) {
+        if (source.written) {
+            folder_.remove(source.name);
+        }
+    }
+    folder_.removeIfMade();
 }
 
 }  // namespace quen::tool

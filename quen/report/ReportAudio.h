@@ -1,41 +1,87 @@
 // Where the players of a `quen report` page find their audio: inside the page as data
 // URIs while all of it stays under MAX_EMBEDDED_AUDIO_BYTES, so the page is one file
 // to mail or archive; past that, as WAV files in a folder beside the page, named after
-// it ("report.html" gets "report-audio/"), which the page links relatively.
+// it ("report.html" gets "report-audio/"), which the page links relatively. Each file
+// the page shows has its audio once, however many players show it.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
+#include <vector>
 
-#include "quen/report/ReportModel.h"
+#include "platform/ByteSpan.h"
+#include "quen/report/ReportFolder.h"
 
 namespace quen::tool {
 
-// 50 MB of WAV audio; base64 makes a third more of it.
+// 50 MB of WAV audio, counted for every player; base64 makes a third more of it.
 constexpr std::uint64_t MAX_EMBEDDED_AUDIO_BYTES = 50'000'000;
+// 2 GB of WAV files, each counted once: some 35 hours of audio, far past any template,
+// and still a size a disk and a browser take.
+constexpr std::uint64_t MAX_REPORT_AUDIO_BYTES = 2'000'000'000;
 
-// All the audio a page holds, in WAV bytes.
-std::uint64_t audioBytes(const ReportView& page);
+class AudioStore;
 
-class AudioPlacement {
+// The audio of one source on its way into the store, WAV bytes piece by piece: held in
+// memory while the page may embed it, else written straight into its file.
+class AudioOutput {
   public:
-    AudioPlacement(const std::string& pagePath, std::uint64_t totalBytes,
-                   std::uint64_t embedLimit = MAX_EMBEDDED_AUDIO_BYTES);
-
-    bool embedded() const { return embedded_; }
-    // The URL a player's src attribute gets; `name` is a plain file name (letters,
-    // digits, '-', '.'). Beside the page, the file is written now.
-    std::string source(const PlayerAudio& audio, const std::string& name);
-    // Empty, or the first failure in words, naming the file.
-    const std::string& failure() const { return failure_; }
-    const std::string& folder() const { return folder_; }
+    void append(ByteSpan bytes);
 
   private:
-    bool embedded_;
-    std::string folder_;      // beside the page, as the command line names it
-    std::string folderLink_;  // its last part, percent-encoded for a URL
-    bool folderReady_ = false;
+    friend class AudioStore;
+    std::size_t source_ = 0;
+    bool live_ = false;
+    std::vector<std::uint8_t> held_;
+    AudioFileWriter file_;
     std::string failure_;
+};
+
+class AudioStore {
+  public:
+    explicit AudioStore(AudioFolder folder, std::uint64_t embedLimit = MAX_EMBEDDED_AUDIO_BYTES,
+                        std::uint64_t totalLimit = MAX_REPORT_AUDIO_BYTES);
+
+    // A source that `players` players show, its file named `name` (a plain file name:
+    // letters, digits, '-', '.'); before any audio is given.
+    std::size_t addSource(std::string name, std::size_t players);
+
+    // The audio of `source`, `bytes` WAV bytes in all; appended to the output, then
+    // finished. Any thread may give the audio of its own sources.
+    AudioOutput start(std::size_t source, std::uint64_t bytes);
+    // False when the audio did not arrive whole (`complete` false: the input failed).
+    bool finish(AudioOutput&& output, bool complete = true);
+
+    bool embedded() const { return !folder_.isOpen(); }
+    // For embedded audio: the WAV bytes of a source; else the URL of its file.
+    const std::vector<std::uint8_t>& bytes(std::size_t source) const;
+    std::string url(std::size_t source) const;
+    // Empty, or the first failure in words, naming the file or the limit.
+    const std::string& failure() const { return failure_; }
+    const std::string& folder() const { return folder_.shownPath(); }
+    // After a failure: the files this run wrote, and the folder it made, are removed.
+    void removeWritten();
+
+  private:
+    struct Source {
+        std::string name;
+        std::size_t players = 0;
+        std::vector<std::uint8_t> held;
+        bool written = false;
+    };
+    void fail(const std::string& text);
+    bool openFolder();
+    bool writeFile(Source& source, ByteSpan bytes);
+
+    AudioFolder folder_;
+    std::uint64_t embedLimit_;
+    std::uint64_t totalLimit_;
+    std::vector<Source> sources_;
+    std::uint64_t total_ = 0;
+    std::uint64_t embeddedTotal_ = 0;
+    std::string failure_;
+    std::mutex lock_;
 };
 
 }  // namespace quen::tool

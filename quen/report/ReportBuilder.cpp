@@ -7,20 +7,23 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
 #include <exception>
+#include <map>
 #include <mutex>
 #include <thread>
+#include <tuple>
 
 #include "dsp/Dither.h"
 #include "media/MediaDecoder.h"
-#include "platform/RegularFileReader.h"
+#include "platform/ByteOrder.h"
+#include "platform/InputFile.h"
+#include "quen/FailureText.h"
 #include "quen/WaveformSvg.h"
-#include "quen/check/TemplateCheck.h"
 #include "quen/inspect/InspectReport.h"
 #include "quen/report/ReportProblems.h"
 #include "wav/RiffLayout.h"
 #include "wav/WavWriter.h"
+#include "wav/WaveFormat.h"
 
 namespace quen::tool {
 namespace {
@@ -28,47 +31,48 @@ namespace {
 // A recording longer than this is played from its start only; an hour is far past
 // any greeting and bounds the memory a hostile file can claim.
 constexpr double MAX_RECORDING_SECONDS = 3600;
-constexpr std::size_t WAV_SAMPLE_BYTES = 2;
+constexpr std::size_t MAX_RECORDING_SAMPLES =
+    static_cast<std::size_t>(MAX_RECORDING_SECONDS * TELEPHONY_SAMPLE_RATE);
+constexpr std::uint64_t MAX_ACCEPTED_RECORDING_BYTES =
+    std::uint64_t{MAX_RECORDING_SAMPLES} * 2 + (1 << 20);
+// The piece of audio copied or converted at a time.
+constexpr std::size_t PIECE_BYTES = 1 << 20;
 
-std::optional<PlayerAudio> playerAudio(std::span<const std::int16_t> samples) {
-    std::vector<std::uint8_t> image = wavImage(samples);
-    if (image.empty()) {
-        return std::nullopt;
-    }
-    return PlayerAudio{std::move(image),
-                       static_cast<double>(samples.size()) / TELEPHONY_SAMPLE_RATE};
-}
+// One file the page shows, read and decoded once for every greeting that shows it.
+struct ShownFile {
+    bool recording = false;
+    std::string path;
+    const RecordingCheck* check = nullptr;  // of a recording
+    std::string audioName;                  // its file's name beside the page
+    std::size_t players = 0;
+    // What reading it gave.
+    std::optional<PlayerAudio> audio;
+    std::string audioError;
+    bool partial = false;
+    InspectReport report;  // of a data file
+    std::string waveform;
+};
 
-// An accepted recording is already 8 kHz 16-bit mono: its own bytes are played, and
-// its data chunk gives its length. Anything else is decoded and resampled the way
-// `quen prepare` reads it.
-void addRecordingAudio(GreetingView& view) {
-    if (view.recording->accepted) {
-        auto file =
-            readRegularFile(view.recordingPath,
-                            static_cast<std::uint64_t>(MAX_RECORDING_SECONDS *
-                                                       TELEPHONY_SAMPLE_RATE * WAV_SAMPLE_BYTES) +
-                                (1 << 20));
-        const auto layout = file ? readRiffLayout(*file) : std::nullopt;
-        if (layout && layout->format && layout->format->byteRate > 0 && layout->dataLength) {
-            const double seconds =
-                static_cast<double>(*layout->dataLength) / layout->format->byteRate;
-            view.recordingAudio = PlayerAudio{std::move(*file), seconds};
-            return;
-        }
-    }
-    auto decoded =
-        decodeForTelephony(view.recordingPath,
-                           static_cast<std::size_t>(MAX_RECORDING_SECONDS * TELEPHONY_SAMPLE_RATE));
-    if (!decoded) {
-        view.recordingAudioError = "cannot be played: " + decoded.failure().text;
-        return;
-    }
-    if (decoded->moreFollows) {
-        view.notes.push_back("the recording's player holds its first hour only");
-    }
-    const std::vector<std::int16_t> samples = ditherTo16Bit(std::move(decoded->samples));
-    view.recordingAudio = playerAudio(samples);
+// A data file as one greeting names it.
+struct DataFileUse {
+    std::string label;
+    std::string where;  // "mode 1: "
+    std::string path;
+    bool reached = false;
+    bool exists = false;
+    std::size_t shown = 0;
+};
+
+struct GreetingPlan {
+    std::optional<std::size_t> recording;
+    std::vector<DataFileUse> files;
+};
+
+// "g1", "g2", ...: the element id of the n-th greeting.
+std::string anchorFor(std::size_t number) {
+    std::string anchor(1, 'g');
+    anchor += std::to_string(number);
+    return anchor;
 }
 
 std::optional<struct timespec> modified(const std::string& path) {
@@ -83,40 +87,6 @@ bool earlier(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
-// Reads the data file as `quen inspect` does and lists what is wrong with it as a
-// caller would hear it. `where` starts each problem ("mode 1: ", or nothing).
-DataFileView inspectView(const std::string& path, const std::string& label,
-                         const std::string& where, std::vector<std::string>& problems,
-                         std::optional<double>& levelOffset) {
-    DataFileView view;
-    view.label = label;
-    view.path = path;
-    struct stat info {};
-    view.exists = ::lstat(path.c_str(), &info) == 0;
-    if (!view.exists) {
-        return view;
-    }
-    InspectedFile inspected = inspectDataFile(path);
-    view.report = std::move(inspected.report);
-    const std::vector<std::string> found = dataFileProblems(view.report, where + path);
-    problems.insert(problems.end(), found.begin(), found.end());
-    if (const auto offset = levelOffsetDb(view.report)) {
-        levelOffset = std::max(levelOffset.value_or(0.0), *offset);
-    }
-    if (!inspected.audio) {
-        return view;
-    }
-    const DecodedAudio& audio = *inspected.audio;
-    view.audio = playerAudio(audio.samples);
-    // Drawn here, where every greeting has its own thread, without the XML
-    // declaration a stand-alone picture starts with.
-    view.waveform = waveformSvg(audio.samples, audio.lowest, audio.highest, path);
-    if (view.waveform.starts_with("<?xml")) {
-        view.waveform.erase(0, view.waveform.find('\n') + 1);
-    }
-    return view;
-}
-
 std::string greetingTitle(const GreetingCheck& greeting) {
     const std::string& kind = greeting.kind;
     const std::string& name = greeting.recordingName;
@@ -124,57 +94,21 @@ std::string greetingTitle(const GreetingCheck& greeting) {
            (name.empty() ? std::string("no recording") : name);
 }
 
-void addDataFiles(GreetingView& view, const GreetingCheck& greeting) {
-    const auto recordingTime = modified(view.recordingPath);
-    for (const ModeNames& mode : greeting.modes) {
-        if (mode.endLine) {
-            continue;
+// Samples as the little-endian bytes of a WAV file, a piece at a time.
+void appendSamples(AudioOutput& output, std::span<const std::int16_t> samples,
+                   std::vector<std::uint8_t>& bytes) {
+    for (std::size_t at = 0; at < samples.size(); at += PIECE_BYTES / 2) {
+        const std::size_t count = std::min(samples.size() - at, PIECE_BYTES / 2);
+        bytes.resize(count * 2);
+        for (std::size_t i = 0; i < count; ++i) {
+            setLittleEndian16(std::span(bytes).subspan(i * 2, 2),
+                              static_cast<std::uint16_t>(samples[at + i]));
         }
-        const std::string number = std::to_string(mode.mode);
-        const bool reached = mode.reached;
-        for (const auto& [path, codec] :
-             {std::pair{mode.g723File, "G.723.1"}, std::pair{mode.g711File, "G.711"}}) {
-            if (path.empty()) {
-                continue;
-            }
-            const std::string where = "mode " + number + ": ";
-            std::vector<std::string> fileProblems;
-            DataFileView file = inspectView(path, "mode " + number + ", " + codec, where,
-                                            fileProblems, view.levelOffsetDb);
-            // A greeting the run never reaches has its own problem already.
-            if (!reached) {
-                fileProblems.clear();
-            } else if (!file.exists) {
-                fileProblems.push_back(where + "the data file " + path + " is missing");
-            } else if (const auto fileTime = modified(path);
-                       recordingTime && fileTime && earlier(*fileTime, *recordingTime)) {
-                fileProblems.push_back(where + "the data file " + path +
-                                       " is older than its recording");
-            }
-            view.problems.insert(view.problems.end(), fileProblems.begin(), fileProblems.end());
-            if (file.exists) {
-                view.files.push_back(std::move(file));
-            }
-        }
+        output.append(bytes);
     }
 }
 
-void addRecording(GreetingView& view, const GreetingCheck& greeting) {
-    view.recording = greeting.recording;
-    if (!view.recording) {
-        return;
-    }
-    view.recordingDetails = view.recording->logLines;
-    for (const std::string& cause : view.recording->causes) {
-        view.recordingDetails.push_back("cause: " + cause);
-    }
-    if (view.recording->fix) {
-        view.recordingDetails.push_back("fix: " + *view.recording->fix);
-    }
-    addRecordingAudio(view);
-}
-
-// Runs `work(i)` for every i below `count` on every core; each greeting's reading and
+// Runs `work(i)` for every i below `count` on every core; each file's reading and
 // decoding is independent of the others'. The first exception a worker met is thrown
 // here, once all have stopped.
 template <typename Work>
@@ -206,19 +140,219 @@ void forEachInParallel(std::size_t count, const Work& work) {
     }
 }
 
-// "g1", "g2", ...: the element id of the n-th greeting.
-std::string anchorFor(std::size_t number) {
-    std::string anchor(1, 'g');
-    anchor += std::to_string(number);
-    return anchor;
-}
-
 }  // namespace
 
-ReportView templateReport(const std::string& templatePath, const std::string& wavDirectory,
-                          const std::string& resultDirectory, std::optional<int> mode) {
-    const TemplateCheck check = checkTemplate(templatePath, wavDirectory, resultDirectory, mode);
+struct ReportGathering::Plan {
     ReportView page;
+    std::optional<TemplateCheck> check;
+    std::vector<GreetingPlan> greetings;
+    std::vector<ShownFile> shown;
+    std::map<std::tuple<bool, dev_t, ino_t>, std::size_t> byIdentity;
+    std::set<FileKey> keys;
+    // A decoded recording holds its samples whole: one at a time keeps memory to one
+    // recording's, whatever the cores.
+    std::mutex decodeTurn;
+
+    // The file shown at `path`, shared with every earlier use of the same file.
+    std::size_t show(bool recording, const std::string& path, const std::string& name,
+                     const RecordingCheck* check) {
+        struct stat info {};
+        const bool found = ::stat(path.c_str(), &info) == 0;
+        if (found) {
+            keys.insert(FileKey{info.st_dev, info.st_ino});
+            const auto known = byIdentity.find({recording, info.st_dev, info.st_ino});
+            if (known != byIdentity.end()) {
+                ++shown[known->second].players;
+                return known->second;
+            }
+            byIdentity[{recording, info.st_dev, info.st_ino}] = shown.size();
+        }
+        ShownFile& file = shown.emplace_back();
+        file.recording = recording;
+        file.path = path;
+        file.check = check;
+        file.audioName = name + ".wav";
+        file.players = 1;
+        return shown.size() - 1;
+    }
+
+    void readRecording(ShownFile& file, std::size_t index, AudioStore& audio);
+    bool copyAcceptedRecording(ShownFile& file, std::size_t index, AudioStore& audio);
+    void readDataFile(ShownFile& file, std::size_t index, AudioStore& audio);
+    void addRecording(GreetingView& view, const GreetingPlan& plan) const;
+    void addDataFiles(GreetingView& view, const GreetingPlan& plan) const;
+};
+
+// An accepted recording is already 8 kHz 16-bit mono: its own bytes are played, copied
+// a piece at a time, and its data chunk gives its length, read from the first piece.
+// False when it cannot be copied that way.
+bool ReportGathering::Plan::copyAcceptedRecording(ShownFile& file, std::size_t index,
+                                                  AudioStore& audio) {
+    if (!file.check->accepted) {
+        return false;
+    }
+    auto input = InputFile::openRegular(file.path);
+    if (!input || input->size() > MAX_ACCEPTED_RECORDING_BYTES) {
+        return false;
+    }
+    const std::uint64_t size = input->size();
+    std::vector<std::uint8_t> piece(
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, PIECE_BYTES)));
+    if (!input->readAt(0, piece)) {
+        return false;
+    }
+    const auto layout = readRiffLayout(piece);
+    if (!layout || !layout->format || layout->format->byteRate == 0) {
+        return false;
+    }
+    const auto data = std::find_if(layout->chunks.begin(), layout->chunks.end(),
+                                   [](const RiffChunk& chunk) { return chunk.id == "data"; });
+    if (data == layout->chunks.end() || data->offset + CHUNK_HEADER_BYTES > size) {
+        return false;
+    }
+    const std::uint64_t dataBytes =
+        std::min(data->length, size - data->offset - CHUNK_HEADER_BYTES);
+    AudioOutput output = audio.start(index, size);
+    output.append(piece);
+    bool complete = true;
+    for (std::uint64_t at = piece.size(); at < size && complete; at += piece.size()) {
+        piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size - at, PIECE_BYTES)));
+        complete = input->readAt(at, piece);
+        output.append(piece);
+    }
+    if (audio.finish(std::move(output), complete)) {
+        file.audio = PlayerAudio{index, static_cast<double>(dataBytes) / layout->format->byteRate};
+    } else if (!complete) {
+        file.audioError = "cannot be played: " + describeFailure(*input->failure());
+    }
+    return true;
+}
+
+// Anything but an accepted recording is decoded and resampled the way `quen prepare`
+// reads it, and converted to 16 bits a block at a time as it is written.
+void ReportGathering::Plan::readRecording(ShownFile& file, std::size_t index, AudioStore& audio) {
+    if (copyAcceptedRecording(file, index, audio)) {
+        return;
+    }
+    const std::lock_guard turn(decodeTurn);
+    auto decoded = decodeForTelephony(file.path, MAX_RECORDING_SAMPLES);
+    if (!decoded) {
+        file.audioError = "cannot be played: " + decoded.failure().text;
+        return;
+    }
+    file.partial = decoded->moreFollows;
+    const std::size_t count = decoded->samples.size();
+    const std::vector<std::uint8_t> header = wavHeader(count);
+    AudioOutput output = audio.start(index, header.size() + std::uint64_t{count} * 2);
+    output.append(header);
+    Ditherer ditherer;
+    std::vector<std::int16_t> samples;
+    std::vector<std::uint8_t> bytes;
+    decoded->samples.consume([&](std::span<const float> block) {
+        samples.clear();
+        ditherer.add(block, 1.0, samples);
+        appendSamples(output, samples, bytes);
+    });
+    if (!header.empty() && audio.finish(std::move(output))) {
+        file.audio = PlayerAudio{index, static_cast<double>(count) / TELEPHONY_SAMPLE_RATE};
+    }
+}
+
+// Read as `quen inspect` reads it; its decoded audio is what callers hear.
+void ReportGathering::Plan::readDataFile(ShownFile& file, std::size_t index, AudioStore& audio) {
+    InspectedFile inspected = inspectDataFile(file.path);
+    file.report = std::move(inspected.report);
+    if (!inspected.audio) {
+        return;
+    }
+    const DecodedAudio& decoded = *inspected.audio;
+    // Drawn here, where every file has its own thread, without the XML declaration a
+    // stand-alone picture starts with.
+    file.waveform = waveformSvg(decoded.samples, decoded.lowest, decoded.highest, file.path);
+    if (file.waveform.starts_with("<?xml")) {
+        file.waveform.erase(0, file.waveform.find('\n') + 1);
+    }
+    const std::size_t count = decoded.samples.size();
+    const std::vector<std::uint8_t> header = wavHeader(count);
+    if (header.empty()) {
+        return;
+    }
+    AudioOutput output = audio.start(index, header.size() + std::uint64_t{count} * 2);
+    output.append(header);
+    std::vector<std::uint8_t> bytes;
+    appendSamples(output, decoded.samples, bytes);
+    if (audio.finish(std::move(output))) {
+        file.audio = PlayerAudio{index, static_cast<double>(count) / TELEPHONY_SAMPLE_RATE};
+    }
+}
+
+void ReportGathering::Plan::addRecording(GreetingView& view, const GreetingPlan& plan) const {
+    if (!plan.recording) {
+        return;
+    }
+    const ShownFile& file = shown[*plan.recording];
+    view.recording = *file.check;
+    view.recordingDetails = view.recording->logLines;
+    for (const std::string& cause : view.recording->causes) {
+        view.recordingDetails.push_back("cause: " + cause);
+    }
+    if (view.recording->fix) {
+        view.recordingDetails.push_back("fix: " + *view.recording->fix);
+    }
+    view.recordingAudio = file.audio;
+    view.recordingAudioError = file.audioError;
+    if (file.partial) {
+        view.notes.push_back("the recording's player holds its first hour only");
+    }
+}
+
+void ReportGathering::Plan::addDataFiles(GreetingView& view, const GreetingPlan& plan) const {
+    const auto recordingTime = modified(view.recordingPath);
+    for (const DataFileUse& use : plan.files) {
+        std::vector<std::string> fileProblems;
+        DataFileView file;
+        file.label = use.label;
+        file.path = use.path;
+        file.exists = use.exists;
+        if (use.exists) {
+            const ShownFile& shownFile = shown[use.shown];
+            file.report = shownFile.report;
+            file.waveform = shownFile.waveform;
+            file.audio = shownFile.audio;
+            fileProblems = dataFileProblems(file.report, use.where + use.path);
+            if (const auto offset = levelOffsetDb(file.report)) {
+                view.levelOffsetDb = std::max(view.levelOffsetDb.value_or(0.0), *offset);
+            }
+        }
+        // A greeting the run never reaches has its own problem already.
+        if (!use.reached) {
+            fileProblems.clear();
+        } else if (!use.exists) {
+            fileProblems.push_back(use.where + "the data file " + use.path + " is missing");
+        } else if (const auto fileTime = modified(use.path);
+                   recordingTime && fileTime && earlier(*fileTime, *recordingTime)) {
+            fileProblems.push_back(use.where + "the data file " + use.path +
+                                   " is older than its recording");
+        }
+        view.problems.insert(view.problems.end(), fileProblems.begin(), fileProblems.end());
+        if (use.exists) {
+            view.files.push_back(std::move(file));
+        }
+    }
+}
+
+ReportGathering::ReportGathering(std::unique_ptr<Plan> plan) : plan_(std::move(plan)) {}
+ReportGathering::ReportGathering(ReportGathering&&) noexcept = default;
+ReportGathering::~ReportGathering() = default;
+
+ReportGathering ReportGathering::ofTemplate(const std::string& templatePath,
+                                            const std::string& wavDirectory,
+                                            const std::string& resultDirectory,
+                                            std::optional<int> mode) {
+    auto plan = std::make_unique<Plan>();
+    const TemplateCheck& check =
+        plan->check.emplace(checkTemplate(templatePath, wavDirectory, resultDirectory, mode));
+    ReportView& page = plan->page;
     page.title = templatePath;
     page.subtitle = mode ? "batch mode " + std::to_string(*mode) : "batch modes 1 and 2";
     page.subtitle += "; recordings in " + wavDirectory + ", data files in " + resultDirectory;
@@ -235,8 +369,7 @@ ReportView templateReport(const std::string& templatePath, const std::string& wa
             "an attendant without AAName or a greeting without id or RecordingName ends every "
             "run there");
     }
-    const std::vector<GreetingCheck>& greetings = check.greetings;
-    for (const GreetingCheck& greeting : greetings) {
+    for (const GreetingCheck& greeting : check.greetings) {
         GreetingView& view = page.greetings.emplace_back();
         view.anchor = anchorFor(page.greetings.size());
         view.attendant = greeting.attendant;
@@ -244,32 +377,98 @@ ReportView templateReport(const std::string& templatePath, const std::string& wa
         view.recordingPath = greeting.wavFile;
         view.problems = greeting.problems;
         view.notes = greeting.warnings;
+        GreetingPlan& greetingPlan = plan->greetings.emplace_back();
+        if (greeting.recording) {
+            greetingPlan.recording = plan->show(true, greeting.wavFile, view.anchor + "-recording",
+                                                &*greeting.recording);
+        }
+        std::size_t number = 0;
+        for (const ModeNames& names : greeting.modes) {
+            if (names.endLine) {
+                continue;
+            }
+            const std::string modeNumber = std::to_string(names.mode);
+            for (const auto& [path, codec] :
+                 {std::pair{names.g723File, "G.723.1"}, std::pair{names.g711File, "G.711"}}) {
+                if (path.empty()) {
+                    continue;
+                }
+                DataFileUse& use = greetingPlan.files.emplace_back();
+                use.label = "mode " + modeNumber + ", " + codec;
+                use.where = "mode " + modeNumber + ": ";
+                use.path = path;
+                use.reached = names.reached;
+                struct stat info {};
+                use.exists = ::lstat(path.c_str(), &info) == 0;
+                if (use.exists) {
+                    use.shown = plan->show(
+                        false, path, view.anchor + "-file" + std::to_string(++number), nullptr);
+                }
+            }
+        }
     }
-    forEachInParallel(page.greetings.size(), [&](std::size_t i) {
-        addRecording(page.greetings[i], greetings[i]);
-        addDataFiles(page.greetings[i], greetings[i]);
-    });
-    return page;
+    return ReportGathering(std::move(plan));
 }
 
-ReportView filesReport(const std::vector<std::string>& files) {
-    ReportView page;
+ReportGathering ReportGathering::ofFiles(const std::vector<std::string>& files) {
+    auto plan = std::make_unique<Plan>();
+    ReportView& page = plan->page;
     page.title = files.size() == 1 ? files.front() : std::to_string(files.size()) + " data files";
     for (const std::string& path : files) {
         GreetingView& view = page.greetings.emplace_back();
         view.anchor = anchorFor(page.greetings.size());
         view.title = path;
+        DataFileUse& use = plan->greetings.emplace_back().files.emplace_back();
+        use.path = path;
+        struct stat info {};
+        use.exists = ::lstat(path.c_str(), &info) == 0;
+        if (use.exists) {
+            use.shown = plan->show(false, path, view.anchor + "-file1", nullptr);
+        }
     }
-    forEachInParallel(files.size(), [&](std::size_t i) {
-        GreetingView& view = page.greetings[i];
-        const std::string& path = files[i];
-        DataFileView file = inspectView(path, "", "", view.problems, view.levelOffsetDb);
-        if (!file.exists) {
-            view.problems.push_back(path + " does not exist");
+    return ReportGathering(std::move(plan));
+}
+
+std::set<FileKey> ReportGathering::shownFiles() const {
+    return plan_->keys;
+}
+
+ReportView ReportGathering::build(AudioStore& audio) {
+    Plan& plan = *plan_;
+    for (const ShownFile& file : plan.shown) {
+        audio.addSource(file.audioName, file.players);
+    }
+    forEachInParallel(plan.shown.size(), [&](std::size_t i) {
+        ShownFile& file = plan.shown[i];
+        if (file.recording) {
+            plan.readRecording(file, i, audio);
         } else {
-            view.files.push_back(std::move(file));
+            plan.readDataFile(file, i, audio);
         }
     });
+    ReportView page = std::move(plan.page);
+    for (std::size_t i = 0; i < page.greetings.size(); ++i) {
+        GreetingView& view = page.greetings[i];
+        const GreetingPlan& greetingPlan = plan.greetings[i];
+        if (!plan.check) {
+            // Without a template: the data file is the whole section.
+            const DataFileUse& use = greetingPlan.files.front();
+            if (!use.exists) {
+                view.problems.push_back(use.path + " does not exist");
+                continue;
+            }
+            const ShownFile& file = plan.shown[use.shown];
+            view.problems = dataFileProblems(file.report, use.path);
+            if (const auto offset = levelOffsetDb(file.report)) {
+                view.levelOffsetDb = std::max(view.levelOffsetDb.value_or(0.0), *offset);
+            }
+            view.files.push_back(
+                DataFileView{"", use.path, true, file.report, file.waveform, file.audio});
+            continue;
+        }
+        plan.addRecording(view, greetingPlan);
+        plan.addDataFiles(view, greetingPlan);
+    }
     return page;
 }
 

@@ -2,17 +2,24 @@
 // report FILE... -o report.html`: one self-contained page to see and hear every
 // greeting as callers will, with its problems.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <nlohmann/json.hpp>
 
 #include <array>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/AtomicFileWriter.h"
+#include "platform/LinkRule.h"
 #include "quen/Commands.h"
 #include "quen/FailureText.h"
 #include "quen/TemplateOperands.h"
@@ -35,11 +42,32 @@ std::size_t problemCount(const ReportView& page) {
     return count;
 }
 
+// "dir/report.html" -> "dir/report-audio".
+std::string folderBeside(const std::string& pagePath) {
+    const std::size_t slash = pagePath.rfind('/');
+    const std::size_t dot = pagePath.rfind('.');
+    const bool hasExtension =
+        dot != std::string::npos && dot > (slash == std::string::npos ? 0 : slash + 1);
+    return (hasExtension ? pagePath.substr(0, dot) : pagePath) + "-audio";
+}
+
+// "dir/name" -> {"dir", "name"}; "name" -> {".", "name"}.
+std::pair<std::string, std::string> splitPath(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return {".", path};
+    }
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
+
 // The page must not replace what it shows: `quen report a.c11 -o a.c11`, a slip of
-// the keyboard, would destroy the data file.
-std::optional<std::string> inputNamedAsOutput(const ReportOptions& options) {
+// the keyboard, would destroy the data file, and a page named like a recording or a
+// data file of the template would destroy that.
+std::optional<std::string> shownFileNamedAsOutput(const std::string& page,
+                                                  const ReportOptions& options,
+                                                  const std::set<FileKey>& shown) {
     struct stat output {};
-    if (::stat(options.output.c_str(), &output) != 0) {
+    if (::stat(page.c_str(), &output) != 0) {
         return std::nullopt;
     }
     std::vector<std::string> inputs = options.files;
@@ -50,31 +78,69 @@ std::optional<std::string> inputNamedAsOutput(const ReportOptions& options) {
         struct stat info {};
         if (::stat(input.c_str(), &info) == 0 && info.st_dev == output.st_dev &&
             info.st_ino == output.st_ino) {
-            return input;
+            return "is the input " + input;
         }
+    }
+    if (shown.contains(FileKey{output.st_dev, output.st_ino})) {
+        return "is a recording or a data file the page shows";
+    }
+    return std::nullopt;
+}
+
+// Why the page cannot be written where the command line puts it, known before anything
+// is written: a link the rules refuse, or a place that takes no file.
+std::optional<std::string> pageRefusal(const Result<std::string>& resolved) {
+    if (!resolved) {
+        return "cannot write: " + describeFailure(resolved.failure());
+    }
+    const auto [directory, name] = splitPath(*resolved);
+    struct stat info {};
+    if (name.empty() || (::stat(resolved->c_str(), &info) == 0 && !S_ISREG(info.st_mode))) {
+        return std::string("cannot write: not a regular file");
+    }
+    if (::access(directory.c_str(), W_OK | X_OK) != 0) {
+        return "cannot write: " + std::string(std::strerror(errno));
     }
     return std::nullopt;
 }
 
 int runReport(const ReportOptions& options, const Context& context) {
-    if (const auto input = inputNamedAsOutput(options)) {
-        std::cerr << "quen report: " << options.output << ": is the input " << *input
+    const Result<std::string> resolved = followLinksForWriting(options.output);
+    if (const auto refusal = pageRefusal(resolved)) {
+        std::cerr << "quen report: " << options.output << ": " << *refusal << "\n";
+        return EXIT_INVALID;
+    }
+    ReportGathering gathering =
+        options.templatePath.empty()
+            ? ReportGathering::ofFiles(options.files)
+            : ReportGathering::ofTemplate(options.templatePath, options.wavDirectory,
+                                          options.resultDirectory, options.mode);
+    const std::set<FileKey> shown = gathering.shownFiles();
+    if (const auto input = shownFileNamedAsOutput(*resolved, options, shown)) {
+        std::cerr << "quen report: " << options.output << ": " << *input
                   << "; the page is not written over it\n";
         return EXIT_INVALID;
     }
-    const ReportView page = options.templatePath.empty()
-                                ? filesReport(options.files)
-                                : templateReport(options.templatePath, options.wavDirectory,
-                                                 options.resultDirectory, options.mode);
-    AudioPlacement audio(options.output, audioBytes(page));
-    const std::string html = reportHtml(page, audio);
+    // Beside the page as it is written: through a link, where the link leads.
+    const std::string folder = folderBeside(*resolved);
+    const auto [directory, folderName] = splitPath(folder);
+    AudioStore audio(
+        AudioFolder(directory, folderName,
+                    *resolved == options.output ? folderBeside(options.output) : folder, shown));
+    const ReportView page = gathering.build(audio);
     if (!audio.failure().empty()) {
+        audio.removeWritten();
         std::cerr << "quen report: " << audio.failure() << "\n";
         return EXIT_INVALID;
     }
-    const std::array<ByteSpan, 1> pieces{
-        ByteSpan(reinterpret_cast<const std::uint8_t*>(html.data()), html.size())};
-    if (const Result<void> written = replaceFileAtomically(options.output, pieces); !written) {
+    FileReplacement replacement(*resolved);
+    writeReportHtml(page, audio, [&replacement](std::string_view text) {
+        const std::array<ByteSpan, 1> piece{
+            ByteSpan(reinterpret_cast<const std::uint8_t*>(text.data()), text.size())};
+        replacement.append(piece);
+    });
+    if (const Result<void> written = replacement.commit(); !written) {
+        audio.removeWritten();
         std::cerr << "quen report: " << options.output
                   << ": cannot write: " << describeFailure(written.failure()) << "\n";
         return EXIT_INVALID;
@@ -114,7 +180,8 @@ void addReportCommand(CLI::App& app, Context& context) {
         ->type_name("OUT.html");
     command->footer(
         "The audio is inside the page up to 50 MB of it; past that it is written as WAV files\n"
-        "in a folder beside the page (report.html: report-audio/), which the page links.\n\n" +
+        "in a folder beside the page (report.html: report-audio/), which the page links; each\n"
+        "file shown has its audio once. Past 2 GB of WAV files the page is refused.\n\n" +
         exitCodesText("the page is written and lists no problem",
                       "the page lists a problem, or could not be written"));
     command->callback([command, options, &context] {

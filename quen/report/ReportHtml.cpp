@@ -2,6 +2,7 @@
 // page; ids and file names the page makes itself are plain letters and digits.
 #include "quen/report/ReportHtml.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "codec/Codec.h"
@@ -11,13 +12,62 @@
 namespace quen::tool {
 namespace {
 
+// The page as it is made, handed on a greeting at a time, so that no more than one
+// greeting's text is held; embedded audio goes out as it is encoded.
+class PageText {
+  public:
+    explicit PageText(const PageSink& write) : write_(write) {}
+
+    PageText& operator+=(std::string_view text) {
+        pending_ += text;
+        return *this;
+    }
+
+    void flush() {
+        write_(pending_);
+        pending_.clear();
+    }
+
+    void base64(const std::vector<std::uint8_t>& bytes) {
+        static constexpr char DIGITS[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+        // Whole groups of three bytes a piece, so the pieces join into one encoding.
+        constexpr std::size_t PIECE = 3 * 16384;
+        flush();
+        for (std::size_t start = 0; start < bytes.size(); start += PIECE) {
+            const std::size_t end = std::min(bytes.size(), start + PIECE);
+            std::size_t i = start;
+            for (; i + 2 < end; i += 3) {
+                const std::uint32_t group = bytes[i] << 16 | bytes[i + 1] << 8 | bytes[i + 2];
+                pending_ += DIGITS[group >> 18 & 63];
+                pending_ += DIGITS[group >> 12 & 63];
+                pending_ += DIGITS[group >> 6 & 63];
+                pending_ += DIGITS[group & 63];
+            }
+            if (i < end) {
+                const bool two = i + 1 < end;
+                const std::uint32_t group = bytes[i] << 16 | (two ? bytes[i + 1] << 8 : 0);
+                pending_ += DIGITS[group >> 18 & 63];
+                pending_ += DIGITS[group >> 12 & 63];
+                pending_ += two ? DIGITS[group >> 6 & 63] : '=';
+                pending_ += '=';
+            }
+            flush();
+        }
+    }
+
+  private:
+    const PageSink& write_;
+    std::string pending_;
+};
+
 std::string fixed(double value, int decimals, const char* unit) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f%s", decimals, value, unit);
     return text;
 }
 
-void list(std::string& out, const char* cssClass, const std::vector<std::string>& items) {
+void list(PageText& out, const char* cssClass, const std::vector<std::string>& items) {
     if (items.empty()) {
         return;
     }
@@ -28,21 +78,26 @@ void list(std::string& out, const char* cssClass, const std::vector<std::string>
     out += "</ul>\n";
 }
 
-void player(std::string& out, AudioPlacement& audio, const PlayerAudio& sound,
-            const std::string& id, const std::string& label) {
-    const std::string source = audio.source(sound, id + ".wav");
+void player(PageText& out, const AudioStore& audio, const PlayerAudio& sound, const std::string& id,
+            const std::string& label) {
     out += "<div class=\"player\"><label for=\"" + id + "\">" + escapeXml(label) +
            "</label>\n<audio id=\"" + id + "\" controls preload=\"metadata\" aria-label=\"" +
-           escapeXml(label) + "\" data-seconds=\"" + fixed(sound.seconds, 3, "") + "\" src=\"" +
-           escapeXml(source) + "\"></audio></div>\n";
+           escapeXml(label) + "\" data-seconds=\"" + fixed(sound.seconds, 3, "") + "\" src=\"";
+    if (audio.embedded()) {
+        out += "data:audio/wav;base64,";
+        out.base64(audio.bytes(sound.source));
+    } else {
+        out += escapeXml(audio.url(sound.source));
+    }
+    out += "\"></audio></div>\n";
 }
 
-void measure(std::string& out, const char* name, const std::string& value) {
+void measure(PageText& out, const char* name, const std::string& value) {
     out += std::string("<dt>") + name + "</dt><dd>" + escapeXml(value) + "</dd>\n";
 }
 
 // The figures of the decoded audio, from the level to the silent ends.
-void soundMeasures(std::string& out, const SoundFigures& sound) {
+void soundMeasures(PageText& out, const SoundFigures& sound) {
     if (sound.activeLevelDbm0) {
         measure(out, "active speech level", fixed(*sound.activeLevelDbm0, 1, " dBm0"));
     }
@@ -56,7 +111,7 @@ void soundMeasures(std::string& out, const SoundFigures& sound) {
     measure(out, "trailing silence", fixed(sound.trailingSilenceSeconds, 3, " s"));
 }
 
-void measures(std::string& out, const InspectReport& report) {
+void measures(PageText& out, const InspectReport& report) {
     out += "<dl class=\"measures\">\n";
     measure(out, "duration", fixed(report.durationSeconds(), 3, " s"));
     measure(out, "codec", std::string(codecFacts(report.contents.codec).name));
@@ -86,7 +141,7 @@ std::vector<std::string> problemTexts(const InspectReport& report) {
     return texts;
 }
 
-void dataFile(std::string& out, AudioPlacement& audio, const GreetingView& greeting,
+void dataFile(PageText& out, const AudioStore& audio, const GreetingView& greeting,
               const DataFileView& file, std::size_t number) {
     const std::string name = file.label.empty() ? file.path : file.label + ": " + file.path;
     out += "<section class=\"datafile\" aria-label=\"" + escapeXml(name) + "\">\n<h4>" +
@@ -111,7 +166,7 @@ void dataFile(std::string& out, AudioPlacement& audio, const GreetingView& greet
     out += "</section>\n";
 }
 
-void recording(std::string& out, AudioPlacement& audio, const GreetingView& greeting) {
+void recording(PageText& out, const AudioStore& audio, const GreetingView& greeting) {
     if (greeting.recordingPath.empty()) {
         return;
     }
@@ -137,7 +192,7 @@ void recording(std::string& out, AudioPlacement& audio, const GreetingView& gree
     }
 }
 
-void greetingSection(std::string& out, AudioPlacement& audio, const GreetingView& greeting,
+void greetingSection(PageText& out, const AudioStore& audio, const GreetingView& greeting,
                      std::size_t order) {
     out += "<article class=\"greeting" +
            std::string(greeting.problems.empty() ? "" : " has-problems") + "\" id=\"" +
@@ -159,7 +214,7 @@ void greetingSection(std::string& out, AudioPlacement& audio, const GreetingView
     out += "</div>\n</article>\n";
 }
 
-void problemSummary(std::string& out, const ReportView& page) {
+void problemSummary(PageText& out, const ReportView& page) {
     std::size_t count = page.pageProblems.size();
     for (const GreetingView& greeting : page.greetings) {
         count += greeting.problems.size();
@@ -190,8 +245,9 @@ void problemSummary(std::string& out, const ReportView& page) {
 
 }  // namespace
 
-std::string reportHtml(const ReportView& page, AudioPlacement& audio) {
-    std::string out =
+void writeReportHtml(const ReportView& page, const AudioStore& audio, const PageSink& write) {
+    PageText out(write);
+    out +=
         "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
         "<title>Report: " +
@@ -218,11 +274,12 @@ std::string reportHtml(const ReportView& page, AudioPlacement& audio) {
                escapeXml(heading) + "</h2>\n";
         for (; i < page.greetings.size() && page.greetings[i].attendant == attendant; ++i) {
             greetingSection(out, audio, page.greetings[i], ++order);
+            out.flush();
         }
         out += "</section>\n";
     }
     out += "</main>\n<script>" + std::string(REPORT_SCRIPT) + "</script>\n</body>\n</html>\n";
-    return out;
+    out.flush();
 }
 
 }  // namespace quen::tool

@@ -2,7 +2,7 @@
 // greetings in order, each with its recording, its data files and its problems.
 #pragma once
 
-#include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,9 +12,10 @@
 
 namespace quen::tool {
 
-// One player's audio: a WAV file image, 8 kHz 16-bit mono, and its length.
+// One player's audio: which of the page's audio sources it plays (8 kHz 16-bit mono
+// WAV, kept by the AudioStore), and its length.
 struct PlayerAudio {
-    std::vector<std::uint8_t> wav;
+    std::size_t source = 0;
     double seconds = 0;
 };
 

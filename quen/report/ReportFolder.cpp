@@ -1,0 +1,162 @@
+// Every file operation here is relative to a descriptor: the page's directory opened
+// once the page's path was checked, and the folder opened without following a link.
+// Renaming the folder or putting a link in its place meanwhile changes nothing the run
+// writes to.
+#include "quen/report/ReportFolder.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/ProcessSetup.h"
+
+namespace quen::tool {
+namespace {
+
+std::string systemError(const char* what) {
+    return std::string(what) + ": " + std::strerror(errno);
+}
+
+}  // namespace
+
+AudioFileWriter::AudioFileWriter(AudioFileWriter&& other) noexcept
+    : folder_(other.folder_),
+      name_(std::move(other.name_)),
+      file_(std::move(other.file_)),
+      registration_(std::exchange(other.registration_, -1)) {}
+
+AudioFileWriter& AudioFileWriter::operator=(AudioFileWriter&& other) noexcept {
+    if (this != &other) {
+        discard();
+        folder_ = other.folder_;
+        name_ = std::move(other.name_);
+        file_ = std::move(other.file_);
+        registration_ = std::exchange(other.registration_, -1);
+    }
+    return *this;
+}
+
+AudioFileWriter::~AudioFileWriter() {
+    discard();
+}
+
+void AudioFileWriter::discard() {
+    if (registration_ < 0) {
+        return;
+    }
+    const TerminationSignalsDeferred deferred;
+    file_.close();
+    ::unlinkat(folder_->folder_.get(), (name_ + ".part").c_str(), 0);
+    forgetTemporaryFile(registration_);
+    registration_ = -1;
+}
+
+std::string AudioFileWriter::append(ByteSpan bytes) {
+    if (!writeAll(file_.get(), bytes.data(), bytes.size())) {
+        return systemError("cannot write");
+    }
+    return {};
+}
+
+std::string AudioFileWriter::commit() {
+    return folder_->commit(*this);
+}
+
+AudioFolder::AudioFolder(const std::string& pageDirectory, std::string name, std::string shownPath,
+                         std::set<FileKey> shown)
+    : name_(std::move(name)),
+      shownPath_(std::move(shownPath)),
+      shown_(std::move(shown)),
+      directory_(::open(pageDirectory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+      directoryError_(directory_.valid() ? 0 : errno) {}
+
+std::string AudioFolder::open() {
+    if (!directory_.valid()) {
+        return shownPath_ + ": cannot make the audio folder: " + std::strerror(directoryError_);
+    }
+    if (::mkdirat(directory_.get(), name_.c_str(), 0777) == 0) {
+        made_ = true;
+    } else if (errno != EEXIST) {
+        return shownPath_ + ": cannot make the audio folder: " + std::strerror(errno);
+    }
+    folder_ = FileHandle(
+        ::openat(directory_.get(), name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder_.valid()) {
+        const bool inTheWay = errno == ELOOP || errno == ENOTDIR;
+        return shownPath_ +
+               (inTheWay ? ": is in the way of the audio folder (not a directory)"
+                         : ": cannot open the audio folder: " + std::string(std::strerror(errno)));
+    }
+    struct stat info {};
+    if (::fstat(folder_.get(), &info) != 0 || info.st_uid != ::geteuid()) {
+        folder_.close();
+        return shownPath_ + ": is another user's directory; the audio folder is not used";
+    }
+    return {};
+}
+
+AudioFileWriter AudioFolder::create(const std::string& name, std::string& error) const {
+    AudioFileWriter writer;
+    writer.folder_ = this;
+    writer.name_ = name;
+    const std::string part = name + ".part";
+    // The folder's own descriptor in the name, so that a termination signal removes the
+    // file where it is, whatever was renamed or linked in the folder's place.
+    const std::string registered = "/proc/self/fd/" + std::to_string(folder_.get()) + "/" + part;
+    const TemporaryFileCreation creation;
+    if (!creation.allowed()) {
+        error = shownPath_ + "/" + part + ": not written: the program is ending";
+        return writer;
+    }
+    writer.registration_ = addTemporaryFileToRemove(registered);
+    if (writer.registration_ < 0) {
+        error = shownPath_ + "/" + part + ": not written: too many files at once";
+        return writer;
+    }
+    // A file of that name is what a run ended by SIGKILL left behind.
+    ::unlinkat(folder_.get(), part.c_str(), 0);
+    writer.file_ = FileHandle(::openat(folder_.get(), part.c_str(),
+                                       O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!writer.file_.valid()) {
+        error = shownPath_ + "/" + part + ": " + systemError("cannot write");
+        forgetTemporaryFile(writer.registration_);
+        writer.registration_ = -1;
+    }
+    return writer;
+}
+
+std::string AudioFolder::commit(AudioFileWriter& writer) const {
+    const std::string path = shownPath_ + "/" + writer.name_;
+    const std::string part = writer.name_ + ".part";
+    struct stat existing {};
+    if (::fstatat(folder_.get(), writer.name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+        shown_.contains(FileKey{existing.st_dev, existing.st_ino})) {
+        writer.discard();
+        return path + ": is a file the page shows; not written over";
+    }
+    const TerminationSignalsDeferred deferred;
+    if (!writer.file_.close() ||
+        ::renameat(folder_.get(), part.c_str(), folder_.get(), writer.name_.c_str()) != 0) {
+        const std::string error = path + ": " + systemError("cannot write");
+        writer.discard();
+        return error;
+    }
+    forgetTemporaryFile(writer.registration_);
+    writer.registration_ = -1;
+    return {};
+}
+
+void AudioFolder::remove(const std::string& name) const {
+    ::unlinkat(folder_.get(), name.c_str(), 0);
+}
+
+void AudioFolder::removeIfMade() const {
+    if (made_ && directory_.valid()) {
+        ::unlinkat(directory_.get(), name_.c_str(), AT_REMOVEDIR);
+    }
+}
+
+}  // namespace quen::tool
