@@ -105,7 +105,7 @@ std::optional<std::string> pageRefusal(const Result<std::string>& resolved) {
 }
 
 int runReport(const ReportOptions& options, const Context& context) {
-    const Result<std::string> resolved = followLinksForWriting(options.output);
+    const Result<std::string> resolved = followLinks(options.output);
     if (const auto refusal = pageRefusal(resolved)) {
         std::cerr << "quen report: " << options.output << ": " << *refusal << "\n";
         return EXIT_INVALID;

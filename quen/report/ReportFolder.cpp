@@ -47,7 +47,8 @@ void AudioFileWriter::discard() {
     if (registration_ < 0) {
         return;
     }
-    const TerminationSignalsDeferred deferred;
+    // Removed here and, should a termination signal come first, by its removal: whichever
+    // is second finds nothing.
     file_.close();
     ::unlinkat(folder_->folder_.get(), (name_ + ".part").c_str(), 0);
     forgetTemporaryFile(registration_);
@@ -137,7 +138,13 @@ std::string AudioFolder::commit(AudioFileWriter& writer) const {
         writer.discard();
         return path + ": is a file the page shows; not written over";
     }
-    const TerminationSignalsDeferred deferred;
+    // The rename and the end of the registration are one step for a termination signal's
+    // removal: it finds the file under its temporary name or in place.
+    const TemporaryFileCreation renaming;
+    if (!renaming.allowed()) {
+        writer.discard();
+        return path + ": not written, the program is ending";
+    }
     if (!writer.file_.close() ||
         ::renameat(folder_.get(), part.c_str(), folder_.get(), writer.name_.c_str()) != 0) {
         const std::string error = path + ": " + systemError("cannot write");
