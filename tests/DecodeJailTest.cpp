@@ -78,6 +78,9 @@ TEST(Jail, AProcessInsideOpensNoFileMakesNoSocketAndStartsNothing) {
 }
 
 TEST(Jail, MemoryBeyondTheAllowanceIsNotHadAndIsWordedWithTheLimit) {
+    if (!MEMORY_IS_MEASURED) {
+        GTEST_SKIP() << NOT_MEASURED;
+    }
     const JailLimits limits{16 * MEBIBYTE, 5};
     const ChildEnd end = inJail(limits, [] {
         void* block = std::malloc(64 * MEBIBYTE);
@@ -146,6 +149,9 @@ class DecodeChild : public TempDirTest {};
 // The child as the media code starts it, but with no memory to spare: it says it ran
 // out, and the reader gets no record it cannot take.
 TEST_F(DecodeChild, OutOfItsMemoryItExitsSayingSo) {
+    if (!MEMORY_IS_MEASURED) {
+        GTEST_SKIP() << NOT_MEASURED;
+    }
     ASSERT_EQ(shell("ffmpeg -v error -y -f lavfi -i sine=f=440:sample_rate=48000:d=2 t.mp3"), 0);
     const JailLimits limits{0, 5};
     std::vector<std::string> arguments{"/proc/self/exe"};

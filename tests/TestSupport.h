@@ -23,6 +23,15 @@ inline void writeText(const std::filesystem::path& path, const std::string& text
 // A file that holds less than the size it states: sysfs gives every file a size of 4096
 // bytes, and this one holds a number and a newline. A build chroot may have no /sys; the
 // tests that need it skip there, saying so.
+// A sanitizer's runtime reserves and keeps memory of its own, and fails instead of
+// returning nothing: peak memory and memory limits are tried in plain builds only.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+inline constexpr bool MEMORY_IS_MEASURED = false;
+#else
+inline constexpr bool MEMORY_IS_MEASURED = true;
+#endif
+inline constexpr const char* NOT_MEASURED = "memory is not measured under a sanitizer";
+
 inline constexpr const char* SHORTER_THAN_STATED = "/sys/kernel/uevent_seqnum";
 inline constexpr const char* NO_SHORTER_FILE = "no sysfs at /sys: no file holds less than its size";
 

@@ -23,6 +23,7 @@
 #include "quen/Commands.h"
 #include "quen/FailureText.h"
 #include "quen/TemplateOperands.h"
+#include "quen/TextDisplay.h"
 #include "quen/report/ReportAudio.h"
 #include "quen/report/ReportBuilder.h"
 #include "quen/report/ReportHtml.h"
@@ -107,7 +108,8 @@ std::optional<std::string> pageRefusal(const Result<std::string>& resolved) {
 int runReport(const ReportOptions& options, const Context& context) {
     const Result<std::string> resolved = followLinks(options.output);
     if (const auto refusal = pageRefusal(resolved)) {
-        std::cerr << "quen report: " << options.output << ": " << *refusal << "\n";
+        std::cerr << "quen report: " << shownName(options.output) << ": " << shownText(*refusal)
+                  << "\n";
         return EXIT_INVALID;
     }
     ReportGathering gathering =
@@ -117,7 +119,7 @@ int runReport(const ReportOptions& options, const Context& context) {
                                           options.resultDirectory, options.mode);
     const std::set<FileKey> shown = gathering.shownFiles();
     if (const auto input = shownFileNamedAsOutput(*resolved, options, shown)) {
-        std::cerr << "quen report: " << options.output << ": " << *input
+        std::cerr << "quen report: " << shownName(options.output) << ": " << shownText(*input)
                   << "; the page is not written over it\n";
         return EXIT_INVALID;
     }
@@ -130,7 +132,7 @@ int runReport(const ReportOptions& options, const Context& context) {
     const ReportView page = gathering.build(audio);
     if (!audio.failure().empty()) {
         audio.removeWritten();
-        std::cerr << "quen report: " << audio.failure() << "\n";
+        std::cerr << "quen report: " << shownText(audio.failure()) << "\n";
         return EXIT_INVALID;
     }
     FileReplacement replacement(*resolved);
@@ -141,8 +143,8 @@ int runReport(const ReportOptions& options, const Context& context) {
     });
     if (const Result<void> written = replacement.commit(); !written) {
         audio.removeWritten();
-        std::cerr << "quen report: " << options.output
-                  << ": cannot write: " << describeFailure(written.failure()) << "\n";
+        std::cerr << "quen report: " << shownName(options.output)
+                  << ": cannot write: " << shownText(describeFailure(written.failure())) << "\n";
         return EXIT_INVALID;
     }
     const std::size_t problems = problemCount(page);
@@ -157,11 +159,11 @@ int runReport(const ReportOptions& options, const Context& context) {
                   << "\n";
     } else {
         const char* shown = options.templatePath.empty() ? " data file" : " greeting";
-        std::cout << options.output << ": " << page.greetings.size() << shown
+        std::cout << shownName(options.output) << ": " << page.greetings.size() << shown
                   << (page.greetings.size() == 1 ? ", " : "s, ") << problems
                   << (problems == 1 ? " problem" : " problems")
                   << (audio.embedded() ? "; audio inside the page"
-                                       : "; audio in " + audio.folder() + "/")
+                                       : "; audio in " + shownName(audio.folder() + "/"))
                   << "\n";
     }
     return problems == 0 ? EXIT_ALL_GOOD : EXIT_INVALID;
