@@ -44,6 +44,17 @@ std::uint64_t mappedBytes() {
     return static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE));
 }
 
+// Maps the stack the decoder may use before the memory limit is set, so that running
+// out of memory is an allocation that fails, which the child reports, never a stack that
+// cannot grow, which would be a crash.
+constexpr std::size_t STACK_MAPPED_BYTES = 512 * 1024;
+[[gnu::noinline]] void mapStack() {
+    char stack[STACK_MAPPED_BYTES];
+    std::memset(stack, 0, sizeof stack);
+    // The writes must happen though nothing reads them.
+    asm volatile("" : : "r"(stack) : "memory");
+}
+
 // Lowers the limit to `soft` and `hard`; one the caller of the program set lower stays.
 bool setLimit(int resource, rlim_t soft, rlim_t hard) {
     struct rlimit limit {};
@@ -121,10 +132,19 @@ Result<void> loadFilter() {
 }  // namespace
 
 Result<void> enterJail(const JailLimits& limits) {
+    mapStack();
     const rlim_t memory = mappedBytes() + limits.memoryBytes;
     // A crash writes no core file: that would be a file written by what the input did.
     if (!setLimit(RLIMIT_CORE, 0, 0)) {
         return jailFailure(errno, "RLIMIT_CORE");
+    }
+    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
+        return jailFailure(errno, "no_new_privs");
+    }
+    // The filter is built before the memory limit, so that building it never meets the
+    // limit; the limits are set through calls the filter allows.
+    if (const Result<void> filtered = loadFilter(); !filtered) {
+        return filtered;
     }
     if (!setLimit(RLIMIT_AS, memory, memory)) {
         return jailFailure(errno, "RLIMIT_AS");
@@ -132,10 +152,7 @@ Result<void> enterJail(const JailLimits& limits) {
     if (!setLimit(RLIMIT_CPU, limits.cpuSeconds, limits.cpuSeconds + 1)) {
         return jailFailure(errno, "RLIMIT_CPU");
     }
-    if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0) {
-        return jailFailure(errno, "no_new_privs");
-    }
-    return loadFilter();
+    return {};
 }
 
 }  // namespace quen
