@@ -118,9 +118,9 @@ Result<void> loadFilter() {
     if ((error = seccomp_rule_add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(newfstatat), 1,
                                   SCMP_A3(SCMP_CMP_MASKED_EQ, AT_EMPTY_PATH, AT_EMPTY_PATH))) < 0 ||
         // abort() signals the process itself, and only that.
-        (error = seccomp_rule_add(filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(tgkill), 1,
-                                  SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(::getpid())))) <
-            0) {
+        (error = seccomp_rule_add(
+             filter.get(), SCMP_ACT_ALLOW, SCMP_SYS(tgkill), 1,
+             scmp_arg_cmp{0, SCMP_CMP_EQ, static_cast<scmp_datum_t>(::getpid()), 0})) < 0) {
         return jailFailure(-error, "seccomp_rule_add");
     }
     if ((error = seccomp_load(filter.get())) < 0) {
