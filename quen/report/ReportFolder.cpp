@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/CheckedDirectory.h"
 #include "platform/ProcessSetup.h"
 
 namespace quen::tool {
@@ -66,12 +67,27 @@ std::string AudioFileWriter::commit() {
     return folder_->commit(*this);
 }
 
+namespace {
+
+// The page's directory, walked again under the link rules with no link followed: a
+// directory on its path swapped for a link since the page's path was checked is not used.
+FileHandle openPageDirectory(const std::string& path) {
+    const Result<CheckedDirectory> directory = CheckedDirectory::open(path, false);
+    if (!directory) {
+        errno = EACCES;
+        return FileHandle();
+    }
+    return FileHandle(::fcntl(directory->fd(), F_DUPFD_CLOEXEC, 0));
+}
+
+}  // namespace
+
 AudioFolder::AudioFolder(const std::string& pageDirectory, std::string name, std::string shownPath,
                          std::set<FileKey> shown)
     : name_(std::move(name)),
       shownPath_(std::move(shownPath)),
       shown_(std::move(shown)),
-      directory_(::open(pageDirectory.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)),
+      directory_(openPageDirectory(pageDirectory)),
       directoryError_(directory_.valid() ? 0 : errno) {}
 
 std::string AudioFolder::open() {
