@@ -3,6 +3,7 @@
 #include "dsp/FiniteSample.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 
 namespace quen {
@@ -43,8 +44,8 @@ SpeechLevelMeter::SpeechLevelMeter(double sampleRate, bool removeDc)
     if (removeDc) {
         dcBlocker_.emplace(sampleRate);
     }
-    // As if the last activity were long past: nothing hangs over into the first samples.
-    sinceAbove_.fill(hangoverSamples_);
+    // As if no activity had ever been: nothing hangs over into the first samples.
+    lastReached_.fill(NEVER);
 }
 
 void SpeechLevelMeter::add(std::span<const float> samples) {
@@ -74,24 +75,55 @@ void SpeechLevelMeter::add(std::span<const std::int16_t> samples) {
     }
 }
 
+namespace {
+
+// The lowest index j whose threshold 2^-j `envelope` reaches, read from its exponent:
+// exact, and THRESHOLDS when it reaches none.
+std::size_t lowestReached(double envelope) {
+    constexpr int EXPONENT_BIAS = 1023;
+    const auto biased = static_cast<int>((std::bit_cast<std::uint64_t>(envelope) >> 52) & 0x7FF);
+    return static_cast<std::size_t>(
+        std::clamp(EXPONENT_BIAS - biased, 0, static_cast<int>(SpeechLevelMeter::THRESHOLDS)));
+}
+
+}  // namespace
+
 void SpeechLevelMeter::measure(std::span<const float> samples) {
     const double g = envelopeCoefficient_;
+    std::uint64_t n = samples_;
     for (const float sample : samples) {
         const double x = finiteOrSilence(sample);
         sumOfSquares_ += x * x;
         rectified_ = g * rectified_ + (1.0 - g) * std::fabs(x);
         envelope_ = g * envelope_ + (1.0 - g) * rectified_;
-        for (std::size_t j = 0; j < THRESHOLDS; ++j) {
-            if (envelope_ >= THRESHOLD_LEVELS[j]) {
-                ++activeSamples_[j];
-                sinceAbove_[j] = 0;
-            } else if (sinceAbove_[j] < hangoverSamples_) {
-                ++activeSamples_[j];
-                ++sinceAbove_[j];
+        const std::size_t reached = lowestReached(envelope_);
+        // Thresholds reached again count the hangover of the gap since they were left;
+        // thresholds left remember the last sample that reached them.
+        for (std::size_t j = reached; j < reachedNow_; ++j) {
+            if (lastReached_[j] != NEVER) {
+                hangoverCounted_[j] += std::min(n - 1 - lastReached_[j], hangoverSamples_);
             }
         }
+        for (std::size_t j = reachedNow_; j < reached; ++j) {
+            lastReached_[j] = n - 1;
+        }
+        ++reachedFrom_[reached];
+        reachedNow_ = reached;
+        ++n;
     }
-    samples_ += samples.size();
+    samples_ = n;
+}
+
+std::uint64_t SpeechLevelMeter::activeSamples(std::size_t j) const {
+    std::uint64_t count = hangoverCounted_[j];
+    for (std::size_t index = 0; index <= j; ++index) {
+        count += reachedFrom_[index];
+    }
+    // A threshold left before the end counts the hangover after it, up to the end.
+    if (j < reachedNow_ && lastReached_[j] != NEVER) {
+        count += std::min(samples_ - 1 - lastReached_[j], hangoverSamples_);
+    }
+    return count;
 }
 
 SpeechLevel SpeechLevelMeter::result() const {
@@ -110,11 +142,11 @@ SpeechLevel SpeechLevelMeter::result() const {
     double previousDistance = 0.0;
     for (std::size_t step = 0; step < THRESHOLDS; ++step) {
         const std::size_t j = THRESHOLDS - 1 - step;
-        if (activeSamples_[j] == 0) {
+        const std::uint64_t active = activeSamples(j);
+        if (active == 0) {
             break;
         }
-        const double powerDb =
-            10.0 * std::log10(sumOfSquares_ / static_cast<double>(activeSamples_[j]));
+        const double powerDb = 10.0 * std::log10(sumOfSquares_ / static_cast<double>(active));
         const double distance = powerDb - 20.0 * std::log10(THRESHOLD_LEVELS[j]);
         if (distance <= MARGIN_DB) {
             if (!activePowerDb) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <numbers>
 #include <optional>
@@ -48,6 +49,11 @@ class SpeechLevelMeter {
 
   private:
     void measure(std::span<const float> samples);
+    // Samples the envelope stayed at or above threshold j, and those within the
+    // hangover after it.
+    std::uint64_t activeSamples(std::size_t j) const;
+
+    static constexpr std::uint64_t NEVER = UINT64_MAX;
 
     std::optional<DcBlocker> dcBlocker_;
     double envelopeCoefficient_;
@@ -56,10 +62,16 @@ class SpeechLevelMeter {
     double envelope_ = 0.0;   // second stage
     double sumOfSquares_ = 0.0;
     std::uint64_t samples_ = 0;
-    // Per threshold, from full scale down in 6.02 dB steps: active samples, and samples
-    // since the envelope last reached it.
-    std::array<std::uint64_t, THRESHOLDS> activeSamples_{};
-    std::array<std::uint64_t, THRESHOLDS> sinceAbove_{};
+    // Thresholds run from full scale down in 6.02 dB steps, so the envelope reaches all
+    // from some index on, and that index moves only as the envelope crosses one. Counting
+    // is kept to those crossings: per index, the samples that reached it as their
+    // highest; per threshold, the hangover counted when it was reached again and the
+    // last sample that reached it before it was left; and the index the last sample
+    // reached (THRESHOLDS for none).
+    std::array<std::uint64_t, THRESHOLDS + 1> reachedFrom_{};
+    std::array<std::uint64_t, THRESHOLDS> hangoverCounted_{};
+    std::array<std::uint64_t, THRESHOLDS> lastReached_{};
+    std::size_t reachedNow_ = THRESHOLDS;
 };
 
 SpeechLevel measureSpeechLevel(std::span<const float> samples, double sampleRate = 8000.0);

@@ -49,7 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     CountingSink sink;
-    const auto decoded = quen::decodeInput(**input, LIMIT_SAMPLES, sink);
+    // Inline: a fault found is then in one thread's stack.
+    quen::OrderedWorker worker(false);
+    const auto decoded = quen::decodeInput(**input, LIMIT_SAMPLES, sink, worker);
     if (decoded && sink.count > LIMIT_SAMPLES + FRAME_SLACK_SAMPLES) {
         std::abort();
     }

@@ -13,6 +13,7 @@
 
 #include "media/DecodeRecords.h"
 #include "media/MediaDecoding.h"
+#include "platform/WorkerPool.h"
 
 namespace quen {
 namespace {
@@ -97,6 +98,9 @@ int decodeInChild(int argc, char** argv) {
     if (!file) {
         return fail(writer, file.failure());
     }
+    // Started before the jail, whose filter then covers its thread too: a jailed
+    // process starts no thread.
+    OrderedWorker worker(maxSamples > 0 && usableCpuCount() > 1);
     if (Result<void> jailed = enterJail(limits); !jailed) {
         return fail(writer, jailed.failure());
     }
@@ -114,7 +118,7 @@ int decodeInChild(int argc, char** argv) {
         return 0;
     }
     RecordSink sink(writer);
-    auto end = decodeInput(**input, maxSamples, sink);
+    auto end = decodeInput(**input, maxSamples, sink, worker);
     if (!end) {
         return fail(writer, end.failure());
     }

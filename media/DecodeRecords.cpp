@@ -35,7 +35,15 @@ void DecodeRecordWriter::putString(const std::string& text) {
 bool DecodeRecordWriter::send() {
     const bool sent = writeAll(fd_, record_.data(), record_.size());
     record_.clear();
+    sent_ = std::chrono::steady_clock::now();
     return sent;
+}
+
+bool DecodeRecordWriter::sendWhenDue() {
+    if (record_.size() < FLUSH_BYTES && std::chrono::steady_clock::now() - sent_ < FLUSH_INTERVAL) {
+        return true;
+    }
+    return send();
 }
 
 bool DecodeRecordWriter::format(const MediaFormat& format) {
@@ -59,7 +67,7 @@ bool DecodeRecordWriter::samples(std::span<const float> samples) {
         record_.push_back(static_cast<std::uint8_t>(DecodeRecordKind::Samples));
         put(&count, sizeof count);
         put(part.data(), part.size_bytes());
-        if (!send()) {
+        if (!sendWhenDue()) {
             return false;
         }
         samples = samples.subspan(part.size());
@@ -71,7 +79,7 @@ bool DecodeRecordWriter::progress(double secondsRead, double secondsTotal) {
     record_.push_back(static_cast<std::uint8_t>(DecodeRecordKind::Progress));
     put(&secondsRead, sizeof secondsRead);
     put(&secondsTotal, sizeof secondsTotal);
-    return send();
+    return sendWhenDue();
 }
 
 bool DecodeRecordWriter::end(const DecodeEnd& end) {

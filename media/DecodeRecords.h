@@ -5,6 +5,7 @@
 // every length is bounded and anything out of order ends the read.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -26,10 +27,15 @@ enum class DecodeRecordKind : std::uint8_t {
 // The most samples in one record; the writer splits longer blocks.
 inline constexpr std::size_t MAX_RECORD_SAMPLES = 16384;
 
-// Writes records to a descriptor, buffered a record at a time; false once a write
-// failed (the reader is gone).
+// Writes records to a descriptor; false once a write failed (the reader is gone).
+// Samples and progress are gathered into writes of up to FLUSH_BYTES, or what came in
+// FLUSH_INTERVAL, so the reader wakes a few times a second rather than at every packet;
+// the format, the end and a failure go at once.
 class DecodeRecordWriter {
   public:
+    static constexpr std::size_t FLUSH_BYTES = 65536;
+    static constexpr std::chrono::milliseconds FLUSH_INTERVAL{50};
+
     explicit DecodeRecordWriter(int fd) : fd_(fd) {}
     bool format(const MediaFormat& format);
     bool samples(std::span<const float> samples);
@@ -39,11 +45,13 @@ class DecodeRecordWriter {
 
   private:
     bool send();
+    bool sendWhenDue();
     void put(const void* data, std::size_t size);
     void putString(const std::string& text);
 
     int fd_;
     std::vector<std::uint8_t> record_;
+    std::chrono::steady_clock::time_point sent_ = std::chrono::steady_clock::now();
 };
 
 // One record as read; which fields hold something depends on its kind.

@@ -8,9 +8,12 @@
 #include "media/SourceClipping.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -32,6 +35,12 @@ constexpr double INPUT_SLACK_SECONDS = 1.0;
 // Decoders may drop a frame or two at either end (encoder delay and padding).
 constexpr double TRUNCATION_TOLERANCE_SECONDS = 0.5;
 constexpr double TRUNCATION_TOLERANCE_SHARE = 0.02;
+// Output the frames handed on may fall short of their estimate by, at most: the
+// resampler's delay. Closer to the limit than this, the cut is decided on what was sent.
+constexpr double LIMIT_LOOKAHEAD_SAMPLES = TELEPHONY_SAMPLE_RATE;
+// What a resampler rebuilt for a new rate or layout may give beyond its share, in
+// rounding, when the old one is flushed.
+constexpr double REBUILD_SLACK_SAMPLES = 64;
 
 std::string errorText(int error) {
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -281,6 +290,67 @@ class TelephonyResampler {
     std::uint64_t nonFinite_ = 0;
 };
 
+using SharedFrame = std::shared_ptr<AVFrame>;
+
+// What is done to the decoded frames, in order, on the worker: clipping counted, the
+// samples resampled and sent, progress told. Its first failure stops it; the decoding
+// side reads that, and the counts, only after waiting for the worker.
+class FrameStage {
+  public:
+    FrameStage(DecodeSink& sink, double secondsTotal)
+        : sink_(sink), resampler_(sink), secondsTotal_(secondsTotal) {}
+
+    void take(const std::vector<SharedFrame>& frames, double position, bool tellProgress) {
+        if (failed_) {
+            return;
+        }
+        for (const SharedFrame& frame : frames) {
+            clipping_.add(*frame);
+            if (Result<void> pushed = resampler_.push(*frame); !pushed) {
+                fail(damagedAt(position, pushed.failure().text));
+                return;
+            }
+        }
+        if (!tellProgress) {
+            return;
+        }
+        if (Result<void> told = sink_.progress(position, secondsTotal_); !told) {
+            fail(told.failure());
+        }
+    }
+    void flush() {
+        if (Result<void> flushed = resampler_.flush(); !failed_ && !flushed) {
+            fail(flushed.failure());
+        }
+    }
+
+    static Failure damagedAt(double position, const std::string& reason) {
+        char at[32];
+        std::snprintf(at, sizeof at, "%.2f", position);
+        return invalid("damaged audio data at " + std::string(at) + " s (" + reason + ")");
+    }
+
+    // Read by the decoding side without waiting, to stop early.
+    bool failed() const { return failed_; }
+    const std::optional<Failure>& failure() const { return failure_; }
+    std::size_t produced() const { return resampler_.produced(); }
+    std::uint64_t nonFiniteSamples() const { return resampler_.nonFiniteSamples(); }
+    ClippingRuns clipping() const { return clipping_.result(); }
+
+  private:
+    void fail(Failure failure) {
+        failure_ = std::move(failure);
+        failed_ = true;
+    }
+
+    DecodeSink& sink_;
+    SourceClipping clipping_;
+    TelephonyResampler resampler_;
+    double secondsTotal_;
+    std::optional<Failure> failure_;
+    std::atomic<bool> failed_ = false;
+};
+
 // Whether the stream has another packet; reads at most up to it.
 bool packetFollows(AVFormatContext* format, int streamIndex) {
     PacketPtr packet(av_packet_alloc());
@@ -304,7 +374,8 @@ Result<MediaFormat> probeInput(MediaInput& input) {
     return opened->description;
 }
 
-Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeSink& sink) {
+Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeSink& sink,
+                              OrderedWorker& worker) {
     auto opened = openMedia(input);
     if (!opened) {
         return opened.failure();
@@ -333,8 +404,7 @@ Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeS
     // No room is set aside for the duration the header states: a header may claim
     // anything, and the samples grow only with what is really decoded.
     DecodeEnd end;
-    SourceClipping clipping;
-    TelephonyResampler resampler(sink);
+    FrameStage stage(sink, media.description.durationSeconds);
     // Counted over every channel, at the stream's stated shape: a frame may say
     // otherwise, but the budget is set once.
     const double inputSecondsAllowed =
@@ -342,6 +412,9 @@ Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeS
     const auto inputBudget = static_cast<std::uint64_t>(
         inputSecondsAllowed * media.description.sampleRate * media.description.channels);
     std::uint64_t inputSamples = 0;
+    // The output the frames given to the stage will make, from their rates; never less
+    // than they make, as the lowest rate read is taken for any lower one.
+    double outputAhead = 0.0;
     FramePtr frame(av_frame_alloc());
     PacketPtr packet(av_packet_alloc());
     if (!frame || !packet) {
@@ -350,35 +423,65 @@ Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeS
     const double secondsPerTick = av_q2d(stream->time_base);
     double position = 0.0;
 
-    // Takes every frame the decoder has ready.
-    auto drain = [&]() -> Result<void> {
+    // Hands every frame the decoder has ready to the stage, with the position after
+    // them; a decoding failure after the frames before it.
+    int lastRate = 0;
+    int lastFormat = -1;
+    int lastChannels = 0;
+    auto drain = [&](bool tellProgress) -> Result<void> {
+        auto frames = std::make_shared<std::vector<SharedFrame>>();
+        Result<void> drained;
         for (;;) {
             const int received = avcodec_receive_frame(codec.get(), frame.get());
             if (received == AVERROR(EAGAIN) || received == AVERROR_EOF) {
-                return {};
+                break;
             }
             if (received < 0) {
-                return invalid(errorText(received));
+                drained = invalid(errorText(received));
+                break;
             }
             inputSamples += static_cast<std::uint64_t>(frame->nb_samples) *
                             static_cast<std::uint64_t>(frame->ch_layout.nb_channels);
-            clipping.add(*frame);
-            Result<void> pushed = resampler.push(*frame);
-            av_frame_unref(frame.get());
-            if (!pushed) {
-                return pushed;
+            outputAhead += static_cast<double>(frame->nb_samples) * TELEPHONY_SAMPLE_RATE /
+                           std::max(frame->sample_rate, MIN_SPEECH_SAMPLE_RATE);
+            if (frame->sample_rate != lastRate || frame->format != lastFormat ||
+                frame->ch_layout.nb_channels != lastChannels) {
+                outputAhead += REBUILD_SLACK_SAMPLES;
+                lastRate = frame->sample_rate;
+                lastFormat = frame->format;
+                lastChannels = frame->ch_layout.nb_channels;
             }
+            SharedFrame taken(av_frame_alloc(), FrameFreer{});
+            if (!taken) {
+                drained = Failure{FailureCategory::Generic, "out of memory"};
+                break;
+            }
+            av_frame_move_ref(taken.get(), frame.get());
+            frames->push_back(std::move(taken));
         }
+        worker.submit([&stage, frames, at = position, tellProgress] {
+            stage.take(*frames, at, tellProgress);
+        });
+        return drained;
     };
+    // The stage's failure comes first: it is about data read before.
     auto damaged = [&](const std::string& reason) {
-        char at[32];
-        std::snprintf(at, sizeof at, "%.2f", position);
-        return invalid("damaged audio data at " + std::string(at) + " s (" + reason + ")");
+        worker.wait();
+        return stage.failure() ? *stage.failure() : stage.damagedAt(position, reason);
     };
 
     // The cut happens here, while decoding: what lies beyond the limit is never read.
+    // Near the limit the stage is waited for, so the cut falls where it would without it.
     const auto withinLimits = [&] {
-        return resampler.produced() < maxSamples && inputSamples <= inputBudget;
+        if (inputSamples > inputBudget) {
+            return false;
+        }
+        if (outputAhead + LIMIT_LOOKAHEAD_SAMPLES < static_cast<double>(maxSamples) &&
+            !stage.failed()) {
+            return true;
+        }
+        worker.wait();
+        return stage.produced() < maxSamples && !stage.failure();
     };
     while (withinLimits()) {
         const int read = av_read_frame(format, packet.get());
@@ -397,39 +500,41 @@ Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeS
             if (sent < 0) {
                 return damaged(errorText(sent));
             }
-            if (Result<void> drained = drain(); !drained) {
+            if (Result<void> drained = drain(true); !drained) {
                 return damaged(drained.failure().text);
-            }
-            if (Result<void> told = sink.progress(position, media.description.durationSeconds);
-                !told) {
-                return told.failure();
             }
         } else {
             av_packet_unref(packet.get());
         }
     }
+    worker.wait();
+    if (stage.failure()) {
+        return *stage.failure();
+    }
     // The limit reached with the stream at its end is no cut.
     end.moreFollows = !withinLimits() && packetFollows(format, media.streamIndex);
     if (!end.moreFollows) {
         avcodec_send_packet(codec.get(), nullptr);
-        if (Result<void> drained = drain(); !drained) {
+        if (Result<void> drained = drain(false); !drained) {
             return damaged(drained.failure().text);
         }
-        if (Result<void> flushed = resampler.flush(); !flushed) {
-            return flushed.failure();
+        worker.submit([&stage] { stage.flush(); });
+        worker.wait();
+        if (stage.failure()) {
+            return *stage.failure();
         }
     }
-    if (const std::uint64_t count = resampler.nonFiniteSamples(); count > 0) {
+    if (const std::uint64_t count = stage.nonFiniteSamples(); count > 0) {
         return invalid("holds " + std::to_string(count) +
                        (count == 1 ? " sample that is" : " samples that are") +
                        " not a finite number (NaN or infinity)");
     }
-    if (resampler.produced() == 0) {
+    if (stage.produced() == 0) {
         return invalid("contains no audio samples");
     }
     // Uncompressed WAV streams may state placeholder lengths (a recorder that never
     // finished its header); compressed ones count their frames.
-    const double decodedSeconds = static_cast<double>(resampler.produced()) / TELEPHONY_SAMPLE_RATE;
+    const double decodedSeconds = static_cast<double>(stage.produced()) / TELEPHONY_SAMPLE_RATE;
     const double statedSeconds = media.description.durationSeconds;
     if (!end.moreFollows && media.durationStated && media.description.bitsPerSample == 0 &&
         decodedSeconds < statedSeconds - std::max(TRUNCATION_TOLERANCE_SECONDS,
@@ -439,7 +544,7 @@ Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeS
                       decodedSeconds, statedSeconds);
         return invalid(text);
     }
-    end.sourceClipping = clipping.result();
+    end.sourceClipping = stage.clipping();
     return end;
 }
 

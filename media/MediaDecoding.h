@@ -9,6 +9,7 @@
 #include "dsp/ClippingRuns.h"
 #include "media/MediaDecoder.h"
 #include "media/MediaInput.h"
+#include "media/OrderedWorker.h"
 #include "platform/Result.h"
 
 namespace quen {
@@ -37,6 +38,8 @@ Result<MediaFormat> probeInput(MediaInput& input);
 // decodeForTelephony on an opened input. Besides `maxSamples` of output, it reads no
 // more than the input samples that many output samples take at the stream's stated rate
 // and channel count, and a second more: the rest counts as more than was asked for.
-Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeSink& sink);
+// The decoded frames are resampled and handed to `sink` on `worker`.
+Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeSink& sink,
+                              OrderedWorker& worker);
 
 }  // namespace quen

@@ -11,9 +11,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <functional>
+#include <thread>
 
 #include "media/DecodeChild.h"
 #include "media/DecodeRecords.h"
@@ -75,6 +77,27 @@ TEST(Jail, AProcessInsideOpensNoFileMakesNoSocketAndStartsNothing) {
     ::close(ends[0]);
     EXPECT_TRUE(end.exited);
     EXPECT_EQ(end.exitCode, 0) << "bits of the calls that got through";
+}
+
+TEST(Jail, AThreadStartedBeforeTheJailIsJailedToo) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        std::atomic<int> stage = 0;
+        std::thread thread([&] {
+            while (stage != 1) {
+                std::this_thread::yield();
+            }
+            stage = refused(::open("/etc/passwd", O_RDONLY)) ? 2 : 3;
+        });
+        const bool jailed = static_cast<bool>(enterJail({64 * MEBIBYTE, 5}));
+        stage = 1;
+        thread.join();
+        ::_exit(!jailed ? 120 : stage == 2 ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the thread opened a file";
 }
 
 TEST(Jail, MemoryBeyondTheAllowanceIsNotHadAndIsWordedWithTheLimit) {

@@ -108,7 +108,11 @@ Result<void> loadFilter() {
     if (!filter) {
         return jailFailure(ENOMEM, "seccomp_init");
     }
-    int error = 0;
+    // On every thread of the process, not only the caller's.
+    int error = seccomp_attr_set(filter.get(), SCMP_FLTATR_CTL_TSYNC, 1);
+    if (error < 0) {
+        return jailFailure(-error, "seccomp_attr_set");
+    }
     for (const int call : ALLOWED_CALLS) {
         if ((error = seccomp_rule_add(filter.get(), SCMP_ACT_ALLOW, call, 0)) < 0) {
             return jailFailure(-error, "seccomp_rule_add");
