@@ -23,6 +23,9 @@ double nextUniform(std::uint32_t& state) {
 void Ditherer::add(std::span<const float> samples, double gain, std::vector<std::int16_t>& output) {
     const double scale = gain * FULL_SCALE;
     std::uint32_t state = state_;
+    const std::size_t start = output.size();
+    output.resize(start + samples.size());
+    std::int16_t* written = output.data() + start;
     for (const float sample : samples) {
         const double value = sample * scale + nextUniform(state) + nextUniform(state);
         // Rounds to nearest by flooring from a positive offset: far cheaper than
@@ -30,7 +33,7 @@ void Ditherer::add(std::span<const float> samples, double gain, std::vector<std:
         // integer would be undefined.
         const double clamped =
             (std::isnan(value) ? 0.0 : std::clamp(value, -32768.0, 32767.0)) + 32768.5;
-        output.push_back(static_cast<std::int16_t>(static_cast<std::int32_t>(clamped) - 32768));
+        *written++ = static_cast<std::int16_t>(static_cast<std::int32_t>(clamped) - 32768);
     }
     state_ = state;
 }

@@ -1,5 +1,6 @@
-// One condition variable serves both sides: the worker waits for a task, the giver for
-// room or for the queue to empty. Few wait at once, so waking all of them is cheap.
+// One condition variable serves both sides: the worker waits for tasks, the giver for
+// room or for the queue to empty. Each side is woken for a batch, not for every task:
+// a wakeup costs more than a small task, and nobody waits on a single one.
 #include "media/OrderedWorker.h"
 
 namespace quen {
@@ -27,22 +28,29 @@ void OrderedWorker::submit(std::function<void()> task) {
         task();
         return;
     }
-    bool wasIdle = false;
+    bool wake = false;
     {
         std::unique_lock lock(mutex_);
-        changed_.wait(lock, [this] { return tasks_.size() < MAX_WAITING; });
-        wasIdle = tasks_.empty() && !running_;
+        if (tasks_.size() >= MAX_WAITING) {
+            // Back in once the worker has half the queue behind it.
+            changed_.wait(lock, [this] { return tasks_.size() <= MAX_WAITING / 2; });
+        }
         tasks_.push_back(std::move(task));
+        wake = idle_ && tasks_.size() >= MAX_WAITING / 2;
     }
-    // A busy worker finds the task when it looks again: no wakeup is owed.
-    if (wasIdle) {
+    if (wake) {
         changed_.notify_all();
     }
 }
 
 void OrderedWorker::wait() {
     std::unique_lock lock(mutex_);
+    ++waiting_;
+    if (idle_ && !tasks_.empty()) {
+        changed_.notify_all();
+    }
     changed_.wait(lock, [this] { return tasks_.empty() && !running_; });
+    --waiting_;
 }
 
 void OrderedWorker::work() {
@@ -50,24 +58,30 @@ void OrderedWorker::work() {
     started_ = true;
     changed_.notify_all();
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || !tasks_.empty(); });
         if (tasks_.empty()) {
-            return;
+            // Whoever waits for the queue to empty is told.
+            changed_.notify_all();
+            idle_ = true;
+            changed_.wait(lock, [this] {
+                return stopping_ || tasks_.size() >= MAX_WAITING / 2 ||
+                       (waiting_ > 0 && !tasks_.empty());
+            });
+            idle_ = false;
+            if (tasks_.empty()) {
+                return;
+            }
         }
-        const bool wasFull = tasks_.size() == MAX_WAITING;
         std::function<void()> task = std::move(tasks_.front());
         tasks_.pop_front();
+        const bool roomMade = tasks_.size() == MAX_WAITING / 2;
         running_ = true;
         lock.unlock();
-        if (wasFull) {
+        if (roomMade) {
             changed_.notify_all();
         }
         task();
         lock.lock();
         running_ = false;
-        if (tasks_.empty()) {
-            changed_.notify_all();
-        }
     }
 }
 

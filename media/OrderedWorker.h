@@ -1,7 +1,7 @@
 // A second thread that runs tasks one at a time in the order given, so that a decoder
 // reads the next packet while the last one's samples are resampled and sent. Bounded:
-// whoever gives a task waits while MAX_WAITING are queued. Without a thread each task
-// runs at once on the caller's thread, which a single CPU or a test may want.
+// whoever gives a task waits while MAX_WAITING are queued, until half are done. Without a thread
+// each task runs at once on the caller's thread, which a single CPU or a test may want.
 #pragma once
 
 #include <condition_variable>
@@ -15,7 +15,7 @@ namespace quen {
 
 class OrderedWorker {
   public:
-    static constexpr std::size_t MAX_WAITING = 8;
+    static constexpr std::size_t MAX_WAITING = 16;
 
     explicit OrderedWorker(bool threaded);
     // Runs what was given, then ends the thread.
@@ -36,6 +36,8 @@ class OrderedWorker {
     std::deque<std::function<void()>> tasks_;
     bool started_ = false;
     bool running_ = false;
+    bool idle_ = false;        // the worker sleeps until half the queue is filled
+    std::size_t waiting_ = 0;  // callers of wait(), for whom it runs what there is
     bool stopping_ = false;
     std::jthread thread_;
 };

@@ -62,11 +62,19 @@ float sampleAt(AVSampleFormat packed, const std::uint8_t* data, std::size_t inde
 template <typename T>
 bool anyBeyond(const std::uint8_t* data, std::size_t count, std::size_t stride, T low, T high) {
     const auto* values = reinterpret_cast<const T*>(data);
-    bool found = false;
-    for (std::size_t i = 0; i < count * stride; i += stride) {
-        found |= (values[i] <= low) | (values[i] >= high);
+    unsigned found = 0;
+    // Planar channels, the common case, in a loop the compiler vectorises: it takes an
+    // integer, not a bool, to collect the comparisons in.
+    if (stride == 1) {
+        for (std::size_t i = 0; i < count; ++i) {
+            found |= (values[i] <= low ? 1U : 0U) | (values[i] >= high ? 1U : 0U);
+        }
+        return found != 0;
     }
-    return found;
+    for (std::size_t i = 0; i < count * stride; i += stride) {
+        found |= (values[i] <= low ? 1U : 0U) | (values[i] >= high ? 1U : 0U);
+    }
+    return found != 0;
 }
 
 // Whether any sample of the channel lies at full scale, read in the format's own type

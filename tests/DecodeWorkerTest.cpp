@@ -34,10 +34,13 @@ TEST(OrderedWorker, RunsTasksInOrderHoldsFewAndFinishesWhatItWasGiven) {
                     }
                     ran.push_back(0);
                 });
-                while (!started) {
-                    std::this_thread::yield();
-                }
+                // The worker takes tasks by the half queue.
                 for (int i = 1; i < 100; ++i) {
+                    if (i == static_cast<int>(OrderedWorker::MAX_WAITING / 2)) {
+                        while (!started) {
+                            std::this_thread::yield();
+                        }
+                    }
                     worker.submit([&ran, i] { ran.push_back(i); });
                     ++given;
                 }

@@ -28,11 +28,7 @@ constexpr int MAX_GAIN_CORRECTIONS = 6;
 // The largest gain ever applied: enough for a recording 60 dB under the target, and
 // no more, so hum or hiss under a click is not lifted to speech level.
 constexpr double MAX_GAIN_DB = 60.0;
-// How far above the sample peak the true peak is taken to lie before it is measured: a
-// sine at a quarter of the rate peaks 3 dB between its samples; twice that is room for
-// any band-limited signal seen in practice.
-constexpr double INTER_SAMPLE_ROOM_DB = 6.0;
-// Where the true peak is known, the limiter is left out this far under the ceiling: room
+// The limiter is left out where every true peak stays this far under the ceiling: room
 // for the dither.
 constexpr double IDLE_LIMITER_ROOM_DB = 0.1;
 
@@ -150,37 +146,25 @@ std::pair<std::optional<double>, double> trialRun(const SampleBlocks& samples, d
 }
 
 // Whether `gainDb` keeps every true peak under the ceiling, so the limiter has nothing to
-// do and is left out. The sample peak answers for most recordings; the true peak, read
-// only when it must be, for the rest.
+// do and is left out.
 class IdleLimiterTest {
   public:
-    IdleLimiterTest(const SampleBlocks& samples, const RecordingLevels& input,
-                    const PrepareOptions& options)
-        : samples_(samples), input_(input), options_(options) {}
+    IdleLimiterTest(const InputStage& input, const PrepareOptions& options)
+        : truePeakDbfs_(input.truePeakDbfs()), options_(options) {}
 
-    bool operator()(double gainDb) {
-        if (input_.samplePeakDbfs + gainDb < options_.ceilingDbfs - INTER_SAMPLE_ROOM_DB) {
-            return true;
-        }
-        if (!truePeakDbfs_) {
-            TruePeakMeter meter;
-            samples_.forEach([&](std::span<const float> block) { meter.add(block); });
-            truePeakDbfs_ = meter.truePeakDbfs();
-        }
-        return *truePeakDbfs_ + gainDb < options_.ceilingDbfs - IDLE_LIMITER_ROOM_DB;
+    bool operator()(double gainDb) const {
+        return truePeakDbfs_ + gainDb < options_.ceilingDbfs - IDLE_LIMITER_ROOM_DB;
     }
 
   private:
-    const SampleBlocks& samples_;
-    const RecordingLevels& input_;
+    double truePeakDbfs_;
     const PrepareOptions& options_;
-    std::optional<double> truePeakDbfs_;
 };
 
 // The gain that brings the output to the target within LEVEL_TOLERANCE_DB, as far as
 // MAX_GAIN_DB allows. Trial runs are needed only where the limiter acts.
 double chooseGain(const SampleBlocks& samples, PreparedRecording& result,
-                  const PrepareOptions& options, IdleLimiterTest& limiterIdle) {
+                  const PrepareOptions& options, const IdleLimiterTest& limiterIdle) {
     const std::optional<double> measured = targetMeasure(result.input, options);
     if (options.target == LevelTarget::NONE || !measured) {
         return 0.0;
@@ -265,6 +249,7 @@ struct InputStage::Meters {
         : meter(options.target == LevelTarget::LOUDNESS) {}
     DcBlocker dcBlocker{TELEPHONY_SAMPLE_RATE};
     LevelsMeter meter;
+    TruePeakMeter truePeak;
 };
 
 InputStage::InputStage(const PrepareOptions& options)
@@ -275,10 +260,15 @@ InputStage::~InputStage() = default;
 void InputStage::process(std::span<float> samples) {
     meters_->dcBlocker.process(samples);
     meters_->meter.add(samples);
+    meters_->truePeak.add(samples);
 }
 
 RecordingLevels InputStage::result() const {
     return meters_->meter.result();
+}
+
+double InputStage::truePeakDbfs() const {
+    return meters_->truePeak.truePeakDbfs();
 }
 
 PreparedRecording prepareRecording(SampleBlocks&& samples, const PrepareOptions& options,
@@ -293,7 +283,7 @@ PreparedRecording prepareRecording(SampleBlocks&& samples, const InputStage& inp
     PreparedRecording result;
     result.input = input.result();
     result.silent = !targetMeasure(result.input, options);
-    IdleLimiterTest limiterIdle(samples, result.input, options);
+    const IdleLimiterTest limiterIdle(input, options);
     result.gainDb = chooseGain(samples, result, options, limiterIdle);
     const bool limit = !limiterIdle(result.gainDb);
     applyGain(std::move(samples), limit, options, result);

@@ -71,8 +71,9 @@ struct PreparedRecording {
 };
 
 // The first stage, which needs no sample after the one it is given: DC removed in
-// place and the input's levels measured. It can run on the samples as they are
-// decoded, while the rest is decoded on another core.
+// place and the input's levels measured, the true peak too, which tells whether the
+// limiter has work. It can run on the samples as they are decoded, while the rest is
+// decoded on another core.
 class InputStage {
   public:
     explicit InputStage(const PrepareOptions& options);
@@ -82,6 +83,7 @@ class InputStage {
 
     void process(std::span<float> samples);
     RecordingLevels result() const;
+    double truePeakDbfs() const;
 
   private:
     struct Meters;
