@@ -98,6 +98,10 @@ constexpr int ALLOWED_CALLS[] = {
     SCMP_SYS(sched_yield),
     SCMP_SYS(sched_getaffinity),
     SCMP_SYS(prlimit64),
+    // What a thread started before the jail does for itself as it starts: a runtime's
+    // helper thread may still be starting when the filter is set.
+    SCMP_SYS(rseq),
+    SCMP_SYS(set_robust_list),
     // The undefined-behaviour checker of test builds probes memory by writing it to a
     // pipe; a pipe reaches no file, socket or program.
     SCMP_SYS(pipe2),
