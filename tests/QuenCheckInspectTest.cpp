@@ -133,16 +133,21 @@ TEST_F(QuenCheckInspect, SpeechLevelOfAToneIsItsRmsInDbm0AndBothCommandsAgree) {
 }
 
 TEST_F(QuenCheckInspect, ClippedRunsOfThreeOrMoreAreCountedAndTwoAreNot) {
-    // A run of 2 at +full scale, one of 3 at -full scale, one of 5 at +full scale.
-    std::vector<std::int16_t> samples = toneBurst(8000, 1, 1, 1);
-    std::fill_n(samples.begin() + 1000, 2, 32767);
-    std::fill_n(samples.begin() + 3000, 3, -32768);
-    std::fill_n(samples.begin() + 5000, 5, 32767);
-    writeBytes(path("clipped.wav"), pcmWav(samples));
-    EXPECT_NE(
-        tool("check clipped.wav")
-            .output.find("  clipping   2 runs of 8 samples at full scale (3 or more in a row)\n"),
-        std::string::npos);
+    // Runs of 2 at +full scale, then of 3 at -full scale, then of 5 at +full scale.
+    const std::pair<int, std::string> rows[] = {
+        {1, "none"},
+        {2, "1 run of 3 samples at full scale (3 or more in a row)"},
+        {3, "2 runs of 8 samples at full scale (3 or more in a row)"},
+    };
+    for (const auto& [runs, shown] : rows) {
+        std::vector<std::int16_t> samples = toneBurst(8000, 1, 1, 1);
+        std::fill_n(samples.begin() + 1000, 2, 32767);
+        std::fill_n(samples.begin() + 3000, runs > 1 ? 3 : 0, -32768);
+        std::fill_n(samples.begin() + 5000, runs > 2 ? 5 : 0, 32767);
+        writeBytes(path("clipped.wav"), pcmWav(samples));
+        const std::string text = tool("check clipped.wav").output;
+        EXPECT_NE(text.find("\n  clipping   " + shown + "\n"), std::string::npos) << text;
+    }
 }
 
 TEST_F(QuenCheckInspect, CheckListsTheLayoutOfAnAcceptedRecordingUpToItsLimit) {
@@ -174,6 +179,15 @@ TEST_F(QuenCheckInspect, CheckListsTheLayoutOfAnAcceptedRecordingUpToItsLimit) {
                           "  format     "),
               std::string::npos)
         << listed.substr(listed.size() - 300);
+    // Without a data chunk: QuenGreeting's lines and the cause.
+    writeBytes(path("none.wav"), wavFile(formatChunk()));
+    const std::string none = tool("check none.wav").output;
+    EXPECT_TRUE(
+        none.ends_with("  QuenGreeting logs:\n"
+                       "    Bad \".wav\" file format.  Did not find \"data\" section.\n"
+                       "    Compression of \"none.wav\" file failed on bad format.\n"
+                       "  cause      no data chunk\n"))
+        << none;
 }
 
 // `quen --json check FILE`, its exit code and its document, and the most memory it held
@@ -297,7 +311,11 @@ TEST_F(QuenCheckInspect, EachCommandNamesTheOtherForTheOthersFilesAndAMissingFil
     std::copy_n("RIFX", 4, bigEndian.begin());
     writeBytes(path("big.wav"), bigEndian);
     convertToDataFile(testSignal(800));
+    std::filesystem::create_directory(path("d.wav"));
     const std::pair<std::string, std::string> cases[] = {
+        {"check d.wav",
+         "d.wav: refused\n  reads as   nothing: not a recording file but a directory; quen reads "
+         "regular files only\n  QuenGreeting logs:\n    Can't open file \"d.wav\", error = 5\n"},
         {"inspect in.wav", "in.wav: error: a WAV recording, not a data file: use quen check\n"},
         {"inspect big.wav", "big.wav: error: a WAV recording, not a data file: use quen check\n"},
         {"check out.c11",
@@ -336,6 +354,10 @@ TEST_F(QuenCheckInspect, OutputsAreReplacedOnlyWithOverwriteAndDashIsStandardOut
     EXPECT_EQ(Bytes(piped.output.begin(), piped.output.end()), written);
     EXPECT_TRUE(errors().starts_with("out.c11: valid\n")) << errors();
     EXPECT_TRUE(tool("inspect out.c11 --svg -").output.starts_with("<?xml"));
+    // A standard output that takes nothing fails the run, even for output it would buffer.
+    EXPECT_EQ(tool("inspect out.c11 --wav - >/dev/full").exitCode, 1);
+    EXPECT_TRUE(errors().starts_with("quen inspect: -: cannot write to standard output\n"))
+        << errors();
     EXPECT_EQ(tool("inspect out.c11 --wav - --svg -").exitCode, 2);
     // -q: nothing for a valid file, the report of an invalid one.
     EXPECT_EQ(tool("inspect -q out.c11").output, "");
@@ -441,6 +463,12 @@ TEST_F(QuenTemplateCheck, TheFixLineRunAsPrintedMakesTheGreetingConvert) {
     ASSERT_FALSE(refused["all_convert"]);
     const std::string fix = refused["greetings"][0]["recording"]["fix"];
     EXPECT_EQ(fix, "quen prepare './rec ording.wav' './rec ording.wav'");
+    const std::string text = tool("check --template t.xml --wav-dir .").output;
+    EXPECT_NE(text.find("       cause: 44100 samples/s; QuenGreeting takes 8000 only\n"
+                        "       fix:   " +
+                        fix + "\n"),
+              std::string::npos)
+        << text;
     ASSERT_EQ(shell(QUEN_TOOL_BINARY + fix.substr(4) + " >/dev/null"), 0);
     EXPECT_EQ(tool("check --template t.xml --wav-dir .").exitCode, 0);
 }

@@ -118,6 +118,33 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
         std::string::npos);
     EXPECT_NE(tool("inspect x.cxx").output.find("  mailbox name        \"A\\uD800\"\n"),
               std::string::npos);
+    // The flash type's codec and kind of code; a flag of more than one letter has none.
+    ExpectedHeader message{u"box", u"Ann"};
+    message.internalFlag = {0x00, 'N', 0x00, 0x01};
+    const std::string yes = "  internal flag       \"Y\" (00 59 00 00)\n";
+    const std::tuple<Bytes, bool, std::string, std::string> kinds[] = {
+        {expectedDataFile(0x89, {u"box", u"rec"}, {}, 80), true,
+         "  flash type          0x89: A-law, greeting or message code\n"
+         "  header length       208\n  mailbox name        \"box\"\n"
+         "  recording name      \"rec\"\n",
+         yes},
+        {expectedDataFile(0xEA, message, {}, 80), false,
+         "  flash type          0xEA: mu-law, message code, new-message bit set\n"
+         "  header length       208\n  mailbox name        \"box\"\n"
+         "  calling party       \"Ann\"\n",
+         "  internal flag       no letter (00 4E 00 01)\n"},
+        {expectedDataFile(0x07, {}, {}, 80), false,
+         "  flash type          0x07: mu-law, unlisted message code, read as mu-law\n", yes},
+    };
+    for (const auto& [bytes, greeting, flash, flag] : kinds) {
+        writeBytes(path("k.cxx"), bytes);
+        const std::string text = tool("inspect k.cxx").output;
+        EXPECT_NE(text.find(flash), std::string::npos) << text;
+        EXPECT_NE(text.find(flag), std::string::npos) << text;
+        const auto file = nlohmann::json::parse(tool("--json inspect k.cxx").output)["files"][0];
+        EXPECT_EQ(file["greeting_code"], greeting);
+        EXPECT_EQ(file["internal_flag"], flag == yes ? nlohmann::json("Y") : nlohmann::json());
+    }
 }
 
 TEST_F(Quen, RecordingsComeBackThroughQuenGreetingAndInspectWav) {
