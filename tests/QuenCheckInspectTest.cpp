@@ -17,6 +17,7 @@
 #include <set>
 #include <tuple>
 
+#include "quen/WaveformSvg.h"
 #include "tests/QuenFixture.h"
 #include "tests/TestFiles.h"
 
@@ -312,6 +313,8 @@ TEST_F(QuenCheckInspect, EachCommandNamesTheOtherForTheOthersFilesAndAMissingFil
     writeBytes(path("big.wav"), bigEndian);
     convertToDataFile(testSignal(800));
     std::filesystem::create_directory(path("d.wav"));
+    // A data file of no audio is its preamble alone: known by it, whole.
+    writeBytes(path("empty.c11"), expectedDataFile(0x89, {}, {}, 80));
     const std::pair<std::string, std::string> cases[] = {
         {"check d.wav",
          "d.wav: refused\n  reads as   nothing: not a recording file but a directory; quen reads "
@@ -320,6 +323,8 @@ TEST_F(QuenCheckInspect, EachCommandNamesTheOtherForTheOthersFilesAndAMissingFil
         {"inspect big.wav", "big.wav: error: a WAV recording, not a data file: use quen check\n"},
         {"check out.c11",
          "out.c11: error: a QuenGreeting data file, not a recording: use quen inspect\n"},
+        {"check empty.c11",
+         "empty.c11: error: a QuenGreeting data file, not a recording: use quen inspect\n"},
         {"check missing.wav", "missing.wav: error: cannot open: No such file or directory\n"},
     };
     for (const auto& [arguments, message] : cases) {
@@ -513,6 +518,33 @@ TEST_F(QuenCheckInspect, TheWaveformShowsItsScaleSilenceAndClipping) {
     EXPECT_EQ(audio["clipped_runs"], 1);
     EXPECT_EQ(audio["clipped_run_samples"], 4);
     EXPECT_NE(svg.find(">dBFS</text>"), std::string::npos);
+    // The scale's ticks left of the plot, 0 dBFS at its top; the axis named at the bottom.
+    EXPECT_NE(svg.find("<line x1=\"45\" y1=\"40.0\" x2=\"50\" y2=\"40.0\" stroke=\"#555\"/>"),
+              std::string::npos);
+    EXPECT_NE(svg.find("<text x=\"1180\" y=\"296\" text-anchor=\"end\">time (s)</text>"),
+              std::string::npos);
+}
+
+// The time axis is labelled on the first step of 1, 2 or 5 (then 10, 30, 60, 300 s)
+// that gives at most twelve steps, from 0 to the end.
+TEST(WaveformSvg, TimeTicksFallOnTheFirstStepThatGivesTwelveAtMost) {
+    const std::pair<double, std::vector<std::string>> rows[] = {
+        {0.05, {"0", "0.01", "0.02", "0.03", "0.04", "0.05"}},
+        {24, {"0", "2", "4", "6", "8", "10", "12", "14", "16", "18", "20", "22", "24"}},
+        {26, {"0", "5", "10", "15", "20", "25"}},
+        {100, {"0", "10", "20", "30", "40", "50", "60", "70", "80", "90", "100"}},
+    };
+    const std::regex label("text-anchor=\"middle\">([0-9.]+)</text>");
+    for (const auto& [seconds, labels] : rows) {
+        const std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * 8000), 1000);
+        const std::string svg = tool::waveformSvg(samples, INT16_MIN, INT16_MAX, "t");
+        std::vector<std::string> found;
+        for (auto it = std::sregex_iterator(svg.begin(), svg.end(), label);
+             it != std::sregex_iterator(); ++it) {
+            found.push_back((*it)[1]);
+        }
+        EXPECT_EQ(found, labels) << seconds << " s";
+    }
 }
 
 // Each column of the waveform shows the samples of its own stretch of time and no

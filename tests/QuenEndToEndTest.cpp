@@ -257,9 +257,10 @@ TEST_F(Quen, BadInputGivesOneMessageAndUsageErrorsExitTwoWithNoOutput) {
         EXPECT_EQ(readText(path("out.wav")), "an earlier file");
     }
     // Usage errors exit 2, before anything is written.
-    for (const char* arguments : {"", "inspect x.cxx x.cxx --wav b.wav", "check --template t.xml",
-                                  "prepare notes.wav b.wav --loudness -20 --no-normalize",
-                                  "prepare notes.wav b.wav --max-seconds 0", "help nothing"}) {
+    for (const char* arguments :
+         {"", "inspect x.cxx x.cxx --wav b.wav", "check", "check --template t.xml",
+          "prepare notes.wav b.wav --loudness -20 --no-normalize",
+          "prepare notes.wav b.wav --max-seconds 0", "help nothing"}) {
         EXPECT_EQ(tool(arguments).exitCode, 2) << arguments;
     }
     // No b.wav and no temporary file left: the inputs, out.wav and stderr.txt only.
