@@ -80,6 +80,20 @@ TEST(TextDisplayTest, TextsAreEscapedInPlaceAndMayKeepTheirLineFeeds) {
     EXPECT_EQ(shownText("one\ntwo\r\n", true), "one\ntwo\\r\n");
 }
 
+// A data file's header texts: characters as UTF-8, controls and lone surrogates as
+// \uXXXX escapes, and nothing read past a text's end, where a pair may be cut.
+TEST(TextDisplayTest, HeaderTextsEscapeControlsAndLoneSurrogates) {
+    using tool::displayText;
+    using tool::hasLoneSurrogate;
+    EXPECT_EQ(displayText(u"\U0001F600\x1F \xDC00\xD800\x7F"),
+              "\xF0\x9F\x98\x80\\u001F \\uDC00\\uD800\\u007F");
+    const std::u16string_view cut(u"a\xD83D\xDE00", 2);
+    EXPECT_EQ(displayText(cut), "a\\uD83D");
+    EXPECT_TRUE(hasLoneSurrogate(cut));
+    EXPECT_FALSE(hasLoneSurrogate(u"a\xD83D\xDE00"));
+    EXPECT_EQ(displayText(std::u16string_view(u"ab", 1)), "a");
+}
+
 // Every category has its phrase and its number; a generic failure shows its own text.
 TEST(TextDisplayTest, FailuresAreNamedWithTheirCategoryNumber) {
     using C = FailureCategory;

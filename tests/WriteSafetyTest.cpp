@@ -335,6 +335,13 @@ TEST_F(WriteSafetyTest, AFileTheSignalHandlerCannotTakeIsNotWritten) {
         forgetTemporaryFile(registration);
     }
     EXPECT_EQ(held.size(), MAX_TEMPORARY_FILES + 1u);
+    // Each forgotten slot is free again.
+    for (int slot = 0; slot < MAX_TEMPORARY_FILES; ++slot) {
+        EXPECT_EQ(addTemporaryFileToRemove(path("held").string()), slot);
+    }
+    for (int slot = 0; slot < MAX_TEMPORARY_FILES; ++slot) {
+        forgetTemporaryFile(slot);
+    }
     ASSERT_FALSE(replaced);
     EXPECT_EQ(replaced.failure().category, FailureCategory::TooManyOpenFiles);
     EXPECT_EQ(readText(path("out")), "old");
