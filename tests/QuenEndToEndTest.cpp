@@ -14,6 +14,7 @@
 #include <numeric>
 #include <regex>
 
+#include "quen/inspect/InspectReport.h"
 #include "tests/QuenFixture.h"
 #include "tests/TestFiles.h"
 
@@ -143,7 +144,20 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
         EXPECT_NE(text.find(flag), std::string::npos) << text;
         const auto file = nlohmann::json::parse(tool("--json inspect k.cxx").output)["files"][0];
         EXPECT_EQ(file["greeting_code"], greeting);
-        EXPECT_EQ(file["internal_flag"], flag == yes ? nlohmann::json("Y") : nlohmann::json());
+    }
+}
+
+// The internal flag is a letter only as one printable UTF-16BE unit and a zero unit.
+TEST(InspectReport, TheInternalFlagIsOnePrintableLetterAndAZeroUnitOrNone) {
+    const std::pair<HeaderWord, nlohmann::json> rows[] = {
+        {{0, 'Y', 0, 0}, "Y"},      {{0, ' ', 0, 0}, " "},      {{0, '~', 0, 0}, "~"},
+        {{0, 0x1F, 0, 0}, nullptr}, {{0, 0x7F, 0, 0}, nullptr}, {{1, 'Y', 0, 0}, nullptr},
+        {{0, 'Y', 1, 0}, nullptr},  {{0, 'Y', 0, 1}, nullptr},
+    };
+    for (const auto& [word, letter] : rows) {
+        tool::InspectReport report;
+        report.contents.internalFlag = word;
+        EXPECT_EQ(tool::reportJson(report)["internal_flag"], letter) << letter;
     }
 }
 
