@@ -180,15 +180,26 @@ TEST_F(QuenCheckInspect, CheckListsTheLayoutOfAnAcceptedRecordingUpToItsLimit) {
                           "  format     "),
               std::string::npos)
         << listed.substr(listed.size() - 300);
-    // Without a data chunk: QuenGreeting's lines and the cause.
-    writeBytes(path("none.wav"), wavFile(formatChunk()));
-    const std::string none = tool("check none.wav").output;
-    EXPECT_TRUE(
-        none.ends_with("  QuenGreeting logs:\n"
-                       "    Bad \".wav\" file format.  Did not find \"data\" section.\n"
-                       "    Compression of \"none.wav\" file failed on bad format.\n"
-                       "  cause      no data chunk\n"))
-        << none;
+    // Refused by their layout: QuenGreeting's lines, the causes and any fix.
+    const std::string compression = "    Compression of \"x.wav\" file failed on bad format.\n";
+    const std::pair<Bytes, std::string> layouts[] = {
+        {wavFile(formatChunk()), "    Bad \".wav\" file format.  Did not find \"data\" section.\n" +
+                                     compression + "  cause      no data chunk\n"},
+        {wavFile(chunk("data", data)),
+         "    Bad \".wav\" file format.  Did not find \"fmt\" (format) section.\n" + compression +
+             "  cause      the \"data\" chunk at offset 12 comes before the format chunk; "
+             "QuenGreeting needs the format chunk first\n  cause      no readable format chunk\n"},
+        {wavFile(join({formatChunk(38), chunk("data", data)})),
+         "    Bad \".wav\" file format.  Length of \"format\" sub-chunk is incorrect.\n" +
+             compression +
+             "  cause      a format chunk of 54 bytes; QuenGreeting takes 16 to 52\n"
+             "  fix        quen prepare x.wav x-prepared.wav\n"},
+    };
+    for (const auto& [bytes, ending] : layouts) {
+        writeBytes(path("x.wav"), bytes);
+        const std::string refused = tool("check x.wav").output;
+        EXPECT_TRUE(refused.ends_with(ending)) << refused;
+    }
 }
 
 // `quen --json check FILE`, its exit code and its document, and the most memory it held
@@ -535,6 +546,7 @@ TEST(WaveformSvg, TimeTicksFallOnTheFirstStepThatGivesTwelveAtMost) {
         {100, {"0", "10", "20", "30", "40", "50", "60", "70", "80", "90", "100"}},
         {200, {"0", "30", "60", "90", "120", "150", "180"}},
         {600, {"0", "60", "120", "180", "240", "300", "360", "420", "480", "540", "600"}},
+        {1000, {"0", "300", "600", "900"}},
     };
     const std::regex label("text-anchor=\"middle\">([0-9.]+)</text>");
     for (const auto& [seconds, labels] : rows) {

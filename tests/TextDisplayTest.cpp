@@ -92,6 +92,7 @@ TEST(TextDisplayTest, HeaderTextsEscapeControlsAndLoneSurrogates) {
     EXPECT_TRUE(hasLoneSurrogate(cut));
     EXPECT_FALSE(hasLoneSurrogate(u"a\xD83D\xDE00"));
     EXPECT_EQ(displayText(std::u16string_view(u"ab", 1)), "a");
+    EXPECT_FALSE(hasLoneSurrogate(std::u16string_view(u"ab\xD800", 2)));
 }
 
 // Every category has its phrase and its number; a generic failure shows its own text.
