@@ -200,6 +200,9 @@ TEST_F(QuenCheckInspect, CheckListsTheLayoutOfAnAcceptedRecordingUpToItsLimit) {
         const std::string refused = tool("check x.wav").output;
         EXPECT_TRUE(refused.ends_with(ending)) << refused;
     }
+    // The longest format chunk taken.
+    writeBytes(path("x.wav"), wavFile(join({formatChunk(36), chunk("data", data)})));
+    EXPECT_EQ(tool("check x.wav").exitCode, 0);
 }
 
 // `quen --json check FILE`, its exit code and its document, and the most memory it held
