@@ -195,11 +195,14 @@ void FileReplacement::overwrite(std::uint64_t offset, ByteSpan bytes) {
     while (done < bytes.size()) {
         const ssize_t written = ::pwrite(state.temporary->fd(), bytes.data() + done,
                                          bytes.size() - done, static_cast<off_t>(offset + done));
-        if (written < 0 && errno != EINTR) {
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
             state.writeError = errno;
             return;
         }
-        done += written > 0 ? static_cast<std::size_t>(written) : 0;
+        done += static_cast<std::size_t>(written);
     }
 }
 

@@ -8,8 +8,7 @@
 namespace quen {
 
 unsigned usableCpuCount() {
-    cpu_set_t cpus;
-    CPU_ZERO(&cpus);
+    cpu_set_t cpus{};
     if (::sched_getaffinity(0, sizeof cpus, &cpus) != 0) {
         return 1;
     }

@@ -131,6 +131,8 @@ TEST_F(BatchTest, NamesTextsFailuresAndEarlyEndsOfBothModes) {
          mismatch + "2, column 5\"\r\n"},
         {"UTF-16, big-endian", 2, "\xFE\xFF\0<\0a\0>\0\r\0\n\0\xE9\xD8\x3D\xDE\x00\0<\0/\0b\0>"s,
          255, mismatch + "2, column 5\"\r\n"},
+        {"Latin-1", 2, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?>\n<a>\xE9\xE9</b>", 255,
+         mismatch + "2, column 8\"\r\n"},
         {"UTF-8 with a byte-order mark", 2, "\xEF\xBB\xBF<a></b>", 255,
          mismatch + "1, column 6\"\r\n"},
         // U+10000, the first character outside the basic plane.

@@ -4,7 +4,10 @@
 // each codec failure has its own line, and the job's line follows the codec's.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include "jobs/LogLines.h"
+#include "platform/FailureCategory.h"
 #include "platform/TextConversion.h"
 #include "tests/TestFiles.h"
 #include "wav/WavReader.h"
@@ -69,6 +72,44 @@ TEST_F(LogLinesTest, AMissingRecordingIsUnreadableWithTheCategoryOfItsOpen) {
     EXPECT_FALSE(missing.failure().refusal());
     EXPECT_EQ(loglines::recordingFailed(WAV, missing.failure()),
               Lines{u"Can't open file \"in.wav\", error = 2\n"});
+}
+
+// The number after "error =" is the errno's category; a missing file's tells whether the
+// directory that should hold it is there.
+TEST_F(LogLinesTest, EachErrnoHasTheCategoryTheLogNumbers) {
+    using C = FailureCategory;
+    const std::string file = path("x").string();
+    const std::pair<int, C> errors[] = {
+        {ENOTDIR, C::BadPath},
+        {ENAMETOOLONG, C::BadPath},
+        {ELOOP, C::BadPath},
+        {EMFILE, C::TooManyOpenFiles},
+        {ENFILE, C::TooManyOpenFiles},
+        {EACCES, C::AccessDenied},
+        {EPERM, C::AccessDenied},
+        {EROFS, C::AccessDenied},
+        {EISDIR, C::AccessDenied},
+        {EBADF, C::InvalidFile},
+        {EBUSY, C::SharingViolation},
+        {ETXTBSY, C::SharingViolation},
+        {EWOULDBLOCK, C::SharingViolation},
+        {ENOSPC, C::DiskFull},
+        {EDQUOT, C::DiskFull},
+        {EIO, C::HardwareError},
+        {EINVAL, C::Generic},
+    };
+    for (const auto& [error, category] : errors) {
+        EXPECT_EQ(categoryOfErrno(error, file), category) << error;
+    }
+    // Relative paths are taken from the working directory, which holds no "q".
+    const std::pair<std::string, C> missing[] = {
+        {file, C::FileNotFound}, {path("none/x").string(), C::BadPath},
+        {"/x", C::FileNotFound}, {"x", C::FileNotFound},
+        {"q/x", C::BadPath},
+    };
+    for (const auto& [missingPath, category] : missing) {
+        EXPECT_EQ(categoryOfErrno(ENOENT, missingPath), category) << missingPath;
+    }
 }
 
 TEST(LogLines, TemplateAndBatchFailuresHaveTheirExactLines) {

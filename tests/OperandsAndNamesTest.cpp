@@ -31,6 +31,8 @@ TEST(MessageOperands, ParsesTimesLeniently) {
         SCOPED_TRACE(std::string(text.begin(), text.end()));
         EXPECT_EQ(parseTime(text), value);
     }
+    // Digits that follow the operand in memory are not part of it.
+    EXPECT_EQ(parseTime(std::u16string_view(u"123", 2)), 12);
 }
 
 TEST(TextConversion, ConvertsBothWaysAndEscapesInvalidBytes) {
@@ -43,6 +45,7 @@ TEST(TextConversion, ConvertsBothWaysAndEscapesInvalidBytes) {
         {"\xC3\xA9\xE2\x82\xAC", u"\u00E9\u20AC"},
         {"\xDF\xBF\xE0\xA0\x80", u"\u07FF\u0800"},  // either side of the 2/3-byte border
         {"\xF0\x9F\x98\x80", u"\U0001F600"},
+        {"\xEF\xBF\xBF\xF0\x90\x80\x80", u"\uFFFF\U00010000"},  // the 3/4-byte border
         {"\xEF\xBF\xBD\xF4\x8F\xBF\xBF", u"\uFFFD\U0010FFFF"},  // the last of 3 and 4 bytes
         {"\xF0\x8F\xBF\xBF", u"\xDCF0\xDC8F\xDCBF\xDCBF"},      // overlong U+FFFF
         {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},

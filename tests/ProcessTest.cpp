@@ -4,6 +4,7 @@
 // land on a worker thread; the thread that takes them removes the temporary files.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -47,6 +48,22 @@ TEST(ProcessTest, OneWorkerRunsEachTaskAtOnceOnTheCallersThread) {
         pool.submit([&ranOn] { ranOn = std::this_thread::get_id(); });
         EXPECT_EQ(ranOn, std::this_thread::get_id()) << workers << " workers";
     }
+}
+
+// The CPUs a batch's workers may use are those of the calling thread.
+TEST(ProcessTest, TheCpuCountIsTheCallingThreadsAffinity) {
+    cpu_set_t all{};
+    ASSERT_EQ(::sched_getaffinity(0, sizeof all, &all), 0);
+    std::thread([&all] {
+        int first = 0;
+        while (!CPU_ISSET(first, &all)) {
+            ++first;
+        }
+        cpu_set_t one{};
+        CPU_SET(first, &one);
+        ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+        EXPECT_EQ(usableCpuCount(), 1u);
+    }).join();
 }
 
 std::atomic<pid_t> handledOn{0};

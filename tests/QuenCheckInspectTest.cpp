@@ -17,6 +17,7 @@
 #include <set>
 #include <tuple>
 
+#include "quen/WaveformSvg.h"
 #include "tests/QuenFixture.h"
 #include "tests/TestFiles.h"
 
@@ -133,16 +134,21 @@ TEST_F(QuenCheckInspect, SpeechLevelOfAToneIsItsRmsInDbm0AndBothCommandsAgree) {
 }
 
 TEST_F(QuenCheckInspect, ClippedRunsOfThreeOrMoreAreCountedAndTwoAreNot) {
-    // A run of 2 at +full scale, one of 3 at -full scale, one of 5 at +full scale.
-    std::vector<std::int16_t> samples = toneBurst(8000, 1, 1, 1);
-    std::fill_n(samples.begin() + 1000, 2, 32767);
-    std::fill_n(samples.begin() + 3000, 3, -32768);
-    std::fill_n(samples.begin() + 5000, 5, 32767);
-    writeBytes(path("clipped.wav"), pcmWav(samples));
-    EXPECT_NE(
-        tool("check clipped.wav")
-            .output.find("  clipping   2 runs of 8 samples at full scale (3 or more in a row)\n"),
-        std::string::npos);
+    // Runs of 2 at +full scale, then of 3 at -full scale, then of 5 at +full scale.
+    const std::pair<int, std::string> rows[] = {
+        {1, "none"},
+        {2, "1 run of 3 samples at full scale (3 or more in a row)"},
+        {3, "2 runs of 8 samples at full scale (3 or more in a row)"},
+    };
+    for (const auto& [runs, shown] : rows) {
+        std::vector<std::int16_t> samples = toneBurst(8000, 1, 1, 1);
+        std::fill_n(samples.begin() + 1000, 2, 32767);
+        std::fill_n(samples.begin() + 3000, runs > 1 ? 3 : 0, -32768);
+        std::fill_n(samples.begin() + 5000, runs > 2 ? 5 : 0, 32767);
+        writeBytes(path("clipped.wav"), pcmWav(samples));
+        const std::string text = tool("check clipped.wav").output;
+        EXPECT_NE(text.find("\n  clipping   " + shown + "\n"), std::string::npos) << text;
+    }
 }
 
 TEST_F(QuenCheckInspect, CheckListsTheLayoutOfAnAcceptedRecordingUpToItsLimit) {
@@ -174,6 +180,29 @@ TEST_F(QuenCheckInspect, CheckListsTheLayoutOfAnAcceptedRecordingUpToItsLimit) {
                           "  format     "),
               std::string::npos)
         << listed.substr(listed.size() - 300);
+    // Refused by their layout: QuenGreeting's lines, the causes and any fix.
+    const std::string compression = "    Compression of \"x.wav\" file failed on bad format.\n";
+    const std::pair<Bytes, std::string> layouts[] = {
+        {wavFile(formatChunk()), "    Bad \".wav\" file format.  Did not find \"data\" section.\n" +
+                                     compression + "  cause      no data chunk\n"},
+        {wavFile(chunk("data", data)),
+         "    Bad \".wav\" file format.  Did not find \"fmt\" (format) section.\n" + compression +
+             "  cause      the \"data\" chunk at offset 12 comes before the format chunk; "
+             "QuenGreeting needs the format chunk first\n  cause      no readable format chunk\n"},
+        {wavFile(join({formatChunk(38), chunk("data", data)})),
+         "    Bad \".wav\" file format.  Length of \"format\" sub-chunk is incorrect.\n" +
+             compression +
+             "  cause      a format chunk of 54 bytes; QuenGreeting takes 16 to 52\n"
+             "  fix        quen prepare x.wav x-prepared.wav\n"},
+    };
+    for (const auto& [bytes, ending] : layouts) {
+        writeBytes(path("x.wav"), bytes);
+        const std::string refused = tool("check x.wav").output;
+        EXPECT_TRUE(refused.ends_with(ending)) << refused;
+    }
+    // The longest format chunk taken.
+    writeBytes(path("x.wav"), wavFile(join({formatChunk(36), chunk("data", data)})));
+    EXPECT_EQ(tool("check x.wav").exitCode, 0);
 }
 
 // `quen --json check FILE`, its exit code and its document, and the most memory it held
@@ -297,11 +326,19 @@ TEST_F(QuenCheckInspect, EachCommandNamesTheOtherForTheOthersFilesAndAMissingFil
     std::copy_n("RIFX", 4, bigEndian.begin());
     writeBytes(path("big.wav"), bigEndian);
     convertToDataFile(testSignal(800));
+    std::filesystem::create_directory(path("d.wav"));
+    // A data file of no audio is its preamble alone: known by it, whole.
+    writeBytes(path("empty.c11"), expectedDataFile(0x89, {}, {}, 80));
     const std::pair<std::string, std::string> cases[] = {
+        {"check d.wav",
+         "d.wav: refused\n  reads as   nothing: not a recording file but a directory; quen reads "
+         "regular files only\n  QuenGreeting logs:\n    Can't open file \"d.wav\", error = 5\n"},
         {"inspect in.wav", "in.wav: error: a WAV recording, not a data file: use quen check\n"},
         {"inspect big.wav", "big.wav: error: a WAV recording, not a data file: use quen check\n"},
         {"check out.c11",
          "out.c11: error: a QuenGreeting data file, not a recording: use quen inspect\n"},
+        {"check empty.c11",
+         "empty.c11: error: a QuenGreeting data file, not a recording: use quen inspect\n"},
         {"check missing.wav", "missing.wav: error: cannot open: No such file or directory\n"},
     };
     for (const auto& [arguments, message] : cases) {
@@ -336,6 +373,10 @@ TEST_F(QuenCheckInspect, OutputsAreReplacedOnlyWithOverwriteAndDashIsStandardOut
     EXPECT_EQ(Bytes(piped.output.begin(), piped.output.end()), written);
     EXPECT_TRUE(errors().starts_with("out.c11: valid\n")) << errors();
     EXPECT_TRUE(tool("inspect out.c11 --svg -").output.starts_with("<?xml"));
+    // A standard output that takes nothing fails the run, even for output it would buffer.
+    EXPECT_EQ(tool("inspect out.c11 --wav - >/dev/full").exitCode, 1);
+    EXPECT_TRUE(errors().starts_with("quen inspect: -: cannot write to standard output\n"))
+        << errors();
     EXPECT_EQ(tool("inspect out.c11 --wav - --svg -").exitCode, 2);
     // -q: nothing for a valid file, the report of an invalid one.
     EXPECT_EQ(tool("inspect -q out.c11").output, "");
@@ -441,6 +482,12 @@ TEST_F(QuenTemplateCheck, TheFixLineRunAsPrintedMakesTheGreetingConvert) {
     ASSERT_FALSE(refused["all_convert"]);
     const std::string fix = refused["greetings"][0]["recording"]["fix"];
     EXPECT_EQ(fix, "quen prepare './rec ording.wav' './rec ording.wav'");
+    const std::string text = tool("check --template t.xml --wav-dir .").output;
+    EXPECT_NE(text.find("       cause: 44100 samples/s; QuenGreeting takes 8000 only\n"
+                        "       fix:   " +
+                        fix + "\n"),
+              std::string::npos)
+        << text;
     ASSERT_EQ(shell(QUEN_TOOL_BINARY + fix.substr(4) + " >/dev/null"), 0);
     EXPECT_EQ(tool("check --template t.xml --wav-dir .").exitCode, 0);
 }
@@ -485,6 +532,36 @@ TEST_F(QuenCheckInspect, TheWaveformShowsItsScaleSilenceAndClipping) {
     EXPECT_EQ(audio["clipped_runs"], 1);
     EXPECT_EQ(audio["clipped_run_samples"], 4);
     EXPECT_NE(svg.find(">dBFS</text>"), std::string::npos);
+    // The scale's ticks left of the plot, 0 dBFS at its top; the axis named at the bottom.
+    EXPECT_NE(svg.find("<line x1=\"45\" y1=\"40.0\" x2=\"50\" y2=\"40.0\" stroke=\"#555\"/>"),
+              std::string::npos);
+    EXPECT_NE(svg.find("<text x=\"1180\" y=\"296\" text-anchor=\"end\">time (s)</text>"),
+              std::string::npos);
+}
+
+// The time axis is labelled on the first step of 1, 2 or 5 (then 10, 30, 60, 300 s)
+// that gives at most twelve steps, from 0 to the end.
+TEST(WaveformSvg, TimeTicksFallOnTheFirstStepThatGivesTwelveAtMost) {
+    const std::pair<double, std::vector<std::string>> rows[] = {
+        {0.05, {"0", "0.01", "0.02", "0.03", "0.04", "0.05"}},
+        {24, {"0", "2", "4", "6", "8", "10", "12", "14", "16", "18", "20", "22", "24"}},
+        {26, {"0", "5", "10", "15", "20", "25"}},
+        {100, {"0", "10", "20", "30", "40", "50", "60", "70", "80", "90", "100"}},
+        {200, {"0", "30", "60", "90", "120", "150", "180"}},
+        {600, {"0", "60", "120", "180", "240", "300", "360", "420", "480", "540", "600"}},
+        {1000, {"0", "300", "600", "900"}},
+    };
+    const std::regex label("text-anchor=\"middle\">([0-9.]+)</text>");
+    for (const auto& [seconds, labels] : rows) {
+        const std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * 8000), 1000);
+        const std::string svg = tool::waveformSvg(samples, INT16_MIN, INT16_MAX, "t");
+        std::vector<std::string> found;
+        for (auto it = std::sregex_iterator(svg.begin(), svg.end(), label);
+             it != std::sregex_iterator(); ++it) {
+            found.push_back((*it)[1]);
+        }
+        EXPECT_EQ(found, labels) << seconds << " s";
+    }
 }
 
 // Each column of the waveform shows the samples of its own stretch of time and no

@@ -14,6 +14,7 @@
 #include <numeric>
 #include <regex>
 
+#include "quen/inspect/InspectReport.h"
 #include "tests/QuenFixture.h"
 #include "tests/TestFiles.h"
 
@@ -118,6 +119,46 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
         std::string::npos);
     EXPECT_NE(tool("inspect x.cxx").output.find("  mailbox name        \"A\\uD800\"\n"),
               std::string::npos);
+    // The flash type's codec and kind of code; a flag of more than one letter has none.
+    ExpectedHeader message{u"box", u"Ann"};
+    message.internalFlag = {0x00, 'N', 0x00, 0x01};
+    const std::string yes = "  internal flag       \"Y\" (00 59 00 00)\n";
+    const std::tuple<Bytes, bool, std::string, std::string> kinds[] = {
+        {expectedDataFile(0x89, {u"box", u"rec"}, {}, 80), true,
+         "  flash type          0x89: A-law, greeting or message code\n"
+         "  header length       208\n  mailbox name        \"box\"\n"
+         "  recording name      \"rec\"\n",
+         yes},
+        {expectedDataFile(0xEA, message, {}, 80), false,
+         "  flash type          0xEA: mu-law, message code, new-message bit set\n"
+         "  header length       208\n  mailbox name        \"box\"\n"
+         "  calling party       \"Ann\"\n",
+         "  internal flag       no letter (00 4E 00 01)\n"},
+        {expectedDataFile(0x07, {}, {}, 80), false,
+         "  flash type          0x07: mu-law, unlisted message code, read as mu-law\n", yes},
+    };
+    for (const auto& [bytes, greeting, flash, flag] : kinds) {
+        writeBytes(path("k.cxx"), bytes);
+        const std::string text = tool("inspect k.cxx").output;
+        EXPECT_NE(text.find(flash), std::string::npos) << text;
+        EXPECT_NE(text.find(flag), std::string::npos) << text;
+        const auto file = nlohmann::json::parse(tool("--json inspect k.cxx").output)["files"][0];
+        EXPECT_EQ(file["greeting_code"], greeting);
+    }
+}
+
+// The internal flag is a letter only as one printable UTF-16BE unit and a zero unit.
+TEST(InspectReport, TheInternalFlagIsOnePrintableLetterAndAZeroUnitOrNone) {
+    const std::pair<HeaderWord, nlohmann::json> rows[] = {
+        {{0, 'Y', 0, 0}, "Y"},      {{0, ' ', 0, 0}, " "},      {{0, '~', 0, 0}, "~"},
+        {{0, 0x1F, 0, 0}, nullptr}, {{0, 0x7F, 0, 0}, nullptr}, {{1, 'Y', 0, 0}, nullptr},
+        {{0, 'Y', 1, 0}, nullptr},  {{0, 'Y', 0, 1}, nullptr},
+    };
+    for (const auto& [word, letter] : rows) {
+        tool::InspectReport report;
+        report.contents.internalFlag = word;
+        EXPECT_EQ(tool::reportJson(report)["internal_flag"], letter) << letter;
+    }
 }
 
 TEST_F(Quen, RecordingsComeBackThroughQuenGreetingAndInspectWav) {
@@ -230,9 +271,10 @@ TEST_F(Quen, BadInputGivesOneMessageAndUsageErrorsExitTwoWithNoOutput) {
         EXPECT_EQ(readText(path("out.wav")), "an earlier file");
     }
     // Usage errors exit 2, before anything is written.
-    for (const char* arguments : {"", "inspect x.cxx x.cxx --wav b.wav", "check --template t.xml",
-                                  "prepare notes.wav b.wav --loudness -20 --no-normalize",
-                                  "prepare notes.wav b.wav --max-seconds 0", "help nothing"}) {
+    for (const char* arguments :
+         {"", "inspect x.cxx x.cxx --wav b.wav", "check", "check --template t.xml",
+          "prepare notes.wav b.wav --loudness -20 --no-normalize",
+          "prepare notes.wav b.wav --max-seconds 0", "help nothing"}) {
         EXPECT_EQ(tool(arguments).exitCode, 2) << arguments;
     }
     // No b.wav and no temporary file left: the inputs, out.wav and stderr.txt only.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <string>
 
+#include "quen/FailureText.h"
 #include "quen/TextDisplay.h"
 
 namespace quen::test {
@@ -77,6 +78,43 @@ TEST(TextDisplayTest, TextsAreEscapedInPlaceAndMayKeepTheirLineFeeds) {
     EXPECT_EQ(shownText("sub\\it's.wav"), "sub\\it's.wav");
     EXPECT_EQ(shownText("one\ntwo\x9B"), "one\\ntwo\\233");
     EXPECT_EQ(shownText("one\ntwo\r\n", true), "one\ntwo\\r\n");
+}
+
+// A data file's header texts: characters as UTF-8, controls and lone surrogates as
+// \uXXXX escapes, and nothing read past a text's end, where a pair may be cut.
+TEST(TextDisplayTest, HeaderTextsEscapeControlsAndLoneSurrogates) {
+    using tool::displayText;
+    using tool::hasLoneSurrogate;
+    EXPECT_EQ(displayText(u"\U0001F600\x1F \xDC00\xD800\x7F"),
+              "\xF0\x9F\x98\x80\\u001F \\uDC00\\uD800\\u007F");
+    const std::u16string_view cut(u"a\xD83D\xDE00", 2);
+    EXPECT_EQ(displayText(cut), "a\\uD83D");
+    EXPECT_TRUE(hasLoneSurrogate(cut));
+    EXPECT_FALSE(hasLoneSurrogate(u"a\xD83D\xDE00"));
+    EXPECT_EQ(displayText(std::u16string_view(u"ab", 1)), "a");
+    EXPECT_FALSE(hasLoneSurrogate(std::u16string_view(u"ab\xD800", 2)));
+}
+
+// Every category has its phrase and its number; a generic failure shows its own text.
+TEST(TextDisplayTest, FailuresAreNamedWithTheirCategoryNumber) {
+    using C = FailureCategory;
+    const std::pair<C, std::string> rows[] = {
+        {C::FileNotFound, "file not found (category 2)"},
+        {C::BadPath, "bad path (a directory is missing) (category 3)"},
+        {C::TooManyOpenFiles, "too many open files (category 4)"},
+        {C::AccessDenied, "access denied (category 5)"},
+        {C::InvalidFile, "failed (category 6)"},
+        {C::SharingViolation, "in use by another program (category 11)"},
+        {C::DiskFull, "disk full (category 13)"},
+        {C::HardwareError, "input/output error (category 10)"},
+        {C::EndOfFile, "the read stopped short (category 14)"},
+    };
+    for (const auto& [category, text] : rows) {
+        EXPECT_EQ(tool::describeFailure(category), text);
+    }
+    EXPECT_EQ(tool::describeFailure(Failure{C::Generic, "No space"}), "No space (category 1)");
+    EXPECT_EQ(tool::describeFailure(Failure{C::AccessDenied, "EACCES"}),
+              "access denied (category 5)");
 }
 
 }  // namespace

@@ -265,8 +265,19 @@ TEST_F(WriteSafetyTest, ASignalAtAnyMomentOfATemplatePreparationLeavesNoTemporar
     EXPECT_GE(stopped, 10);
 }
 
-// Each named temporary file leaves the list the signal handler removes once it is in
-// place: a run of more files than the list holds converts every one.
+// The program with the shim that forces named temporary files (or with `unnamed`, a
+// link for each unnamed one) and finds `taken` names taken before each free one.
+std::string withTakenNames(bool unnamed, int taken) {
+    return std::string(unnamed ? "QUEN_SHIM_UNNAMED=1 " : "") +
+           "QUEN_SHIM_FLUSH=1 QUEN_SHIM_TAKEN=" + std::to_string(taken) +
+           " LD_PRELOAD=" QUEN_NAMED_TMPFILE_SHIM " ASAN_OPTIONS=verify_asan_link_order=0 " +
+           QUEN_BINARY;
+}
+
+// Each temporary file leaves the list the signal handler removes once it is in place or
+// given up, and so does each name found taken: a run of more files than the list holds,
+// each after a taken name, converts every one it can, after more failures than the list
+// holds (the first 150 greetings' data files are directories).
 TEST_F(WriteSafetyTest, NamedTemporaryFilesAreForgottenOnceInPlace) {
     makeRecordings(300, 240);
     std::string attendants;
@@ -274,13 +285,46 @@ TEST_F(WriteSafetyTest, NamedTemporaryFilesAreForgottenOnceInPlace) {
         attendants += attendant(std::to_string(i), greeting("menu", recording(i)));
     }
     writeText(path("t.xml"), configuration(attendants));
-    EXPECT_EQ(shell("QUEN_SHIM_FLUSH=1 LD_PRELOAD=" QUEN_NAMED_TMPFILE_SHIM
-                    " ASAN_OPTIONS=verify_asan_link_order=0 " QUEN_BINARY
-                    " /batch1:t.xml rec out log.txt"),
-              0)
-        << readText(path("log.txt"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(path("out")), {}), 600);  // both codecs
-    EXPECT_TRUE(temporaryFiles("out").empty());
+    for (const bool unnamed : {false, true}) {
+        for (int i = 0; i < 150; ++i) {
+            fs::create_directories(path("out/" + std::to_string(i) + "-MN_greeting.c23"));
+            fs::create_directories(path("out/" + std::to_string(i) + "-MN_greeting.c11"));
+        }
+        EXPECT_EQ(shell(withTakenNames(unnamed, 1) + " /batch1:t.xml rec out log.txt"), 0);
+        std::size_t files = 0;
+        for (const auto& entry : fs::directory_iterator(path("out"))) {
+            files += entry.is_regular_file() ? 1 : 0;
+        }
+        EXPECT_EQ(files, 300u) << readText(path("log.txt")).substr(0, 2000);  // both codecs
+        EXPECT_TRUE(temporaryFiles("out").empty());
+        fs::remove_all(path("out"));
+        fs::create_directory(path("out"));
+    }
+}
+
+// A hundred names are tried for a temporary file, or for the link that names an unnamed
+// one, before the data file fails; nothing is left beside it. The file made gets 0666
+// less the umask.
+TEST_F(WriteSafetyTest, ATemporaryFileFindsAFreeNameAmongAHundred) {
+    writeBytes(path("in.wav"), pcmWav(testSignal(800)));
+    for (const bool unnamed : {false, true}) {
+        for (const int taken : {99, 100}) {
+            SCOPED_TRACE(std::to_string(unnamed) + " " + std::to_string(taken));
+            const bool written = taken < 100;
+            EXPECT_EQ(shell("umask 022 && " + withTakenNames(unnamed, taken) +
+                            " /convert:in.wav Box Rec alaw out.c11 log.txt"),
+                      written ? 0 : 255);
+            EXPECT_EQ(
+                readText(path("log.txt")),
+                "Creating data file - \"out.c11\"\r\n" +
+                    std::string(written ? "" : "Can't open file \"out.c11\", error = 1\n\r\n"));
+            if (written) {
+                EXPECT_EQ(fs::status(path("out.c11")).permissions(), static_cast<fs::perms>(0644));
+            }
+            EXPECT_EQ(fs::remove(path("out.c11")), written);
+            EXPECT_TRUE(temporaryFiles().empty());
+        }
+    }
 }
 
 // A file the signal handler could not remove is never named: with its list full, the
@@ -299,6 +343,13 @@ TEST_F(WriteSafetyTest, AFileTheSignalHandlerCannotTakeIsNotWritten) {
         forgetTemporaryFile(registration);
     }
     EXPECT_EQ(held.size(), MAX_TEMPORARY_FILES + 1u);
+    // Each forgotten slot is free again.
+    for (int slot = 0; slot < MAX_TEMPORARY_FILES; ++slot) {
+        EXPECT_EQ(addTemporaryFileToRemove(path("held").string()), slot);
+    }
+    for (int slot = 0; slot < MAX_TEMPORARY_FILES; ++slot) {
+        forgetTemporaryFile(slot);
+    }
     ASSERT_FALSE(replaced);
     EXPECT_EQ(replaced.failure().category, FailureCategory::TooManyOpenFiles);
     EXPECT_EQ(readText(path("out")), "old");

@@ -1,16 +1,41 @@
 // Preloaded into the program by the signal tests: the file system offers no unnamed
 // temporary files, as network and FUSE shares do not, and a flush to disk never
 // returns (unless QUEN_SHIM_FLUSH is set), so that a test can stop the program while
-// its named temporary file exists.
+// its named temporary file exists. With QUEN_SHIM_TAKEN=K, of every K + 1 temporary
+// names tried (by creation or by link) the first K are taken already; with
+// QUEN_SHIM_UNNAMED set, unnamed files are offered, and the names taken are their links'.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 
 namespace {
+
+std::atomic<long> namesTried{0};
+
+// Whether the temporary name `path` counts as taken; errno is EEXIST when it does.
+bool taken(const char* path) {
+    const char* limit = std::getenv("QUEN_SHIM_TAKEN");
+    const char* slash = std::strrchr(path, '/');
+    if (limit == nullptr || std::strncmp(slash ? slash + 1 : path, ".quen-", 6) != 0) {
+        return false;
+    }
+    const long k = std::atol(limit);
+    if (namesTried++ % (k + 1) == k) {
+        return false;
+    }
+    errno = EEXIST;
+    return true;
+}
+
+bool refusesUnnamed(int flags) {
+    return (flags & O_TMPFILE) == O_TMPFILE && std::getenv("QUEN_SHIM_UNNAMED") == nullptr;
+}
 
 using OpenFunction = int (*)(const char*, int, ...);
 using OpenAtFunction = int (*)(int, const char*, int, ...);
@@ -21,7 +46,7 @@ mode_t modeOf(int flags, va_list arguments) {
 }
 
 int openOrRefuse(const char* name, const char* path, int flags, va_list arguments) {
-    if ((flags & O_TMPFILE) == O_TMPFILE) {
+    if (refusesUnnamed(flags)) {
         errno = EOPNOTSUPP;
         return -1;
     }
@@ -31,8 +56,11 @@ int openOrRefuse(const char* name, const char* path, int flags, va_list argument
 
 int openAtOrRefuse(const char* name, int directory, const char* path, int flags,
                    va_list arguments) {
-    if ((flags & O_TMPFILE) == O_TMPFILE) {
+    if (refusesUnnamed(flags)) {
         errno = EOPNOTSUPP;
+        return -1;
+    }
+    if ((flags & O_CREAT) != 0 && taken(path)) {
         return -1;
     }
     const auto next = reinterpret_cast<OpenAtFunction>(::dlsym(RTLD_NEXT, name));
@@ -71,6 +99,15 @@ extern "C" int openat64(int directory, const char* path, int flags, ...) {
     const int fd = openAtOrRefuse("openat64", directory, path, flags, arguments);
     va_end(arguments);
     return fd;
+}
+
+extern "C" int linkat(int from, const char* path, int to, const char* name, int flags) {
+    if (taken(name)) {
+        return -1;
+    }
+    using LinkAtFunction = int (*)(int, const char*, int, const char*, int);
+    return reinterpret_cast<LinkAtFunction>(::dlsym(RTLD_NEXT, "linkat"))(from, path, to, name,
+                                                                          flags);
 }
 
 extern "C" int fsync(int fd) {
