@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CountingSink sink;
     // Inline: a fault found is then in one thread's stack.
-    quen::OrderedWorker worker(false);
+    quen::OrderedWorker worker(false, quen::MAX_QUEUED_FRAME_BYTES);
     const auto decoded = quen::decodeInput(**input, LIMIT_SAMPLES, sink, worker);
     if (decoded && sink.count > LIMIT_SAMPLES + FRAME_SLACK_SAMPLES) {
         std::abort();

@@ -100,7 +100,7 @@ int decodeInChild(int argc, char** argv) {
     }
     // Started before the jail, whose filter then covers its thread too: a jailed
     // process starts no thread.
-    OrderedWorker worker(maxSamples > 0 && usableCpuCount() > 1);
+    OrderedWorker worker(maxSamples > 0 && usableCpuCount() > 1, MAX_QUEUED_FRAME_BYTES);
     if (Result<void> jailed = enterJail(limits); !jailed) {
         return fail(writer, jailed.failure());
     }

@@ -38,6 +38,8 @@ constexpr double TRUNCATION_TOLERANCE_SHARE = 0.02;
 // Output the frames handed on may fall short of their estimate by, at most: the
 // resampler's delay. Closer to the limit than this, the cut is decided on what was sent.
 constexpr double LIMIT_LOOKAHEAD_SAMPLES = TELEPHONY_SAMPLE_RATE;
+// What a queued frame holds besides its samples, as counted against the queue's bound.
+constexpr std::size_t FRAME_OVERHEAD_BYTES = 1024;
 // What a resampler rebuilt for a new rate or layout may give beyond its share, in
 // rounding, when the old one is flushed.
 constexpr double REBUILD_SLACK_SAMPLES = 64;
@@ -430,6 +432,7 @@ Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeS
     int lastChannels = 0;
     auto drain = [&](bool tellProgress) -> Result<void> {
         auto frames = std::make_shared<std::vector<SharedFrame>>();
+        std::size_t bytes = FRAME_OVERHEAD_BYTES;
         Result<void> drained;
         for (;;) {
             const int received = avcodec_receive_frame(codec.get(), frame.get());
@@ -456,12 +459,17 @@ Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeS
                 drained = Failure{FailureCategory::Generic, "out of memory"};
                 break;
             }
+            bytes += FRAME_OVERHEAD_BYTES +
+                     static_cast<std::size_t>(std::max(frame->nb_samples, 0)) *
+                         static_cast<std::size_t>(std::max(frame->ch_layout.nb_channels, 0)) *
+                         static_cast<std::size_t>(
+                             av_get_bytes_per_sample(static_cast<AVSampleFormat>(frame->format)));
             av_frame_move_ref(taken.get(), frame.get());
             frames->push_back(std::move(taken));
         }
-        worker.submit([&stage, frames, at = position, tellProgress] {
-            stage.take(*frames, at, tellProgress);
-        });
+        worker.submit([&stage, frames, at = position,
+                       tellProgress] { stage.take(*frames, at, tellProgress); },
+                      bytes);
         return drained;
     };
     // The stage's failure comes first: it is about data read before.
@@ -518,7 +526,7 @@ Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeS
         if (Result<void> drained = drain(false); !drained) {
             return damaged(drained.failure().text);
         }
-        worker.submit([&stage] { stage.flush(); });
+        worker.submit([&stage] { stage.flush(); }, FRAME_OVERHEAD_BYTES);
         worker.wait();
         if (stage.failure()) {
             return *stage.failure();

@@ -35,6 +35,10 @@ struct DecodeEnd {
 // probeMedia on an opened input.
 Result<MediaFormat> probeInput(MediaInput& input);
 
+// The decoded samples that may wait for `decodeInput`'s worker: a small share of the
+// decoding child's memory, and a wakeup of the worker for every 2 MiB.
+inline constexpr std::size_t MAX_QUEUED_FRAME_BYTES = std::size_t{4} << 20;
+
 // decodeForTelephony on an opened input. Besides `maxSamples` of output, it reads no
 // more than the input samples that many output samples take at the stream's stated rate
 // and channel count, and a second more: the rest counts as more than was asked for.

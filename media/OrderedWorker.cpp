@@ -1,11 +1,12 @@
 // One condition variable serves both sides: the worker waits for tasks, the giver for
-// room or for the queue to empty. Each side is woken for a batch, not for every task:
-// a wakeup costs more than a small task, and nobody waits on a single one.
+// room or for the queue to empty. Each side is woken for half the queue's weight, not
+// for every task: a wakeup costs more than a small task, and nobody waits on a single
+// one.
 #include "media/OrderedWorker.h"
 
 namespace quen {
 
-OrderedWorker::OrderedWorker(bool threaded) {
+OrderedWorker::OrderedWorker(bool threaded, std::size_t maxWeight) : maxWeight_(maxWeight) {
     if (threaded) {
         thread_ = std::jthread([this] { work(); });
         // The thread has set itself up (rseq, robust futex list) by the time this
@@ -23,7 +24,7 @@ OrderedWorker::~OrderedWorker() {
     changed_.notify_all();
 }
 
-void OrderedWorker::submit(std::function<void()> task) {
+void OrderedWorker::submit(std::function<void()> task, std::size_t weight) {
     if (!thread_.joinable()) {
         task();
         return;
@@ -31,12 +32,16 @@ void OrderedWorker::submit(std::function<void()> task) {
     bool wake = false;
     {
         std::unique_lock lock(mutex_);
-        if (tasks_.size() >= MAX_WAITING) {
+        if (weight_ >= maxWeight_) {
             // Back in once the worker has half the queue behind it.
-            changed_.wait(lock, [this] { return tasks_.size() <= MAX_WAITING / 2; });
+            if (idle_) {
+                changed_.notify_all();
+            }
+            changed_.wait(lock, [this] { return weight_ <= maxWeight_ / 2; });
         }
-        tasks_.push_back(std::move(task));
-        wake = idle_ && tasks_.size() >= MAX_WAITING / 2;
+        tasks_.emplace_back(std::move(task), weight);
+        weight_ += weight;
+        wake = idle_ && weight_ >= maxWeight_ / 2;
     }
     if (wake) {
         changed_.notify_all();
@@ -63,17 +68,18 @@ void OrderedWorker::work() {
             changed_.notify_all();
             idle_ = true;
             changed_.wait(lock, [this] {
-                return stopping_ || tasks_.size() >= MAX_WAITING / 2 ||
-                       (waiting_ > 0 && !tasks_.empty());
+                return stopping_ || weight_ >= maxWeight_ / 2 || (waiting_ > 0 && !tasks_.empty());
             });
             idle_ = false;
             if (tasks_.empty()) {
                 return;
             }
         }
-        std::function<void()> task = std::move(tasks_.front());
+        auto [task, weight] = std::move(tasks_.front());
         tasks_.pop_front();
-        const bool roomMade = tasks_.size() == MAX_WAITING / 2;
+        const bool wasOverHalf = weight_ > maxWeight_ / 2;
+        weight_ -= weight;
+        const bool roomMade = wasOverHalf && weight_ <= maxWeight_ / 2;
         running_ = true;
         lock.unlock();
         if (roomMade) {

@@ -17,37 +17,41 @@ namespace quen::test {
 namespace {
 
 TEST(OrderedWorker, RunsTasksInOrderHoldsFewAndFinishesWhatItWasGiven) {
+    // Tasks of weight 2 against 32: the giver waits at 16, the worker starts at 8.
+    constexpr std::size_t HELD = 16;
     for (const bool threaded : {false, true}) {
         SCOPED_TRACE(threaded ? "threaded" : "inline");
         std::vector<int> ran;
         std::atomic<bool> release = false;
         {
-            OrderedWorker worker(threaded);
+            OrderedWorker worker(threaded, 2 * HELD);
             // The first task holds the worker; the giver must stop once the queue is full.
             std::atomic<std::size_t> given = 0;
             std::atomic<bool> started = false;
             std::jthread giver([&] {
-                worker.submit([&] {
-                    started = true;
-                    while (threaded && !release) {
-                        std::this_thread::yield();
-                    }
-                    ran.push_back(0);
-                });
+                worker.submit(
+                    [&] {
+                        started = true;
+                        while (threaded && !release) {
+                            std::this_thread::yield();
+                        }
+                        ran.push_back(0);
+                    },
+                    2);
                 // The worker takes tasks by the half queue.
                 for (int i = 1; i < 100; ++i) {
-                    if (i == static_cast<int>(OrderedWorker::MAX_WAITING / 2)) {
+                    if (i == static_cast<int>(HELD / 2)) {
                         while (!started) {
                             std::this_thread::yield();
                         }
                     }
-                    worker.submit([&ran, i] { ran.push_back(i); });
+                    worker.submit([&ran, i] { ran.push_back(i); }, 2);
                     ++given;
                 }
             });
             if (threaded) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(50));
-                EXPECT_EQ(given, OrderedWorker::MAX_WAITING);
+                EXPECT_EQ(given, HELD);
                 release = true;
             }
             giver.join();
@@ -55,7 +59,7 @@ TEST(OrderedWorker, RunsTasksInOrderHoldsFewAndFinishesWhatItWasGiven) {
             EXPECT_EQ(ran.size(), 100U);
             // Tasks given and not yet run when the worker goes still run.
             for (int i = 100; i < 110; ++i) {
-                worker.submit([&ran, i] { ran.push_back(i); });
+                worker.submit([&ran, i] { ran.push_back(i); }, 2);
             }
         }
         ASSERT_EQ(ran.size(), 110U);
@@ -89,7 +93,7 @@ Decoded decode(const std::filesystem::path& file, std::size_t maxSamples, bool t
     if (!input) {
         return decoded;
     }
-    OrderedWorker worker(threaded);
+    OrderedWorker worker(threaded, MAX_QUEUED_FRAME_BYTES);
     if (auto end = decodeInput(**input, maxSamples, decoded, worker)) {
         decoded.moreFollows = end->moreFollows;
     } else {
