@@ -3,6 +3,7 @@
 // so, and the parent names the limit.
 #include "media/DecodeChild.h"
 
+#include <malloc.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -98,6 +99,9 @@ int decodeInChild(int argc, char** argv) {
     if (!file) {
         return fail(writer, file.failure());
     }
+    // One malloc arena for both threads: a second one would try to reserve 64 MiB of
+    // address space at the worker's first allocation, inside the jail's memory limit.
+    ::mallopt(M_ARENA_MAX, 1);
     // Started before the jail, whose filter then covers its thread too: a jailed
     // process starts no thread.
     OrderedWorker worker(maxSamples > 0 && usableCpuCount() > 1, MAX_QUEUED_FRAME_BYTES);

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <thread>
 
 #include "platform/Console.h"
 #include "quen/Output.h"
@@ -277,10 +278,17 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& output,
             ? std::max<std::size_t>(
                   1, stated > audio.samples.size() ? stated - audio.samples.size() : 0)
             : 0;
-    const PreparedRecording result =
+    PreparedRecording result =
         prepareRecording(std::move(audio.samples), inputStage, options, unread);
-    const std::string error = output == STANDARD_OUTPUT ? writeWavToStandardOutput(result.samples)
-                                                        : writeWavFile(output, result.samples);
+    // The output's levels are read while the file is written.
+    std::string error;
+    {
+        const std::jthread writer([&] {
+            error = output == STANDARD_OUTPUT ? writeWavToStandardOutput(result.samples)
+                                              : writeWavFile(output, result.samples);
+        });
+        result.output = measureOutput(result.samples, options);
+    }
     if (!error.empty()) {
         return fail(output, error);
     }

@@ -85,20 +85,6 @@ void forEachChunk(const std::vector<std::int16_t>& samples, Visit&& visit) {
     }
 }
 
-// The true peak is read on a second thread, beside the rest.
-RecordingLevels measureOutput(const std::vector<std::int16_t>& samples,
-                              const PrepareOptions& options) {
-    TruePeakMeter truePeak;
-    std::jthread peakReader(
-        [&] { forEachChunk(samples, [&](std::span<const float> chunk) { truePeak.add(chunk); }); });
-    LevelsMeter meter(options.target == LevelTarget::LOUDNESS);
-    forEachChunk(samples, [&](std::span<const float> chunk) { meter.add(chunk); });
-    peakReader.join();
-    RecordingLevels levels = meter.result();
-    levels.truePeakDbfs = truePeak.truePeakDbfs();
-    return levels;
-}
-
 // The measure the target is given in, of `levels`; empty for silence.
 std::optional<double> targetMeasure(const RecordingLevels& levels, const PrepareOptions& options) {
     return options.target == LevelTarget::LOUDNESS ? levels.loudnessLufs
@@ -271,13 +257,6 @@ double InputStage::truePeakDbfs() const {
     return meters_->truePeak.truePeakDbfs();
 }
 
-PreparedRecording prepareRecording(SampleBlocks&& samples, const PrepareOptions& options,
-                                   std::size_t unreadSamples) {
-    InputStage input(options);
-    samples.modify([&](std::span<float> block) { input.process(block); });
-    return prepareRecording(std::move(samples), input, options, unreadSamples);
-}
-
 PreparedRecording prepareRecording(SampleBlocks&& samples, const InputStage& input,
                                    const PrepareOptions& options, std::size_t unreadSamples) {
     PreparedRecording result;
@@ -294,8 +273,21 @@ PreparedRecording prepareRecording(SampleBlocks&& samples, const InputStage& inp
     if (options.maxSeconds) {
         cutToLength(*options.maxSeconds, unreadSamples, result);
     }
-    result.output = measureOutput(result.samples, options);
     return result;
+}
+
+// The true peak is read on a second thread, beside the rest.
+RecordingLevels measureOutput(const std::vector<std::int16_t>& samples,
+                              const PrepareOptions& options) {
+    TruePeakMeter truePeak;
+    std::jthread peakReader(
+        [&] { forEachChunk(samples, [&](std::span<const float> chunk) { truePeak.add(chunk); }); });
+    LevelsMeter meter(options.target == LevelTarget::LOUDNESS);
+    forEachChunk(samples, [&](std::span<const float> chunk) { meter.add(chunk); });
+    peakReader.join();
+    RecordingLevels levels = meter.result();
+    levels.truePeakDbfs = truePeak.truePeakDbfs();
+    return levels;
 }
 
 }  // namespace quen

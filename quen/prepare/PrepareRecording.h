@@ -60,7 +60,7 @@ struct RecordingLevels {
 struct PreparedRecording {
     std::vector<std::int16_t> samples;
     RecordingLevels input;   // after DC removal, before the gain
-    RecordingLevels output;  // the samples written
+    RecordingLevels output;  // the samples written, from measureOutput
     double gainDb = 0.0;
     // The deepest the limiter went below the gain (0 or negative).
     double limiterReductionDb = 0.0;
@@ -90,14 +90,16 @@ class InputStage {
     std::unique_ptr<Meters> meters_;
 };
 
-// `samples` are mono at 8000 Hz: the start of the recording, followed by
-// `unreadSamples` that decoding left unread because of the maximum length (they count
-// towards the cut).
-// The samples are released as the result is made.
-PreparedRecording prepareRecording(SampleBlocks&& samples, const PrepareOptions& options,
-                                   std::size_t unreadSamples = 0);
-// The same for samples that went through `input`, every one of them, already.
+// `samples` are mono at 8000 Hz, every one of them through `input` already: the start
+// of the recording, followed by `unreadSamples` that decoding left unread because of
+// the maximum length (they count towards the cut). The samples are released as the
+// result is made. The output's levels are left to measureOutput, so that they can be
+// read while the samples are written.
 PreparedRecording prepareRecording(SampleBlocks&& samples, const InputStage& input,
                                    const PrepareOptions& options, std::size_t unreadSamples = 0);
+
+// The levels of the samples as written.
+RecordingLevels measureOutput(const std::vector<std::int16_t>& samples,
+                              const PrepareOptions& options);
 
 }  // namespace quen
