@@ -1,6 +1,7 @@
 # Everything `cmake --install` and `cpack -G DEB` add beyond the program and its codec
-# module: man pages built from man/*.scd with scdoc, the README, the examples, the
-# Debian copyright and changelog files, and the package description.
+# module: man pages built from man/*.scd with scdoc, the README and the documents it
+# links to, the examples, the Debian copyright and changelog files, and the package
+# description.
 # A page source may use @PROJECT_VERSION@, @QUEN_CODEC_MODULE_DIR@,
 # @QUEN_CODEC_MODULE_FROM_BINDIR@ and @QUEN_DOC_DIR@.
 
@@ -73,6 +74,8 @@ add_custom_target(quen_docs ALL DEPENDS ${QUEN_MAN_PAGES} ${PROJECT_BINARY_DIR}/
 
 install(FILES README.md ${PROJECT_BINARY_DIR}/doc/copyright
     ${PROJECT_BINARY_DIR}/doc/changelog.gz DESTINATION ${QUEN_DOC_DIR})
+# docs/ keeps its name, so the README's links and the guide's pictures still resolve.
+install(DIRECTORY docs/ DESTINATION ${QUEN_DOC_DIR}/docs)
 install(DIRECTORY examples/ DESTINATION ${QUEN_DOC_DIR}/examples)
 
 # --- Debian package ----------------------------------------------------------------
