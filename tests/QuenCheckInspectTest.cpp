@@ -425,9 +425,10 @@ TEST_F(QuenTemplateCheck, TheBatchPreChecksStopTheRunAndSaySo) {
         << result.output;
     EXPECT_TRUE(result.output.ends_with(
         "     mode 2     gone/none.c23, gone/none.c11\n"
-        "     problem    modes 1 and 2: the recording ./none.wav does not exist; the run ends "
-        "here with: Error the wav file \"./none.wav\" doesn't exist\n"
-        "2 greetings, 1 with problems: no greeting would convert, the run stops before the "
+        "     problem    mode 1: not reached, the run ended before\n"
+        "     problem    mode 2: not reached, the run ended before\n"
+        "     problem    the recording ./none.wav does not exist\n"
+        "2 greetings, 2 with problems: no greeting would convert, the run stops before the "
         "first\n"))
         << result.output;
     const auto json =

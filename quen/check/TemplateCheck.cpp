@@ -26,12 +26,13 @@ std::string kindOf(const TemplateGreeting& greeting) {
 
 class TemplateWalk {
   public:
+    // `stopped`: the run ends before its first greeting, so none is reached.
     TemplateWalk(TemplateCheck& check, const std::string& wavDirectory,
-                 const std::string& resultDirectory)
+                 const std::string& resultDirectory, bool stopped)
         : check_(check) {
         for (const int mode : check.modes) {
             planners_.emplace_back(toWide(wavDirectory), toWide(resultDirectory), mode);
-            ended_.push_back(false);
+            ended_.push_back(stopped);
             written_.emplace_back();
         }
     }
@@ -181,7 +182,7 @@ TemplateCheck checkTemplate(const std::string& templatePath, const std::string& 
             return check;
         }
     }
-    TemplateWalk walk(check, wavDirectory, resultDirectory);
+    TemplateWalk walk(check, wavDirectory, resultDirectory, !check.operandFailure.empty());
     const auto walked = walkAaTemplate(
         toWide(templatePath),
         [&walk](const TemplateGreeting& greeting) {
