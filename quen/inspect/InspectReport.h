@@ -36,8 +36,12 @@ struct InspectReport {
 struct InspectedFile {
     std::optional<DecodedAudio> audio;  // when the file was read and decoded
     InspectReport report;
+    // The file could not be got at (report.error says why), as opposed to being invalid.
+    bool unreadable = false;
 };
-InspectedFile inspectDataFile(const std::string& path);
+// `name` is the file as reports show it, `path` where it is read (they differ for
+// standard input).
+InspectedFile inspectDataFile(const std::string& path, const std::string& name);
 
 // The report as `quen inspect --json` writes it.
 nlohmann::json reportJson(const InspectReport& report);

@@ -50,6 +50,7 @@ struct ShownFile {
     std::string audioError;
     bool partial = false;
     InspectReport report;  // of a data file
+    bool unreadable = false;
     std::string waveform;
 };
 
@@ -260,8 +261,9 @@ void ReportGathering::Plan::readRecording(ShownFile& file, std::size_t index, Au
 
 // Read as `quen inspect` reads it; its decoded audio is what callers hear.
 void ReportGathering::Plan::readDataFile(ShownFile& file, std::size_t index, AudioStore& audio) {
-    InspectedFile inspected = inspectDataFile(file.path);
+    InspectedFile inspected = inspectDataFile(file.path, file.path);
     file.report = std::move(inspected.report);
+    file.unreadable = inspected.unreadable;
     if (!inspected.audio) {
         return;
     }
@@ -447,6 +449,7 @@ ReportView ReportGathering::build(AudioStore& audio) {
         }
     });
     ReportView page = std::move(plan.page);
+    page.unreadableInput = plan.check && plan.check->unreadable;
     for (std::size_t i = 0; i < page.greetings.size(); ++i) {
         GreetingView& view = page.greetings[i];
         const GreetingPlan& greetingPlan = plan.greetings[i];
@@ -455,9 +458,11 @@ ReportView ReportGathering::build(AudioStore& audio) {
             const DataFileUse& use = greetingPlan.files.front();
             if (!use.exists) {
                 view.problems.push_back(use.path + " does not exist");
+                page.unreadableInput = true;
                 continue;
             }
             const ShownFile& file = plan.shown[use.shown];
+            page.unreadableInput = page.unreadableInput || file.unreadable;
             view.problems = dataFileProblems(file.report, use.path);
             if (const auto offset = levelOffsetDb(file.report)) {
                 view.levelOffsetDb = std::max(view.levelOffsetDb.value_or(0.0), *offset);

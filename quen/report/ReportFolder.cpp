@@ -13,6 +13,7 @@
 
 #include "platform/CheckedDirectory.h"
 #include "platform/ProcessSetup.h"
+#include "quen/OutputFile.h"
 
 namespace quen::tool {
 namespace {
@@ -83,12 +84,13 @@ FileHandle openPageDirectory(const std::string& path) {
 }  // namespace
 
 AudioFolder::AudioFolder(const std::string& pageDirectory, std::string name, std::string shownPath,
-                         std::set<FileKey> shown)
+                         std::set<FileKey> shown, bool replace)
     : name_(std::move(name)),
       shownPath_(std::move(shownPath)),
       shown_(std::move(shown)),
       directory_(openPageDirectory(pageDirectory)),
-      directoryError_(directory_.valid() ? 0 : errno) {}
+      directoryError_(directory_.valid() ? 0 : errno),
+      replace_(replace) {}
 
 std::string AudioFolder::open() {
     if (!directory_.valid()) {
@@ -98,6 +100,8 @@ std::string AudioFolder::open() {
         made_ = true;
     } else if (errno != EEXIST) {
         return shownPath_ + ": cannot make the audio folder: " + std::strerror(errno);
+    } else if (!replace_) {
+        return shownPath_ + ": " + EXISTS_ALREADY;
     }
     folder_ = FileHandle(
         ::openat(directory_.get(), name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
