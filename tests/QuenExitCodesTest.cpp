@@ -134,6 +134,11 @@ TEST_F(QuenExitCodes, EverySubcommandExitsZeroOneOrTwoAsTheContractSays) {
         {"report good.c11 -o good.c11", 2},
         {"report good.c11 -o none/page.html", 2},
         {"report -y good.c11 -o page.html", 0},
+        {"report - -o stdin.html <good.c11", 0},
+        {"report - -o stdin-bad.html <bad.c11", 1},
+        {"report - -o big.html <big.c11", 2, "",
+         "quen report: -: more than 4294967295 bytes, the most read here\n"},
+        {"report - good.c11 - -o two.html <good.c11", 2},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.arguments);
@@ -152,7 +157,8 @@ TEST_F(QuenExitCodes, EverySubcommandExitsZeroOneOrTwoAsTheContractSays) {
     EXPECT_TRUE(fs::exists(path("missing.html")));  // written, listing the missing file
     EXPECT_TRUE(fs::exists(path("none.html")));
     EXPECT_NE(readText(path("page.html")), "an earlier page");
-    EXPECT_FALSE(fs::exists(path("new4.wav")) || fs::exists(path("new6.wav")));
+    EXPECT_FALSE(fs::exists(path("new4.wav")) || fs::exists(path("new6.wav")) ||
+                 fs::exists(path("big.html")) || fs::exists(path("two.html")));
 }
 
 // Without -y the page is not touched, nor read past the refusal: its bytes and its
@@ -202,6 +208,11 @@ TEST_F(QuenExitCodes, StandardInputReadsAsTheNamedFile) {
     EXPECT_EQ(readBytes(path("from-pipe.wav")), readBytes(path("by-name.wav")));
     // To standard output as well, and an empty standard input as an empty file.
     EXPECT_EQ(piped("cat cd.wav", "prepare -q - -").output, readText(path("by-name.wav")));
+    // The page of "-" is the page of the named file, apart from the name.
+    ASSERT_EQ(tool("report good.c11 -o by-name.html").exitCode, 0);
+    ASSERT_EQ(piped("cat good.c11", "report - -o from-pipe.html").exitCode, 0) << errors();
+    EXPECT_EQ(readText(path("from-pipe.html")),
+              std::regex_replace(readText(path("by-name.html")), std::regex("good\\.c11"), "-"));
     writeText(path("empty.c11"), "");
     const ProgramResult empty = piped("true", "inspect -");
     EXPECT_EQ(empty.exitCode, 1);

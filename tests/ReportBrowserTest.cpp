@@ -321,7 +321,7 @@ TEST_F(LargeReport, AudioPastTheLimitIsWrittenBesideThePage) {
 // and no page that would link missing audio is left behind.
 TEST_F(LargeReport, ALinkInPlaceOfTheAudioFolderIsRefused) {
     ASSERT_EQ(shell("mkdir elsewhere && ln -s elsewhere page-audio"), 0);
-    EXPECT_EQ(tool(command, LONG_RUN_SECONDS).exitCode, 1);
+    EXPECT_EQ(tool(command, LONG_RUN_SECONDS).exitCode, 2);
     EXPECT_EQ(errors(),
               "quen report: page-audio: is in the way of the audio folder (not a "
               "directory)\n");

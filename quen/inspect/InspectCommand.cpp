@@ -41,9 +41,6 @@ struct InspectOptions {
     bool quiet = false;
 };
 
-// The total length is a 32-bit field, so no data file is larger.
-constexpr std::uint64_t MAX_DATA_FILE_BYTES = std::numeric_limits<std::uint32_t>::max();
-
 bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces, bool overwrite) {
     if (const std::string error = writeOutputFile(path, pieces, overwrite); !error.empty()) {
         std::cerr << "quen inspect: " << shownName(path) << ": " << error << "\n";

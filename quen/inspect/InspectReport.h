@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,9 @@
 #include "quen/SoundMeasures.h"
 
 namespace quen::tool {
+
+// The total length is a 32-bit field, so no data file is larger.
+inline constexpr std::uint64_t MAX_DATA_FILE_BYTES = std::numeric_limits<std::uint32_t>::max();
 
 struct InspectReport {
     std::string file;

@@ -22,9 +22,11 @@
 #include "platform/LinkRule.h"
 #include "quen/Commands.h"
 #include "quen/FailureText.h"
+#include "quen/InputOperands.h"
 #include "quen/OutputFile.h"
 #include "quen/TemplateOperands.h"
 #include "quen/TextDisplay.h"
+#include "quen/inspect/InspectReport.h"
 #include "quen/report/ReportAudio.h"
 #include "quen/report/ReportBuilder.h"
 #include "quen/report/ReportHtml.h"
@@ -68,6 +70,7 @@ std::pair<std::string, std::string> splitPath(const std::string& path) {
 // data file of the template would destroy that.
 std::optional<std::string> shownFileNamedAsOutput(const std::string& page,
                                                   const ReportOptions& options,
+                                                  const InputOperands& files,
                                                   const std::set<FileKey>& shown) {
     struct stat output {};
     if (::stat(page.c_str(), &output) != 0) {
@@ -79,7 +82,7 @@ std::optional<std::string> shownFileNamedAsOutput(const std::string& page,
     }
     for (const std::string& input : inputs) {
         struct stat info {};
-        if (::stat(input.c_str(), &info) == 0 && info.st_dev == output.st_dev &&
+        if (::stat(files.path(input).c_str(), &info) == 0 && info.st_dev == output.st_dev &&
             info.st_ino == output.st_ino) {
             return "is the input " + input;
         }
@@ -119,13 +122,20 @@ int runReport(const ReportOptions& options, const Context& context) {
         std::cerr << "quen report: " << shownName(options.output) << ": " << EXISTS_ALREADY << "\n";
         return EXIT_TROUBLE;
     }
+    // Kept before anything is read: the page cannot show standard input it could not
+    // read whole.
+    const InputOperands files(options.files, MAX_DATA_FILE_BYTES);
+    if (const Failure* failure = files.failure(STANDARD_INPUT)) {
+        std::cerr << "quen report: -: " << shownText(failure->text) << "\n";
+        return EXIT_TROUBLE;
+    }
     ReportGathering gathering =
         options.templatePath.empty()
-            ? ReportGathering::ofFiles(options.files)
+            ? ReportGathering::ofFiles(options.files, files)
             : ReportGathering::ofTemplate(options.templatePath, options.wavDirectory,
                                           options.resultDirectory, options.mode);
     const std::set<FileKey> shown = gathering.shownFiles();
-    if (const auto input = shownFileNamedAsOutput(*resolved, options, shown)) {
+    if (const auto input = shownFileNamedAsOutput(*resolved, options, files, shown)) {
         std::cerr << "quen report: " << shownName(options.output) << ": " << shownText(*input)
                   << "; the page is not written over it\n";
         return EXIT_TROUBLE;
@@ -182,7 +192,7 @@ void addReportCommand(CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "report", "Write one HTML page to see and hear every greeting as callers will");
     auto options = std::make_shared<ReportOptions>();
-    addTemplateOperands(*command, *options, "Data files to show",
+    addTemplateOperands(*command, *options, "Data files to show (- for standard input)",
                         "The directory of the data files (default .)");
     command->add_option("-o,--output", options->output, "The page to write")
         ->required()

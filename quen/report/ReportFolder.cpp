@@ -100,8 +100,6 @@ std::string AudioFolder::open() {
         made_ = true;
     } else if (errno != EEXIST) {
         return shownPath_ + ": cannot make the audio folder: " + std::strerror(errno);
-    } else if (!replace_) {
-        return shownPath_ + ": " + EXISTS_ALREADY;
     }
     folder_ = FileHandle(
         ::openat(directory_.get(), name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -115,6 +113,11 @@ std::string AudioFolder::open() {
     if (::fstat(folder_.get(), &info) != 0 || info.st_uid != ::geteuid()) {
         folder_.close();
         return shownPath_ + ": is another user's directory; the audio folder is not used";
+    }
+    // Told after what is in the way, which -y would not change.
+    if (!made_ && !replace_) {
+        folder_.close();
+        return shownPath_ + ": " + EXISTS_ALREADY;
     }
     return {};
 }
