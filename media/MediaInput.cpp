@@ -131,6 +131,15 @@ struct MediaInput::Source {
         return target;
     }
 
+    // A failure in `text`: one the file could not be read for, when a read failed.
+    Failure readFailed(std::string text) const {
+        Failure failure = failed(std::move(text));
+        if (file.failure() && file.failure()->reason == FailureReason::CannotRead) {
+            failure.reason = FailureReason::CannotRead;
+        }
+        return failure;
+    }
+
     InputFile file;
     std::uint64_t position = 0;
     AVIOContext* io = nullptr;
@@ -158,10 +167,13 @@ Result<std::unique_ptr<MediaInput>> MediaInput::open(const std::string& path,
 Result<InputFile> MediaInput::openFile(const std::string& path) {
     auto file = InputFile::openRegular(path);
     if (!file) {
-        if (file.failure().reason == FailureReason::NotRegular) {
-            return failed(notRegular(file.failure().text));
+        // The reason goes with the words: a caller tells a file it could not get at from
+        // one it could not make sense of.
+        const Failure& failure = file.failure();
+        if (failure.reason == FailureReason::NotRegular) {
+            return Failure{FailureCategory::Generic, notRegular(failure.text), failure.reason};
         }
-        return Failure{file.failure().category, file.failure().text};
+        return Failure{failure.category, failure.text, failure.reason};
     }
     return file;
 }
@@ -191,7 +203,7 @@ Result<std::unique_ptr<MediaInput>> MediaInput::open(InputFile file, const std::
         if (error == AVERROR_INVALIDDATA) {
             return failed("not a recording in any format known here (" + errorText(error) + ")");
         }
-        return failed(errorText(error));
+        return source.readFailed(errorText(error));
     }
     if (!isAllowed(*found, containers)) {
         return failed(std::string("not a recording this program reads: it is ") + found->name +
@@ -227,7 +239,7 @@ Result<std::unique_ptr<MediaInput>> MediaInput::open(InputFile file, const std::
             return failed("more than " + std::to_string(MAX_STREAMS) +
                           " streams, where a recording has one");
         }
-        return failed(errorText(error));
+        return source.readFailed(errorText(error));
     }
     input->format_ = format;
     return input;

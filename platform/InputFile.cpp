@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string_view>
 
 #include "platform/LinkRule.h"
 
@@ -80,6 +81,27 @@ FileHandle reopenForReading(const FileHandle& looked, const struct stat& info,
     return file;
 }
 
+// "/proc/self/fd/N" or "/proc/PID/fd/N": a descriptor's link, which the kernel takes
+// straight to the file it stands for, named or not (standard input kept in an unnamed
+// file). Its target is no path: a walk would look for a file named like it instead.
+bool isDescriptorLink(const std::string& path) {
+    const auto digits = [](std::string_view text) {
+        return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+    };
+    std::string_view rest(path);
+    if (!rest.starts_with("/proc/")) {
+        return false;
+    }
+    rest.remove_prefix(6);
+    const auto slash = rest.find('/');
+    if (slash == std::string_view::npos ||
+        (rest.substr(0, slash) != "self" && !digits(rest.substr(0, slash)))) {
+        return false;
+    }
+    rest.remove_prefix(slash + 1);
+    return rest.starts_with("fd/") && digits(rest.substr(3));
+}
+
 }  // namespace
 
 FileKind fileKindOf(mode_t mode) {
@@ -122,13 +144,16 @@ InputFile::InputFile(const std::string& path) : path_(path) {
     // No link is followed that the link rule forbids, and the file is looked at before it
     // is opened, so that no pipe or device is ever opened (opening some devices already
     // does something).
-    const Result<std::string> resolved = followLinks(path);
+    const bool descriptorLink = isDescriptorLink(path);
+    const Result<std::string> resolved =
+        descriptorLink ? Result<std::string>(path) : followLinks(path);
     if (!resolved) {
         failure_ = resolved.failure();
         failure_->reason = FailureReason::CannotOpen;
         return;
     }
-    FileHandle looked = lookAt(*resolved);
+    FileHandle looked =
+        descriptorLink ? FileHandle(::open(path.c_str(), O_PATH | O_CLOEXEC)) : lookAt(*resolved);
     if (!looked.valid() && errno == ENOENT && resolved->starts_with("/proc/")) {
         // A link under /proc to a pipe or socket names no path ("pipe:[1234]"), but the
         // system still reaches it; the walk has allowed every link on the way, and only

@@ -1,4 +1,5 @@
-// An input file read at any offset: found under the link rules (LinkRule.h), looked at
+// An input file read at any offset: found under the link rules (LinkRule.h) or, for a
+// descriptor's link under /proc, as the kernel finds it; looked at
 // before it is opened so that no pipe, socket or device is ever opened, then opened
 // read-only and non-blocking under a shared lock, sized once. A recording is read this
 // way so that a refused one is never read whole. The one test for "regular files only"

@@ -4,15 +4,27 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
 #include <string>
 
 namespace quen::tool {
 
+// The same three in every subcommand, as diff and grep have them, so that a script
+// tells a finding from a failure to look.
 enum ExitCode : int {
     EXIT_ALL_GOOD = 0,
-    EXIT_INVALID = 1,  // a file is invalid or a check failed
-    EXIT_USAGE = 2,    // the command line could not be parsed
+    // Something read is wrong: a data file invalid, a recording refused, a greeting that
+    // would not convert, a page listing problems.
+    EXIT_PROBLEM = 1,
+    // Trouble: a command line that cannot be parsed, an input that cannot be read, an
+    // output that cannot be written, no memory.
+    EXIT_TROUBLE = 2,
 };
+
+// A run is as bad as its worst file: trouble wins over a problem.
+inline int worse(int exitCode, int other) {
+    return std::max(exitCode, other);
+}
 
 // Filled by the command line, read by the subcommand that runs; the subcommand sets
 // the exit code.
@@ -21,9 +33,10 @@ struct Context {
     int exitCode = EXIT_ALL_GOOD;
 };
 
-// The exit-code paragraph of a subcommand's help: what 0 and 1 mean for it; 2 is
-// always a command line that could not be parsed.
-std::string exitCodesText(const std::string& whenZero, const std::string& whenOne);
+// The exit-code paragraph of a subcommand's help: what 0, 1 and 2 mean for it; 2 adds
+// what every subcommand shares.
+std::string exitCodesText(const std::string& whenZero, const std::string& whenOne,
+                          const std::string& whenTwo);
 
 // Each adds one subcommand to `app`; its callback runs the command with `context`.
 void addHelpCommand(CLI::App& app, Context& context);

@@ -52,4 +52,19 @@ std::string describeFailure(const Failure& failure) {
     return withCategory(failure.text, failure.category);
 }
 
+bool isAccessFailure(const Failure& failure) {
+    switch (failure.reason) {
+        case FailureReason::CannotOpen:
+        case FailureReason::CannotRead:
+        case FailureReason::NotRegular:
+        case FailureReason::TooLarge:
+        case FailureReason::OutOfMemory:
+            return true;
+        case FailureReason::Other:
+        case FailureReason::Malformed:
+            break;
+    }
+    return false;
+}
+
 }  // namespace quen::tool

@@ -14,4 +14,8 @@ std::string describeFailure(FailureCategory category);
 // process's limit, say), the system's words that came with the failure.
 std::string describeFailure(const Failure& failure);
 
+// Whether a reader's failure is trouble getting at the file (missing, not a regular
+// file, unreadable, too large, no memory), not something wrong in what it holds.
+bool isAccessFailure(const Failure& failure);
+
 }  // namespace quen::tool

@@ -7,15 +7,14 @@
 
 namespace quen::tool {
 
-std::string exitCodesText(const std::string& whenZero, const std::string& whenOne) {
+std::string exitCodesText(const std::string& whenZero, const std::string& whenOne,
+                          const std::string& whenTwo) {
     return "Exit codes:\n"
            "  0  " +
-           whenZero +
-           "\n"
-           "  1  " +
-           whenOne +
-           "\n"
-           "  2  the command line could not be parsed (nothing is read or written)";
+           whenZero + "\n  1  " + whenOne + "\n  2  " + whenTwo +
+           "; standard output cannot be written; the command line cannot be parsed (nothing "
+           "is read or written)\n"
+           "  When both 1 and 2 apply, 2 wins; every file is still reported.";
 }
 
 void addHelpCommand(CLI::App& app, Context& context) {
@@ -36,7 +35,7 @@ void addHelpCommand(CLI::App& app, Context& context) {
         if (target == nullptr) {
             std::cerr << "quen help: no subcommand \"" << shownText(*name) << "\"\n"
                       << "Run with --help for more information.\n";
-            context.exitCode = EXIT_USAGE;
+            context.exitCode = EXIT_TROUBLE;
             return;
         }
         // Named as the caller types it: "quen inspect", not the subcommand alone.

@@ -22,7 +22,7 @@ std::string writeOutputFile(const std::string& path, std::span<const ByteSpan> p
     }
     struct stat info {};
     if (!overwrite && ::lstat(path.c_str(), &info) == 0) {
-        return "exists already; give -y (--overwrite) to replace it";
+        return EXISTS_ALREADY;
     }
     if (const Result<void> written = replaceFileAtomically(path, pieces); !written) {
         return "cannot write: " + describeFailure(written.failure());

@@ -12,6 +12,9 @@ namespace quen::tool {
 
 inline constexpr const char* STANDARD_OUTPUT = "-";
 
+// Why an output that is there already is left alone, in every subcommand's words.
+inline constexpr const char* EXISTS_ALREADY = "exists already; give -y (--overwrite) to replace it";
+
 // Empty on success, else what went wrong, without the file's name.
 std::string writeOutputFile(const std::string& path, std::span<const ByteSpan> pieces,
                             bool overwrite);

@@ -2,7 +2,7 @@
 // getting recordings into shape.
 // Settles the process as QuenGreeting does, parses the command line, lets the chosen
 // subcommand run and returns its exit code; a report that could not be written, or a
-// failure no subcommand expected, is one line on standard error and exit code 1.
+// failure no subcommand expected, is one line on standard error and exit code 2.
 #include <CLI/CLI.hpp>
 
 #include <cerrno>
@@ -45,7 +45,7 @@ int runCommandLine(int argc, char** argv) {
         std::ostringstream message;
         app.exit(error, message, message);
         std::cerr << shownText(message.str(), true);
-        return EXIT_USAGE;
+        return EXIT_TROUBLE;
     }
     return context.exitCode;
 }
@@ -70,15 +70,15 @@ int main(int argc, char** argv) {
         quen::runDecodeChild(argc, argv);
     }
     quen::prepareProcess();
-    int exitCode = EXIT_INVALID;
+    int exitCode = EXIT_TROUBLE;
     try {
         exitCode = runCommandLine(argc, argv);
     } catch (const std::bad_alloc&) {
         std::cerr << "quen: out of memory\n";
-        return EXIT_INVALID;
+        return EXIT_TROUBLE;
     } catch (const std::exception& error) {
         std::cerr << "quen: " << shownText(error.what(), true) << "\n";
-        return EXIT_INVALID;
+        return EXIT_TROUBLE;
     }
-    return reportWritten() ? exitCode : EXIT_INVALID;
+    return reportWritten() ? exitCode : EXIT_TROUBLE;
 }

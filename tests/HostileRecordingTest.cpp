@@ -258,7 +258,7 @@ class HostileRecording : public Quen {
              std::vector<std::string>{"prepare --max-seconds 1 -y " + file + " out.wav",
                                       "prepare -y " + file + " out.wav", "check " + file,
                                       "check --template t.xml --wav-dir .",
-                                      "report --template t.xml --wav-dir . -o page.html"}) {
+                                      "report -y --template t.xml --wav-dir . -o page.html"}) {
             SCOPED_TRACE(command);
             std::filesystem::remove(path("out.wav"));
             const Usage usage = measured(command);

@@ -191,7 +191,7 @@ TEST_F(LinkRulesTest, AnotherUsersLinkToAnInputIsNeverFollowed) {
         EXPECT_EQ(readText(path("log.txt")),
                   "Creating data file - \"out.cxx\"\r\n" +
                       (read ? "" : "Can't open file \"" + wav + "\", error = 5\n\r\n"));
-        EXPECT_EQ(tool("prepare -q " + wav + " out.wav").exitCode, read ? 0 : 1);
+        EXPECT_EQ(tool("prepare -q " + wav + " out.wav").exitCode, read ? 0 : 2);
         EXPECT_EQ(errors(), read ? ""
                                  : "quen prepare: " + wav +
                                        ": another user's symbolic link in a sticky "
@@ -301,7 +301,7 @@ TEST_F(LinkRulesTest, APipeNamedThroughProcIsToldApart) {
     EXPECT_EQ(shell("echo hi | " QUEN_BINARY " /convert:/dev/stdin a b g711 out.cxx log.txt"), 255);
     EXPECT_EQ(readText(path("log.txt")),
               "Creating data file - \"out.cxx\"\r\nInvalid file format\r\n");
-    EXPECT_EQ(shell("echo hi | " QUEN_TOOL_BINARY " inspect /dev/stdin >said.txt"), 1);
+    EXPECT_EQ(shell("echo hi | " QUEN_TOOL_BINARY " inspect /dev/stdin >said.txt"), 2);
     EXPECT_EQ(readText(path("said.txt")), "/dev/stdin: error: not a regular file but a pipe\n");
 }
 
@@ -318,7 +318,7 @@ TEST_F(LinkRulesTest, ATemplatesWavDirectoryIsNotReachedThroughAnotherUsersLink)
     chown("sticky/wav", OTHER_USER);
     writeText(path("t.xml"), configuration(attendant(
                                  "A", greeting("menu", "a.wav") + greeting("menu", "sub\\b.wav"))));
-    EXPECT_EQ(tool("prepare -q --template t.xml --from raw --wav-dir sticky/wav").exitCode, 1);
+    EXPECT_EQ(tool("prepare -q --template t.xml --from raw --wav-dir sticky/wav").exitCode, 2);
     EXPECT_EQ(errors(),
               "quen prepare: a.wav: cannot make sticky/wav: access denied (category 5)\n"
               "quen prepare: sub\\b.wav: cannot make sticky/wav/sub: access denied (category 5)\n");

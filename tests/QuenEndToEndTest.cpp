@@ -54,7 +54,7 @@ TEST_F(Quen, InspectRefusesAFileThatHoldsLessThanItsSize) {
         GTEST_SKIP() << NO_SHORTER_FILE;
     }
     const ProgramResult result = tool(std::string("inspect ") + SHORTER_THAN_STATED);
-    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.output, std::string(SHORTER_THAN_STATED) +
                                  ": error: cannot read: the read stopped short (category 14)\n");
 }
@@ -62,7 +62,8 @@ TEST_F(Quen, InspectRefusesAFileThatHoldsLessThanItsSize) {
 TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
     ASSERT_EQ(shell("mkfifo fifo.cxx"), 0);  // a reader would block on it
     // The bytes of x.cxx, and the one line naming the file or, after "x.cxx: invalid",
-    // the problem line, which ends the report.
+    // the problem line, which ends the report. The files without bytes cannot be got at:
+    // exit code 2; the others are invalid: 1.
     const std::pair<Bytes, std::string> cases[] = {
         {{}, "fifo.cxx: error: not a regular file but a pipe\n"},
         {{}, "missing.cxx: error: cannot open: No such file or directory\n"},
@@ -87,7 +88,7 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
         writeBytes(path("x.cxx"), bytes);
         const ProgramResult result =
             tool("inspect " + (problem ? "x.cxx" : expected.substr(0, expected.find(':'))));
-        EXPECT_EQ(result.exitCode, 1) << expected;
+        EXPECT_EQ(result.exitCode, bytes.empty() ? 2 : 1) << expected;
         EXPECT_TRUE(result.output.starts_with(problem ? "x.cxx: invalid\n" : expected) &&
                     result.output.ends_with(expected))
             << expected << result.output;
@@ -98,7 +99,7 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
     // sample at the codec's full scale is a peak, not a clipped run.
     writeBytes(path("x.cxx"), smallALawFile(215, 0xAA));
     const ProgramResult json = tool("--json inspect x.cxx missing.cxx");
-    EXPECT_EQ(json.exitCode, 1);
+    EXPECT_EQ(json.exitCode, 2);
     const auto document = nlohmann::json::parse(json.output);
     EXPECT_EQ(document["files"][1]["error"], "cannot open: No such file or directory");
     expectFields(document["files"][0], R"({"valid": true, "packets": 1, "frames": 2,
@@ -265,7 +266,9 @@ TEST_F(Quen, BadInputGivesOneMessageAndUsageErrorsExitTwoWithNoOutput) {
         }
         writeText(path("out.wav"), "an earlier file");
         const ProgramResult result = tool("prepare -y " + file + " out.wav");
-        EXPECT_EQ(std::make_pair(result.exitCode, result.output), std::make_pair(1, std::string()));
+        // A file that is not there is trouble, one that is of no use a problem.
+        EXPECT_EQ(std::make_pair(result.exitCode, result.output),
+                  std::make_pair(bytes.empty() ? 2 : 1, std::string()));
         EXPECT_TRUE(errors().starts_with("quen prepare: " + file + ": " + message)) << errors();
         EXPECT_EQ(errors().find('\n'), errors().size() - 1) << errors();
         EXPECT_EQ(readText(path("out.wav")), "an earlier file");

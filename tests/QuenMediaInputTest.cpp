@@ -91,38 +91,42 @@ TEST_F(QuenMediaInput, AnythingButAnOrdinaryRecordingInARegularFileIsRefusedAndN
         std::string in;
         std::string message;  // the start of what follows "quen prepare: IN: "
         bool probed;          // quen check finds it too, without decoding
+        int exitCode;         // 2 for a file that cannot be got at, 1 for one of no use
     } cases[] = {
-        {"innocent.wav", hls, true},
-        {"innocent.mp3", hls, true},
-        {"innocent", hls, true},
-        {"live.wav", hls, true},
-        {"list.wav", "not a recording this program reads: it is concat (", true},
-        {"concat:hdr.wav|private.txt", absent, true},
-        {"file:" + tone, absent, true},
-        {"subfile,,start,0,end,0,,:" + tone, absent, true},
-        {"pipe:0", absent, true},
-        {"data:audio/wav;base64,UklGRiQAAABXQVZF", absent, true},
-        {"http://127.0.0.1:9/tone.wav", absent, true},
-        {"tcp://127.0.0.1:9", absent, true},
-        {"fifo.wav", "not a recording file but a pipe; quen reads regular files only\n", true},
-        {"dir.wav", "not a recording file but a directory; quen reads regular files only\n", true},
-        {"/dev/zero", "not a recording file but a device; quen reads regular files only\n", true},
+        {"innocent.wav", hls, true, 1},
+        {"innocent.mp3", hls, true, 1},
+        {"innocent", hls, true, 1},
+        {"live.wav", hls, true, 1},
+        {"list.wav", "not a recording this program reads: it is concat (", true, 1},
+        {"concat:hdr.wav|private.txt", absent, true, 2},
+        {"file:" + tone, absent, true, 2},
+        {"subfile,,start,0,end,0,,:" + tone, absent, true, 2},
+        {"pipe:0", absent, true, 2},
+        {"data:audio/wav;base64,UklGRiQAAABXQVZF", absent, true, 2},
+        {"http://127.0.0.1:9/tone.wav", absent, true, 2},
+        {"tcp://127.0.0.1:9", absent, true, 2},
+        {"fifo.wav", "not a recording file but a pipe; quen reads regular files only\n", true, 2},
+        {"dir.wav", "not a recording file but a directory; quen reads regular files only\n", true,
+         2},
+        {"/dev/zero", "not a recording file but a device; quen reads regular files only\n", true,
+         2},
         // A regular file whose every read fails.
-        {"/proc/self/mem", "Input/output error\n", true},
-        {"claim.flac", "truncated: holds 1.00 s of the ", false},
-        {"bomb.wav", "sample rate 1 Hz, below the 4000 Hz of speech\n", true},
-        {"nan.wav", "holds 2 samples that are not a finite number (NaN or infinity)\n", false},
+        {"/proc/self/mem", "Input/output error\n", true, 2},
+        {"claim.flac", "truncated: holds 1.00 s of the ", false, 1},
+        {"bomb.wav", "sample rate 1 Hz, below the 4000 Hz of speech\n", true, 1},
+        {"nan.wav", "holds 2 samples that are not a finite number (NaN or infinity)\n", false, 1},
     };
-    for (const auto& [in, message, probed] : cases) {
+    for (const auto& [in, message, probed, exitCode] : cases) {
         SCOPED_TRACE(in);
         const ProgramResult result = tool("prepare -y '" + in + "' out.wav");
-        EXPECT_EQ(std::make_pair(result.exitCode, result.output), std::make_pair(1, std::string()));
+        EXPECT_EQ(std::make_pair(result.exitCode, result.output),
+                  std::make_pair(exitCode, std::string()));
         EXPECT_TRUE(errors().starts_with("quen prepare: " + in + ": " + message)) << errors();
         EXPECT_EQ(errors().find('\n'), errors().size() - 1) << errors();
         EXPECT_FALSE(std::filesystem::exists(path("out.wav")));
         if (probed) {
             const ProgramResult check = tool("--json check '" + in + "'");
-            EXPECT_EQ(check.exitCode, 1) << errors();
+            EXPECT_EQ(check.exitCode, exitCode) << errors();
             const auto file = nlohmann::json::parse(check.output, nullptr, false)["files"][0];
             // A path that names no file is an error of its own, before any reading.
             const std::string error = file.value("error", "cannot open: ");
@@ -293,11 +297,11 @@ TEST_F(QuenMediaInput, NonFiniteOptionsAreUsageErrors) {
     }
 }
 
-TEST_F(QuenMediaInput, AFileSizeLimitOrAFullStandardOutputIsAMessageAndExitOne) {
+TEST_F(QuenMediaInput, AFileSizeLimitOrAFullStandardOutputIsAMessageAndExitTwo) {
     makeTone();
     // 40 KB allowed: the 48 KB output cannot be written.
     EXPECT_EQ(shell("(ulimit -f 80; " QUEN_TOOL_BINARY
-                    " prepare tone.wav big.wav 2>stderr.txt; test $? = 1)"),
+                    " prepare tone.wav big.wav 2>stderr.txt; test $? = 2)"),
               0);
     EXPECT_EQ(errors(), "quen prepare: big.wav: cannot write: File too large (category 1)\n");
     EXPECT_FALSE(std::filesystem::exists(path("big.wav")));
@@ -306,14 +310,14 @@ TEST_F(QuenMediaInput, AFileSizeLimitOrAFullStandardOutputIsAMessageAndExitOne) 
 
     for (const char* command : {"prepare tone.wav out.wav", "check tone.wav", "--help"}) {
         SCOPED_TRACE(command);
-        EXPECT_EQ(tool(std::string(command) + " >/dev/full").exitCode, 1);
+        EXPECT_EQ(tool(std::string(command) + " >/dev/full").exitCode, 2);
         EXPECT_EQ(errors(),
                   "quen: cannot write the report to standard output: No space left on device\n");
     }
 }
 
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
-TEST_F(QuenMediaInput, RunningOutOfMemoryIsAMessageAndExitOne) {
+TEST_F(QuenMediaInput, RunningOutOfMemoryIsAMessageAndExitTwo) {
     // An hour of 16-bit samples (sparse) in 250 MB of address space: its 115 MB of
     // decoded floats do not fit beside the libraries (about 190 MB of mappings), while
     // the decoding child, which holds a few frames, fits.
@@ -323,7 +327,7 @@ TEST_F(QuenMediaInput, RunningOutOfMemoryIsAMessageAndExitOne) {
                        36 + HOUR_BYTES));
     std::filesystem::resize_file(path("hour.wav"), 44 + HOUR_BYTES);
     EXPECT_EQ(shell("(ulimit -v 250000; " QUEN_TOOL_BINARY
-                    " prepare hour.wav out.wav 2>stderr.txt; test $? = 1)"),
+                    " prepare hour.wav out.wav 2>stderr.txt; test $? = 2)"),
               0);
     EXPECT_EQ(errors(), "quen: out of memory\n");
     EXPECT_FALSE(std::filesystem::exists(path("out.wav")));

@@ -160,11 +160,11 @@ TEST_F(QuenPrepare, AnExistingOutIsReplacedOnlyWhenItIsInOrWithOverwrite) {
     writeText(path("prepared.wav"), "an earlier file");
     // The arguments swapped: the MP3 is OUT and stays as it was.
     ProgramResult result = tool("prepare prepared.wav original.mp3");
-    EXPECT_EQ(std::make_pair(result.exitCode, result.output), std::make_pair(1, std::string()));
+    EXPECT_EQ(std::make_pair(result.exitCode, result.output), std::make_pair(2, std::string()));
     EXPECT_EQ(errors(),
               "quen prepare: original.mp3: exists already; give -y (--overwrite) to replace it\n");
     EXPECT_EQ(readBytes(path("original.mp3")), mp3);
-    EXPECT_EQ(tool("prepare original.mp3 prepared.wav").exitCode, 1);
+    EXPECT_EQ(tool("prepare original.mp3 prepared.wav").exitCode, 2);
     EXPECT_EQ(readText(path("prepared.wav")), "an earlier file");
     ASSERT_EQ(tool("prepare -y original.mp3 prepared.wav").exitCode, 0) << errors();
     // IN itself, under another spelling or through a link, is prepared in place.
@@ -235,7 +235,7 @@ TEST_F(QuenPrepare, ManyFilesAreReportedInArgumentOrderAndOneFailureDoesNotStopT
     EXPECT_TRUE(std::filesystem::exists(path("out/b.wav")));
     EXPECT_FALSE(std::filesystem::exists(path("out/broken.wav")));
     // Two inputs to one output: refused before anything is written.
-    EXPECT_EQ(tool("prepare -y a.flac sub/a.mp3 --out-dir out").exitCode, 1);
+    EXPECT_EQ(tool("prepare -y a.flac sub/a.mp3 --out-dir out").exitCode, 2);
     EXPECT_EQ(errors(), "quen prepare: a.flac and sub/a.mp3 would both be written to out/a.wav\n");
 }
 

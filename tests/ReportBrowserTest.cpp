@@ -321,7 +321,7 @@ TEST_F(LargeReport, AudioPastTheLimitIsWrittenBesideThePage) {
 // and no page that would link missing audio is left behind.
 TEST_F(LargeReport, ALinkInPlaceOfTheAudioFolderIsRefused) {
     ASSERT_EQ(shell("mkdir elsewhere && ln -s elsewhere page-audio"), 0);
-    EXPECT_EQ(tool(command, LONG_RUN_SECONDS).exitCode, 1);
+    EXPECT_EQ(tool(command, LONG_RUN_SECONDS).exitCode, 2);
     EXPECT_EQ(errors(),
               "quen report: page-audio: is in the way of the audio folder (not a "
               "directory)\n");
@@ -353,10 +353,11 @@ TEST_F(Quen, ReportOfATemplateWithoutItsRecordingsIsAUsageError) {
 }
 
 // A run that cannot start is the page's first problem: a missing template leaves no
-// greeting to show, and must not read as a page without problems. No browser needed.
+// greeting to show, and must not read as a page without problems; the template named
+// but missing is trouble. No browser needed.
 TEST_F(Quen, ARunThatCannotStartIsThePagesProblem) {
     ASSERT_EQ(shell("mkdir rec"), 0);
-    EXPECT_EQ(tool("report --template gone.xml --wav-dir rec -o page.html").exitCode, 1);
+    EXPECT_EQ(tool("report --template gone.xml --wav-dir rec -o page.html").exitCode, 2);
     const std::string page = readText(path("page.html"));
     EXPECT_NE(page.find("<h2 id=\"problems-heading\">1 problem</h2>\n<ul id=\"problem-list\">\n"
                         "<li class=\"problem\">the run stops before its first greeting: Error "
@@ -365,12 +366,12 @@ TEST_F(Quen, ARunThatCannotStartIsThePagesProblem) {
         << page.substr(0, 2000);
 }
 
-// The page never replaces a file it shows; no browser needed.
+// The page never replaces a file it shows, not even with -y; no browser needed.
 TEST_F(Quen, ReportIsNotWrittenOverItsInput) {
     const std::string greeting = std::string(QUEN_SOURCE_DIR) + "/examples/greeting.wav";
     ASSERT_EQ(run({"/convert:" + greeting, "Box", "Rec", "alaw", "a.c11", "log.txt"}).exitCode, 0);
     const Bytes before = readBytes(path("a.c11"));
-    EXPECT_EQ(tool("report a.c11 -o ./a.c11").exitCode, 1);
+    EXPECT_EQ(tool("report -y a.c11 -o ./a.c11").exitCode, 2);
     EXPECT_EQ(errors(),
               "quen report: ./a.c11: is the input a.c11; the page is not written over "
               "it\n");

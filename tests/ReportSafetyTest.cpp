@@ -60,12 +60,13 @@ class ReportSafety : public Quen {
         writeText(path("t.xml"), configuration(attendant("Desk", list)));
     }
 
-    // `quen report` of the template to `page`, started in the directory; standard
-    // output and error in files.
+    // `quen report -y` of the template to `page`, started in the directory; standard
+    // output and error in files. With -y, so that what is refused is refused whatever
+    // the user allowed.
     pid_t start(const std::string& page) const {
         const std::vector<std::string> arguments = {
-            QUEN_TOOL_BINARY, "report", "--template", "t.xml", "--wav-dir", "rec",
-            "--result-dir",   "res",    "-o",         page};
+            QUEN_TOOL_BINARY, "report", "-y", "--template", "t.xml", "--wav-dir", "rec",
+            "--result-dir",   "res",    "-o", page};
         std::vector<char*> argv;
         for (const std::string& argument : arguments) {
             argv.push_back(const_cast<char*>(argument.c_str()));
@@ -147,7 +148,7 @@ TEST_F(ReportSafety, AnotherUsersLinkOnThePagesPathWritesNothing) {
         ASSERT_EQ(::lchown(path(link).c_str(), OTHER_USER, static_cast<gid_t>(-1)), 0);
     }
     for (const std::string page : {"sticky/page.html", "sticky/dir/page.html"}) {
-        EXPECT_EQ(report(page), 1);
+        EXPECT_EQ(report(page), 2);
         EXPECT_TRUE(
             readText(path("stderr.txt")).starts_with("quen report: " + page + ": cannot write: "))
             << readText(path("stderr.txt"));
@@ -165,7 +166,7 @@ TEST_F(ReportSafety, AnotherUsersDirectoryInPlaceOfTheAudioFolderIsRefused) {
     showOneRecording(240, 20);
     fs::create_directories(path("page-audio"));
     ASSERT_EQ(::chown(path("page-audio").c_str(), OTHER_USER, static_cast<gid_t>(-1)), 0);
-    EXPECT_EQ(report("page.html"), 1);
+    EXPECT_EQ(report("page.html"), 2);
     EXPECT_EQ(readText(path("stderr.txt")),
               "quen report: page-audio: is another user's directory; the audio folder is not "
               "used\n");
@@ -184,7 +185,7 @@ TEST_F(ReportSafety, ThePageIsNotWrittenOverAFileItShows) {
     const Bytes recording = readBytes(path("rec/a.wav"));
     const Bytes data = readBytes(path(dataFile));
     for (const std::string& page : {std::string("rec/a.wav"), dataFile, std::string("other.c11")}) {
-        EXPECT_EQ(report(page), 1) << page;
+        EXPECT_EQ(report(page), 2) << page;
         EXPECT_EQ(readText(path("stderr.txt")),
                   "quen report: " + page +
                       ": is a recording or a data file the page shows; the page is not written "
@@ -248,7 +249,7 @@ TEST_F(ReportSafety, SigtermWhileAudioIsWrittenLeavesNoTemporaryFile) {
 class AudioFolderTest : public TempDirTest {
   protected:
     tool::AudioFolder folder() const {
-        return tool::AudioFolder(dir().string(), "page-audio", "page-audio", {});
+        return tool::AudioFolder(dir().string(), "page-audio", "page-audio", {}, true);
     }
 
     static void write(tool::AudioFileWriter& file, const std::string& text) {
@@ -291,7 +292,7 @@ TEST_F(AudioFolderTest, NoTemporaryFileStaysAndNoShownFileIsReplaced) {
     struct stat shown {};
     ASSERT_EQ(::stat(path("page-audio/shown.wav").c_str(), &shown), 0);
     tool::AudioFolder audio(dir().string(), "page-audio", "page-audio",
-                            {{shown.st_dev, shown.st_ino}});
+                            {{shown.st_dev, shown.st_ino}}, true);
     ASSERT_EQ(audio.open(), "");
     std::string error;
     {
@@ -339,12 +340,27 @@ TEST_F(AudioFolderTest, AudioIsHeldUpToTheEmbeddingLimitAndRefusedPastTheTotal) 
     EXPECT_FALSE(fs::exists(path("page-audio")));
 }
 
+// Without -y a folder that is there is not taken, and not touched; one the run makes
+// needs no -y.
+TEST_F(AudioFolderTest, AFolderThatIsThereIsTakenOnlyWhenItMayBeReplaced) {
+    fs::create_directories(path("page-audio"));
+    writeText(path("page-audio/g1.wav"), "earlier");
+    tool::AudioFolder kept(dir().string(), "page-audio", "page-audio", {}, false);
+    EXPECT_EQ(kept.open(), "page-audio: exists already; give -y (--overwrite) to replace it");
+    EXPECT_FALSE(kept.isOpen());
+    kept.removeIfMade();
+    EXPECT_EQ(readText(path("page-audio/g1.wav")), "earlier");
+    tool::AudioFolder made(dir().string(), "new-audio", "new-audio", {}, false);
+    EXPECT_EQ(made.open(), "");
+    EXPECT_TRUE(made.isOpen());
+}
+
 // A folder that was there before the run stays, emptied of what the run wrote only; a
 // folder name that is not plain is percent-encoded in the page's links.
 TEST_F(AudioFolderTest, AFolderThatWasThereStaysAndItsNameIsEncodedInLinks) {
     fs::create_directories(path("my page-audio"));
-    tool::AudioStore store(tool::AudioFolder(dir().string(), "my page-audio", "my page-audio", {}),
-                           0, 10);
+    tool::AudioStore store(
+        tool::AudioFolder(dir().string(), "my page-audio", "my page-audio", {}, true), 0, 10);
     const std::size_t a = store.addSource("a.wav", 1);
     const std::size_t b = store.addSource("b.wav", 1);
     tool::AudioOutput output = store.start(a, 10);

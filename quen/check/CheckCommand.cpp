@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/InputFile.h"
 #include "quen/Commands.h"
+#include "quen/InputOperands.h"
 #include "quen/Output.h"
 #include "quen/SoundMeasures.h"
 #include "quen/TemplateOperands.h"
@@ -183,21 +185,36 @@ nlohmann::json recordingJson(const RecordingCheck& check) {
     return document;
 }
 
+// A recording named on the command line that cannot be got at (opened, or its first
+// byte read) is trouble, however the check explains it.
+bool unreadable(const std::string& path) {
+    auto file = InputFile::openRegular(path);
+    std::uint8_t first = 0;
+    return !file || !file->readUpTo(0, std::span(&first, 1));
+}
+
 int checkFiles(const CheckOptions& options, const Context& context) {
-    bool allAccepted = true;
+    const InputOperands inputs(options.files, MAX_STANDARD_INPUT_RECORDING_BYTES);
+    int exitCode = EXIT_ALL_GOOD;
     nlohmann::json files = nlohmann::json::array();
-    for (const std::string& path : options.files) {
-        if (const auto error = checkRefusesOutright(path)) {
-            allAccepted = false;
+    for (const std::string& name : options.files) {
+        const std::string& path = inputs.path(name);
+        const Failure* kept = inputs.failure(name);
+        const auto error =
+            kept ? std::optional<std::string>(kept->text) : checkRefusesOutright(path);
+        if (error) {
+            exitCode = worse(exitCode, kept || unreadable(path) ? EXIT_TROUBLE : EXIT_PROBLEM);
             if (context.json) {
-                files.push_back({{"path", path}, {"error", *error}});
+                files.push_back({{"path", name}, {"error", *error}});
             } else {
-                std::cout << shownName(path) << ": error: " << shownText(*error) << "\n";
+                std::cout << shownName(name) << ": error: " << shownText(*error) << "\n";
             }
             continue;
         }
-        const RecordingCheck check = checkRecording(path, true);
-        allAccepted = allAccepted && check.accepted;
+        const RecordingCheck check = checkRecording(path, true, name);
+        exitCode = worse(exitCode, check.accepted     ? EXIT_ALL_GOOD
+                                   : unreadable(path) ? EXIT_TROUBLE
+                                                      : EXIT_PROBLEM);
         if (context.json) {
             files.push_back(recordingJson(check));
         } else if (!options.quiet || !check.accepted) {
@@ -205,9 +222,9 @@ int checkFiles(const CheckOptions& options, const Context& context) {
         }
     }
     if (context.json) {
-        printJson({{"all_accepted", allAccepted}, {"files", files}});
+        printJson({{"all_accepted", exitCode == EXIT_ALL_GOOD}, {"files", files}});
     }
-    return allAccepted ? EXIT_ALL_GOOD : EXIT_INVALID;
+    return exitCode;
 }
 
 std::string greetingTitle(const GreetingCheck& greeting) {
@@ -348,7 +365,7 @@ int checkTemplateFile(const CheckOptions& options, const Context& context) {
     } else {
         printTemplateText(check);
     }
-    return check.allConvert() ? EXIT_ALL_GOOD : EXIT_INVALID;
+    return check.unreadable ? EXIT_TROUBLE : check.allConvert() ? EXIT_ALL_GOOD : EXIT_PROBLEM;
 }
 
 }  // namespace
@@ -357,7 +374,7 @@ void addCheckCommand(CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "check", "Tell whether QuenGreeting takes recordings, or a whole AA template, and why not");
     auto options = std::make_shared<CheckOptions>();
-    addTemplateOperands(*command, *options, "Recordings to check",
+    addTemplateOperands(*command, *options, "Recordings to check (- for standard input)",
                         "The result directory the data-file names are shown in (default .)");
     command->add_flag("-q,--quiet", options->quiet,
                       "Report only refused recordings (text only; a template is reported whole)");
@@ -365,8 +382,10 @@ void addCheckCommand(CLI::App& app, Context& context) {
         "--json (before or after \"check\") writes one JSON document instead of text.\n\n" +
         exitCodesText("every recording is accepted, or every greeting of the template would "
                       "convert",
-                      "a recording is refused, missing or a data file, or a greeting would not "
-                      "convert"));
+                      "a recording is refused or is a data file; a greeting would not convert, "
+                      "the template is malformed or names a recording that is missing",
+                      "a recording, the template, --wav-dir or --result-dir is missing, not "
+                      "the kind of file it should be, or unreadable"));
     command->callback([command, options, &context] {
         requireFilesOrTemplate(*command, *options, "recordings");
         context.exitCode = options->templatePath.empty() ? checkFiles(*options, context)

@@ -13,6 +13,7 @@
 #include "platform/InputFile.h"
 #include "platform/LogSink.h"
 #include "platform/TextConversion.h"
+#include "quen/InputOperands.h"
 #include "quen/TextDisplay.h"
 #include "wav/WavReader.h"
 
@@ -47,6 +48,9 @@ std::string shellWord(const std::string& path) {
 }
 
 std::string preparedName(const std::string& path) {
+    if (path == STANDARD_INPUT) {
+        return "prepared.wav";
+    }
     const std::size_t slash = path.rfind('/');
     const std::size_t dot = path.rfind('.');
     const bool hasExtension =
@@ -169,8 +173,8 @@ DataFileSizes sizesOf(std::uint64_t dataLength) {
 // A refused recording is measured as it will sound once prepared: one channel at 8 kHz.
 // Its clipping is counted on the source's own samples, as decoded before resampling,
 // which rounds flat tops off.
-void measureDecoded(RecordingCheck& check) {
-    const auto decoded = decodeForTelephony(check.path, MAX_MEASURED_SAMPLES);
+void measureDecoded(RecordingCheck& check, const std::string& path) {
+    const auto decoded = decodeForTelephony(path, MAX_MEASURED_SAMPLES);
     if (!decoded) {
         return;
     }
@@ -179,11 +183,11 @@ void measureDecoded(RecordingCheck& check) {
     check.soundPartial = decoded->moreFollows;
 }
 
-void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
+void describe(RecordingCheck& check, const std::string& path, const Verdict& verdict, bool full) {
     if (check.accepted && !full) {
         return;
     }
-    auto file = InputFile::openRegular(check.path);
+    auto file = InputFile::openRegular(path);
     if (file) {
         check.layout = readRiffLayout(*file);
     }
@@ -193,7 +197,7 @@ void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
         check.sizes = sizesOf(verdict.sampleBytes);
         return;
     }
-    if (auto probed = probeMedia(check.path)) {
+    if (auto probed = probeMedia(path)) {
         check.media = std::move(*probed);
     } else {
         check.mediaError = probed.failure().text;
@@ -207,7 +211,7 @@ void describe(RecordingCheck& check, const Verdict& verdict, bool full) {
         check.causes.push_back("not a recording in any format known here");
     }
     if (check.media && full) {
-        measureDecoded(check);
+        measureDecoded(check, path);
     }
     if (check.media) {
         check.fix = prepareCommand(check.path, preparedName(check.path));
@@ -220,16 +224,24 @@ std::string prepareCommand(const std::string& in, const std::string& out) {
     return "quen prepare " + shellWord(in) + " " + shellWord(out);
 }
 
-RecordingCheck checkRecording(const std::string& path, bool full) {
+RecordingCheck checkRecording(const std::string& path, bool full, const std::string& name) {
     RecordingCheck check;
-    check.path = path;
+    check.path = name.empty() ? path : name;
     LogBuffer log;
     const Verdict verdict = readVerdict(toWide(path), full, log);
     check.accepted = verdict.accepted;
     for (const std::u16string& line : log.lines()) {
-        check.logLines.push_back(toNarrow(line));
+        // The lines name the file as shown, not the copy standard input was read from.
+        std::string shown = toNarrow(line);
+        if (path != check.path) {
+            for (std::size_t at = shown.find(path); at != std::string::npos;
+                 at = shown.find(path, at + check.path.size())) {
+                shown.replace(at, path.size(), check.path);
+            }
+        }
+        check.logLines.push_back(std::move(shown));
     }
-    describe(check, verdict, full);
+    describe(check, path, verdict, full);
     return check;
 }
 

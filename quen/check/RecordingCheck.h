@@ -40,8 +40,9 @@ struct RecordingCheck {
 
 // A refused recording is always described and explained. `full` describes an
 // accepted one too, with its data-file sizes, and measures the sound of both; a template check,
-// which only needs the verdicts of many greetings, leaves that out.
-RecordingCheck checkRecording(const std::string& path, bool full);
+// which only needs the verdicts of many greetings, leaves that out. `name` is the file
+// as shown when it is not `path` (standard input, read from a copy).
+RecordingCheck checkRecording(const std::string& path, bool full, const std::string& name = {});
 
 // The `quen prepare` command line that writes `out` from `in`, quoted for a shell: a
 // name with control characters in the $'...' form (bash, zsh, ksh), so that the line

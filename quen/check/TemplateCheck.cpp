@@ -4,6 +4,8 @@
 // reached.
 #include "quen/check/TemplateCheck.h"
 
+#include "quen/FailureText.h"
+
 #include <map>
 
 #include "batch/AaTemplate.h"
@@ -178,6 +180,7 @@ TemplateCheck checkTemplate(const std::string& templatePath, const std::string& 
         for (const std::u16string& line : log.lines()) {
             check.operandFailure.push_back(toNarrow(line));
         }
+        check.unreadable = true;
         if (!fileExists(toWide(templatePath))) {
             return check;
         }
@@ -193,6 +196,7 @@ TemplateCheck checkTemplate(const std::string& templatePath, const std::string& 
     if (!walked && walked.failure().kind == TemplateFailure::Kind::MissingNode) {
         check.structureError = true;
     } else if (!walked) {
+        check.unreadable = check.unreadable || isAccessFailure(walked.failure().load);
         check.loadFailure.push_back(
             toNarrow(loglines::templateFailed(toWide(templatePath), walked.failure())));
     }

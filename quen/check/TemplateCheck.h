@@ -47,6 +47,9 @@ struct TemplateCheck {
     std::vector<std::string> loadFailure;
     // A greeting or attendant without its required parts ends every run there.
     bool structureError = false;
+    // An operand missing, or the template there but not readable: the fault is not in
+    // what the template says.
+    bool unreadable = false;
     std::vector<GreetingCheck> greetings;
 
     bool allConvert() const;

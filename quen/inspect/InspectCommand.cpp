@@ -20,6 +20,7 @@
 #include "quen/Commands.h"
 #include "quen/DecodedAudio.h"
 #include "quen/FailureText.h"
+#include "quen/InputOperands.h"
 #include "quen/Output.h"
 #include "quen/OutputFile.h"
 #include "quen/SoundMeasures.h"
@@ -39,9 +40,6 @@ struct InspectOptions {
     bool overwrite = false;
     bool quiet = false;
 };
-
-// The total length is a 32-bit field, so no data file is larger.
-constexpr std::uint64_t MAX_DATA_FILE_BYTES = std::numeric_limits<std::uint32_t>::max();
 
 bool writeOutput(const std::string& path, std::span<const ByteSpan> pieces, bool overwrite) {
     if (const std::string error = writeOutputFile(path, pieces, overwrite); !error.empty()) {
@@ -77,20 +75,22 @@ Result<std::vector<std::uint8_t>> readDataFileBytes(const std::string& path) {
     if (!opened) {
         const Failure& failure = opened.failure();
         if (failure.reason == FailureReason::NotRegular) {
-            return Failure{failure.category, "not a regular file but " + failure.text};
+            return Failure{failure.category, "not a regular file but " + failure.text,
+                           failure.reason};
         }
         const char* what =
             failure.reason == FailureReason::CannotRead ? "cannot read: " : "cannot open: ";
-        return Failure{failure.category, what + failure.text};
+        return Failure{failure.category, what + failure.text, failure.reason};
     }
     InputFile& input = *opened;
     const auto unreadable = [&input](const char* what) {
-        return Failure{input.failure()->category,
-                       what + describeFailure(input.failure()->category)};
+        return Failure{input.failure()->category, what + describeFailure(input.failure()->category),
+                       FailureReason::CannotRead};
     };
     if (input.size() > MAX_DATA_FILE_BYTES) {
         return Failure{FailureCategory::Generic,
-                       std::to_string(input.size()) + " bytes, larger than any data file can be"};
+                       std::to_string(input.size()) + " bytes, larger than any data file can be",
+                       FailureReason::TooLarge};
     }
     std::vector<std::uint8_t> bytes(
         static_cast<std::size_t>(std::min<std::uint64_t>(input.size(), PREAMBLE_BYTES)));
@@ -114,13 +114,14 @@ Result<std::vector<std::uint8_t>> readDataFileBytes(const std::string& path) {
 
 }  // namespace
 
-InspectedFile inspectDataFile(const std::string& path) {
+InspectedFile inspectDataFile(const std::string& path, const std::string& name) {
     InspectedFile result;
     InspectReport& report = result.report;
-    report.file = path;
+    report.file = name;
     auto bytes = readDataFileBytes(path);
     if (!bytes) {
         report.error = bytes.failure().text;
+        result.unreadable = isAccessFailure(bytes.failure());
         return result;
     }
     Result<DataFileContents> read = readDataFile(*bytes);
@@ -144,13 +145,18 @@ InspectedFile inspectDataFile(const std::string& path) {
 
 namespace {
 
-// One file: its report, and the outputs asked for. False when the file is invalid or
-// an output could not be written.
-bool inspectFile(const std::string& path, const InspectOptions& options, InspectReport& report) {
-    InspectedFile inspected = inspectDataFile(path);
+// One file: its report, and the outputs asked for; its exit code.
+int inspectFile(const std::string& name, const InputOperands& inputs, const InspectOptions& options,
+                InspectReport& report) {
+    if (const Failure* failure = inputs.failure(name)) {
+        report.file = name;
+        report.error = failure->text;
+        return EXIT_TROUBLE;
+    }
+    InspectedFile inspected = inspectDataFile(inputs.path(name), name);
     report = std::move(inspected.report);
     if (!inspected.audio) {
-        return false;
+        return inspected.unreadable ? EXIT_TROUBLE : EXIT_PROBLEM;
     }
     const DecodedAudio& audio = *inspected.audio;
     bool written = true;
@@ -164,20 +170,22 @@ bool inspectFile(const std::string& path, const InspectOptions& options, Inspect
             ByteSpan(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())};
         written = writeOutput(options.svg, pieces, options.overwrite) && written;
     }
-    return report.contents.valid() && written;
+    return !written ? EXIT_TROUBLE : report.contents.valid() ? EXIT_ALL_GOOD : EXIT_PROBLEM;
 }
 
 int runInspect(const InspectOptions& options, bool json) {
+    const InputOperands inputs(options.files, MAX_DATA_FILE_BYTES);
     // Standard output carries the decoded audio or the picture when asked to; the
     // report then goes to standard error.
     const bool outputIsStdout = options.wav == STANDARD_OUTPUT || options.svg == STANDARD_OUTPUT;
     std::ostream& reportStream = outputIsStdout ? std::cerr : std::cout;
     nlohmann::json reports = nlohmann::json::array();
-    bool allGood = true;
-    for (const std::string& path : options.files) {
+    int exitCode = EXIT_ALL_GOOD;
+    for (const std::string& name : options.files) {
         InspectReport report;
-        const bool good = inspectFile(path, options, report);
-        allGood = good && allGood;
+        const int fileExit = inspectFile(name, inputs, options, report);
+        const bool good = fileExit == EXIT_ALL_GOOD;
+        exitCode = worse(exitCode, fileExit);
         if (json) {
             reports.push_back(reportJson(report));
         } else if (!options.quiet || !good) {
@@ -185,9 +193,9 @@ int runInspect(const InspectOptions& options, bool json) {
         }
     }
     if (json) {
-        reportStream << jsonText({{"valid", allGood}, {"files", reports}});
+        reportStream << jsonText({{"valid", exitCode == EXIT_ALL_GOOD}, {"files", reports}});
     }
-    return allGood ? EXIT_ALL_GOOD : EXIT_INVALID;
+    return exitCode;
 }
 
 }  // namespace
@@ -196,7 +204,9 @@ void addInspectCommand(CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "inspect", "Show a data file's header, check its packets, measure and decode its audio");
     auto options = std::make_shared<InspectOptions>();
-    command->add_option("FILE", options->files, "Data files to read")->required()->type_name("");
+    command->add_option("FILE", options->files, "Data files to read (- for standard input)")
+        ->required()
+        ->type_name("");
     command
         ->add_option("--wav", options->wav,
                      "Write the decoded audio to this 8 kHz 16-bit mono WAV file")
@@ -211,8 +221,9 @@ void addInspectCommand(CLI::App& app, Context& context) {
         "--json (before or after \"inspect\") writes one JSON document instead of text.\n"
         "\"-\" for --wav or --svg writes it to standard output; the report then goes to\n"
         "standard error.\n\n" +
-        exitCodesText("every file is valid and every output written",
-                      "a file is missing, unreadable or invalid, or an output failed"));
+        exitCodesText("every file is valid and every output written", "a file is invalid",
+                      "a file is missing, not a regular file, unreadable or too large, or an "
+                      "output cannot be written or exists already without -y"));
     command->callback([options, &context] {
         if ((!options->wav.empty() || !options->svg.empty()) && options->files.size() != 1) {
             throw CLI::ValidationError("--wav/--svg", "name exactly one FILE to decode");

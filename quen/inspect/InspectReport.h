@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,9 @@
 #include "quen/SoundMeasures.h"
 
 namespace quen::tool {
+
+// The total length is a 32-bit field, so no data file is larger.
+inline constexpr std::uint64_t MAX_DATA_FILE_BYTES = std::numeric_limits<std::uint32_t>::max();
 
 struct InspectReport {
     std::string file;
@@ -36,8 +40,12 @@ struct InspectReport {
 struct InspectedFile {
     std::optional<DecodedAudio> audio;  // when the file was read and decoded
     InspectReport report;
+    // The file could not be got at (report.error says why), as opposed to being invalid.
+    bool unreadable = false;
 };
-InspectedFile inspectDataFile(const std::string& path);
+// `name` is the file as reports show it, `path` where it is read (they differ for
+// standard input).
+InspectedFile inspectDataFile(const std::string& path, const std::string& name);
 
 // The report as `quen inspect --json` writes it.
 nlohmann::json reportJson(const InspectReport& report);

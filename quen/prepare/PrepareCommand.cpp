@@ -17,6 +17,7 @@
 
 #include "platform/WorkerPool.h"
 #include "quen/Commands.h"
+#include "quen/InputOperands.h"
 #include "quen/Output.h"
 #include "quen/TextDisplay.h"
 #include "quen/prepare/PrepareFile.h"
@@ -43,6 +44,7 @@ struct PrepareArguments {
 struct Job {
     std::string input;
     std::string output;
+    std::string path;  // where `input` is read
 };
 
 std::string fixed(double value, int decimals) {
@@ -81,9 +83,11 @@ std::vector<PrepareOutcome> prepareAll(const std::vector<Job>& jobs,
         for (std::size_t i = 0; i < jobs.size(); ++i) {
             pool.submit([&, i] {
                 try {
-                    outcomes[i] = prepareFile(jobs[i].input, jobs[i].output, settings);
+                    outcomes[i] =
+                        prepareFile(jobs[i].input, jobs[i].path, jobs[i].output, settings);
                 } catch (const std::bad_alloc&) {
                     outcomes[i].messages = "quen prepare: " + jobs[i].input + ": out of memory\n";
+                    outcomes[i].trouble = true;
                 } catch (const std::exception& error) {
                     outcomes[i].messages =
                         "quen prepare: " + jobs[i].input + ": " + error.what() + "\n";
@@ -97,22 +101,24 @@ std::vector<PrepareOutcome> prepareAll(const std::vector<Job>& jobs,
 }
 
 // Prints the outcomes in order: failures and warnings on standard error, reports on
-// standard output (standard error when the WAV bytes go there). True when all succeeded.
-bool report(const std::vector<PrepareOutcome>& outcomes, const PrepareArguments& arguments,
-            const Context& context, bool single, nlohmann::json extra = nullptr) {
-    bool allSucceeded = true;
+// standard output (standard error when the WAV bytes go there). Their exit code.
+int report(const std::vector<PrepareOutcome>& outcomes, const PrepareArguments& arguments,
+           const Context& context, bool single, nlohmann::json extra = nullptr) {
+    int exitCode = EXIT_ALL_GOOD;
     nlohmann::json reports = nlohmann::json::array();
     std::string text;
     for (const PrepareOutcome& outcome : outcomes) {
         std::cerr << outcome.messages << std::flush;
-        allSucceeded = allSucceeded && outcome.succeeded;
+        exitCode = worse(exitCode, outcome.succeeded ? EXIT_ALL_GOOD
+                                   : outcome.trouble ? EXIT_TROUBLE
+                                                     : EXIT_PROBLEM);
         if (outcome.succeeded) {
             reports.push_back(outcome.json);
             text += outcome.text;
         }
     }
     if (arguments.quiet) {
-        return allSucceeded;
+        return exitCode;
     }
     const bool toStandardError =
         single && arguments.files.size() == 2 && arguments.files[1] == STANDARD_OUTPUT;
@@ -125,7 +131,7 @@ bool report(const std::vector<PrepareOutcome>& outcomes, const PrepareArguments&
             document = extra;
         }
         if (single && reports.empty()) {
-            return allSucceeded;
+            return exitCode;
         }
         if (toStandardError) {
             std::cerr << document.dump(2, ' ', false, nlohmann::json::error_handler_t::replace)
@@ -136,7 +142,7 @@ bool report(const std::vector<PrepareOutcome>& outcomes, const PrepareArguments&
     } else {
         (toStandardError ? std::cerr : std::cout) << text;
     }
-    return allSucceeded;
+    return exitCode;
 }
 
 int runFiles(const PrepareArguments& arguments, const Context& context) {
@@ -144,11 +150,17 @@ int runFiles(const PrepareArguments& arguments, const Context& context) {
         throw CLI::ValidationError("prepare",
                                    "give IN and OUT, or IN... with --out-dir DIR, or --template");
     }
+    const std::string& input = arguments.files[0];
+    const InputOperands inputs({input}, MAX_STANDARD_INPUT_RECORDING_BYTES);
+    if (const Failure* failure = inputs.failure(input)) {
+        std::cerr << "quen prepare: " << input << ": " << shownText(failure->text) << "\n";
+        return EXIT_TROUBLE;
+    }
     PrepareSettings settings = arguments.settings;
     settings.showProgress = true;
     const std::vector<PrepareOutcome> outcomes = {
-        prepareFile(arguments.files[0], arguments.files[1], settings)};
-    return report(outcomes, arguments, context, true) ? EXIT_ALL_GOOD : EXIT_INVALID;
+        prepareFile(input, inputs.path(input), arguments.files[1], settings)};
+    return report(outcomes, arguments, context, true);
 }
 
 int runOutDirectory(const PrepareArguments& arguments, const Context& context) {
@@ -158,24 +170,28 @@ int runOutDirectory(const PrepareArguments& arguments, const Context& context) {
     std::vector<Job> jobs;
     std::map<std::string, std::string> inputOf;
     for (const std::string& input : arguments.files) {
+        if (input == STANDARD_INPUT) {
+            throw CLI::ValidationError("prepare",
+                                       "--out-dir names each output after its IN, and standard "
+                                       "input (-) has no name: give - OUT");
+        }
         const std::string output =
             (fs::path(arguments.outDirectory) / fs::path(input).stem()).string() + ".wav";
         if (const auto [earlier, added] = inputOf.emplace(output, input); !added) {
             std::cerr << "quen prepare: " << shownName(earlier->second) << " and "
                       << shownName(input) << " would both be written to " << shownName(output)
                       << "\n";
-            return EXIT_INVALID;
+            return EXIT_TROUBLE;
         }
-        jobs.push_back({input, output});
+        jobs.push_back({input, output, input});
     }
     std::error_code error;
     if (!fs::is_directory(arguments.outDirectory, error)) {
         std::cerr << "quen prepare: " << shownName(arguments.outDirectory)
                   << ": no such directory\n";
-        return EXIT_INVALID;
+        return EXIT_TROUBLE;
     }
-    return report(prepareAll(jobs, arguments.settings), arguments, context, false) ? EXIT_ALL_GOOD
-                                                                                   : EXIT_INVALID;
+    return report(prepareAll(jobs, arguments.settings), arguments, context, false);
 }
 
 int runTemplate(const PrepareArguments& arguments, const Context& context) {
@@ -186,25 +202,30 @@ int runTemplate(const PrepareArguments& arguments, const Context& context) {
         std::error_code error;
         if (!fs::is_directory(directory, error)) {
             std::cerr << "quen prepare: " << shownName(directory) << ": no such directory\n";
-            return EXIT_INVALID;
+            return EXIT_TROUBLE;
         }
     }
     const TemplateRecordings found = findTemplateRecordings(
         arguments.templatePath, arguments.rawDirectory, arguments.wavDirectory);
     std::vector<Job> jobs;
     nlohmann::json problems = nlohmann::json::array();
-    bool complete = found.failure.empty();
+    int exitCode = found.unreadable         ? EXIT_TROUBLE
+                   : !found.failure.empty() ? EXIT_PROBLEM
+                                            : EXIT_ALL_GOOD;
     for (const TemplateRecording& recording : found.recordings) {
-        const std::string problem =
-            recording.problem.empty() ? makeDestinationDirectory(recording) : recording.problem;
+        // A recording without a source is the template's problem; a directory that cannot
+        // be made is trouble with the output.
+        const std::string unwritable =
+            recording.problem.empty() ? makeDestinationDirectory(recording) : std::string();
+        const std::string problem = recording.problem.empty() ? unwritable : recording.problem;
         if (!problem.empty()) {
-            std::cerr << "quen prepare: " << shownName(recording.name) << ": "
-                      << shownText(problem) << "\n";
+            std::cerr << "quen prepare: " << shownName(recording.name) << ": " << shownText(problem)
+                      << "\n";
             problems.push_back({{"recording", recording.name}, {"problem", problem}});
-            complete = false;
+            exitCode = worse(exitCode, unwritable.empty() ? EXIT_PROBLEM : EXIT_TROUBLE);
             continue;
         }
-        jobs.push_back({recording.source, recording.destination});
+        jobs.push_back({recording.source, recording.destination, recording.source});
     }
     if (!found.failure.empty()) {
         std::cerr << "quen prepare: " << shownName(arguments.templatePath) << ": "
@@ -216,13 +237,13 @@ int runTemplate(const PrepareArguments& arguments, const Context& context) {
         {"problems", problems},
         {"template_failure",
          found.failure.empty() ? nlohmann::json(nullptr) : nlohmann::json(found.failure)}};
-    const bool prepared =
-        report(prepareAll(jobs, arguments.settings), arguments, context, false, extra);
+    exitCode = worse(
+        exitCode, report(prepareAll(jobs, arguments.settings), arguments, context, false, extra));
     if (!context.json && !arguments.quiet) {
         std::cout << shownName(arguments.templatePath) << ": " << jobs.size() << " of "
                   << found.recordings.size() << " recordings prepared\n";
     }
-    return prepared && complete ? EXIT_ALL_GOOD : EXIT_INVALID;
+    return exitCode;
 }
 
 }  // namespace
@@ -234,8 +255,8 @@ void addPrepareCommand(CLI::App& app, Context& context) {
     PrepareOptions& options = arguments->settings.options;
     command->add_option("FILES", arguments->files,
                         "IN OUT: the recording (WAV, W64, MP3, FLAC, Ogg, MP4/M4A/MOV, AIFF or "
-                        "CAF) and the WAV file to write (replaced atomically; - for standard "
-                        "output); with --out-dir, every IN");
+                        "CAF; - for standard input) and the WAV file to write (replaced "
+                        "atomically; - for standard output); with --out-dir, every IN");
     auto* outDirectory = command->add_option("--out-dir", arguments->outDirectory,
                                              "Prepare every IN into DIR/<stem>.wav, on every core");
     auto* templatePath = command
@@ -279,9 +300,13 @@ void addPrepareCommand(CLI::App& app, Context& context) {
     command->add_flag("-y,--overwrite", arguments->settings.overwrite,
                       "Replace an existing OUT (without it, only IN itself is replaced)");
     command->add_flag("-q,--quiet", arguments->quiet, "No report; failures and warnings only");
-    command->footer(exitCodesText("every recording is prepared and written",
-                                  "a recording cannot be read or has no source, or an output "
-                                  "cannot be written or exists already"));
+    command->footer(exitCodesText(
+        "every recording is prepared and written",
+        "a recording cannot be decoded or prepared; with --template, a recording has no "
+        "source or leads out of the wav directory, or the template is malformed",
+        "an input, the template or a directory is missing, not a regular file or unreadable; "
+        "an output cannot be written or exists already without -y; two IN share an output "
+        "name"));
     command->callback([arguments, &context] {
         PrepareOptions& chosen = arguments->settings.options;
         if (arguments->noNormalize) {

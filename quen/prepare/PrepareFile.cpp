@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "platform/Console.h"
+#include "quen/FailureText.h"
 #include "quen/Output.h"
 #include "quen/TextDisplay.h"
 #include "quen/WavOutput.h"
@@ -233,21 +234,25 @@ std::string overwriteRefusal(const std::string& input, const std::string& output
     if (std::filesystem::equivalent(input, output, error) && !error) {
         return {};
     }
-    return "exists already; give -y (--overwrite) to replace it";
+    return EXISTS_ALREADY;
 }
 
 }  // namespace
 
-PrepareOutcome prepareFile(const std::string& input, const std::string& output,
-                           const PrepareSettings& settings) {
+PrepareOutcome prepareFile(const std::string& input, const std::string& path,
+                           const std::string& output, const PrepareSettings& settings) {
     PrepareOutcome outcome;
     const auto fail = [&](const std::string& file, const std::string& reason) {
         outcome.messages = "quen prepare: " + shownName(file) + ": " + shownText(reason) + "\n";
         return outcome;
     };
-    if (const std::string refusal = overwriteRefusal(input, output, settings.overwrite);
+    const auto trouble = [&](const std::string& file, const std::string& reason) {
+        outcome.trouble = true;
+        return fail(file, reason);
+    };
+    if (const std::string refusal = overwriteRefusal(path, output, settings.overwrite);
         !refusal.empty()) {
-        return fail(output, refusal);
+        return trouble(output, refusal);
     }
     const PrepareOptions& options = settings.options;
     ProgressLine progress(input);
@@ -258,11 +263,12 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& output,
     const double limit = options.maxSeconds.value_or(MAX_PREPARED_SECONDS);
     // The input's DC removal and levels run as the samples come, beside the decoder.
     InputStage inputStage(options);
-    auto decoded = decodeForTelephony(input, samplesOf(limit), report,
+    auto decoded = decodeForTelephony(path, samplesOf(limit), report,
                                       [&](std::span<float> block) { inputStage.process(block); });
     progress.clear();
     if (!decoded) {
-        return fail(input, decoded.failure().text);
+        return isAccessFailure(decoded.failure()) ? trouble(input, decoded.failure().text)
+                                                  : fail(input, decoded.failure().text);
     }
     TelephonyAudio& audio = *decoded;
     if (audio.moreFollows && !options.maxSeconds) {
@@ -290,7 +296,7 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& output,
         result.output = measureOutput(result.samples, options);
     }
     if (!error.empty()) {
-        return fail(output, error);
+        return trouble(output, error);
     }
     outcome.succeeded = true;
     const ClippingRuns& clipping = audio.sourceClipping;

@@ -8,12 +8,10 @@
 #include <string>
 
 #include "media/MediaDecoder.h"
+#include "quen/OutputFile.h"
 #include "quen/prepare/PrepareRecording.h"
 
 namespace quen::tool {
-
-// OUT as "-": the WAV bytes go to standard output.
-inline constexpr const char* STANDARD_OUTPUT = "-";
 
 struct PrepareSettings {
     PrepareOptions options;
@@ -24,13 +22,18 @@ struct PrepareSettings {
 
 struct PrepareOutcome {
     bool succeeded = false;
+    // The failure was trouble with a file (an input that cannot be read, an output that
+    // cannot be written or exists already), not a recording that cannot be prepared.
+    bool trouble = false;
     // Whole lines for standard error: why the file failed, or warnings.
     std::string messages;
     std::string text;     // the text report
     nlohmann::json json;  // the same as one JSON object
 };
 
-PrepareOutcome prepareFile(const std::string& input, const std::string& output,
-                           const PrepareSettings& settings);
+// `input` is the recording as messages name it, `path` where it is read (they differ for
+// standard input).
+PrepareOutcome prepareFile(const std::string& input, const std::string& path,
+                           const std::string& output, const PrepareSettings& settings);
 
 }  // namespace quen::tool

@@ -104,6 +104,7 @@ TemplateRecordings findTemplateRecordings(const std::string& templatePath,
             "recordings after it are not prepared";
     } else if (!walked) {
         found.failure = toNarrow(loglines::templateFailed(toWide(templatePath), walked.failure()));
+        found.unreadable = isAccessFailure(walked.failure().load);
     }
     return found;
 }

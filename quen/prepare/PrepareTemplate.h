@@ -20,6 +20,9 @@ struct TemplateRecordings {
     // Why the template could not be read to its end (the batch stops there too), or
     // empty.
     std::string failure;
+    // The template itself could not be got at (missing, unreadable, too large), as
+    // opposed to being malformed.
+    bool unreadable = false;
 };
 
 // Two names of one file, once resolved, are one recording, the first.

@@ -42,6 +42,7 @@ constexpr std::size_t PIECE_BYTES = 1 << 20;
 struct ShownFile {
     bool recording = false;
     std::string path;
+    std::string name;                       // as the page shows it; the path but for standard input
     const RecordingCheck* check = nullptr;  // of a recording
     std::string audioName;                  // its file's name beside the page
     std::size_t players = 0;
@@ -50,6 +51,7 @@ struct ShownFile {
     std::string audioError;
     bool partial = false;
     InspectReport report;  // of a data file
+    bool unreadable = false;
     std::string waveform;
 };
 
@@ -155,7 +157,7 @@ struct ReportGathering::Plan {
 
     // The file shown at `path`, shared with every earlier use of the same file.
     std::size_t show(bool recording, const std::string& path, const std::string& name,
-                     const RecordingCheck* check) {
+                     const RecordingCheck* check, const std::string& shownName = {}) {
         struct stat info {};
         const bool found = ::stat(path.c_str(), &info) == 0;
         if (found) {
@@ -170,6 +172,7 @@ struct ReportGathering::Plan {
         ShownFile& file = shown.emplace_back();
         file.recording = recording;
         file.path = path;
+        file.name = shownName.empty() ? path : shownName;
         file.check = check;
         file.audioName = name + ".wav";
         file.players = 1;
@@ -260,15 +263,16 @@ void ReportGathering::Plan::readRecording(ShownFile& file, std::size_t index, Au
 
 // Read as `quen inspect` reads it; its decoded audio is what callers hear.
 void ReportGathering::Plan::readDataFile(ShownFile& file, std::size_t index, AudioStore& audio) {
-    InspectedFile inspected = inspectDataFile(file.path);
+    InspectedFile inspected = inspectDataFile(file.path, file.name);
     file.report = std::move(inspected.report);
+    file.unreadable = inspected.unreadable;
     if (!inspected.audio) {
         return;
     }
     const DecodedAudio& decoded = *inspected.audio;
     // Drawn here, where every file has its own thread, without the XML declaration a
     // stand-alone picture starts with.
-    file.waveform = waveformSvg(decoded.samples, decoded.lowest, decoded.highest, file.path);
+    file.waveform = waveformSvg(decoded.samples, decoded.lowest, decoded.highest, file.name);
     if (file.waveform.starts_with("<?xml")) {
         file.waveform.erase(0, file.waveform.find('\n') + 1);
     }
@@ -410,20 +414,22 @@ ReportGathering ReportGathering::ofTemplate(const std::string& templatePath,
     return ReportGathering(std::move(plan));
 }
 
-ReportGathering ReportGathering::ofFiles(const std::vector<std::string>& files) {
+ReportGathering ReportGathering::ofFiles(const std::vector<std::string>& files,
+                                         const InputOperands& inputs) {
     auto plan = std::make_unique<Plan>();
     ReportView& page = plan->page;
     page.title = files.size() == 1 ? files.front() : std::to_string(files.size()) + " data files";
-    for (const std::string& path : files) {
+    for (const std::string& name : files) {
         GreetingView& view = page.greetings.emplace_back();
         view.anchor = anchorFor(page.greetings.size());
-        view.title = path;
+        view.title = name;
         DataFileUse& use = plan->greetings.emplace_back().files.emplace_back();
-        use.path = path;
+        use.path = name;
+        const std::string& path = inputs.path(name);
         struct stat info {};
         use.exists = ::lstat(path.c_str(), &info) == 0;
         if (use.exists) {
-            use.shown = plan->show(false, path, view.anchor + "-file1", nullptr);
+            use.shown = plan->show(false, path, view.anchor + "-file1", nullptr, name);
         }
     }
     return ReportGathering(std::move(plan));
@@ -447,6 +453,7 @@ ReportView ReportGathering::build(AudioStore& audio) {
         }
     });
     ReportView page = std::move(plan.page);
+    page.unreadableInput = plan.check && plan.check->unreadable;
     for (std::size_t i = 0; i < page.greetings.size(); ++i) {
         GreetingView& view = page.greetings[i];
         const GreetingPlan& greetingPlan = plan.greetings[i];
@@ -455,9 +462,11 @@ ReportView ReportGathering::build(AudioStore& audio) {
             const DataFileUse& use = greetingPlan.files.front();
             if (!use.exists) {
                 view.problems.push_back(use.path + " does not exist");
+                page.unreadableInput = true;
                 continue;
             }
             const ShownFile& file = plan.shown[use.shown];
+            page.unreadableInput = page.unreadableInput || file.unreadable;
             view.problems = dataFileProblems(file.report, use.path);
             if (const auto offset = levelOffsetDb(file.report)) {
                 view.levelOffsetDb = std::max(view.levelOffsetDb.value_or(0.0), *offset);

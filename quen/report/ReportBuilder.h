@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "quen/InputOperands.h"
 #include "quen/check/TemplateCheck.h"
 #include "quen/report/ReportAudio.h"
 #include "quen/report/ReportModel.h"
@@ -23,8 +24,10 @@ class ReportGathering {
     static ReportGathering ofTemplate(const std::string& templatePath,
                                       const std::string& wavDirectory,
                                       const std::string& resultDirectory, std::optional<int> mode);
-    // One section per data file, without a template.
-    static ReportGathering ofFiles(const std::vector<std::string>& files);
+    // One section per data file, without a template; each is read at `inputs.path()`
+    // of its name.
+    static ReportGathering ofFiles(const std::vector<std::string>& files,
+                                   const InputOperands& inputs);
 
     ReportGathering(ReportGathering&&) noexcept;
     ~ReportGathering();

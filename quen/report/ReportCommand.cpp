@@ -22,8 +22,11 @@
 #include "platform/LinkRule.h"
 #include "quen/Commands.h"
 #include "quen/FailureText.h"
+#include "quen/InputOperands.h"
+#include "quen/OutputFile.h"
 #include "quen/TemplateOperands.h"
 #include "quen/TextDisplay.h"
+#include "quen/inspect/InspectReport.h"
 #include "quen/report/ReportAudio.h"
 #include "quen/report/ReportBuilder.h"
 #include "quen/report/ReportHtml.h"
@@ -33,6 +36,7 @@ namespace {
 
 struct ReportOptions : TemplateOperands {
     std::string output;
+    bool overwrite = false;
 };
 
 std::size_t problemCount(const ReportView& page) {
@@ -66,6 +70,7 @@ std::pair<std::string, std::string> splitPath(const std::string& path) {
 // data file of the template would destroy that.
 std::optional<std::string> shownFileNamedAsOutput(const std::string& page,
                                                   const ReportOptions& options,
+                                                  const InputOperands& files,
                                                   const std::set<FileKey>& shown) {
     struct stat output {};
     if (::stat(page.c_str(), &output) != 0) {
@@ -77,7 +82,7 @@ std::optional<std::string> shownFileNamedAsOutput(const std::string& page,
     }
     for (const std::string& input : inputs) {
         struct stat info {};
-        if (::stat(input.c_str(), &info) == 0 && info.st_dev == output.st_dev &&
+        if (::stat(files.path(input).c_str(), &info) == 0 && info.st_dev == output.st_dev &&
             info.st_ino == output.st_ino) {
             return "is the input " + input;
         }
@@ -110,30 +115,42 @@ int runReport(const ReportOptions& options, const Context& context) {
     if (const auto refusal = pageRefusal(resolved)) {
         std::cerr << "quen report: " << shownName(options.output) << ": " << shownText(*refusal)
                   << "\n";
-        return EXIT_INVALID;
+        return EXIT_TROUBLE;
+    }
+    // Looked at before anything is read, so that a page kept is never touched.
+    if (struct stat info{}; !options.overwrite && ::lstat(options.output.c_str(), &info) == 0) {
+        std::cerr << "quen report: " << shownName(options.output) << ": " << EXISTS_ALREADY << "\n";
+        return EXIT_TROUBLE;
+    }
+    // Kept before anything is read: the page cannot show standard input it could not
+    // read whole.
+    const InputOperands files(options.files, MAX_DATA_FILE_BYTES);
+    if (const Failure* failure = files.failure(STANDARD_INPUT)) {
+        std::cerr << "quen report: -: " << shownText(failure->text) << "\n";
+        return EXIT_TROUBLE;
     }
     ReportGathering gathering =
         options.templatePath.empty()
-            ? ReportGathering::ofFiles(options.files)
+            ? ReportGathering::ofFiles(options.files, files)
             : ReportGathering::ofTemplate(options.templatePath, options.wavDirectory,
                                           options.resultDirectory, options.mode);
     const std::set<FileKey> shown = gathering.shownFiles();
-    if (const auto input = shownFileNamedAsOutput(*resolved, options, shown)) {
+    if (const auto input = shownFileNamedAsOutput(*resolved, options, files, shown)) {
         std::cerr << "quen report: " << shownName(options.output) << ": " << shownText(*input)
                   << "; the page is not written over it\n";
-        return EXIT_INVALID;
+        return EXIT_TROUBLE;
     }
     // Beside the page as it is written: through a link, where the link leads.
     const std::string folder = folderBeside(*resolved);
     const auto [directory, folderName] = splitPath(folder);
-    AudioStore audio(
-        AudioFolder(directory, folderName,
-                    *resolved == options.output ? folderBeside(options.output) : folder, shown));
+    AudioStore audio(AudioFolder(
+        directory, folderName, *resolved == options.output ? folderBeside(options.output) : folder,
+        shown, options.overwrite));
     const ReportView page = gathering.build(audio);
     if (!audio.failure().empty()) {
         audio.removeWritten();
         std::cerr << "quen report: " << shownText(audio.failure()) << "\n";
-        return EXIT_INVALID;
+        return EXIT_TROUBLE;
     }
     FileReplacement replacement(*resolved);
     writeReportHtml(page, audio, [&replacement](std::string_view text) {
@@ -145,7 +162,7 @@ int runReport(const ReportOptions& options, const Context& context) {
         audio.removeWritten();
         std::cerr << "quen report: " << shownName(options.output)
                   << ": cannot write: " << shownText(describeFailure(written.failure())) << "\n";
-        return EXIT_INVALID;
+        return EXIT_TROUBLE;
     }
     const std::size_t problems = problemCount(page);
     if (context.json) {
@@ -166,7 +183,7 @@ int runReport(const ReportOptions& options, const Context& context) {
                                        : "; audio in " + shownName(audio.folder() + "/"))
                   << "\n";
     }
-    return problems == 0 ? EXIT_ALL_GOOD : EXIT_INVALID;
+    return page.unreadableInput ? EXIT_TROUBLE : problems == 0 ? EXIT_ALL_GOOD : EXIT_PROBLEM;
 }
 
 }  // namespace
@@ -175,17 +192,22 @@ void addReportCommand(CLI::App& app, Context& context) {
     auto* command = app.add_subcommand(
         "report", "Write one HTML page to see and hear every greeting as callers will");
     auto options = std::make_shared<ReportOptions>();
-    addTemplateOperands(*command, *options, "Data files to show",
+    addTemplateOperands(*command, *options, "Data files to show (- for standard input)",
                         "The directory of the data files (default .)");
     command->add_option("-o,--output", options->output, "The page to write")
         ->required()
         ->type_name("OUT.html");
+    command->add_flag("-y,--overwrite", options->overwrite,
+                      "Replace an existing OUT.html and take its audio folder");
     command->footer(
         "The audio is inside the page up to 50 MB of it; past that it is written as WAV files\n"
         "in a folder beside the page (report.html: report-audio/), which the page links; each\n"
         "file shown has its audio once. Past 2 GB of WAV files the page is refused.\n\n" +
         exitCodesText("the page is written and lists no problem",
-                      "the page lists a problem, or could not be written"));
+                      "the page is written and lists a problem",
+                      "a FILE, the template, --wav-dir or --result-dir is missing or unreadable "
+                      "(the page is written and says so), or the page or its audio folder "
+                      "cannot be written or exists already without -y"));
     command->callback([command, options, &context] {
         requireFilesOrTemplate(*command, *options, "data files");
         context.exitCode = runReport(*options, context);

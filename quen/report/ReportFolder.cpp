@@ -13,6 +13,7 @@
 
 #include "platform/CheckedDirectory.h"
 #include "platform/ProcessSetup.h"
+#include "quen/OutputFile.h"
 
 namespace quen::tool {
 namespace {
@@ -83,12 +84,13 @@ FileHandle openPageDirectory(const std::string& path) {
 }  // namespace
 
 AudioFolder::AudioFolder(const std::string& pageDirectory, std::string name, std::string shownPath,
-                         std::set<FileKey> shown)
+                         std::set<FileKey> shown, bool replace)
     : name_(std::move(name)),
       shownPath_(std::move(shownPath)),
       shown_(std::move(shown)),
       directory_(openPageDirectory(pageDirectory)),
-      directoryError_(directory_.valid() ? 0 : errno) {}
+      directoryError_(directory_.valid() ? 0 : errno),
+      replace_(replace) {}
 
 std::string AudioFolder::open() {
     if (!directory_.valid()) {
@@ -111,6 +113,11 @@ std::string AudioFolder::open() {
     if (::fstat(folder_.get(), &info) != 0 || info.st_uid != ::geteuid()) {
         folder_.close();
         return shownPath_ + ": is another user's directory; the audio folder is not used";
+    }
+    // Told after what is in the way, which -y would not change.
+    if (!made_ && !replace_) {
+        folder_.close();
+        return shownPath_ + ": " + EXISTS_ALREADY;
     }
     return {};
 }

@@ -48,11 +48,12 @@ class AudioFolder {
     // `pageDirectory` holds no link (the page's path as resolved for writing) and is
     // opened now, as it was checked; `name` is the folder's name in it; `shownPath` names
     // it in messages. No file the page shows (`shown`) is ever replaced by an audio file.
+    // A folder there already is taken only with `replace` (-y).
     AudioFolder(const std::string& pageDirectory, std::string name, std::string shownPath,
-                std::set<FileKey> shown);
+                std::set<FileKey> shown, bool replace);
 
-    // Makes the folder, or takes the caller's own that is there already. Empty, or the
-    // refusal in words, naming the folder.
+    // Makes the folder, or takes the caller's own that is there already when it may.
+    // Empty, or the refusal in words, naming the folder.
     std::string open();
     bool isOpen() const { return folder_.valid(); }
 
@@ -76,6 +77,7 @@ class AudioFolder {
     FileHandle directory_;
     int directoryError_;
     FileHandle folder_;
+    bool replace_;
     bool made_ = false;
 };
 

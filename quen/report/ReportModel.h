@@ -49,6 +49,9 @@ struct ReportView {
     std::string subtitle;
     std::vector<std::string> pageProblems;  // about the whole template
     std::vector<GreetingView> greetings;
+    // A file or directory named on the command line could not be got at: the page says
+    // why, and the run is trouble rather than a finding.
+    bool unreadableInput = false;
 };
 
 }  // namespace quen::tool
