@@ -39,7 +39,9 @@ class SpeechLevelMeter {
     static constexpr std::size_t THRESHOLDS = 16;
 
     // With `removeDc`, the samples pass a DcBlocker first: an offset would otherwise
-    // count as power, and in pauses as activity.
+    // count as activity in every pause. The power it takes out is present all the time,
+    // in speech as in pauses, so it is added back to the level: the active level never
+    // reads below the long-term level of the samples as given.
     explicit SpeechLevelMeter(double sampleRate = 8000.0, bool removeDc = true);
 
     void add(std::span<const float> samples);
@@ -58,9 +60,10 @@ class SpeechLevelMeter {
     std::optional<DcBlocker> dcBlocker_;
     double envelopeCoefficient_;
     std::uint64_t hangoverSamples_;
-    double rectified_ = 0.0;  // first stage of the envelope
-    double envelope_ = 0.0;   // second stage
-    double sumOfSquares_ = 0.0;
+    double rectified_ = 0.0;          // first stage of the envelope
+    double envelope_ = 0.0;           // second stage
+    double sumOfSquares_ = 0.0;       // of the samples measured, the offset removed
+    double givenSumOfSquares_ = 0.0;  // of the samples as given, the offset included
     std::uint64_t samples_ = 0;
     // Thresholds run from full scale down in 6.02 dB steps, so the envelope reaches all
     // from some index on, and that index moves only as the envelope crosses one. Counting

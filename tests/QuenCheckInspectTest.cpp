@@ -133,12 +133,12 @@ TEST_F(QuenCheckInspect, SpeechLevelOfAToneIsItsRmsInDbm0AndBothCommandsAgree) {
     EXPECT_NE(text.find(level), std::string::npos) << text;
 }
 
-TEST_F(QuenCheckInspect, ClippedRunsOfThreeOrMoreAreCountedAndTwoAreNot) {
+TEST_F(QuenCheckInspect, EveryFullScaleSampleCountsAndRunsOfThreeOrMore) {
     // Runs of 2 at +full scale, then of 3 at -full scale, then of 5 at +full scale.
     const std::pair<int, std::string> rows[] = {
-        {1, "none"},
-        {2, "1 run of 3 samples at full scale (3 or more in a row)"},
-        {3, "2 runs of 8 samples at full scale (3 or more in a row)"},
+        {1, "2 samples at full scale, no runs of 3 or more in a row"},
+        {2, "5 samples at full scale, 1 run (3 samples) of 3 or more in a row"},
+        {3, "10 samples at full scale, 2 runs (8 samples) of 3 or more in a row"},
     };
     for (const auto& [runs, shown] : rows) {
         std::vector<std::int16_t> samples = toneBurst(8000, 1, 1, 1);
