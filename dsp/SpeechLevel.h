@@ -20,6 +20,7 @@ namespace quen {
 // 0 dBm0: the RMS of a full-scale sine on 16-bit linear PCM (+/-32767), so -19 dBm0, the
 // level telephone networks aim speech at, is an RMS of 2600.
 constexpr double DBM0_REFERENCE_RMS_16BIT = 32767.0 / std::numbers::sqrt2;
+constexpr double TELEPHONE_SPEECH_LEVEL_DBM0 = -19.0;
 // The 16-bit value that floating-point full scale 1.0 stands for, as in the dithered
 // 16-bit output, so a recording reads the same level before and after it is written.
 constexpr double FULL_SCALE_16BIT = 32767.0;

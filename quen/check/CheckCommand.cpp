@@ -10,6 +10,7 @@
 
 #include "quen/Commands.h"
 #include "quen/Output.h"
+#include "quen/SoundFindings.h"
 #include "quen/SoundMeasures.h"
 #include "quen/TemplateOperands.h"
 #include "quen/TextDisplay.h"
@@ -71,9 +72,19 @@ std::string chunkText(const RiffChunk& chunk) {
            std::to_string(chunk.length) + " bytes" + (chunk.pastEnd ? ", past the end" : "") + ")";
 }
 
+// "accepted", "accepted, 2 findings", "refused".
+std::string verdictText(const RecordingCheck& check) {
+    const std::size_t count = check.findings.size();
+    if (!check.accepted) {
+        return "refused";
+    }
+    return count == 0
+               ? "accepted"
+               : "accepted, " + std::to_string(count) + (count == 1 ? " finding" : " findings");
+}
+
 void printRecordingText(const RecordingCheck& check) {
-    std::string text =
-        shownName(check.path) + ": " + (check.accepted ? "accepted" : "refused") + "\n";
+    std::string text = shownName(check.path) + ": " + verdictText(check) + "\n";
     if (const auto& layout = check.layout) {
         text += "  container  " + layout->container + " WAVE, " + std::to_string(layout->fileSize) +
                 " bytes (size field " + std::to_string(layout->statedSize) + ")\n";
@@ -107,6 +118,7 @@ void printRecordingText(const RecordingCheck& check) {
             text += "  measured   as decoded to 8 kHz mono\n";
         }
         text += soundText(*check.sound, "  ", 11);
+        text += findingsText(check.findings, "  ", 11);
     }
     if (const auto& sizes = check.sizes) {
         text += "  data files A-law or mu-law " + std::to_string(sizes->g711) + " bytes, G.723.1 " +
@@ -171,6 +183,7 @@ nlohmann::json recordingJson(const RecordingCheck& check) {
     if (check.sound) {
         document["levels"] = soundJson(*check.sound);
         document["levels_partial"] = check.soundPartial;
+        document["findings"] = findingsJson(check.findings);
     }
     if (const auto& sizes = check.sizes) {
         document["data_file_sizes"] = {
@@ -185,6 +198,7 @@ nlohmann::json recordingJson(const RecordingCheck& check) {
 
 int checkFiles(const CheckOptions& options, const Context& context) {
     bool allAccepted = true;
+    bool anyFinding = false;
     nlohmann::json files = nlohmann::json::array();
     for (const std::string& path : options.files) {
         if (const auto error = checkRefusesOutright(path)) {
@@ -198,16 +212,17 @@ int checkFiles(const CheckOptions& options, const Context& context) {
         }
         const RecordingCheck check = checkRecording(path, true);
         allAccepted = allAccepted && check.accepted;
+        anyFinding = anyFinding || !check.findings.empty();
         if (context.json) {
             files.push_back(recordingJson(check));
-        } else if (!options.quiet || !check.accepted) {
+        } else if (!options.quiet || !check.accepted || !check.findings.empty()) {
             printRecordingText(check);
         }
     }
     if (context.json) {
         printJson({{"all_accepted", allAccepted}, {"files", files}});
     }
-    return allAccepted ? EXIT_ALL_GOOD : EXIT_INVALID;
+    return allAccepted && !anyFinding ? EXIT_ALL_GOOD : EXIT_INVALID;
 }
 
 std::string greetingTitle(const GreetingCheck& greeting) {
@@ -360,13 +375,14 @@ void addCheckCommand(CLI::App& app, Context& context) {
     addTemplateOperands(*command, *options, "Recordings to check",
                         "The result directory the data-file names are shown in (default .)");
     command->add_flag("-q,--quiet", options->quiet,
-                      "Report only refused recordings (text only; a template is reported whole)");
+                      "Report only refused recordings and those with findings (text only; a "
+                      "template is reported whole)");
     command->footer(
         "--json (before or after \"check\") writes one JSON document instead of text.\n\n" +
-        exitCodesText("every recording is accepted, or every greeting of the template would "
-                      "convert",
-                      "a recording is refused, missing or a data file, or a greeting would not "
-                      "convert"));
+        exitCodesText("every recording is accepted without findings, or every greeting of "
+                      "the template would convert",
+                      "a recording is refused, missing or a data file or has findings, or a "
+                      "greeting would not convert"));
     command->callback([command, options, &context] {
         requireFilesOrTemplate(*command, *options, "recordings");
         context.exitCode = options->templatePath.empty() ? checkFiles(*options, context)

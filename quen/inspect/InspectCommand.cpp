@@ -22,6 +22,7 @@
 #include "quen/FailureText.h"
 #include "quen/Output.h"
 #include "quen/OutputFile.h"
+#include "quen/SoundFindings.h"
 #include "quen/SoundMeasures.h"
 #include "quen/TextDisplay.h"
 #include "quen/WavOutput.h"
@@ -137,6 +138,9 @@ InspectedFile inspectDataFile(const std::string& path) {
         report.undecodableFrames = result.audio->failedFrames;
     }
     report.contents = std::move(*read);
+    if (report.sound) {
+        report.findings = soundFindings(*report.sound, convertDataFileAgain(path, report.contents));
+    }
     // The payloads point into the bytes, which end here.
     report.contents.payloads.clear();
     return result;
@@ -180,13 +184,15 @@ int runInspect(const InspectOptions& options, bool json) {
         allGood = good && allGood;
         if (json) {
             reports.push_back(reportJson(report));
-        } else if (!options.quiet || !good) {
+        } else if (!options.quiet || !good || !report.findings.empty()) {
             reportStream << reportText(report);
         }
     }
     if (json) {
         reportStream << jsonText({{"valid", allGood}, {"files", reports}});
     }
+    // Findings are about the sound, not the file: the exit code stays the file's, so
+    // that the decoding step of a finding's own command goes on to the next.
     return allGood ? EXIT_ALL_GOOD : EXIT_INVALID;
 }
 
@@ -206,7 +212,7 @@ void addInspectCommand(CLI::App& app, Context& context) {
     command->add_flag("-y,--overwrite", options->overwrite,
                       "Replace an existing OUT.wav or OUT.svg");
     command->add_flag("-q,--quiet", options->quiet,
-                      "Report only the files that are not valid (text only)");
+                      "Report only the files that are not valid or have findings (text only)");
     command->footer(
         "--json (before or after \"inspect\") writes one JSON document instead of text.\n"
         "\"-\" for --wav or --svg writes it to standard output; the report then goes to\n"
