@@ -56,8 +56,8 @@ PrepareAgain convertDataFileAgain(const std::string& path, const DataFileContent
 // In a fixed order: no speech, silence at either end, level, DC offset, clipping.
 std::vector<Finding> soundFindings(const SoundMeasures& measures, const PrepareAgain& fix);
 
-// What only prepare measures: the source's channels cancelling in the mix, and the
-// limiter's deepest reduction; none when within bounds.
+// What only prepare can measure, for it to add to its report: the source's channels
+// cancelling in the mix, and the limiter's deepest reduction; none when within bounds.
 std::optional<Finding> cancellingFinding(double mixBelowLouderDb, const std::string& command);
 std::optional<Finding> limitingFinding(double reductionDb, const std::string& command);
 
