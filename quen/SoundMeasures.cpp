@@ -42,19 +42,24 @@ std::string dcOffsetText(double percent) {
     return text;
 }
 
-std::string clippingText(const SoundFigures& figures) {
+std::string clippingText(const ClippingRuns& clipping) {
     const auto count = [](std::size_t n, const char* one, const char* many) {
         return std::to_string(n) + " " + (n == 1 ? one : many);
     };
-    if (figures.clippedSamples == 0) {
+    if (clipping.fullScaleSamples == 0) {
         return "none";
     }
-    const std::size_t runs = figures.clippedRuns;
-    return count(figures.clippedSamples, "sample", "samples") + " at full scale, " +
+    const std::size_t runs = clipping.runs;
+    return count(clipping.fullScaleSamples, "sample", "samples") + " at full scale, " +
            (runs == 0 ? std::string("no runs")
                       : count(runs, "run", "runs") + " (" +
-                            count(figures.clippedRunSamples, "sample", "samples") + ")") +
+                            count(clipping.samples, "sample", "samples") + ")") +
            " of " + std::to_string(CLIPPING_RUN_MIN_SAMPLES) + " or more in a row";
+}
+
+std::string clippingText(const SoundFigures& figures) {
+    return clippingText(
+        ClippingRuns{figures.clippedRuns, figures.clippedRunSamples, figures.clippedSamples});
 }
 
 SoundMeasures measureSound(std::span<const std::int16_t> samples, std::int16_t lowest,

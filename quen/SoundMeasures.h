@@ -53,6 +53,7 @@ SoundFigures soundFigures(const SoundMeasures& measures);
 // "+0.61 % of full scale", signed.
 std::string dcOffsetText(double percent);
 // "4733 samples at full scale, 8 runs (28 samples) of 3 or more in a row", or "none".
+std::string clippingText(const ClippingRuns& clipping);
 std::string clippingText(const SoundFigures& figures);
 
 // snake_case keys, null for a level that is none.

@@ -311,6 +311,9 @@ TEST_F(QuenCheckInspect, ARefusedRecordingThatCanBeReadIsMeasuredToo) {
     EXPECT_FALSE(file["levels_partial"]);
     // Counted on the source's own samples: one run a half-cycle a channel, 2 s of 200 Hz.
     EXPECT_NEAR(file["levels"]["clipped_runs"].get<int>(), 2 * 2 * 400, 4);
+    // Every sample of the runs is at full scale, and it is a finding.
+    EXPECT_EQ(file["levels"]["clipped_samples"], file["levels"]["clipped_run_samples"]);
+    EXPECT_EQ(file["findings"].back()["key"], "clipping");
     EXPECT_GT(file["levels"]["active_speech_level_dbm0"].get<double>(), -2.0);
     EXPECT_NE(tool("check loud.wav").output.find("  measured   as decoded to 8 kHz mono\n"),
               std::string::npos);
