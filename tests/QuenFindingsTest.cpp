@@ -102,10 +102,12 @@ class QuenFindings : public Quen {
         }
     }
 
-    // `command` run as a person pastes it, with both programs on the path.
+    // `command` run as a person pastes it into bash, which reads the $'...' form names
+    // with control characters are shown in, with both programs on the path.
     int paste(const std::string& command) const {
+        writeText(path("pasted.sh"), command + "\n");
         const std::string bin = std::filesystem::path(QUEN_TOOL_BINARY).parent_path().string();
-        return shell("PATH='" + bin + "':\"$PATH\" && " + command + " >/dev/null 2>&1");
+        return shell("PATH='" + bin + "':\"$PATH\" bash pasted.sh >/dev/null 2>&1");
     }
 
     // The findings of `file` by `command` ("check" or "inspect"): the keys, and the
@@ -201,6 +203,32 @@ TEST_F(QuenFindings, InspectFindsThemInEveryCodecAndItsCommandsMakeTheFileAgain)
             EXPECT_EQ(header["recording_name_or_calling_party"], name);
         }
     }
+}
+
+// A data file's header is anyone's text: pasted, the command runs none of it, and the
+// file made again carries it back unchanged.
+TEST_F(QuenFindings, HeaderTextsInACommandStayWords) {
+    const std::string mailbox = "B'; touch p1; '$(touch p2)";
+    const std::string recording = "r`touch p3`\n$(touch p4)\t\\";
+    ASSERT_EQ(run({"/convert:quiet.wav", mailbox, recording, "alaw", "q.c11", "log.txt"}).exitCode,
+              0);
+    const auto header = [this] {
+        return nlohmann::json::parse(tool("--json inspect q.c11").output)["files"][0];
+    };
+    const auto before = header();
+    ASSERT_EQ(before["mailbox_name"], mailbox);
+    // Control characters are shown escaped, in JSON too.
+    ASSERT_EQ(before["recording_name_or_calling_party"], "r`touch p3`\\u000A$(touch p4)\\u0009\\");
+    const auto [keys, fix] = findings("inspect", "q.c11");
+    ASSERT_EQ(keys, std::vector<std::string>{"level"});
+    ASSERT_EQ(paste(fix), 0) << fix;
+    for (const char* planted : {"p1", "p2", "p3", "p4"}) {
+        EXPECT_FALSE(std::filesystem::exists(path(planted))) << planted;
+    }
+    const auto after = header();
+    EXPECT_EQ(after["mailbox_name"], mailbox);
+    EXPECT_EQ(after["recording_name_or_calling_party"], before["recording_name_or_calling_party"]);
+    EXPECT_EQ(after["findings"], nlohmann::json::array());
 }
 
 TEST_F(QuenFindings, TheReportListsEachFindingWithItsCommand) {
