@@ -84,8 +84,12 @@ PrepareAgain convertDataFileAgain(const std::string& path, const DataFileContent
 std::vector<Finding> soundFindings(const SoundMeasures& measures, const PrepareAgain& fix) {
     const SoundFigures figures = soundFigures(measures);
     const std::optional<std::string> silent = noSpeech(figures);
-    const bool leading = !silent && figures.leadingSilenceSeconds > LONG_SILENCE_SECONDS;
-    const bool trailing = !silent && figures.trailingSilenceSeconds > LONG_SILENCE_SECONDS;
+    // Speech that never reaches the silence threshold is quiet, not silent at its ends:
+    // its level says so.
+    const bool belowSilence = measures.levels.leadingSilence == measures.levels.samples;
+    const bool ends = !silent && !belowSilence;
+    const bool leading = ends && figures.leadingSilenceSeconds > LONG_SILENCE_SECONDS;
+    const bool trailing = ends && figures.trailingSilenceSeconds > LONG_SILENCE_SECONDS;
     // One command for everything prepare mends, so that pasting any of them mends all.
     const std::string command = fix(leading || trailing ? "--trim-silence " : "");
 

@@ -74,6 +74,13 @@ TEST(SoundFindings, EachIsJudgedAtItsBoundaryOnTheShownFigure) {
          },
          {"leading_silence: 6.00 s of silence before the sound (over 1 s); trim it",
           "trailing_silence: 1.00 s of silence after the sound (over 1 s); trim it"}},
+        {"speech under the silence threshold throughout is quiet, not silent at its ends",
+         [](SoundMeasures& s) {
+             s.speech.activeLevelDbm0 = -64.0;
+             s.levels.leadingSilence = s.levels.trailingSilence = 80000;
+         },
+         {"level: active speech level -64.00 dBm0, 45.00 dB below the target of -19.00 dBm0 "
+          "(more than 3 dB off); level it"}},
         {"an offset of 0.50 % is within", [](SoundMeasures& s) { s.levels.dcOffset = -0.005; }, {}},
         {"0.51 % is past it",
          [](SoundMeasures& s) { s.levels.dcOffset = -0.0051; },
