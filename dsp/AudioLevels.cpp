@@ -1,4 +1,4 @@
-// One pass for peak and energy; the silent ends are found from either side.
+// One pass for peak, energy and sum; the silent ends are found from either side.
 #include "dsp/AudioLevels.h"
 
 #include <algorithm>
@@ -24,17 +24,22 @@ AudioLevels measureLevels(std::span<const std::int16_t> samples) {
     // Plain integer arithmetic without branches, so that the loop vectorises.
     int peak = 0;
     std::uint64_t energy = 0;  // exact: at most 2^30 per sample
+    std::int64_t sum = 0;      // exact: at most 2^15 per sample
     for (const std::int16_t sample : samples) {
         const int value = sample;
         const int magnitude = value < 0 ? -value : value;
         peak = std::max(peak, magnitude);
         energy += static_cast<std::uint32_t>(magnitude * magnitude);
+        sum += value;
     }
     levels.peakDbfs = toDbfs(peak);
     levels.rmsDbfs =
         samples.empty()
             ? toDbfs(0)
             : toDbfs(std::sqrt(static_cast<double>(energy) / static_cast<double>(samples.size())));
+    levels.dcOffset = samples.empty() ? 0.0
+                                      : static_cast<double>(sum) /
+                                            static_cast<double>(samples.size()) / FULL_SCALE;
 
     // The smallest magnitude at or above the threshold.
     const auto threshold =

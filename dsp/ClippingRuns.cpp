@@ -1,4 +1,5 @@
-// Follows the run in progress and counts it once it ends, if it was long enough.
+// Counts each full-scale sample at once; follows the run in progress and counts it once it
+// ends, if it was long enough.
 #include "dsp/ClippingRuns.h"
 
 namespace quen {
@@ -35,6 +36,7 @@ void ClippingRunCounter::addSample(double sample) {
     }
     if (side != 0) {
         ++runLength_;
+        ++closed_.fullScaleSamples;
     }
 }
 

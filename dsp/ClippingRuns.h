@@ -1,6 +1,6 @@
-// Clipping as a listener hears it: runs of consecutive samples flat at the source's full
-// scale. A single full-scale sample is a loud peak; three in a row are a waveform cut
-// off. Streams over blocks; a run that crosses a block's end counts once.
+// Clipping: every sample at the source's full scale, and the runs of consecutive ones a
+// listener hears. A single full-scale sample may be a loud peak; three in a row are a
+// waveform cut off. Streams over blocks; a run that crosses a block's end counts once.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +15,9 @@ constexpr std::size_t CLIPPING_RUN_MIN_SAMPLES = 3;
 struct ClippingRuns {
     std::size_t runs = 0;
     std::size_t samples = 0;  // in the runs counted
+    // Every sample at full scale, in runs or not: a source limited to short runs of
+    // one or two is still clipped.
+    std::size_t fullScaleSamples = 0;
 };
 
 class ClippingRunCounter {

@@ -57,6 +57,10 @@ void SpeechLevelMeter::add(std::span<const float> samples) {
     while (!samples.empty()) {
         const std::size_t count = std::min(CHUNK, samples.size());
         std::copy_n(samples.begin(), count, chunk.begin());
+        for (std::size_t i = 0; i < count; ++i) {
+            const double x = finiteOrSilence(chunk[i]);
+            givenSumOfSquares_ += x * x;
+        }
         dcBlocker_->process(std::span(chunk.data(), count));
         measure(std::span<const float>(chunk.data(), count));
         samples = samples.subspan(count);
@@ -169,8 +173,13 @@ SpeechLevel SpeechLevelMeter::result() const {
     // A peak too brief for any threshold to reach the margin leaves the highest count's
     // reading, the best there is.
     const double activePower = std::pow(10.0, *activePowerDb / 10.0);
-    level.activeLevelDbm0 = dbm0FromRms(std::sqrt(activePower));
     level.activityFactor = std::min(1.0, longTermPower / activePower);
+    // The power the DcBlocker took out, the offset's, is there all the time, in speech as
+    // in pauses: added back, the level reads the long-term level plus what the pauses
+    // left out, never below it.
+    const double offsetPower =
+        dcBlocker_ ? (givenSumOfSquares_ - sumOfSquares_) / static_cast<double>(samples_) : 0.0;
+    level.activeLevelDbm0 = dbm0FromRms(std::sqrt(activePower + offsetPower));
     return level;
 }
 

@@ -20,6 +20,7 @@ namespace quen {
 // 0 dBm0: the RMS of a full-scale sine on 16-bit linear PCM (+/-32767), so -19 dBm0, the
 // level telephone networks aim speech at, is an RMS of 2600.
 constexpr double DBM0_REFERENCE_RMS_16BIT = 32767.0 / std::numbers::sqrt2;
+constexpr double TELEPHONE_SPEECH_LEVEL_DBM0 = -19.0;
 // The 16-bit value that floating-point full scale 1.0 stands for, as in the dithered
 // 16-bit output, so a recording reads the same level before and after it is written.
 constexpr double FULL_SCALE_16BIT = 32767.0;
@@ -39,7 +40,9 @@ class SpeechLevelMeter {
     static constexpr std::size_t THRESHOLDS = 16;
 
     // With `removeDc`, the samples pass a DcBlocker first: an offset would otherwise
-    // count as power, and in pauses as activity.
+    // count as activity in every pause. The power it takes out is present all the time,
+    // in speech as in pauses, so it is added back to the level: the active level never
+    // reads below the long-term level of the samples as given.
     explicit SpeechLevelMeter(double sampleRate = 8000.0, bool removeDc = true);
 
     void add(std::span<const float> samples);
@@ -58,9 +61,10 @@ class SpeechLevelMeter {
     std::optional<DcBlocker> dcBlocker_;
     double envelopeCoefficient_;
     std::uint64_t hangoverSamples_;
-    double rectified_ = 0.0;  // first stage of the envelope
-    double envelope_ = 0.0;   // second stage
-    double sumOfSquares_ = 0.0;
+    double rectified_ = 0.0;          // first stage of the envelope
+    double envelope_ = 0.0;           // second stage
+    double sumOfSquares_ = 0.0;       // of the samples measured, the offset removed
+    double givenSumOfSquares_ = 0.0;  // of the samples as given, the offset included
     std::uint64_t samples_ = 0;
     // Thresholds run from full scale down in 6.02 dB steps, so the envelope reaches all
     // from some index on, and that index moves only as the envelope crosses one. Counting

@@ -87,9 +87,11 @@ bool DecodeRecordWriter::end(const DecodeEnd& end) {
     const std::uint8_t more = end.moreFollows ? 1 : 0;
     const std::uint64_t runs = end.sourceClipping.runs;
     const std::uint64_t samples = end.sourceClipping.samples;
+    const std::uint64_t fullScale = end.sourceClipping.fullScaleSamples;
     put(&more, sizeof more);
     put(&runs, sizeof runs);
     put(&samples, sizeof samples);
+    put(&fullScale, sizeof fullScale);
     return send();
 }
 
@@ -192,9 +194,10 @@ bool DecodeRecordReader::next(DecodeRecord& record) {
             std::uint8_t more = 0;
             std::uint64_t runs = 0;
             std::uint64_t samples = 0;
+            std::uint64_t fullScale = 0;
             complete = take(&more, sizeof more) && take(&runs, sizeof runs) &&
-                       take(&samples, sizeof samples);
-            record.end = DecodeEnd{more != 0, ClippingRuns{runs, samples}};
+                       take(&samples, sizeof samples) && take(&fullScale, sizeof fullScale);
+            record.end = DecodeEnd{more != 0, ClippingRuns{runs, samples, fullScale}};
             break;
         }
         case DecodeRecordKind::Failed: {

@@ -133,6 +133,7 @@ ClippingRuns SourceClipping::result() const {
         const ClippingRuns runs = counter.result();
         total.runs += runs.runs;
         total.samples += runs.samples;
+        total.fullScaleSamples += runs.fullScaleSamples;
     }
     return total;
 }

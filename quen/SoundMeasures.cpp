@@ -36,6 +36,32 @@ nlohmann::json optionalValue(const std::optional<double>& value) {
 
 }  // namespace
 
+std::string dcOffsetText(double percent) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%+.2f %% of full scale", percent);
+    return text;
+}
+
+std::string clippingText(const ClippingRuns& clipping) {
+    const auto count = [](std::size_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    if (clipping.fullScaleSamples == 0) {
+        return "none";
+    }
+    const std::size_t runs = clipping.runs;
+    return count(clipping.fullScaleSamples, "sample", "samples") + " at full scale, " +
+           (runs == 0 ? std::string("no runs")
+                      : count(runs, "run", "runs") + " (" +
+                            count(clipping.samples, "sample", "samples") + ")") +
+           " of " + std::to_string(CLIPPING_RUN_MIN_SAMPLES) + " or more in a row";
+}
+
+std::string clippingText(const SoundFigures& figures) {
+    return clippingText(
+        ClippingRuns{figures.clippedRuns, figures.clippedRunSamples, figures.clippedSamples});
+}
+
 SoundMeasures measureSound(std::span<const std::int16_t> samples, std::int16_t lowest,
                            std::int16_t highest) {
     SoundMeasures measures;
@@ -88,8 +114,10 @@ SoundFigures soundFigures(const SoundMeasures& measures) {
             .peakDbfs = roundedDecibels(levels.peakDbfs),
             .truePeakDbfs = roundedDecibels(measures.truePeakDbfs),
             .rmsDbfs = roundedDecibels(levels.rmsDbfs),
+            .dcOffsetPercent = std::round(levels.dcOffset * 100 * 100) / 100 + 0.0,  // never -0
             .activeLevelDbm0 = active ? roundedDecibels(*active) : std::nullopt,
             .activityFactor = std::round(measures.speech.activityFactor * 1000) / 1000,
+            .clippedSamples = measures.clipping.fullScaleSamples,
             .clippedRuns = measures.clipping.runs,
             .clippedRunSamples = measures.clipping.samples,
             .leadingSilenceSeconds = levels.leadingSilence / SAMPLE_RATE,
@@ -102,8 +130,10 @@ nlohmann::json soundJson(const SoundMeasures& measures) {
             {"peak_dbfs", optionalValue(figures.peakDbfs)},
             {"true_peak_dbfs", optionalValue(figures.truePeakDbfs)},
             {"rms_dbfs", optionalValue(figures.rmsDbfs)},
+            {"dc_offset_percent", figures.dcOffsetPercent},
             {"active_speech_level_dbm0", optionalValue(figures.activeLevelDbm0)},
             {"activity_factor", figures.activityFactor},
+            {"clipped_samples", figures.clippedSamples},
             {"clipped_runs", figures.clippedRuns},
             {"clipped_run_samples", figures.clippedRunSamples},
             {"leading_silence_seconds", figures.leadingSilenceSeconds},
@@ -120,15 +150,12 @@ std::string soundText(const SoundMeasures& measures, const std::string& indent, 
     line("peak", decibels(figures.peakDbfs, "dBFS") + ", true peak " +
                      decibels(figures.truePeakDbfs, "dBFS"));
     line("RMS", decibels(figures.rmsDbfs, "dBFS"));
+    line("DC offset", dcOffsetText(figures.dcOffsetPercent));
     line("speech", figures.activeLevelDbm0
                        ? decibelText(*figures.activeLevelDbm0, "dBm0") + ", active " +
                              fixed(figures.activityFactor * 100, 1) + " % of the time"
                        : std::string("no active speech"));
-    const std::size_t runs = figures.clippedRuns;
-    line("clipping", runs == 0 ? std::string("none")
-                               : std::to_string(runs) + (runs == 1 ? " run" : " runs") + " of " +
-                                     std::to_string(figures.clippedRunSamples) +
-                                     " samples at full scale (3 or more in a row)");
+    line("clipping", clippingText(figures));
     line("silence", fixed(figures.leadingSilenceSeconds, 3) + " s leading, " +
                         fixed(figures.trailingSilenceSeconds, 3) + " s trailing");
     return out;

@@ -1,5 +1,5 @@
-// What every report of `quen` says about a sound: peak, RMS and silent ends, the active
-// speech level in dBm0 with its activity factor, the true peak, and clipped runs. Measured
+// What every report of `quen` says about a sound: peak, RMS, DC offset and silent ends, the
+// active speech level in dBm0 with its activity factor, the true peak, and clipping. Measured
 // once and rounded once, so check, inspect and any page render the same figures.
 #pragma once
 
@@ -39,14 +39,22 @@ struct SoundFigures {
     std::optional<double> peakDbfs;
     std::optional<double> truePeakDbfs;
     std::optional<double> rmsDbfs;
+    double dcOffsetPercent = 0.0;           // of full scale, to 0.01
     std::optional<double> activeLevelDbm0;  // none without active speech
     double activityFactor = 0.0;
+    std::size_t clippedSamples = 0;  // every sample at full scale
     std::size_t clippedRuns = 0;
     std::size_t clippedRunSamples = 0;
     double leadingSilenceSeconds = 0.0;
     double trailingSilenceSeconds = 0.0;
 };
 SoundFigures soundFigures(const SoundMeasures& measures);
+
+// "+0.61 % of full scale", signed.
+std::string dcOffsetText(double percent);
+// "4733 samples at full scale, 8 runs (28 samples) of 3 or more in a row", or "none".
+std::string clippingText(const ClippingRuns& clipping);
+std::string clippingText(const SoundFigures& figures);
 
 // snake_case keys, null for a level that is none.
 nlohmann::json soundJson(const SoundMeasures& measures);

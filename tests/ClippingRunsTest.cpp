@@ -1,5 +1,6 @@
-// Clipping runs: three samples flat at full scale count, two do not; both ends of the
-// range, runs across block boundaries, a sign change, and a wholly clipped recording.
+// Clipping: three samples flat at full scale count as a run, two do not, though every
+// full-scale sample counts; both ends of the range, runs across block boundaries, a sign
+// change, and a wholly clipped recording.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -13,25 +14,27 @@ namespace {
 constexpr std::int16_t HI = 32767;
 constexpr std::int16_t LO = -32768;
 
-TEST(ClippingRuns, CountsRunsOfThreeOrMoreAtEitherEndOf16Bits) {
+TEST(ClippingRuns, CountsRunsOfThreeOrMoreAndEveryFullScaleSample) {
     struct Case {
         const char* what;
         std::vector<std::int16_t> samples;
         std::size_t runs;
         std::size_t samplesInRuns;
+        std::size_t fullScale;  // every sample at either end
     };
     const std::vector<Case> cases = {
-        {"nothing", {}, 0, 0},
-        {"a run of two", {0, HI, HI, 0}, 0, 0},
-        {"a run of three", {0, HI, HI, HI, 0}, 1, 3},
-        {"a low run of three", {5, LO, LO, LO, 5}, 1, 3},
-        {"one step inside the range", {HI - 1, HI - 1, HI - 1, -32767, -32767, -32767}, 0, 0},
-        {"a run at the start", {HI, HI, HI, HI, 1}, 1, 4},
-        {"a run at the end", {1, LO, LO, LO, LO, LO}, 1, 5},
-        {"two runs", {HI, HI, HI, 0, LO, LO, LO, LO}, 2, 7},
-        {"a sign change parts a run", {HI, HI, LO, LO, HI, HI}, 0, 0},
-        {"high then low, each long enough", {HI, HI, HI, LO, LO, LO}, 2, 6},
-        {"twos between ordinary samples", {HI, HI, 0, HI, HI, 0, LO, LO}, 0, 0},
+        {"nothing", {}, 0, 0, 0},
+        {"a run of two", {0, HI, HI, 0}, 0, 0, 2},
+        {"a run of three", {0, HI, HI, HI, 0}, 1, 3, 3},
+        {"a low run of three", {5, LO, LO, LO, 5}, 1, 3, 3},
+        {"one step inside the range", {HI - 1, HI - 1, HI - 1, -32767, -32767, -32767}, 0, 0, 0},
+        {"a run at the start", {HI, HI, HI, HI, 1}, 1, 4, 4},
+        {"a run at the end", {1, LO, LO, LO, LO, LO}, 1, 5, 5},
+        {"two runs", {HI, HI, HI, 0, LO, LO, LO, LO}, 2, 7, 7},
+        {"a sign change parts a run", {HI, HI, LO, LO, HI, HI}, 0, 0, 6},
+        {"high then low, each long enough", {HI, HI, HI, LO, LO, LO}, 2, 6, 6},
+        {"single samples", {HI, 0, LO, 0, HI}, 0, 0, 3},
+        {"twos between ordinary samples", {HI, HI, 0, HI, HI, 0, LO, LO}, 0, 0, 6},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -43,6 +46,7 @@ TEST(ClippingRuns, CountsRunsOfThreeOrMoreAtEitherEndOf16Bits) {
             const ClippingRuns runs = counter.result();
             EXPECT_EQ(runs.runs, c.runs) << "cut at " << cut;
             EXPECT_EQ(runs.samples, c.samplesInRuns) << "cut at " << cut;
+            EXPECT_EQ(runs.fullScaleSamples, c.fullScale) << "cut at " << cut;
         }
     }
 }

@@ -133,12 +133,12 @@ TEST_F(QuenCheckInspect, SpeechLevelOfAToneIsItsRmsInDbm0AndBothCommandsAgree) {
     EXPECT_NE(text.find(level), std::string::npos) << text;
 }
 
-TEST_F(QuenCheckInspect, ClippedRunsOfThreeOrMoreAreCountedAndTwoAreNot) {
+TEST_F(QuenCheckInspect, EveryFullScaleSampleCountsAndRunsOfThreeOrMore) {
     // Runs of 2 at +full scale, then of 3 at -full scale, then of 5 at +full scale.
     const std::pair<int, std::string> rows[] = {
-        {1, "none"},
-        {2, "1 run of 3 samples at full scale (3 or more in a row)"},
-        {3, "2 runs of 8 samples at full scale (3 or more in a row)"},
+        {1, "2 samples at full scale, no runs of 3 or more in a row"},
+        {2, "5 samples at full scale, 1 run (3 samples) of 3 or more in a row"},
+        {3, "10 samples at full scale, 2 runs (8 samples) of 3 or more in a row"},
     };
     for (const auto& [runs, shown] : rows) {
         std::vector<std::int16_t> samples = toneBurst(8000, 1, 1, 1);
@@ -157,10 +157,11 @@ TEST_F(QuenCheckInspect, CheckListsTheLayoutOfAnAcceptedRecordingUpToItsLimit) {
     writeBytes(
         path("in.wav"),
         wavFile(join({formatChunk(), chunk("LIST", {'I', 'N', 'F', 'O'}), chunk("data", data)})));
+    // Its sound is too loud for a greeting: accepted with a finding, which fails the check.
     const ProgramResult check = tool("check in.wav");
-    EXPECT_EQ(check.exitCode, 0);
+    EXPECT_EQ(check.exitCode, 1);
     EXPECT_TRUE(
-        check.output.starts_with("in.wav: accepted\n"
+        check.output.starts_with("in.wav: accepted, 1 finding\n"
                                  "  container  RIFF WAVE, 8216 bytes (size field 8208)\n"
                                  "  chunks     \"fmt \" at 12 (16 bytes)\n"
                                  "             \"LIST\" at 36 (4 bytes)\n"
@@ -202,7 +203,7 @@ TEST_F(QuenCheckInspect, CheckListsTheLayoutOfAnAcceptedRecordingUpToItsLimit) {
     }
     // The longest format chunk taken.
     writeBytes(path("x.wav"), wavFile(join({formatChunk(36), chunk("data", data)})));
-    EXPECT_EQ(tool("check x.wav").exitCode, 0);
+    EXPECT_TRUE(tool("check x.wav").output.starts_with("x.wav: accepted, 1 finding\n"));
 }
 
 // `quen --json check FILE`, its exit code and its document, and the most memory it held
@@ -237,9 +238,11 @@ TEST_F(QuenCheckInspect, AHugeRecordingIsCheckedInBoundedMemory) {
     writeBytes(path("big.wav"), wavFile(join({formatChunk(), chunk("data", tone, dataLength)})));
     std::filesystem::resize_file(path("big.wav"), 44 + std::uint64_t{dataLength});
     const auto [exitCode, big, bigKb] = checkMeasured(dir(), "big.wav");
-    ASSERT_EQ(exitCode, 0) << big;
+    // Accepted, with findings about its sound: the half hour measured is mostly silence.
+    ASSERT_EQ(exitCode, 1) << big;
     const auto& file = big["files"][0];
     EXPECT_TRUE(file["accepted"]);
+    EXPECT_EQ(file["findings"][0]["key"], "trailing_silence");
     EXPECT_EQ(file["file_size"], 0x7FFFFFFF);
     EXPECT_EQ(file["chunks"][1]["length"], dataLength);
     EXPECT_FALSE(file["chunks"][1]["past_end"]);
@@ -308,6 +311,9 @@ TEST_F(QuenCheckInspect, ARefusedRecordingThatCanBeReadIsMeasuredToo) {
     EXPECT_FALSE(file["levels_partial"]);
     // Counted on the source's own samples: one run a half-cycle a channel, 2 s of 200 Hz.
     EXPECT_NEAR(file["levels"]["clipped_runs"].get<int>(), 2 * 2 * 400, 4);
+    // Every sample of the runs is at full scale, and it is a finding.
+    EXPECT_EQ(file["levels"]["clipped_samples"], file["levels"]["clipped_run_samples"]);
+    EXPECT_EQ(file["findings"].back()["key"], "clipping");
     EXPECT_GT(file["levels"]["active_speech_level_dbm0"].get<double>(), -2.0);
     EXPECT_NE(tool("check loud.wav").output.find("  measured   as decoded to 8 kHz mono\n"),
               std::string::npos);
@@ -381,11 +387,19 @@ TEST_F(QuenCheckInspect, OutputsAreReplacedOnlyWithOverwriteAndDashIsStandardOut
     EXPECT_TRUE(errors().starts_with("quen inspect: -: cannot write to standard output\n"))
         << errors();
     EXPECT_EQ(tool("inspect out.c11 --wav - --svg -").exitCode, 2);
-    // -q: nothing for a valid file, the report of an invalid one.
-    EXPECT_EQ(tool("inspect -q out.c11").output, "");
-    EXPECT_EQ(tool("inspect -q out.c11 missing.c11").output,
-              "missing.c11: error: cannot open: No such file or directory\n");
-    EXPECT_EQ(tool("check -q in.wav").output, "");
+    // -q: the report of an invalid file, and of one with findings (0.1 s is no speech),
+    // whose exit code stays that of a valid file.
+    const ProgramResult quiet = tool("inspect -q out.c11 missing.c11");
+    EXPECT_EQ(quiet.exitCode, 1);
+    EXPECT_TRUE(quiet.output.starts_with("out.c11: valid\n")) << quiet.output;
+    EXPECT_TRUE(
+        quiet.output.ends_with("  finding             no speech: 0.04 s of sound in all "
+                               "(under 0.3 s); record it again\n"
+                               "missing.c11: error: cannot open: No such file or "
+                               "directory\n"))
+        << quiet.output;
+    EXPECT_EQ(tool("inspect -q out.c11").exitCode, 0);
+    EXPECT_TRUE(tool("check -q in.wav").output.starts_with("in.wav: accepted, 1 finding\n"));
 }
 
 // Every subcommand's help ends in the same three exit codes, its own words before the

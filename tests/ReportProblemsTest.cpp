@@ -1,5 +1,5 @@
 // What `quen report` calls wrong with a data file, from the reports `quen inspect`
-// makes: each measure judged at its boundary, on the figure as reports show it, and no
+// makes: its own problems, then the sound's findings with their commands, and no
 // problem from a measure a report does not hold.
 #include <gtest/gtest.h>
 
@@ -13,15 +13,18 @@ namespace quen::tool {
 namespace {
 
 // A valid data file whose decoded audio has this level (none: no active speech) and
-// these clipped runs.
-InspectReport decoded(std::optional<double> levelDbm0, std::size_t clippedRuns = 0) {
+// these samples at full scale, with its findings.
+InspectReport decoded(std::optional<double> levelDbm0, std::size_t clippedSamples = 0) {
     InspectReport report;
     report.file = "x.c11";
     SoundMeasures sound;
+    sound.levels.samples = 80000;
     sound.speech.activeLevelDbm0 = levelDbm0;
-    sound.clipping.runs = clippedRuns;
-    sound.clipping.samples = clippedRuns * 3;
+    sound.speech.activityFactor = 0.5;
+    sound.clipping.fullScaleSamples = clippedSamples;
     report.sound = sound;
+    report.findings = soundFindings(
+        sound, [](const std::string& options) { return "remake " + options + "x.c11"; });
     return report;
 }
 
@@ -40,27 +43,24 @@ struct Case {
     std::vector<std::string> problems;
 };
 
-TEST(ReportProblems, EachMeasureIsJudgedAtItsBoundary) {
+TEST(ReportProblems, TheFilesOwnComeFirstThenEachFindingWithItsCommand) {
     InspectReport unreadable = undecodable(3);
     unreadable.error = "not a data file";
     InspectReport invalidButDecoded = decoded(-19.0, 2);
     invalidButDecoded.contents.problemCount = 1;
+    const std::string clipped =
+        "x: clipped: 2 samples at full scale, no runs of 3 or more in a row; clipping cannot "
+        "be undone: record it again with less input gain, or bring its peaks under full "
+        "scale; do: remake x.c11";
     const std::vector<Case> cases = {
-        {"no active speech, no runs", decoded(std::nullopt), {}},
-        {"3.0 dB below the target is within it", decoded(-22.0), {}},
-        {"3.0 dB above", decoded(-16.0), {}},
-        {"just past 3 dB below",
-         decoded(-22.05),
-         {"x: active speech level -22.1 dBm0, 3.1 dB below the target of -19.0 dBm0"}},
-        {"shown as -22.00, within", decoded(-22.004), {}},
-        {"shown as -22.01, past",
-         decoded(-22.006),
-         {"x: active speech level -22.0 dBm0, 3.0 dB below the target of -19.0 dBm0"}},
-        {"far above",
+        {"nothing found", decoded(-19.0), {}},
+        {"no speech, which no command mends",
+         decoded(std::nullopt),
+         {"x: no speech: nothing in it rises above silence; record it again"}},
+        {"a level",
          decoded(-9.0),
-         {"x: active speech level -9.0 dBm0, 10.0 dB above the target of -19.0 dBm0"}},
-        {"one clipped run", decoded(-19.0, 1), {"x: clipped (1 run of samples at full scale)"}},
-        {"runs", decoded(-19.0, 4), {"x: clipped (4 runs of samples at full scale)"}},
+         {"x: active speech level -9.00 dBm0, 10.00 dB above the target of -19.00 dBm0 (more "
+          "than 3 dB off); level it; do: remake x.c11"}},
         {"unreadable, and nothing else", unreadable, {"x cannot be read: not a data file"}},
         {"packet check and undecodable",
          undecodable(2),
@@ -70,7 +70,7 @@ TEST(ReportProblems, EachMeasureIsJudgedAtItsBoundary) {
          {"x fails the packet check (1 problem)", "x cannot be decoded: no decoder"}},
         {"invalid, decoded and clipped",
          invalidButDecoded,
-         {"x fails the packet check (1 problem)", "x: clipped (2 runs of samples at full scale)"}},
+         {"x fails the packet check (1 problem)", clipped}},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(dataFileProblems(c.report, "x"), c.problems) << c.what;

@@ -152,10 +152,11 @@ TEST(SpeechLevel, SilenceHasNoActiveSpeech) {
     }
 }
 
-TEST(SpeechLevel, ADcOffsetNeitherAddsPowerNorFillsThePauses) {
+// The offset counts as power, as it does in the long-term level, but not as activity.
+TEST(SpeechLevel, ADcOffsetAddsItsPowerButFillsNoPause) {
     const double amplitude = sineAmplitude(-25.0);
     const auto clean = toneBursts(amplitude, 1000.0, 1.0, 1.0, 5);
-    for (const float offset : {0.2f, -0.05f}) {
+    for (const float offset : {0.2f, -0.05f, 0.02f}) {
         SCOPED_TRACE(offset);
         auto shifted = clean;
         for (float& sample : shifted) {
@@ -164,13 +165,42 @@ TEST(SpeechLevel, ADcOffsetNeitherAddsPowerNorFillsThePauses) {
         const SpeechLevel expected = measureSpeechLevel(clean);
         const SpeechLevel level = measureSpeechLevel(shifted);
         ASSERT_TRUE(level.activeLevelDbm0.has_value());
-        EXPECT_NEAR(*level.activeLevelDbm0, *expected.activeLevelDbm0, 0.05);
+        const double cleanRms = std::pow(10.0, *expected.activeLevelDbm0 / 20.0) *
+                                DBM0_REFERENCE_RMS_16BIT / FULL_SCALE_16BIT;
+        EXPECT_NEAR(*level.activeLevelDbm0,
+                    dbm0FromRms(std::sqrt(cleanRms * cleanRms + double{offset} * offset)), 0.05);
         EXPECT_NEAR(level.activityFactor, expected.activityFactor, 0.01);
 
-        // Kept, the offset is power, and activity in every pause.
+        // Kept, the offset is activity in every pause.
         SpeechLevelMeter raw(TEST_SAMPLE_RATE, false);
         raw.add(std::span<const float>(shifted));
         EXPECT_GT(raw.result().activityFactor, 0.99);
+    }
+}
+
+// Near silence, as codecs leave it: A-law's quietest codes decode to +/-8, so dithered
+// silence comes back as +8 and -8 in some mix, an offset with a little noise. Read
+// against the long-term level (an RMS of 8: every sample sounds alike, so all count
+// active), the active level may never be below it.
+TEST(SpeechLevel, NearSilenceNeverReadsBelowItsLongTermLevel) {
+    struct Case {
+        const char* what;
+        double shareHigh;  // of the samples that are +8, the others -8
+    };
+    const Case cases[] = {{"a quarter -8", 0.75}, {"one in eight -8", 0.875}, {"even", 0.5}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::uint32_t state = 12345;
+        std::vector<std::int16_t> samples(80000);
+        for (std::int16_t& sample : samples) {
+            state = state * 1664525u + 1013904223u;
+            sample = (state >> 8) % 1000 < c.shareHigh * 1000 ? 8 : -8;
+        }
+        const double longTermDbm0 = dbm0FromRms(8.0 / FULL_SCALE_16BIT);
+        const SpeechLevel level = measureSpeechLevel(samples);
+        ASSERT_TRUE(level.activeLevelDbm0.has_value());
+        EXPECT_GE(*level.activeLevelDbm0, longTermDbm0);
+        EXPECT_NEAR(*level.activeLevelDbm0, longTermDbm0, 0.5);
     }
 }
 

@@ -12,6 +12,7 @@
 #include "quen/Commands.h"
 #include "quen/InputOperands.h"
 #include "quen/Output.h"
+#include "quen/SoundFindings.h"
 #include "quen/SoundMeasures.h"
 #include "quen/TemplateOperands.h"
 #include "quen/TextDisplay.h"
@@ -73,9 +74,19 @@ std::string chunkText(const RiffChunk& chunk) {
            std::to_string(chunk.length) + " bytes" + (chunk.pastEnd ? ", past the end" : "") + ")";
 }
 
+// "accepted", "accepted, 2 findings", "refused".
+std::string verdictText(const RecordingCheck& check) {
+    const std::size_t count = check.findings.size();
+    if (!check.accepted) {
+        return "refused";
+    }
+    return count == 0
+               ? "accepted"
+               : "accepted, " + std::to_string(count) + (count == 1 ? " finding" : " findings");
+}
+
 void printRecordingText(const RecordingCheck& check) {
-    std::string text =
-        shownName(check.path) + ": " + (check.accepted ? "accepted" : "refused") + "\n";
+    std::string text = shownName(check.path) + ": " + verdictText(check) + "\n";
     if (const auto& layout = check.layout) {
         text += "  container  " + layout->container + " WAVE, " + std::to_string(layout->fileSize) +
                 " bytes (size field " + std::to_string(layout->statedSize) + ")\n";
@@ -109,6 +120,7 @@ void printRecordingText(const RecordingCheck& check) {
             text += "  measured   as decoded to 8 kHz mono\n";
         }
         text += soundText(*check.sound, "  ", 11);
+        text += findingsText(check.findings, "  ", 11);
     }
     if (const auto& sizes = check.sizes) {
         text += "  data files A-law or mu-law " + std::to_string(sizes->g711) + " bytes, G.723.1 " +
@@ -173,6 +185,7 @@ nlohmann::json recordingJson(const RecordingCheck& check) {
     if (check.sound) {
         document["levels"] = soundJson(*check.sound);
         document["levels_partial"] = check.soundPartial;
+        document["findings"] = findingsJson(check.findings);
     }
     if (const auto& sizes = check.sizes) {
         document["data_file_sizes"] = {
@@ -212,12 +225,12 @@ int checkFiles(const CheckOptions& options, const Context& context) {
             continue;
         }
         const RecordingCheck check = checkRecording(path, true, name);
-        exitCode = worse(exitCode, check.accepted     ? EXIT_ALL_GOOD
-                                   : unreadable(path) ? EXIT_TROUBLE
-                                                      : EXIT_PROBLEM);
+        exitCode = worse(exitCode, !check.accepted && unreadable(path)          ? EXIT_TROUBLE
+                                   : !check.accepted || !check.findings.empty() ? EXIT_PROBLEM
+                                                                                : EXIT_ALL_GOOD);
         if (context.json) {
             files.push_back(recordingJson(check));
-        } else if (!options.quiet || !check.accepted) {
+        } else if (!options.quiet || !check.accepted || !check.findings.empty()) {
             printRecordingText(check);
         }
     }
@@ -377,12 +390,14 @@ void addCheckCommand(CLI::App& app, Context& context) {
     addTemplateOperands(*command, *options, "Recordings to check (- for standard input)",
                         "The result directory the data-file names are shown in (default .)");
     command->add_flag("-q,--quiet", options->quiet,
-                      "Report only refused recordings (text only; a template is reported whole)");
+                      "Report only refused recordings and those with findings (text only; a "
+                      "template is reported whole)");
     command->footer(
         "--json (before or after \"check\") writes one JSON document instead of text.\n\n" +
-        exitCodesText("every recording is accepted, or every greeting of the template would "
-                      "convert",
-                      "a recording is refused or is a data file; a greeting would not convert, "
+        exitCodesText("every recording is accepted without findings, or every greeting of the "
+                      "template would convert",
+                      "a recording is refused, is a data file or has findings; a greeting would "
+                      "not convert, "
                       "the template is malformed or names a recording that is missing",
                       "a recording, the template, --wav-dir or --result-dir is missing, not "
                       "the kind of file it should be, or unreadable"));

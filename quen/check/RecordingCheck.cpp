@@ -14,6 +14,7 @@
 #include "platform/LogSink.h"
 #include "platform/TextConversion.h"
 #include "quen/InputOperands.h"
+#include "quen/ShellCommand.h"
 #include "quen/TextDisplay.h"
 #include "wav/WavReader.h"
 
@@ -26,36 +27,6 @@ constexpr std::size_t MAX_MEASURED_SAMPLES = 30 * 60 * SPEECH_SAMPLE_RATE;
 
 std::string quoted(const std::string& id) {
     return "\"" + id + "\"";
-}
-
-// A path as a shell reads it back: quoted when it holds anything but safe characters,
-// in the $'...' form of text output when it holds control characters.
-std::string shellWord(const std::string& path) {
-    if (std::string shown = shownName(path); shown != path) {
-        return shown;
-    }
-    const bool safe = !path.empty() && path.find_first_not_of(
-                                           "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
-                                           "0123456789@%+=:,./_-") == std::string::npos;
-    if (safe) {
-        return path;
-    }
-    std::string word = "'";
-    for (const char c : path) {
-        word += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return word + "'";
-}
-
-std::string preparedName(const std::string& path) {
-    if (path == STANDARD_INPUT) {
-        return "prepared.wav";
-    }
-    const std::size_t slash = path.rfind('/');
-    const std::size_t dot = path.rfind('.');
-    const bool hasExtension =
-        dot != std::string::npos && (slash == std::string::npos || dot > slash);
-    return (hasExtension ? path.substr(0, dot) : path) + "-prepared.wav";
 }
 
 // Why a RIFF/RF64 file is refused, in the words of its own layout.
@@ -214,15 +185,11 @@ void describe(RecordingCheck& check, const std::string& path, const Verdict& ver
         measureDecoded(check, path);
     }
     if (check.media) {
-        check.fix = prepareCommand(check.path, preparedName(check.path));
+        check.fix = prepareCommand(check.path, besideName(check.path, PREPARED_SUFFIX));
     }
 }
 
 }  // namespace
-
-std::string prepareCommand(const std::string& in, const std::string& out) {
-    return "quen prepare " + shellWord(in) + " " + shellWord(out);
-}
 
 RecordingCheck checkRecording(const std::string& path, bool full, const std::string& name) {
     RecordingCheck check;
@@ -242,6 +209,9 @@ RecordingCheck checkRecording(const std::string& path, bool full, const std::str
         check.logLines.push_back(std::move(shown));
     }
     describe(check, path, verdict, full);
+    if (check.sound) {
+        check.findings = soundFindings(*check.sound, prepareRecordingAgain(check.path));
+    }
     return check;
 }
 

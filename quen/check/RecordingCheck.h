@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "media/MediaDecoder.h"
+#include "quen/SoundFindings.h"
 #include "quen/SoundMeasures.h"
 #include "wav/RiffLayout.h"
 
@@ -35,6 +36,8 @@ struct RecordingCheck {
     // libavformat decodes it to 8 kHz mono; with `full` only.
     std::optional<SoundMeasures> sound;
     bool soundPartial = false;  // a recording longer than the part measured
+    // What is wrong with the sound, each with the prepare command that mends it.
+    std::vector<Finding> findings;
     std::optional<DataFileSizes> sizes;
 };
 
@@ -43,10 +46,5 @@ struct RecordingCheck {
 // which only needs the verdicts of many greetings, leaves that out. `name` is the file
 // as shown when it is not `path` (standard input, read from a copy).
 RecordingCheck checkRecording(const std::string& path, bool full, const std::string& name = {});
-
-// The `quen prepare` command line that writes `out` from `in`, quoted for a shell: a
-// name with control characters in the $'...' form (bash, zsh, ksh), so that the line
-// is safe to show on a terminal; others in POSIX quotes.
-std::string prepareCommand(const std::string& in, const std::string& out);
 
 }  // namespace quen::tool

@@ -16,6 +16,7 @@
 #include "jobs/LogLines.h"
 #include "platform/LogSink.h"
 #include "platform/TextConversion.h"
+#include "quen/ShellCommand.h"
 
 namespace quen::tool {
 namespace {

@@ -23,6 +23,7 @@
 #include "quen/InputOperands.h"
 #include "quen/Output.h"
 #include "quen/OutputFile.h"
+#include "quen/SoundFindings.h"
 #include "quen/SoundMeasures.h"
 #include "quen/TextDisplay.h"
 #include "quen/WavOutput.h"
@@ -138,6 +139,9 @@ InspectedFile inspectDataFile(const std::string& path, const std::string& name) 
         report.undecodableFrames = result.audio->failedFrames;
     }
     report.contents = std::move(*read);
+    if (report.sound) {
+        report.findings = soundFindings(*report.sound, convertDataFileAgain(path, report.contents));
+    }
     // The payloads point into the bytes, which end here.
     report.contents.payloads.clear();
     return result;
@@ -188,7 +192,7 @@ int runInspect(const InspectOptions& options, bool json) {
         exitCode = worse(exitCode, fileExit);
         if (json) {
             reports.push_back(reportJson(report));
-        } else if (!options.quiet || !good) {
+        } else if (!options.quiet || !good || !report.findings.empty()) {
             reportStream << reportText(report);
         }
     }
@@ -216,7 +220,7 @@ void addInspectCommand(CLI::App& app, Context& context) {
     command->add_flag("-y,--overwrite", options->overwrite,
                       "Replace an existing OUT.wav or OUT.svg");
     command->add_flag("-q,--quiet", options->quiet,
-                      "Report only the files that are not valid (text only)");
+                      "Report only the files that are not valid or have findings (text only)");
     command->footer(
         "--json (before or after \"inspect\") writes one JSON document instead of text.\n"
         "\"-\" for --wav or --svg writes it to standard output; the report then goes to\n"

@@ -2,6 +2,7 @@
 // levels come from SoundMeasures.
 #include "quen/inspect/InspectReport.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <ctime>
@@ -115,6 +116,7 @@ nlohmann::json reportJson(const InspectReport& inspected) {
     if (inspected.sound) {
         report["audio"] = soundJson(*inspected.sound);
         report["audio"]["undecodable_frames"] = inspected.undecodableFrames;
+        report["findings"] = findingsJson(inspected.findings);
     } else {
         report["audio"] = nullptr;
         report["audio_error"] = inspected.audioError;
@@ -180,6 +182,13 @@ std::string reportText(const InspectReport& inspected) {
         line(out, "audio", "not decoded: " + inspected.audioError);
     } else {
         out += soundText(*inspected.sound, "  ", 20);
+        out += findingsText(inspected.findings, "  ", 20);
+        if (std::any_of(inspected.findings.begin(), inspected.findings.end(),
+                        [](const Finding& finding) { return finding.command.has_value(); })) {
+            line(out, "note",
+                 "the commands decode this file; preparing its master recording again is "
+                 "better where it exists");
+        }
         if (inspected.undecodableFrames > 0) {
             line(out, "undecodable frames",
                  std::to_string(inspected.undecodableFrames) +

@@ -9,9 +9,11 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "datafile/DataFileReader.h"
 #include "quen/DecodedAudio.h"
+#include "quen/SoundFindings.h"
 #include "quen/SoundMeasures.h"
 
 namespace quen::tool {
@@ -30,6 +32,9 @@ struct InspectReport {
     std::optional<SoundMeasures> sound;
     std::size_t undecodableFrames = 0;
     std::string audioError;
+    // What is wrong with the decoded sound, each with the commands that make the file
+    // again.
+    std::vector<Finding> findings;
 
     // The playing time of the packet stream.
     double durationSeconds() const;

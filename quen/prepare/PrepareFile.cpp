@@ -12,6 +12,7 @@
 #include "platform/Console.h"
 #include "quen/FailureText.h"
 #include "quen/Output.h"
+#include "quen/SoundMeasures.h"
 #include "quen/TextDisplay.h"
 #include "quen/WavOutput.h"
 #include "wav/WavWriter.h"
@@ -131,18 +132,12 @@ std::string describeGain(const PrepareOptions& options, const PreparedRecording&
     return text;
 }
 
-std::string describeClipping(const ClippingRuns& clipping) {
-    return std::to_string(clipping.runs) + (clipping.runs == 1 ? " run" : " runs") + " of " +
-           std::to_string(CLIPPING_RUN_MIN_SAMPLES) + " or more samples at full scale (" +
-           std::to_string(clipping.samples) + " samples)";
-}
-
 std::string textReport(const std::string& input, const std::string& output,
                        const MediaFormat& source, const ClippingRuns& clipping,
                        const PrepareOptions& options, const PreparedRecording& result) {
     std::string text = shownName(input) + ": " + describeSource(source) + "\n";
-    if (clipping.runs > 0) {
-        text += "  clipped   " + describeClipping(clipping) + " in the source\n";
+    if (clipping.fullScaleSamples > 0) {
+        text += "  clipped   " + clippingText(clipping) + " in the source\n";
     }
     text += "  input     " + describeLevels(result.input) + "\n";
     text += "  gain      " + describeGain(options, result) + "\n";
@@ -194,6 +189,7 @@ nlohmann::json jsonReport(const std::string& input, const std::string& output,
           {"channels", source.channels},
           {"bits_per_sample", source.bitsPerSample},
           {"duration_seconds", source.durationSeconds},
+          {"clipped_samples", clipping.fullScaleSamples},
           {"clipped_runs", clipping.runs},
           {"clipped_run_samples", clipping.samples}}},
         {"input_levels", levelsJson(result.input)},
@@ -300,9 +296,9 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& path,
     }
     outcome.succeeded = true;
     const ClippingRuns& clipping = audio.sourceClipping;
-    if (clipping.runs > 0) {
+    if (clipping.fullScaleSamples > 0) {
         outcome.messages = "quen prepare: " + shownName(input) +
-                           ": warning: " + describeClipping(clipping) +
+                           ": warning: " + clippingText(clipping) +
                            "; clipping cannot be undone, record it again at a lower level if "
                            "you can\n";
     }

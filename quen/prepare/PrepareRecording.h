@@ -16,8 +16,7 @@
 
 namespace quen {
 
-// The active speech level telephone networks aim speech at.
-constexpr double DEFAULT_TARGET_DBM0 = -19.0;
+constexpr double DEFAULT_TARGET_DBM0 = TELEPHONE_SPEECH_LEVEL_DBM0;
 // Integrated loudness for --loudness without a value of its own.
 constexpr double DEFAULT_TARGET_LUFS = -18.0;
 // Room above the true peak for what a lossy codec adds: G.723.1 overshoots a waveform

@@ -1,6 +1,6 @@
 // What a `quen report` page calls wrong with one data file, judged on the report
-// `quen inspect` made of it: unreadable, failing the packet check, undecodable, a level
-// too far from the telephone target, clipping.
+// `quen inspect` made of it: unreadable, failing the packet check, undecodable, and the
+// findings about its sound, each with its command.
 #pragma once
 
 #include <optional>
@@ -10,11 +10,6 @@
 #include "quen/inspect/InspectReport.h"
 
 namespace quen::tool {
-
-// The level telephone networks aim speech at, and how far off it a greeting may be
-// before the page calls it a problem.
-constexpr double TARGET_LEVEL_DBM0 = -19.0;
-constexpr double LEVEL_TOLERANCE_DB = 3.0;
 
 // Each problem starts with `name` (where and which file).
 std::vector<std::string> dataFileProblems(const InspectReport& report, const std::string& name);
