@@ -78,7 +78,7 @@ PrepareAgain convertDataFileAgain(const std::string& path, const DataFileContent
                   (internal ? "Y" : "N") + " " + std::to_string(contents.recordTime) + " " +
                   std::to_string(contents.listenTime);
         }
-        return "quen inspect " + shellWord(path) + " --wav " + shellWord(decoded) + " && " +
+        return "quen inspect " + shellWord(path) + " --wav " + shellWord(decoded) + "; " +
                prepareCommand(decoded, prepared, options) + " && QuenGreeting " + job + " " +
                shellWord(base) + " errors.txt";
     };
@@ -138,27 +138,6 @@ std::vector<Finding> soundFindings(const SoundMeasures& measures, const PrepareA
                             command});
     }
     return findings;
-}
-
-std::optional<Finding> cancellingFinding(double mixBelowLouderDb, const std::string& command) {
-    if (mixBelowLouderDb <= CANCELLING_MIX_DB) {
-        return std::nullopt;
-    }
-    return Finding{"channels_cancel",
-                   "the channels cancel: their mix is " + decibelText(mixBelowLouderDb, "dB") +
-                       " below the louder one (over " + fixed(CANCELLING_MIX_DB, 0) +
-                       " dB); take one channel",
-                   command};
-}
-
-std::optional<Finding> limitingFinding(double reductionDb, const std::string& command) {
-    if (reductionDb <= LIMITING_LIMIT_DB) {
-        return std::nullopt;
-    }
-    return Finding{"limiting",
-                   "limited by " + decibelText(reductionDb, "dB") + " at its deepest (over " +
-                       fixed(LIMITING_LIMIT_DB, 0) + " dB); level it lower",
-                   command};
 }
 
 nlohmann::json findingsJson(const std::vector<Finding>& findings) {

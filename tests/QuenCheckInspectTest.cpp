@@ -370,7 +370,8 @@ TEST_F(QuenCheckInspect, OutputsAreReplacedOnlyWithOverwriteAndDashIsStandardOut
     EXPECT_EQ(readText(path("a.wav")), "keep me");
     EXPECT_EQ(errors(),
               "quen inspect: a.wav: exists already; give -y (--overwrite) to replace it\n");
-    ASSERT_EQ(tool("inspect out.c11 --wav a.wav -y").exitCode, 0);
+    // 0.1 s of sound is no speech: a finding, exit code 1, and the WAV written all the same.
+    ASSERT_EQ(tool("inspect out.c11 --wav a.wav -y").exitCode, 1);
     const Bytes written = readBytes(path("a.wav"));
     EXPECT_EQ(written.size(), 44 + 2 * 800u);
     const Bytes header = pcmWav(std::vector<std::int16_t>(800));
@@ -378,7 +379,7 @@ TEST_F(QuenCheckInspect, OutputsAreReplacedOnlyWithOverwriteAndDashIsStandardOut
               Bytes(header.begin(), header.begin() + 44));
     // "-": the WAV alone on standard output, the report on standard error.
     const ProgramResult piped = tool("inspect out.c11 --wav -");
-    ASSERT_EQ(piped.exitCode, 0);
+    ASSERT_EQ(piped.exitCode, 1);
     EXPECT_EQ(Bytes(piped.output.begin(), piped.output.end()), written);
     EXPECT_TRUE(errors().starts_with("out.c11: valid\n")) << errors();
     EXPECT_TRUE(tool("inspect out.c11 --svg -").output.starts_with("<?xml"));
@@ -387,10 +388,11 @@ TEST_F(QuenCheckInspect, OutputsAreReplacedOnlyWithOverwriteAndDashIsStandardOut
     EXPECT_TRUE(errors().starts_with("quen inspect: -: cannot write to standard output\n"))
         << errors();
     EXPECT_EQ(tool("inspect out.c11 --wav - --svg -").exitCode, 2);
-    // -q: the report of an invalid file, and of one with findings (0.1 s is no speech),
-    // whose exit code stays that of a valid file.
+    // -q: the report of a file with findings (0.1 s is no speech), a problem, and of a
+    // missing one, trouble, which wins.
+    EXPECT_EQ(tool("inspect -q out.c11").exitCode, 1);
     const ProgramResult quiet = tool("inspect -q out.c11 missing.c11");
-    EXPECT_EQ(quiet.exitCode, 1);
+    EXPECT_EQ(quiet.exitCode, 2);
     EXPECT_TRUE(quiet.output.starts_with("out.c11: valid\n")) << quiet.output;
     EXPECT_TRUE(
         quiet.output.ends_with("  finding             no speech: 0.04 s of sound in all "
@@ -398,7 +400,6 @@ TEST_F(QuenCheckInspect, OutputsAreReplacedOnlyWithOverwriteAndDashIsStandardOut
                                "missing.c11: error: cannot open: No such file or "
                                "directory\n"))
         << quiet.output;
-    EXPECT_EQ(tool("inspect -q out.c11").exitCode, 0);
     EXPECT_TRUE(tool("check -q in.wav").output.starts_with("in.wav: accepted, 1 finding\n"));
 }
 
@@ -524,7 +525,8 @@ TEST_F(QuenCheckInspect, TheWaveformShowsItsScaleSilenceAndClipping) {
     for (std::size_t i = 12000; i < 12004; ++i)
         samples[i] = 32767;
     convertToDataFile(samples);
-    ASSERT_EQ(tool("inspect out.c11 --svg w.svg").exitCode, 0) << errors();
+    // Leading and trailing silence are findings; the picture is drawn all the same.
+    ASSERT_EQ(tool("inspect out.c11 --svg w.svg").exitCode, 1) << errors();
     const std::string svg = readText(path("w.svg"));
     // The plot is 1130 columns from x = 50: silence is the first and last third, a
     // clipped run is marked once, near the middle.
@@ -605,7 +607,8 @@ TEST_F(QuenCheckInspect, TheWaveformShowsEachSampleInItsOwnColumns) {
             samples[at] = 16000;
         }
         convertToDataFile(samples);
-        ASSERT_EQ(tool("inspect out.c11 --svg w.svg -y").exitCode, 0) << errors();
+        // A few clicks are no speech: a finding, and the picture drawn all the same.
+        ASSERT_EQ(tool("inspect out.c11 --svg w.svg -y").exitCode, 1) << errors();
         const std::string svg = readText(path("w.svg"));
         // The min/max envelope's tops, left to right; silence decodes to 8, at y 150.0.
         const std::size_t at = svg.find("<polygon fill=\"#8fb8de\"");

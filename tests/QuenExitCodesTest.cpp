@@ -20,12 +20,13 @@ class QuenExitCodes : public Quen {
   protected:
     void SetUp() override {
         Quen::SetUp();
-        writeBytes(path("good.c11"),
-                   expectedDataFile(0x89, {u"box", u"rec"}, Bytes(100, 0xD5), 80));
+        // Speech at the telephone level: no finding.
+        writeBytes(path("good.wav"), pcmWav(speechAt(2, -19)));
+        ASSERT_EQ(run({"/convert:good.wav", "box", "rec", "alaw", "good.c11", "log.txt"}).exitCode,
+                  0);
         Bytes bad = expectedDataFile(0x89, {u"box", u"rec"}, Bytes(100, 0xD5), 80);
         bad[5] = 207;
         writeBytes(path("bad.c11"), bad);
-        writeBytes(path("good.wav"), pcmWav(testSignal(8000)));
         // 44.1 kHz: refused by QuenGreeting, prepared by quen.
         writeBytes(path("cd.wav"), wavFile(join({formatChunkFor(1, 1, 44100, 16),
                                                  chunk("data", sampleBytes(testSignal(44100)))})));
@@ -152,7 +153,7 @@ TEST_F(QuenExitCodes, EverySubcommandExitsZeroOneOrTwoAsTheContractSays) {
         }
     }
     // What the refusals left alone, and what the runs with -y replaced.
-    EXPECT_EQ(readBytes(path("good.wav")), pcmWav(testSignal(8000)));
+    EXPECT_EQ(readBytes(path("good.wav")), pcmWav(speechAt(2, -19)));
     EXPECT_TRUE(fs::exists(path("w/good.wav")));
     EXPECT_TRUE(fs::exists(path("missing.html")));  // written, listing the missing file
     EXPECT_TRUE(fs::exists(path("none.html")));

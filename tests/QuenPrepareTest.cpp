@@ -40,7 +40,8 @@ class QuenPrepare : public Quen {
         const std::string data = "out-" + format + ".cxx";
         EXPECT_EQ(run({"/convert:" + wav, "Box", "Rec", format, data, "log.txt"}).exitCode, 0)
             << readText(path("log.txt"));
-        EXPECT_EQ(tool("inspect " + data + " -y --wav decoded.wav").exitCode, 0) << errors();
+        // Findings about the sound (1) still decode; only trouble (2) writes nothing.
+        EXPECT_LE(tool("inspect " + data + " -y --wav decoded.wav").exitCode, 1) << errors();
         return pcm("decoded.wav");
     }
 

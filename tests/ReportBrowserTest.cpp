@@ -406,7 +406,8 @@ TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
     for (const std::size_t g : {1, 2, 3}) {
         const std::string name = std::to_string(7999 + g);
         SCOPED_TRACE(name);
-        ASSERT_EQ(tool("inspect -y " + name + ".c11 --wav decoded.wav").exitCode, 0) << errors();
+        // Findings about the sound (1) still decode; only trouble (2) writes nothing.
+        ASSERT_LE(tool("inspect -y " + name + ".c11 --wav decoded.wav").exitCode, 1) << errors();
         const std::size_t player = page.find("id=\"g" + std::to_string(g) + "-file1\"");
         const std::size_t start = page.find("base64,", player) + 7;
         writeText(path("audio.txt"), page.substr(start, page.find('"', start) - start));

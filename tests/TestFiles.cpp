@@ -6,6 +6,8 @@
 #include <cmath>
 
 #include "codec/G711Encoder.h"
+#include "dsp/SpeechLevel.h"
+#include "tests/TestSignals.h"
 
 namespace quen::test {
 
@@ -68,6 +70,18 @@ std::vector<std::int16_t> testSignal(std::size_t count) {
         const double envelope = static_cast<double>(i % 4000) / 4000.0;
         const double tone = std::sin(static_cast<double>(i) * 0.37);
         samples[i] = static_cast<std::int16_t>(std::lround(32767.0 * envelope * tone));
+    }
+    return samples;
+}
+
+std::vector<std::int16_t> speechAt(double seconds, double levelDbm0) {
+    const std::vector<float> noise = speechLikeNoise(seconds, 7);
+    const double gain =
+        std::pow(10.0, (levelDbm0 - *measureSpeechLevel(noise).activeLevelDbm0) / 20.0);
+    std::vector<std::int16_t> samples;
+    for (const float sample : noise) {
+        samples.push_back(static_cast<std::int16_t>(
+            std::clamp(std::lround(sample * gain * FULL_SCALE_16BIT), -32768L, 32767L)));
     }
     return samples;
 }

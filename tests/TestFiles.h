@@ -39,6 +39,8 @@ Bytes join(std::initializer_list<Bytes> parts);
 // `count` samples of a deterministic tone that sweeps the whole 16-bit range, so
 // that every segment of both G.711 laws is used.
 std::vector<std::int16_t> testSignal(std::size_t count);
+// `seconds` of speech-like noise at an active speech level of `levelDbm0`, 8 kHz.
+std::vector<std::int16_t> speechAt(double seconds, double levelDbm0);
 
 // The 208-byte header, filled field by field; texts longer than 32 units are cut to 32.
 struct ExpectedHeader {

@@ -140,7 +140,7 @@ InspectedFile inspectDataFile(const std::string& path, const std::string& name) 
     }
     report.contents = std::move(*read);
     if (report.sound) {
-        report.findings = soundFindings(*report.sound, convertDataFileAgain(path, report.contents));
+        report.findings = soundFindings(*report.sound, convertDataFileAgain(name, report.contents));
     }
     // The payloads point into the bytes, which end here.
     report.contents.payloads.clear();
@@ -174,7 +174,10 @@ int inspectFile(const std::string& name, const InputOperands& inputs, const Insp
             ByteSpan(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())};
         written = writeOutput(options.svg, pieces, options.overwrite) && written;
     }
-    return !written ? EXIT_TROUBLE : report.contents.valid() ? EXIT_ALL_GOOD : EXIT_PROBLEM;
+    if (!written) {
+        return EXIT_TROUBLE;
+    }
+    return report.contents.valid() && report.findings.empty() ? EXIT_ALL_GOOD : EXIT_PROBLEM;
 }
 
 int runInspect(const InspectOptions& options, bool json) {
@@ -225,7 +228,8 @@ void addInspectCommand(CLI::App& app, Context& context) {
         "--json (before or after \"inspect\") writes one JSON document instead of text.\n"
         "\"-\" for --wav or --svg writes it to standard output; the report then goes to\n"
         "standard error.\n\n" +
-        exitCodesText("every file is valid and every output written", "a file is invalid",
+        exitCodesText("every file is valid, without findings, and every output written",
+                      "a file is invalid or has findings",
                       "a file is missing, not a regular file, unreadable or too large, or an "
                       "output cannot be written or exists already without -y"));
     command->callback([options, &context] {
