@@ -31,11 +31,6 @@ constexpr double LONG_SILENCE_SECONDS = 1.0;
 // A mean beyond 0.5 % of full scale (164 in 16 bits, ten of A-law's quietest steps) is a
 // converter's fault, not the recording's, and clicks where the sound starts or is cut.
 constexpr double DC_OFFSET_LIMIT_PERCENT = 0.5;
-// The two channels of a source mixed to mono: a mix this far below the louder channel
-// means they cancel (one is the other inverted).
-constexpr double CANCELLING_MIX_DB = 10.0;
-// Limiting deeper than this squashes speech audibly.
-constexpr double LIMITING_LIMIT_DB = 6.0;
 
 struct Finding {
     std::string key;                     // stable, snake_case
@@ -56,10 +51,6 @@ PrepareAgain convertDataFileAgain(const std::string& path, const DataFileContent
 // In a fixed order: no speech, silence at either end, level, DC offset, clipping.
 std::vector<Finding> soundFindings(const SoundMeasures& measures, const PrepareAgain& fix);
 
-// What only prepare can measure, for it to add to its report: the source's channels
-// cancelling in the mix, and the limiter's deepest reduction; none when within bounds.
-std::optional<Finding> cancellingFinding(double mixBelowLouderDb, const std::string& command);
-std::optional<Finding> limitingFinding(double reductionDb, const std::string& command);
 
 // [{key, text, command}], command null when there is none.
 nlohmann::json findingsJson(const std::vector<Finding>& findings);
