@@ -209,6 +209,8 @@ bool unreadable(const std::string& path) {
 int checkFiles(const CheckOptions& options, const Context& context) {
     const InputOperands inputs(options.files, MAX_STANDARD_INPUT_RECORDING_BYTES);
     int exitCode = EXIT_ALL_GOOD;
+    // Findings fail the check but leave a recording accepted.
+    bool allAccepted = true;
     nlohmann::json files = nlohmann::json::array();
     for (const std::string& name : options.files) {
         const std::string& path = inputs.path(name);
@@ -216,6 +218,7 @@ int checkFiles(const CheckOptions& options, const Context& context) {
         const auto error =
             kept ? std::optional<std::string>(kept->text) : checkRefusesOutright(path);
         if (error) {
+            allAccepted = false;
             exitCode = worse(exitCode, kept || unreadable(path) ? EXIT_TROUBLE : EXIT_PROBLEM);
             if (context.json) {
                 files.push_back({{"path", name}, {"error", *error}});
@@ -225,6 +228,7 @@ int checkFiles(const CheckOptions& options, const Context& context) {
             continue;
         }
         const RecordingCheck check = checkRecording(path, true, name);
+        allAccepted = allAccepted && check.accepted;
         exitCode = worse(exitCode, !check.accepted && unreadable(path)          ? EXIT_TROUBLE
                                    : !check.accepted || !check.findings.empty() ? EXIT_PROBLEM
                                                                                 : EXIT_ALL_GOOD);
@@ -235,7 +239,7 @@ int checkFiles(const CheckOptions& options, const Context& context) {
         }
     }
     if (context.json) {
-        printJson({{"all_accepted", exitCode == EXIT_ALL_GOOD}, {"files", files}});
+        printJson({{"all_accepted", allAccepted}, {"files", files}});
     }
     return exitCode;
 }
