@@ -141,13 +141,13 @@ TEST(SoundFindings, CommandsRebuildTheSoundTheWayItWasMade) {
     greeting.texts = {u"Front Desk", u"AM_greeting", u""};
     EXPECT_EQ(convertDataFileAgain("d/AM.c11", greeting)(""),
               "quen inspect d/AM.c11 --wav d/AM.c11-decoded.wav; quen prepare "
-              "d/AM.c11-decoded.wav d/AM.c11-prepared.wav && QuenGreeting "
+              "d/AM.c11-decoded.wav d/AM.c11-prepared.wav; [ $? -le 1 ] && QuenGreeting "
               "/convert:d/AM.c11-prepared.wav 'Front Desk' AM_greeting alaw d/AM.c11 errors.txt");
     greeting.flashType = 0x8B;
     greeting.codec = Codec::G723;
     EXPECT_EQ(convertDataFileAgain("AM.c23", greeting)("--trim-silence "),
               "quen inspect AM.c23 --wav AM.c23-decoded.wav; quen prepare --trim-silence "
-              "AM.c23-decoded.wav AM.c23-prepared.wav && QuenGreeting "
+              "AM.c23-decoded.wav AM.c23-prepared.wav; [ $? -le 1 ] && QuenGreeting "
               "/convert:AM.c23-prepared.wav 'Front Desk' AM_greeting g723 AM.c23 errors.txt");
 
     // A mu-law file, a new one (0x60 on top of 0x8A), comes from a message job, with
@@ -161,7 +161,8 @@ TEST(SoundFindings, CommandsRebuildTheSoundTheWayItWasMade) {
     message.listenTime = -1;
     EXPECT_EQ(convertDataFileAgain("m.cxx", message)(""),
               "quen inspect m.cxx --wav m.cxx-decoded.wav; quen prepare m.cxx-decoded.wav "
-              "m.cxx-prepared.wav && QuenGreeting /convertMsg:m.cxx-prepared.wav Box 5551234 "
+              "m.cxx-prepared.wav; [ $? -le 1 ] && QuenGreeting /convertMsg:m.cxx-prepared.wav Box "
+              "5551234 "
               "'Ann Smith' ulaw Y Y 1700000000 -1 m.cxx errors.txt");
 }
 
