@@ -155,6 +155,27 @@ std::optional<Finding> limitingFinding(double reductionDb, std::optional<std::st
                    std::move(command)};
 }
 
+std::optional<Finding> cancellingFinding(const ChannelBalance& channels) {
+    if (channels.louderChannel < 0 || channels.louderPower <= 0.0) {
+        return std::nullopt;
+    }
+    const std::string louder = "channel " + std::to_string(channels.louderChannel + 1);
+    std::string below;
+    if (channels.mixPower > 0.0) {
+        const double db =
+            std::round(10.0 * std::log10(channels.louderPower / channels.mixPower) * 10.0) / 10.0;
+        if (db <= CANCELLING_MIX_DB) {
+            return std::nullopt;
+        }
+        below = "their mix lies " + fixed(db, 1) + " dB below " + louder + " (over " +
+                fixed(CANCELLING_MIX_DB, 0) + " dB)";
+    } else {
+        below = "their mix is silent, " + louder + " is not";
+    }
+    return Finding{"channels_cancel",
+                   "channels cancel: " + below + "; taken from " + louder + " alone", std::nullopt};
+}
+
 nlohmann::json findingsJson(const std::vector<Finding>& findings) {
     nlohmann::json list = nlohmann::json::array();
     for (const Finding& finding : findings) {

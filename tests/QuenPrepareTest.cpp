@@ -178,6 +178,49 @@ TEST_F(QuenPrepare, ClippingInTheSourceIsCountedInItsOwnFormatAndWarnedAbout) {
     EXPECT_EQ(runsIn("both.mp3"), runsIn("mono.mp3"));
 }
 
+// Stereo whose channels cancel in the mix, one the other inverted, wholly or in part:
+// beyond 10 dB of cancelling, the louder channel alone is prepared, and said so.
+TEST_F(QuenPrepare, ChannelsThatCancelArePreparedFromTheLouderOne) {
+    // 0.38 of SPEECH peaks at about -3 dBFS.
+    const struct {
+        const char* name;
+        double left;
+        double right;
+        const char* taken;  // the text's end, or none
+    } cases[] = {
+        {"out of phase", 0.38, -0.38,
+         "their mix is silent, channel 1 is not; taken from "
+         "channel 1 alone"},
+        {"right louder", -0.2, 0.25,
+         "their mix lies 20.0 dB below channel 2 (over 10 dB); "
+         "taken from channel 2 alone"},
+        {"10.5 dB", 0.25, -0.1,
+         "their mix lies 10.5 dB below channel 1 (over 10 dB); taken "
+         "from channel 1 alone"},
+        {"9.5 dB", 0.25, -0.0832, nullptr},
+        {"in phase", 0.25, 0.25, nullptr},
+    };
+    for (const auto& [name, left, right, taken] : cases) {
+        SCOPED_TRACE(name);
+        ffmpeg(std::to_string(left) + "*" + SPEECH + "|" + std::to_string(right) + "*" + SPEECH,
+               9.4, "in.wav");
+        const ProgramResult result = tool("--json prepare -y in.wav out.wav");
+        ASSERT_EQ(result.exitCode, 0) << errors() << result.output;
+        const nlohmann::json report = nlohmann::json::parse(result.output);
+        EXPECT_NEAR(report["output_levels"]["active_speech_level_dbm0"].get<double>(), -19.0, 0.5);
+        EXPECT_NEAR(*measureSpeechLevel(pcm("out.wav")).activeLevelDbm0, -19.0, 0.5);
+        const nlohmann::json& found = report["input_findings"];
+        if (taken == nullptr) {
+            EXPECT_TRUE(found.empty() || found[0]["key"] != "channels_cancel") << found;
+            continue;
+        }
+        ASSERT_FALSE(found.empty());
+        EXPECT_EQ(found[0]["key"], "channels_cancel");
+        EXPECT_EQ(found[0]["text"], std::string("channels cancel: ") + taken);
+        EXPECT_TRUE(found[0]["command"].is_null());
+    }
+}
+
 TEST_F(QuenPrepare, AnExistingOutIsReplacedOnlyWhenItIsInOrWithOverwrite) {
     speech(0.2, 1, "original.mp3");
     const Bytes mp3 = readBytes(path("original.mp3"));

@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <thread>
 
 #include "platform/Console.h"
@@ -263,9 +265,23 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& path,
     }
     const double limit = options.maxSeconds.value_or(MAX_PREPARED_SECONDS);
     // The input's DC removal and levels run as the samples come, beside the decoder.
-    InputStage inputStage(options);
-    auto decoded = decodeForTelephony(path, samplesOf(limit), report,
-                                      [&](std::span<float> block) { inputStage.process(block); });
+    std::unique_ptr<InputStage> inputStage;
+    const auto decode = [&](int channel) {
+        inputStage = std::make_unique<InputStage>(options);
+        return decodeForTelephony(
+            path, samplesOf(limit), report,
+            [&](std::span<float> block) { inputStage->process(block); }, channel);
+    };
+    auto decoded = decode(MIX_CHANNELS);
+    // Channels that cancel mix to near silence, though each holds the sound: decoded
+    // again, the louder one alone. The mix is let go first.
+    const std::optional<Finding> cancelling =
+        decoded ? cancellingFinding(decoded->channels) : std::nullopt;
+    if (cancelling) {
+        const int louder = decoded->channels.louderChannel;
+        decoded = Failure{};
+        decoded = decode(louder);
+    }
     progress.clear();
     if (!decoded) {
         return isAccessFailure(decoded.failure()) ? trouble(input, decoded.failure().text)
@@ -289,8 +305,11 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& path,
     SoundMeasures inputMeasures = measureSound(audio.samples);
     inputMeasures.clipping = audio.sourceClipping;
     PreparedRecording result =
-        prepareRecording(std::move(audio.samples), inputStage, options, unread);
-    const PrepareFindings findings = judgePrepared(input, output, inputMeasures, result, options);
+        prepareRecording(std::move(audio.samples), *inputStage, options, unread);
+    PrepareFindings findings = judgePrepared(input, output, inputMeasures, result, options);
+    if (cancelling) {
+        findings.input.insert(findings.input.begin(), *cancelling);
+    }
     // A silent greeting is never written by accident.
     if (const Finding* silent = findingOf(findings.output, "no_speech");
         silent && !settings.allowSilence) {
