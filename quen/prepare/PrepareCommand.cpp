@@ -298,8 +298,8 @@ void addPrepareCommand(CLI::App& app, Context& context) {
                      "beyond is not read")
         ->check(finiteBetween(0.0, MAX_PREPARED_SECONDS, true, "seconds"));
     command->add_flag("--allow-silence", arguments->settings.allowSilence,
-                      "Write a result with no speech instead of refusing it; asked for, it is "
-                      "a warning and leaves the exit code 0");
+                      "Write a result with no speech instead of refusing it; asked for, its "
+                      "finding is shown in the report and leaves the exit code 0");
     command->add_flag("-y,--overwrite", arguments->settings.overwrite,
                       "Replace an existing OUT (without it, only IN itself is replaced)");
     command->add_flag("-q,--quiet", arguments->quiet, "No report; failures and warnings only");

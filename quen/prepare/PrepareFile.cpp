@@ -329,21 +329,15 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& path,
     }
     outcome.succeeded = true;
     const ClippingRuns& clipping = audio.sourceClipping;
-    const auto warn = [&](const std::string& text) {
-        outcome.messages += "quen prepare: " + shownName(input) + ": warning: " + text + "\n";
-    };
     if (clipping.fullScaleSamples > 0) {
-        warn(clippingText(clipping) +
-             "; clipping cannot be undone, record it again at a lower level if you can");
+        outcome.messages = "quen prepare: " + shownName(input) +
+                           ": warning: " + clippingText(clipping) +
+                           "; clipping cannot be undone, record it again at a lower level if "
+                           "you can\n";
     }
-    for (const Finding& finding : findings.output) {
-        if (!chosenByUser(finding, settings)) {
-            outcome.problemFound = true;
-        } else if (finding.key == "no_speech") {
-            // Asked for, but still worth a line where -q leaves no report.
-            warn(finding.text);
-        }
-    }
+    outcome.problemFound =
+        std::any_of(findings.output.begin(), findings.output.end(),
+                    [&](const Finding& finding) { return !chosenByUser(finding, settings); });
     outcome.text = textReport(input, output, audio.source, options, result, findings);
     outcome.json = jsonReport(input, output, audio.source, clipping, options, result, findings);
     return outcome;
