@@ -219,6 +219,13 @@ TEST_F(QuenPrepare, ChannelsThatCancelArePreparedFromTheLouderOne) {
         EXPECT_EQ(found[0]["text"], std::string("channels cancel: ") + taken);
         EXPECT_TRUE(found[0]["command"].is_null());
     }
+    // Standard input is read twice as well: from the copy kept of it.
+    ffmpeg("0.38*" + SPEECH + "|-0.38*" + SPEECH, 9.4, "in.wav");
+    const ProgramResult piped = tool("--json prepare -y - out.wav <in.wav");
+    ASSERT_EQ(piped.exitCode, 0) << errors();
+    const nlohmann::json report = nlohmann::json::parse(piped.output);
+    EXPECT_EQ(report["input_findings"][0]["key"], "channels_cancel");
+    EXPECT_NEAR(*measureSpeechLevel(pcm("out.wav")).activeLevelDbm0, -19.0, 0.5);
 }
 
 TEST_F(QuenPrepare, AnExistingOutIsReplacedOnlyWhenItIsInOrWithOverwrite) {

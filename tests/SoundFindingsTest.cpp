@@ -129,6 +129,37 @@ TEST(SoundFindings, EachIsJudgedAtItsBoundaryOnTheShownFigure) {
     }
 }
 
+// What only prepare measures, at the same boundaries: the figure as shown decides.
+TEST(SoundFindings, LimitingAndCancellingChannelsAreJudgedOnTheShownFigure) {
+    EXPECT_FALSE(limitingFinding(-6.04, "cmd"));
+    const std::optional<Finding> limited = limitingFinding(-6.05, "cmd");
+    ASSERT_TRUE(limited);
+    EXPECT_EQ(limited->key, "limiting");
+    EXPECT_EQ(limited->text,
+              "limited: peaks held down by up to 6.1 dB (over 6 dB), which squashes speech; "
+              "level it lower");
+    EXPECT_EQ(limited->command, "cmd");
+    EXPECT_FALSE(limitingFinding(0.0, std::nullopt));
+
+    // Powers: 10 dB is a ratio of 10.
+    const auto balance = [](int louder, double louderPower, double mixPower) {
+        return ChannelBalance{louder, louderPower, mixPower};
+    };
+    EXPECT_FALSE(cancellingFinding(balance(0, 1.0, 0.1)));
+    EXPECT_FALSE(cancellingFinding(balance(-1, 1.0, 0.0)));
+    EXPECT_FALSE(cancellingFinding(balance(1, 0.0, 0.0)));
+    const std::optional<Finding> cancelling = cancellingFinding(balance(1, 1.0, 0.0977));
+    ASSERT_TRUE(cancelling);
+    EXPECT_EQ(cancelling->key, "channels_cancel");
+    EXPECT_EQ(cancelling->text,
+              "channels cancel: their mix lies 10.1 dB below channel 2 (over 10 dB); taken "
+              "from channel 2 alone");
+    EXPECT_FALSE(cancelling->command);
+    EXPECT_EQ(cancellingFinding(balance(0, 0.5, 0.0))->text,
+              "channels cancel: their mix is silent, channel 1 is not; taken from channel 1 "
+              "alone");
+}
+
 TEST(SoundFindings, CommandsRebuildTheSoundTheWayItWasMade) {
     EXPECT_EQ(prepareRecordingAgain("in.mp3")("--trim-silence "),
               "quen prepare --trim-silence in.mp3 in-prepared.wav");
