@@ -21,7 +21,7 @@ namespace {
 
 constexpr std::string_view MODE = "--jailed-decoder";
 // The mode, the path, the sample limit, the memory and the CPU limits.
-constexpr int ARGUMENT_COUNT = 5;
+constexpr int ARGUMENT_COUNT = 6;
 
 [[noreturn]] void outOfMemory() {
     ::_exit(JAIL_EXIT_OUT_OF_MEMORY);
@@ -78,9 +78,13 @@ bool isDecodeChild(int argc, char** argv) {
 }
 
 std::vector<std::string> decodeChildArguments(const std::string& path, std::size_t maxSamples,
-                                              const JailLimits& limits) {
-    return {std::string(MODE), path, std::to_string(maxSamples), std::to_string(limits.memoryBytes),
-            std::to_string(limits.cpuSeconds)};
+                                              int channel, const JailLimits& limits) {
+    return {std::string(MODE),
+            path,
+            std::to_string(maxSamples),
+            std::to_string(limits.memoryBytes),
+            std::to_string(limits.cpuSeconds),
+            std::to_string(channel)};
 }
 
 namespace {
@@ -90,8 +94,10 @@ int decodeInChild(int argc, char** argv) {
     DecodeRecordWriter writer(STDOUT_FILENO);
     std::size_t maxSamples = 0;
     JailLimits limits;
+    int channel = MIX_CHANNELS;
     if (argc != ARGUMENT_COUNT + 1 || !parseNumber(argv[3], maxSamples) ||
-        !parseNumber(argv[4], limits.memoryBytes) || !parseNumber(argv[5], limits.cpuSeconds)) {
+        !parseNumber(argv[4], limits.memoryBytes) || !parseNumber(argv[5], limits.cpuSeconds) ||
+        !parseNumber(argv[6], channel)) {
         return fail(writer, Failure{FailureCategory::Generic, "the decoder was started wrongly"});
     }
     const std::string path = argv[2];
@@ -122,7 +128,7 @@ int decodeInChild(int argc, char** argv) {
         return 0;
     }
     RecordSink sink(writer);
-    auto end = decodeInput(**input, maxSamples, sink, worker);
+    auto end = decodeInput(**input, maxSamples, sink, worker, channel);
     if (!end) {
         return fail(writer, end.failure());
     }

@@ -21,8 +21,8 @@ bool isDecodeChild(int argc, char** argv);
 [[noreturn]] void runDecodeChild(int argc, char** argv);
 
 // The arguments after the program's name that start a jailed decoder on `path`:
-// probing only when `maxSamples` is 0.
+// probing only when `maxSamples` is 0; `channel` as decodeInput takes it.
 std::vector<std::string> decodeChildArguments(const std::string& path, std::size_t maxSamples,
-                                              const JailLimits& limits);
+                                              int channel, const JailLimits& limits);
 
 }  // namespace quen

@@ -92,6 +92,10 @@ bool DecodeRecordWriter::end(const DecodeEnd& end) {
     put(&runs, sizeof runs);
     put(&samples, sizeof samples);
     put(&fullScale, sizeof fullScale);
+    const std::int32_t louder = end.channels.louderChannel;
+    put(&louder, sizeof louder);
+    put(&end.channels.louderPower, sizeof end.channels.louderPower);
+    put(&end.channels.mixPower, sizeof end.channels.mixPower);
     return send();
 }
 
@@ -195,9 +199,20 @@ bool DecodeRecordReader::next(DecodeRecord& record) {
             std::uint64_t runs = 0;
             std::uint64_t samples = 0;
             std::uint64_t fullScale = 0;
+            std::int32_t louder = 0;
+            ChannelBalance channels;
             complete = take(&more, sizeof more) && take(&runs, sizeof runs) &&
-                       take(&samples, sizeof samples) && take(&fullScale, sizeof fullScale);
-            record.end = DecodeEnd{more != 0, ClippingRuns{runs, samples, fullScale}};
+                       take(&samples, sizeof samples) && take(&fullScale, sizeof fullScale) &&
+                       take(&louder, sizeof louder) &&
+                       take(&channels.louderPower, sizeof channels.louderPower) &&
+                       take(&channels.mixPower, sizeof channels.mixPower);
+            // A channel past any a source may have, or a level no sum of squares makes,
+            // is no record.
+            channels.louderChannel = louder;
+            complete = complete && louder >= MIX_CHANNELS && louder < MAX_SOURCE_CHANNELS &&
+                       std::isfinite(channels.louderPower) && channels.louderPower >= 0.0 &&
+                       std::isfinite(channels.mixPower) && channels.mixPower >= 0.0;
+            record.end = DecodeEnd{more != 0, ClippingRuns{runs, samples, fullScale}, channels};
             break;
         }
         case DecodeRecordKind::Failed: {

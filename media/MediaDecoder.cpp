@@ -48,10 +48,10 @@ Failure invalid(std::string text) {
 // Runs the jailed decoder on `path` and hands each record to `take` until it returns
 // false or the stream ends; the failure of the child, or of the stream, if any.
 template <typename Take>
-Result<void> runDecoder(const std::string& path, std::size_t maxSamples, Take&& take) {
+Result<void> runDecoder(const std::string& path, std::size_t maxSamples, int channel, Take&& take) {
     const JailLimits limits = limitsFor(maxSamples);
     std::vector<std::string> arguments{THIS_PROGRAM};
-    for (std::string& argument : decodeChildArguments(path, maxSamples, limits)) {
+    for (std::string& argument : decodeChildArguments(path, maxSamples, channel, limits)) {
         arguments.push_back(std::move(argument));
     }
     auto child = ChildProcess::start(THIS_PROGRAM, arguments);
@@ -89,7 +89,7 @@ Result<void> runDecoder(const std::string& path, std::size_t maxSamples, Take&& 
 Result<MediaFormat> probeMedia(const std::string& path) {
     std::optional<MediaFormat> format;
     std::optional<Failure> failure;
-    Result<void> ran = runDecoder(path, 0, [&](DecodeRecord& record) {
+    Result<void> ran = runDecoder(path, 0, MIX_CHANNELS, [&](DecodeRecord& record) {
         if (record.kind == DecodeRecordKind::Format && !format) {
             format = std::move(record.format);
         } else if (record.kind == DecodeRecordKind::Failed) {
@@ -109,11 +109,12 @@ Result<MediaFormat> probeMedia(const std::string& path) {
 }
 
 Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
-                                          const DecodeProgress& progress, const SampleTap& tap) {
+                                          const DecodeProgress& progress, const SampleTap& tap,
+                                          int channel) {
     std::optional<TelephonyAudio> audio;
     std::optional<Failure> failure;
     bool nonFinite = false;
-    Result<void> ran = runDecoder(path, maxSamples, [&](DecodeRecord& record) {
+    Result<void> ran = runDecoder(path, maxSamples, channel, [&](DecodeRecord& record) {
         switch (record.kind) {
             case DecodeRecordKind::Format:
                 if (audio) {
@@ -148,6 +149,7 @@ Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t m
                 }
                 audio->moreFollows = record.end.moreFollows;
                 audio->sourceClipping = record.end.sourceClipping;
+                audio->channels = record.end.channels;
                 return true;
             case DecodeRecordKind::Failed:
                 failure = std::move(record.failure);

@@ -12,6 +12,7 @@
 
 #include "dsp/ClippingRuns.h"
 #include "dsp/SampleBlocks.h"
+#include "media/ChannelBalance.h"
 #include "platform/Result.h"
 #include "wav/WaveFormat.h"
 
@@ -21,6 +22,10 @@ namespace quen {
 constexpr int TELEPHONY_SAMPLE_RATE = SPEECH_SAMPLE_RATE;
 // Input sample rates below this are not speech.
 constexpr int MIN_SPEECH_SAMPLE_RATE = 4000;
+// The most channels a recording may have.
+constexpr int MAX_SOURCE_CHANNELS = 8;
+// Decoding mixes the channels into their average unless asked for one of them.
+constexpr int MIX_CHANNELS = -1;
 
 // What a file really is, as libavformat and libavcodec name it.
 struct MediaFormat {
@@ -45,6 +50,8 @@ struct TelephonyAudio {
     bool moreFollows = false;
     // Runs at the full scale of the source's own samples, over every channel.
     ClippingRuns sourceClipping;
+    // Each channel's level beside their mix, whichever was decoded.
+    ChannelBalance channels;
 };
 
 // Called now and then while decoding with the seconds read so far and the input's
@@ -64,8 +71,9 @@ using SampleTap = std::function<void(std::span<float> samples)>;
 // Every byte of the file is parsed in a jailed child process (limited in memory and CPU
 // time, opening nothing); one that breaks its limits, crashes or is killed is a failure
 // that says so.
+// `channel` (from 0) takes that channel alone instead of the mix, where there is one.
 Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t maxSamples,
                                           const DecodeProgress& progress = {},
-                                          const SampleTap& tap = {});
+                                          const SampleTap& tap = {}, int channel = MIX_CHANNELS);
 
 }  // namespace quen

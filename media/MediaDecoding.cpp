@@ -25,10 +25,9 @@ extern "C" {
 namespace quen {
 namespace {
 
-// Anything above these is no speech recording, and decoding it would cost what the
-// telephone band never needs.
+// Anything above this (or MAX_SOURCE_CHANNELS) is no speech recording, and decoding it
+// would cost what the telephone band never needs.
 constexpr int MAX_SAMPLE_RATE = 384000;
-constexpr int MAX_CHANNELS = 8;
 // The input may run this much past the output asked for before the rest counts as
 // more than was asked for (decoder delay, a last partial frame).
 constexpr double INPUT_SLACK_SECONDS = 1.0;
@@ -73,9 +72,9 @@ Result<void> checkShape(int sampleRate, int channels) {
     if (channels <= 0) {
         return invalid("impossible channel count " + std::to_string(channels));
     }
-    if (channels > MAX_CHANNELS) {
+    if (channels > MAX_SOURCE_CHANNELS) {
         return invalid(std::to_string(channels) + " channels, more than the " +
-                       std::to_string(MAX_CHANNELS) + " read here");
+                       std::to_string(MAX_SOURCE_CHANNELS) + " read here");
     }
     return {};
 }
@@ -110,9 +109,9 @@ Result<void> checkDeclaredShapes(const AVFormatContext& format) {
             return invalid("sample rate " + std::to_string(parameters.sample_rate) +
                            " Hz, above the " + std::to_string(MAX_SAMPLE_RATE) + " Hz read here");
         }
-        if (parameters.ch_layout.nb_channels > MAX_CHANNELS) {
+        if (parameters.ch_layout.nb_channels > MAX_SOURCE_CHANNELS) {
             return invalid(std::to_string(parameters.ch_layout.nb_channels) +
-                           " channels, more than the " + std::to_string(MAX_CHANNELS) +
+                           " channels, more than the " + std::to_string(MAX_SOURCE_CHANNELS) +
                            " read here");
         }
     }
@@ -187,11 +186,12 @@ std::uint64_t countNonFinite(const AVFrame& frame) {
     return count;
 }
 
-// Mixes every channel into their average and resamples to 8000 Hz, appending to
-// `samples`. Rebuilt whenever the decoded frames change their layout or rate.
+// Mixes every channel into their average, or takes the one asked for, and resamples to
+// 8000 Hz, appending to `samples`. Rebuilt whenever the decoded frames change their
+// layout or rate.
 class TelephonyResampler {
   public:
-    explicit TelephonyResampler(DecodeSink& sink) : sink_(sink) {}
+    TelephonyResampler(DecodeSink& sink, int channel) : sink_(sink), channel_(channel) {}
     ~TelephonyResampler() { av_channel_layout_uninit(&layout_); }
     TelephonyResampler(const TelephonyResampler&) = delete;
     TelephonyResampler& operator=(const TelephonyResampler&) = delete;
@@ -249,6 +249,10 @@ class TelephonyResampler {
         }
         // A plain average: no channel is favoured and the sum cannot clip.
         std::vector<double> matrix(static_cast<std::size_t>(channels), 1.0 / channels);
+        if (channel_ >= 0 && channel_ < channels) {
+            std::fill(matrix.begin(), matrix.end(), 0.0);
+            matrix[static_cast<std::size_t>(channel_)] = 1.0;
+        }
         // The SoX filter at its "high quality" 20-bit precision: passband to about
         // 3.6 kHz and a stop band far below what 16 bits can hold, at a lower cost
         // than the "very high" 28 bits, whose extra depth a telephone line cannot carry.
@@ -283,6 +287,7 @@ class TelephonyResampler {
 
   private:
     DecodeSink& sink_;
+    int channel_;
     std::size_t produced_ = 0;
     std::vector<float> converted_;
     ResamplerPtr resampler_;
@@ -294,13 +299,14 @@ class TelephonyResampler {
 
 using SharedFrame = std::shared_ptr<AVFrame>;
 
-// What is done to the decoded frames, in order, on the worker: clipping counted, the
-// samples resampled and sent, progress told. Its first failure stops it; the decoding
-// side reads that, and the counts, only after waiting for the worker.
+// What is done to the decoded frames, in order, on the worker: clipping counted and the
+// channels weighed, the samples resampled and sent, progress told. Its first failure
+// stops it; the decoding side reads that, and the counts, only after waiting for the
+// worker.
 class FrameStage {
   public:
-    FrameStage(DecodeSink& sink, double secondsTotal)
-        : sink_(sink), resampler_(sink), secondsTotal_(secondsTotal) {}
+    FrameStage(DecodeSink& sink, double secondsTotal, int channel)
+        : sink_(sink), resampler_(sink, channel), secondsTotal_(secondsTotal) {}
 
     void take(const std::vector<SharedFrame>& frames, double position, bool tellProgress) {
         if (failed_) {
@@ -308,6 +314,7 @@ class FrameStage {
         }
         for (const SharedFrame& frame : frames) {
             clipping_.add(*frame);
+            balance_.add(*frame);
             if (Result<void> pushed = resampler_.push(*frame); !pushed) {
                 fail(damagedAt(position, pushed.failure().text));
                 return;
@@ -338,6 +345,7 @@ class FrameStage {
     std::size_t produced() const { return resampler_.produced(); }
     std::uint64_t nonFiniteSamples() const { return resampler_.nonFiniteSamples(); }
     ClippingRuns clipping() const { return clipping_.result(); }
+    ChannelBalance channels() const { return balance_.result(); }
 
   private:
     void fail(Failure failure) {
@@ -347,6 +355,7 @@ class FrameStage {
 
     DecodeSink& sink_;
     SourceClipping clipping_;
+    ChannelBalanceMeter balance_;
     TelephonyResampler resampler_;
     double secondsTotal_;
     std::optional<Failure> failure_;
@@ -377,7 +386,7 @@ Result<MediaFormat> probeInput(MediaInput& input) {
 }
 
 Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeSink& sink,
-                              OrderedWorker& worker) {
+                              OrderedWorker& worker, int channel) {
     auto opened = openMedia(input);
     if (!opened) {
         return opened.failure();
@@ -406,7 +415,7 @@ Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeS
     // No room is set aside for the duration the header states: a header may claim
     // anything, and the samples grow only with what is really decoded.
     DecodeEnd end;
-    FrameStage stage(sink, media.description.durationSeconds);
+    FrameStage stage(sink, media.description.durationSeconds, channel);
     // Counted over every channel, at the stream's stated shape: a frame may say
     // otherwise, but the budget is set once.
     const double inputSecondsAllowed =
@@ -553,6 +562,7 @@ Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeS
         return invalid(text);
     }
     end.sourceClipping = stage.clipping();
+    end.channels = stage.channels();
     return end;
 }
 

@@ -7,6 +7,7 @@
 #include <span>
 
 #include "dsp/ClippingRuns.h"
+#include "media/ChannelBalance.h"
 #include "media/MediaDecoder.h"
 #include "media/MediaInput.h"
 #include "media/OrderedWorker.h"
@@ -30,6 +31,7 @@ struct DecodeEnd {
     // Stopped at the caller's limit with input left unread.
     bool moreFollows = false;
     ClippingRuns sourceClipping;
+    ChannelBalance channels;
 };
 
 // probeMedia on an opened input.
@@ -42,8 +44,9 @@ inline constexpr std::size_t MAX_QUEUED_FRAME_BYTES = std::size_t{4} << 20;
 // decodeForTelephony on an opened input. Besides `maxSamples` of output, it reads no
 // more than the input samples that many output samples take at the stream's stated rate
 // and channel count, and a second more: the rest counts as more than was asked for.
-// The decoded frames are resampled and handed to `sink` on `worker`.
+// The decoded frames are resampled and handed to `sink` on `worker`: the average of the
+// channels, or the one channel `channel` (from 0) where it is one of them.
 Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeSink& sink,
-                              OrderedWorker& worker);
+                              OrderedWorker& worker, int channel = MIX_CHANNELS);
 
 }  // namespace quen

@@ -3,6 +3,8 @@
 // highest value is 0x7FFFFF00, which 1 - 2^-23 stands for.
 #include "media/SourceClipping.h"
 
+#include "media/FrameSamples.h"
+
 extern "C" {
 #include <libavutil/frame.h>
 #include <libavutil/samplefmt.h>
@@ -30,32 +32,6 @@ ClippingRunCounter counterFor(AVSampleFormat packed) {
         default:
             // A float made from 16 bits tops out one step short of 1.0.
             return ClippingRunCounter(-1.0, 32767.0 / 32768.0);
-    }
-}
-
-template <typename T>
-float scaled(const std::uint8_t* data, std::size_t index, double scale, double offset) {
-    return static_cast<float>(
-        (static_cast<double>(reinterpret_cast<const T*>(data)[index]) - offset) * scale);
-}
-
-// Sample `index` of plane `data` on +/-1.0.
-float sampleAt(AVSampleFormat packed, const std::uint8_t* data, std::size_t index) {
-    switch (packed) {
-        case AV_SAMPLE_FMT_U8:
-            return scaled<std::uint8_t>(data, index, 1.0 / 128, 128.0);
-        case AV_SAMPLE_FMT_S16:
-            return scaled<std::int16_t>(data, index, 1.0 / 32768, 0.0);
-        case AV_SAMPLE_FMT_S32:
-            return scaled<std::int32_t>(data, index, 1.0 / 2147483648.0, 0.0);
-        case AV_SAMPLE_FMT_S64:
-            return scaled<std::int64_t>(data, index, 1.0 / 9223372036854775808.0, 0.0);
-        case AV_SAMPLE_FMT_FLT:
-            return reinterpret_cast<const float*>(data)[index];
-        case AV_SAMPLE_FMT_DBL:
-            return static_cast<float>(reinterpret_cast<const double*>(data)[index]);
-        default:
-            return 0.0f;
     }
 }
 
@@ -120,8 +96,9 @@ void SourceClipping::add(const AVFrame& frame) {
         }
         channel_.resize(count);
         for (std::size_t i = 0; i < count; ++i) {
-            channel_[i] = planar ? sampleAt(packed, frame.extended_data[channel], i)
-                                 : sampleAt(packed, frame.extended_data[0], i * channels + channel);
+            channel_[i] =
+                planar ? frameSampleAt(packed, frame.extended_data[channel], i)
+                       : frameSampleAt(packed, frame.extended_data[0], i * channels + channel);
         }
         counters_[channel].add(std::span<const float>(channel_));
     }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 #include "dsp/SpeechLevel.h"
 #include "platform/TextConversion.h"
@@ -78,9 +79,11 @@ PrepareAgain convertDataFileAgain(const std::string& path, const DataFileContent
                   (internal ? "Y" : "N") + " " + std::to_string(contents.recordTime) + " " +
                   std::to_string(contents.listenTime);
         }
+        // Prepare exits 1 for what it finds in a file it wrote all the same; 2 for one it
+        // could not write.
         return "quen inspect " + shellWord(path) + " --wav " + shellWord(decoded) + "; " +
-               prepareCommand(decoded, prepared, options) + " && QuenGreeting " + job + " " +
-               shellWord(base) + " errors.txt";
+               prepareCommand(decoded, prepared, options) + "; [ $? -le 1 ] && QuenGreeting " +
+               job + " " + shellWord(base) + " errors.txt";
     };
 }
 
@@ -138,6 +141,39 @@ std::vector<Finding> soundFindings(const SoundMeasures& measures, const PrepareA
                             command});
     }
     return findings;
+}
+
+std::optional<Finding> limitingFinding(double reductionDb, std::optional<std::string> command) {
+    // Judged on the figure shown, like every other finding.
+    const double depth = std::round(-reductionDb * 10.0) / 10.0;
+    if (depth <= LIMITING_LIMIT_DB) {
+        return std::nullopt;
+    }
+    return Finding{"limiting",
+                   "limited: peaks held down by up to " + fixed(depth, 1) + " dB (over " +
+                       fixed(LIMITING_LIMIT_DB, 0) + " dB), which squashes speech; level it lower",
+                   std::move(command)};
+}
+
+std::optional<Finding> cancellingFinding(const ChannelBalance& channels) {
+    if (channels.louderChannel < 0 || channels.louderPower <= 0.0) {
+        return std::nullopt;
+    }
+    const std::string louder = "channel " + std::to_string(channels.louderChannel + 1);
+    std::string below;
+    if (channels.mixPower > 0.0) {
+        const double db =
+            std::round(10.0 * std::log10(channels.louderPower / channels.mixPower) * 10.0) / 10.0;
+        if (db <= CANCELLING_MIX_DB) {
+            return std::nullopt;
+        }
+        below = "their mix lies " + fixed(db, 1) + " dB below " + louder + " (over " +
+                fixed(CANCELLING_MIX_DB, 0) + " dB)";
+    } else {
+        below = "their mix is silent, " + louder + " is not";
+    }
+    return Finding{"channels_cancel",
+                   "channels cancel: " + below + "; taken from " + louder + " alone", std::nullopt};
 }
 
 nlohmann::json findingsJson(const std::vector<Finding>& findings) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "datafile/DataFileReader.h"
+#include "media/ChannelBalance.h"
 #include "quen/SoundMeasures.h"
 
 namespace quen::tool {
@@ -31,6 +32,11 @@ constexpr double LONG_SILENCE_SECONDS = 1.0;
 // A mean beyond 0.5 % of full scale (164 in 16 bits, ten of A-law's quietest steps) is a
 // converter's fault, not the recording's, and clicks where the sound starts or is cut.
 constexpr double DC_OFFSET_LIMIT_PERCENT = 0.5;
+// A limiter holding peaks down by more than this squashes speech audibly.
+constexpr double LIMITING_LIMIT_DB = 6.0;
+// A mix of a source's channels this far below the louder channel means they cancel (one
+// is the other inverted): more than any two microphones' difference in level.
+constexpr double CANCELLING_MIX_DB = 10.0;
 
 struct Finding {
     std::string key;                     // stable, snake_case
@@ -50,7 +56,12 @@ PrepareAgain convertDataFileAgain(const std::string& path, const DataFileContent
 
 // In a fixed order: no speech, silence at either end, level, DC offset, clipping.
 std::vector<Finding> soundFindings(const SoundMeasures& measures, const PrepareAgain& fix);
-
+// What only prepare knows of its result: the limiter's deepest reduction (0 or negative),
+// with the command that levels it lower; none within LIMITING_LIMIT_DB.
+std::optional<Finding> limitingFinding(double reductionDb, std::optional<std::string> command);
+// Channels that cancel when mixed, judged on `channels` as decoded; prepare takes the
+// louder channel instead, so the finding needs no command. None within CANCELLING_MIX_DB.
+std::optional<Finding> cancellingFinding(const ChannelBalance& channels);
 
 // [{key, text, command}], command null when there is none.
 nlohmann::json findingsJson(const std::vector<Finding>& findings);

@@ -14,7 +14,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
+#include <limits>
 #include <thread>
 
 #include "media/DecodeChild.h"
@@ -179,7 +181,7 @@ TEST_F(DecodeChild, OutOfItsMemoryItExitsSayingSo) {
     const JailLimits limits{0, 5};
     std::vector<std::string> arguments{"/proc/self/exe"};
     for (const std::string& argument :
-         decodeChildArguments(path("t.mp3").string(), 16000, limits)) {
+         decodeChildArguments(path("t.mp3").string(), 16000, MIX_CHANNELS, limits)) {
         arguments.push_back(argument);
     }
     auto child = ChildProcess::start("/proc/self/exe", arguments);
@@ -222,6 +224,25 @@ TEST(DecodeRecords, WhatNoDecoderWritesIsMalformed) {
     twice.insert(twice.end(), progress.begin(), progress.end() - 1);
     EXPECT_EQ(read(twice), std::pair(1, true));
     EXPECT_EQ(read(progress), std::pair(1, false));
+    // An end whose channel balance names a channel no source has, or a level no sum of
+    // squares makes.
+    const auto end = [](std::int32_t louder, double louderPower, double mixPower) {
+        // The kind, the cut flag and three clipping counts, then the balance.
+        Bytes bytes(1 + 1 + 3 * 8 + sizeof louder + 2 * sizeof(double), 0);
+        bytes[0] = 'E';
+        std::memcpy(&bytes[26], &louder, sizeof louder);
+        std::memcpy(&bytes[30], &louderPower, sizeof louderPower);
+        std::memcpy(&bytes[38], &mixPower, sizeof mixPower);
+        return bytes;
+    };
+    EXPECT_EQ(read(end(1, 0.5, 0.001)), std::pair(1, false));
+    EXPECT_EQ(read(end(-1, 0.0, 0.0)), std::pair(1, false));
+    EXPECT_EQ(read(end(7, 0.5, 0.5)), std::pair(1, false));
+    EXPECT_EQ(read(end(8, 0.5, 0.5)), std::pair(0, true));
+    EXPECT_EQ(read(end(-2, 0.5, 0.5)), std::pair(0, true));
+    EXPECT_EQ(read(end(0, -0.5, 0.5)), std::pair(0, true));
+    EXPECT_EQ(read(end(0, 0.5, std::numeric_limits<double>::quiet_NaN())), std::pair(0, true));
+    EXPECT_EQ(read(end(0, std::numeric_limits<double>::infinity(), 0.5)), std::pair(0, true));
 }
 
 TEST(DecodeRecords, AWriterThatSaysNothingIsGivenUpOn) {

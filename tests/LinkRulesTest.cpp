@@ -29,6 +29,7 @@ class LinkRulesTest : public Quen {
         fs::create_directories(path("sticky"));
         fs::permissions(path("sticky"), fs::perms::all | fs::perms::sticky_bit);
         fs::create_directories(path("private"));
+        // Too short for speech: quen prepare writes it with --allow-silence.
         writeBytes(path("in.wav"), pcmWav(testSignal(400)));
     }
 
@@ -118,7 +119,9 @@ TEST_F(LinkRulesTest, AnotherUsersLinkFileOrHardLinkIsNeverWritten) {
          },
          [&] { return readText(path("log.txt")); }, true},
         {"quen output",
-         [&](const std::string& name) { return tool("prepare -q -y in.wav " + name).exitCode; },
+         [&](const std::string& name) {
+             return tool("prepare -q -y --allow-silence in.wav " + name).exitCode;
+         },
          [](const std::string& name) {
              return "quen prepare: " + name + ": cannot write: access denied (category 5)\n";
          },
@@ -191,7 +194,7 @@ TEST_F(LinkRulesTest, AnotherUsersLinkToAnInputIsNeverFollowed) {
         EXPECT_EQ(readText(path("log.txt")),
                   "Creating data file - \"out.cxx\"\r\n" +
                       (read ? "" : "Can't open file \"" + wav + "\", error = 5\n\r\n"));
-        EXPECT_EQ(tool("prepare -q " + wav + " out.wav").exitCode, read ? 0 : 2);
+        EXPECT_EQ(tool("prepare -q --allow-silence " + wav + " out.wav").exitCode, read ? 0 : 2);
         EXPECT_EQ(errors(), read ? ""
                                  : "quen prepare: " + wav +
                                        ": another user's symbolic link in a sticky "
@@ -223,10 +226,11 @@ TEST_F(LinkRulesTest, AnInputSwappedForADeviceAfterItsLookIsNeverOpened) {
                     "QUEN_SHIM_REPORT=report.txt ") +
                 (proc ? "" : "QUEN_SHIM_NO_PROC=1 ") +
                 "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" QUEN_SWAP_AFTER_LOOK_SHIM " ";
-            const int exitCode = converter ? shell(environment + QUEN_BINARY
-                                                   " /convert:x.wav a b g711 out.cxx log.txt")
-                                           : shell(environment + QUEN_TOOL_BINARY
-                                                   " prepare -q -y x.wav out.wav 2>stderr.txt");
+            const int exitCode =
+                converter
+                    ? shell(environment + QUEN_BINARY " /convert:x.wav a b g711 out.cxx log.txt")
+                    : shell(environment + QUEN_TOOL_BINARY
+                            " prepare -q -y --allow-silence x.wav out.wav 2>stderr.txt");
             EXPECT_EQ(readText(path("report.txt")), "swapped\n");
             // The file looked at is read, through /proc or by its handle.
             EXPECT_EQ(exitCode, 0);

@@ -322,10 +322,12 @@ TEST_F(Quen, PreparedSoundMeetsItsTargets) {
     prepare(quiet, 4, "--level -26");
     EXPECT_NEAR(report["output_levels"]["active_speech_level_dbm0"].get<double>(), -26.0, 0.1);
     // A lone full-scale click over a quiet tone: the limiter, not a smaller gain, keeps
-    // the peak under the ceiling, so the level is reached all the same.
+    // the peak under the ceiling, so the level is reached all the same, and the depth of
+    // that limiting is a finding.
     const std::vector<double> clicked =
-        prepare("0.01*sin(0.1*n)+0.9*eq(n,44100)", 2, "--ceiling -6");
-    EXPECT_LT(report["limiter_reduction_db"].get<double>(), -1.0);
+        prepare("0.01*sin(0.1*n)+0.9*eq(n,44100)", 2, "--ceiling -6", 1);
+    EXPECT_LT(report["limiter_reduction_db"].get<double>(), -6.0);
+    EXPECT_EQ(report["output_findings"][0]["key"], "limiting");
     EXPECT_NEAR(report["output_levels"]["active_speech_level_dbm0"].get<double>(), -19.0, 0.5);
     EXPECT_LE(report["output_levels"]["true_peak_dbfs"].get<double>(), -6.0);
     EXPECT_LE(

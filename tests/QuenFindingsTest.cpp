@@ -147,11 +147,12 @@ TEST_F(QuenFindings, CheckFindsEachFaultInTextAndJsonAndItsCommandMendsIt) {
         }
         const std::string prepared = std::string(sound.name) + "-prepared.wav";
         ASSERT_EQ(fix.find("quen prepare "), 0u) << fix;
-        ASSERT_EQ(paste(fix), 0) << fix;
+        // Prepare may find its own limiting (1), but writes.
+        ASSERT_LE(paste(fix), 1) << fix;
         EXPECT_EQ(findings("check", prepared).first, std::vector<std::string>{}) << fix;
         EXPECT_EQ(tool("check " + prepared).exitCode, 0);
-        // Pasted again, it replaces nothing.
-        EXPECT_NE(paste(fix), 0);
+        // Pasted again, it replaces nothing: the file exists.
+        EXPECT_EQ(paste(fix), 2);
     }
 }
 

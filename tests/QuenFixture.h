@@ -68,12 +68,12 @@ class Quen : public TempDirTest {
     }
 
     // Prepares `expression` (see ffmpeg()) with `options`: the output's samples, and the
-    // JSON report in `report`.
+    // JSON report in `report`. A result with findings exits 1.
     std::vector<double> prepare(const std::string& expression, double seconds,
-                                const std::string& options = "") {
+                                const std::string& options = "", int exitCode = 0) {
         ffmpeg(expression, seconds, "in.wav");
         const ProgramResult result = tool("--json prepare -y in.wav out.wav " + options);
-        EXPECT_EQ(result.exitCode, 0) << errors();
+        EXPECT_EQ(result.exitCode, exitCode) << errors() << result.output;
         report = nlohmann::json::parse(result.output, nullptr, false);
         return samples("out.wav");
     }

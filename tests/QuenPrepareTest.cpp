@@ -59,6 +59,7 @@ TEST_F(QuenPrepare, EveryKindOfSpeechReachesTheLevelUnderTheCeilingAndSurvivesBo
         std::string make;  // ffmpeg's options and file
         std::string expression = "0.2*" + SPEECH;
         double seconds = 4;
+        std::vector<std::string> found = {};  // keys of the result's findings
     } cases[] = {
         {"44.1 kHz stereo", "-ac 2 in.wav"},
         {"48 kHz 24-bit", "-ar 48000 -c:a pcm_s24le in.wav"},
@@ -70,21 +71,35 @@ TEST_F(QuenPrepare, EveryKindOfSpeechReachesTheLevelUnderTheCeilingAndSurvivesBo
         {"-40 dB", "in.wav", "0.01*" + SPEECH},
         // Driven three times past full scale and cut off there.
         {"clipped", "in.wav", "max(-1,min(1,3*" + SPEECH + "))"},
-        {"3 s of silence at each end", "in.wav", "gte(t,3)*lt(t,7)*0.2*" + SPEECH, 10},
+        // Left untrimmed, the silence is a finding of the result.
+        {"3 s of silence at each end",
+         "in.wav",
+         "gte(t,3)*lt(t,7)*0.2*" + SPEECH,
+         10,
+         {"leading_silence", "trailing_silence"}},
         // A full-scale 2 ms click every half second over quiet speech: 20 dB and more
         // of crest factor.
-        {"20 dB crest factor", "in.wav",
-         "0.05*" + SPEECH + "+0.95*lt(mod(t,0.5),0.002)*sin(2*PI*1000*t)"},
+        {"20 dB crest factor",
+         "in.wav",
+         "0.05*" + SPEECH + "+0.95*lt(mod(t,0.5),0.002)*sin(2*PI*1000*t)",
+         4,
+         {"limiting"}},
     };
-    for (const auto& [name, make, expression, seconds] : cases) {
+    for (const auto& [name, make, expression, seconds, found] : cases) {
         SCOPED_TRACE(name);
         std::filesystem::remove_all(dir());
         std::filesystem::create_directory(dir());
         ffmpeg(expression, seconds, make);
         const std::string in = make.substr(make.rfind(' ') + 1);
         const ProgramResult result = tool("--json prepare " + in + " out.wav");
-        ASSERT_EQ(result.exitCode, 0) << errors();
-        const nlohmann::json out = nlohmann::json::parse(result.output)["output_levels"];
+        ASSERT_EQ(result.exitCode, found.empty() ? 0 : 1) << errors() << result.output;
+        const nlohmann::json report = nlohmann::json::parse(result.output);
+        std::vector<std::string> keys;
+        for (const nlohmann::json& finding : report["output_findings"]) {
+            keys.push_back(finding["key"]);
+        }
+        EXPECT_EQ(keys, found);
+        const nlohmann::json out = report["output_levels"];
         EXPECT_NEAR(out["active_speech_level_dbm0"].get<double>(), -19.0, 0.5) << result.output;
         EXPECT_LE(out["true_peak_dbfs"].get<double>(), -3.0);
         const std::vector<std::int16_t> prepared = pcm("out.wav");
@@ -163,6 +178,56 @@ TEST_F(QuenPrepare, ClippingInTheSourceIsCountedInItsOwnFormatAndWarnedAbout) {
     EXPECT_EQ(runsIn("both.mp3"), runsIn("mono.mp3"));
 }
 
+// Stereo whose channels cancel in the mix, one the other inverted, wholly or in part:
+// beyond 10 dB of cancelling, the louder channel alone is prepared, and said so.
+TEST_F(QuenPrepare, ChannelsThatCancelArePreparedFromTheLouderOne) {
+    // 0.38 of SPEECH peaks at about -3 dBFS.
+    const struct {
+        const char* name;
+        double left;
+        double right;
+        const char* taken;  // the text's end, or none
+    } cases[] = {
+        {"out of phase", 0.38, -0.38,
+         "their mix is silent, channel 1 is not; taken from "
+         "channel 1 alone"},
+        {"right louder", -0.2, 0.25,
+         "their mix lies 20.0 dB below channel 2 (over 10 dB); "
+         "taken from channel 2 alone"},
+        {"10.5 dB", 0.25, -0.1,
+         "their mix lies 10.5 dB below channel 1 (over 10 dB); taken "
+         "from channel 1 alone"},
+        {"9.5 dB", 0.25, -0.0832, nullptr},
+        {"in phase", 0.25, 0.25, nullptr},
+    };
+    for (const auto& [name, left, right, taken] : cases) {
+        SCOPED_TRACE(name);
+        ffmpeg(std::to_string(left) + "*" + SPEECH + "|" + std::to_string(right) + "*" + SPEECH,
+               9.4, "in.wav");
+        const ProgramResult result = tool("--json prepare -y in.wav out.wav");
+        ASSERT_EQ(result.exitCode, 0) << errors() << result.output;
+        const nlohmann::json report = nlohmann::json::parse(result.output);
+        EXPECT_NEAR(report["output_levels"]["active_speech_level_dbm0"].get<double>(), -19.0, 0.5);
+        EXPECT_NEAR(*measureSpeechLevel(pcm("out.wav")).activeLevelDbm0, -19.0, 0.5);
+        const nlohmann::json& found = report["input_findings"];
+        if (taken == nullptr) {
+            EXPECT_TRUE(found.empty() || found[0]["key"] != "channels_cancel") << found;
+            continue;
+        }
+        ASSERT_FALSE(found.empty());
+        EXPECT_EQ(found[0]["key"], "channels_cancel");
+        EXPECT_EQ(found[0]["text"], std::string("channels cancel: ") + taken);
+        EXPECT_TRUE(found[0]["command"].is_null());
+    }
+    // Standard input is read twice as well: from the copy kept of it.
+    ffmpeg("0.38*" + SPEECH + "|-0.38*" + SPEECH, 9.4, "in.wav");
+    const ProgramResult piped = tool("--json prepare -y - out.wav <in.wav");
+    ASSERT_EQ(piped.exitCode, 0) << errors();
+    const nlohmann::json report = nlohmann::json::parse(piped.output);
+    EXPECT_EQ(report["input_findings"][0]["key"], "channels_cancel");
+    EXPECT_NEAR(*measureSpeechLevel(pcm("out.wav")).activeLevelDbm0, -19.0, 0.5);
+}
+
 TEST_F(QuenPrepare, AnExistingOutIsReplacedOnlyWhenItIsInOrWithOverwrite) {
     speech(0.2, 1, "original.mp3");
     const Bytes mp3 = readBytes(path("original.mp3"));
@@ -218,11 +283,15 @@ TEST_F(QuenPrepare, DashIsStandardOutputAndQuietLeavesOnlyFailures) {
 }
 
 TEST_F(QuenPrepare, AProgressLineOnATerminalIsClearedBeforeTheReport) {
-    // 70 s: long enough for a progress line; cut at once, so that it never passes 0 %.
-    writeBytes(path("long.wav"), pcmWav(std::vector<std::int16_t>(70 * 8000, 0)));
+    // 70 s: long enough for a progress line; cut early, so that it never passes 0 %.
+    std::vector<std::int16_t> tone(70 * 8000);
+    for (std::size_t i = 0; i < tone.size(); ++i) {
+        tone[i] = static_cast<std::int16_t>(3000 * std::sin(0.3 * static_cast<double>(i)));
+    }
+    writeBytes(path("long.wav"), pcmWav(tone));
     // script(1) gives the program a terminal and writes what the terminal is sent.
     ASSERT_EQ(shell("script -qec '" QUEN_TOOL_BINARY
-                    " prepare long.wav out.wav --max-seconds 0.1' /dev/null >tty.txt"),
+                    " prepare long.wav out.wav --max-seconds 0.5' /dev/null >tty.txt"),
               0);
     const std::string shown = readText(path("tty.txt"));
     EXPECT_TRUE(shown.starts_with("\rquen prepare: reading long.wav 0%\r\033[Klong.wav: wav ("))

@@ -109,9 +109,9 @@ int report(const std::vector<PrepareOutcome>& outcomes, const PrepareArguments& 
     std::string text;
     for (const PrepareOutcome& outcome : outcomes) {
         std::cerr << outcome.messages << std::flush;
-        exitCode = worse(exitCode, outcome.succeeded ? EXIT_ALL_GOOD
-                                   : outcome.trouble ? EXIT_TROUBLE
-                                                     : EXIT_PROBLEM);
+        exitCode = worse(exitCode, outcome.succeeded && !outcome.problemFound ? EXIT_ALL_GOOD
+                                   : outcome.trouble                          ? EXIT_TROUBLE
+                                                                              : EXIT_PROBLEM);
         if (outcome.succeeded) {
             reports.push_back(outcome.json);
             text += outcome.text;
@@ -275,11 +275,11 @@ void addPrepareCommand(CLI::App& app, Context& context) {
     auto* level = command
                       ->add_option("--level", arguments->levelDbm0,
                                    "Active speech level to level to, in dBm0 (default -19)")
-                      ->check(finiteBetween(-60.0, 0.0, false, "dBm0"));
+                      ->check(finiteBetween(MIN_TARGET_DBM0, 0.0, false, "dBm0"));
     auto* loudness = command
                          ->add_option("--loudness", arguments->loudnessLufs,
                                       "Level to this integrated loudness in LUFS instead")
-                         ->check(finiteBetween(-70.0, -5.0, false, "LUFS"))
+                         ->check(finiteBetween(MIN_TARGET_LUFS, -5.0, false, "LUFS"))
                          ->excludes(level);
     command
         ->add_flag("--no-normalize", arguments->noNormalize,
@@ -297,13 +297,19 @@ void addPrepareCommand(CLI::App& app, Context& context) {
                      "Cut the recording to at most this many seconds, fading out; what lies "
                      "beyond is not read")
         ->check(finiteBetween(0.0, MAX_PREPARED_SECONDS, true, "seconds"));
+    command->add_flag("--allow-silence", arguments->settings.allowSilence,
+                      "Write a result with no speech instead of refusing it; asked for, its "
+                      "finding is shown in the report and leaves the exit code 0");
     command->add_flag("-y,--overwrite", arguments->settings.overwrite,
                       "Replace an existing OUT (without it, only IN itself is replaced)");
     command->add_flag("-q,--quiet", arguments->quiet, "No report; failures and warnings only");
     command->footer(exitCodesText(
-        "every recording is prepared and written",
-        "a recording cannot be decoded or prepared; with --template, a recording has no "
-        "source or leads out of the wav directory, or the template is malformed",
+        "every recording is prepared and written, and its result has no finding but those "
+        "asked for",
+        "a recording cannot be decoded or prepared; a result has no speech (not written "
+        "without --allow-silence) or another finding (written, the finding shown); with "
+        "--template, a recording has no source or leads out of the wav directory, or the "
+        "template is malformed",
         "an input, the template or a directory is missing, not a regular file or unreadable; "
         "an output cannot be written or exists already without -y; two IN share an output "
         "name"));

@@ -7,14 +7,18 @@
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <memory>
+#include <optional>
 #include <thread>
 
 #include "platform/Console.h"
 #include "quen/FailureText.h"
 #include "quen/Output.h"
+#include "quen/SoundFindings.h"
 #include "quen/SoundMeasures.h"
 #include "quen/TextDisplay.h"
 #include "quen/WavOutput.h"
+#include "quen/prepare/PrepareFindings.h"
 #include "wav/WavWriter.h"
 
 namespace quen::tool {
@@ -133,15 +137,15 @@ std::string describeGain(const PrepareOptions& options, const PreparedRecording&
 }
 
 std::string textReport(const std::string& input, const std::string& output,
-                       const MediaFormat& source, const ClippingRuns& clipping,
-                       const PrepareOptions& options, const PreparedRecording& result) {
+                       const MediaFormat& source, const PrepareOptions& options,
+                       const PreparedRecording& result, const PrepareFindings& findings) {
+    constexpr int COLUMN = 10;
     std::string text = shownName(input) + ": " + describeSource(source) + "\n";
-    if (clipping.fullScaleSamples > 0) {
-        text += "  clipped   " + clippingText(clipping) + " in the source\n";
-    }
     text += "  input     " + describeLevels(result.input) + "\n";
+    text += findingsText(findings.input, "  ", COLUMN);
     text += "  gain      " + describeGain(options, result) + "\n";
     text += "  output    " + describeLevels(result.output) + "\n";
+    text += findingsText(findings.output, "  ", COLUMN);
     if (options.trimSilence) {
         text += "  trimmed   " + seconds(result.trimmedLeading) + " leading, " +
                 seconds(result.trimmedTrailing) + " trailing silence\n";
@@ -169,7 +173,8 @@ nlohmann::json levelsJson(const RecordingLevels& levels) {
 
 nlohmann::json jsonReport(const std::string& input, const std::string& output,
                           const MediaFormat& source, const ClippingRuns& clipping,
-                          const PrepareOptions& options, const PreparedRecording& result) {
+                          const PrepareOptions& options, const PreparedRecording& result,
+                          const PrepareFindings& findings) {
     static const char* const TARGET_KINDS[] = {"speech_level", "loudness", "none"};
     nlohmann::json target = {{"kind", TARGET_KINDS[static_cast<int>(options.target)]}};
     if (options.target == LevelTarget::SPEECH_LEVEL) {
@@ -193,11 +198,13 @@ nlohmann::json jsonReport(const std::string& input, const std::string& output,
           {"clipped_runs", clipping.runs},
           {"clipped_run_samples", clipping.samples}}},
         {"input_levels", levelsJson(result.input)},
+        {"input_findings", findingsJson(findings.input)},
         {"target", target},
         {"ceiling_dbfs", decibelValue(options.ceilingDbfs)},
         {"gain_db", decibelValue(result.gainDb)},
         {"limiter_reduction_db", decibelValue(result.limiterReductionDb)},
         {"output_levels", levelsJson(result.output)},
+        {"output_findings", findingsJson(findings.output)},
         {"trimmed_leading_seconds", secondsOf(result.trimmedLeading)},
         {"trimmed_trailing_seconds", secondsOf(result.trimmedTrailing)},
         {"cut_seconds", secondsOf(result.cutAtEnd)},
@@ -258,9 +265,23 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& path,
     }
     const double limit = options.maxSeconds.value_or(MAX_PREPARED_SECONDS);
     // The input's DC removal and levels run as the samples come, beside the decoder.
-    InputStage inputStage(options);
-    auto decoded = decodeForTelephony(path, samplesOf(limit), report,
-                                      [&](std::span<float> block) { inputStage.process(block); });
+    std::unique_ptr<InputStage> inputStage;
+    const auto decode = [&](int channel) {
+        inputStage = std::make_unique<InputStage>(options);
+        return decodeForTelephony(
+            path, samplesOf(limit), report,
+            [&](std::span<float> block) { inputStage->process(block); }, channel);
+    };
+    auto decoded = decode(MIX_CHANNELS);
+    // Channels that cancel mix to near silence, though each holds the sound: decoded
+    // again, the louder one alone. The mix is let go first.
+    const std::optional<Finding> cancelling =
+        decoded ? cancellingFinding(decoded->channels) : std::nullopt;
+    if (cancelling) {
+        const int louder = decoded->channels.louderChannel;
+        decoded = Failure{};
+        decoded = decode(louder);
+    }
     progress.clear();
     if (!decoded) {
         return isAccessFailure(decoded.failure()) ? trouble(input, decoded.failure().text)
@@ -280,8 +301,20 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& path,
             ? std::max<std::size_t>(
                   1, stated > audio.samples.size() ? stated - audio.samples.size() : 0)
             : 0;
+    // The input as prepare finds it, its clipping counted in the source's own format.
+    SoundMeasures inputMeasures = measureSound(audio.samples);
+    inputMeasures.clipping = audio.sourceClipping;
     PreparedRecording result =
-        prepareRecording(std::move(audio.samples), inputStage, options, unread);
+        prepareRecording(std::move(audio.samples), *inputStage, options, unread);
+    PrepareFindings findings = judgePrepared(input, output, inputMeasures, result, options);
+    if (cancelling) {
+        findings.input.insert(findings.input.begin(), *cancelling);
+    }
+    // A silent greeting is never written by accident.
+    if (const Finding* silent = findingOf(findings.output, "no_speech");
+        silent && !settings.allowSilence) {
+        return fail(input, silent->text + "; not written (--allow-silence writes it)");
+    }
     // The output's levels are read while the file is written.
     std::string error;
     {
@@ -302,8 +335,11 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& path,
                            "; clipping cannot be undone, record it again at a lower level if "
                            "you can\n";
     }
-    outcome.text = textReport(input, output, audio.source, clipping, options, result);
-    outcome.json = jsonReport(input, output, audio.source, clipping, options, result);
+    outcome.problemFound =
+        std::any_of(findings.output.begin(), findings.output.end(),
+                    [&](const Finding& finding) { return !chosenByUser(finding, settings); });
+    outcome.text = textReport(input, output, audio.source, options, result, findings);
+    outcome.json = jsonReport(input, output, audio.source, clipping, options, result, findings);
     return outcome;
 }
 

@@ -16,12 +16,16 @@ namespace quen::tool {
 struct PrepareSettings {
     PrepareOptions options;
     bool overwrite = false;
+    // Write a result with no speech instead of refusing it.
+    bool allowSilence = false;
     // A percentage on standard error while a long input decodes.
     bool showProgress = false;
 };
 
 struct PrepareOutcome {
     bool succeeded = false;
+    // Written, with a finding about the result the user did not ask for.
+    bool problemFound = false;
     // The failure was trouble with a file (an input that cannot be read, an output that
     // cannot be written or exists already), not a recording that cannot be prepared.
     bool trouble = false;

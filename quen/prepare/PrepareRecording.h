@@ -19,6 +19,9 @@ namespace quen {
 constexpr double DEFAULT_TARGET_DBM0 = TELEPHONE_SPEECH_LEVEL_DBM0;
 // Integrated loudness for --loudness without a value of its own.
 constexpr double DEFAULT_TARGET_LUFS = -18.0;
+// The lowest targets taken: anything quieter is lost in a telephone line's noise.
+constexpr double MIN_TARGET_DBM0 = -60.0;
+constexpr double MIN_TARGET_LUFS = -70.0;
 // Room above the true peak for what a lossy codec adds: G.723.1 overshoots a waveform
 // that reaches full scale.
 constexpr double DEFAULT_CEILING_DBFS = -3.0;
