@@ -96,6 +96,8 @@ bool DecodeRecordWriter::end(const DecodeEnd& end) {
     put(&louder, sizeof louder);
     put(&end.channels.louderPower, sizeof end.channels.louderPower);
     put(&end.channels.mixPower, sizeof end.channels.mixPower);
+    put(&end.sourcePeaks.peak, sizeof end.sourcePeaks.peak);
+    put(&end.sourcePeaks.truePeak, sizeof end.sourcePeaks.truePeak);
     return send();
 }
 
@@ -201,18 +203,23 @@ bool DecodeRecordReader::next(DecodeRecord& record) {
             std::uint64_t fullScale = 0;
             std::int32_t louder = 0;
             ChannelBalance channels;
+            PeakFigures peaks;
             complete = take(&more, sizeof more) && take(&runs, sizeof runs) &&
                        take(&samples, sizeof samples) && take(&fullScale, sizeof fullScale) &&
                        take(&louder, sizeof louder) &&
                        take(&channels.louderPower, sizeof channels.louderPower) &&
-                       take(&channels.mixPower, sizeof channels.mixPower);
-            // A channel past any a source may have, or a level no sum of squares makes,
-            // is no record.
+                       take(&channels.mixPower, sizeof channels.mixPower) &&
+                       take(&peaks.peak, sizeof peaks.peak) &&
+                       take(&peaks.truePeak, sizeof peaks.truePeak);
+            // A channel past any a source may have, or a level no sum of squares or
+            // peak makes, is no record.
+            const auto level = [](double value) { return std::isfinite(value) && value >= 0.0; };
             channels.louderChannel = louder;
             complete = complete && louder >= MIX_CHANNELS && louder < MAX_SOURCE_CHANNELS &&
-                       std::isfinite(channels.louderPower) && channels.louderPower >= 0.0 &&
-                       std::isfinite(channels.mixPower) && channels.mixPower >= 0.0;
-            record.end = DecodeEnd{more != 0, ClippingRuns{runs, samples, fullScale}, channels};
+                       level(channels.louderPower) && level(channels.mixPower) &&
+                       level(peaks.peak) && level(peaks.truePeak);
+            record.end =
+                DecodeEnd{more != 0, ClippingRuns{runs, samples, fullScale}, peaks, channels};
             break;
         }
         case DecodeRecordKind::Failed: {

@@ -149,6 +149,7 @@ Result<TelephonyAudio> decodeForTelephony(const std::string& path, std::size_t m
                 }
                 audio->moreFollows = record.end.moreFollows;
                 audio->sourceClipping = record.end.sourceClipping;
+                audio->sourcePeaks = record.end.sourcePeaks;
                 audio->channels = record.end.channels;
                 return true;
             case DecodeRecordKind::Failed:

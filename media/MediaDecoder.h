@@ -13,6 +13,7 @@
 #include "dsp/ClippingRuns.h"
 #include "dsp/SampleBlocks.h"
 #include "media/ChannelBalance.h"
+#include "media/SourcePeaks.h"
 #include "platform/Result.h"
 #include "wav/WaveFormat.h"
 
@@ -50,6 +51,8 @@ struct TelephonyAudio {
     bool moreFollows = false;
     // Runs at the full scale of the source's own samples, over every channel.
     ClippingRuns sourceClipping;
+    // Its peak and true peak, on the same samples.
+    PeakFigures sourcePeaks;
     // Each channel's level beside their mix, whichever was decoded.
     ChannelBalance channels;
 };

@@ -6,6 +6,7 @@
 
 #include "media/AvOwners.h"
 #include "media/SourceClipping.h"
+#include "media/SourcePeaks.h"
 
 #include <algorithm>
 #include <atomic>
@@ -299,8 +300,8 @@ class TelephonyResampler {
 
 using SharedFrame = std::shared_ptr<AVFrame>;
 
-// What is done to the decoded frames, in order, on the worker: clipping counted and the
-// channels weighed, the samples resampled and sent, progress told. Its first failure
+// What is done to the decoded frames, in order, on the worker: clipping counted, peaks
+// read and the channels weighed, the samples resampled and sent, progress told. Its first failure
 // stops it; the decoding side reads that, and the counts, only after waiting for the
 // worker.
 class FrameStage {
@@ -314,6 +315,7 @@ class FrameStage {
         }
         for (const SharedFrame& frame : frames) {
             clipping_.add(*frame);
+            peaks_.add(*frame);
             balance_.add(*frame);
             if (Result<void> pushed = resampler_.push(*frame); !pushed) {
                 fail(damagedAt(position, pushed.failure().text));
@@ -346,6 +348,7 @@ class FrameStage {
     std::uint64_t nonFiniteSamples() const { return resampler_.nonFiniteSamples(); }
     ClippingRuns clipping() const { return clipping_.result(); }
     ChannelBalance channels() const { return balance_.result(); }
+    PeakFigures peaks() const { return peaks_.result(); }
 
   private:
     void fail(Failure failure) {
@@ -355,6 +358,7 @@ class FrameStage {
 
     DecodeSink& sink_;
     SourceClipping clipping_;
+    SourcePeaks peaks_;
     ChannelBalanceMeter balance_;
     TelephonyResampler resampler_;
     double secondsTotal_;
@@ -563,6 +567,7 @@ Result<DecodeEnd> decodeInput(MediaInput& input, std::size_t maxSamples, DecodeS
     }
     end.sourceClipping = stage.clipping();
     end.channels = stage.channels();
+    end.sourcePeaks = stage.peaks();
     return end;
 }
 

@@ -31,6 +31,7 @@ struct DecodeEnd {
     // Stopped at the caller's limit with input left unread.
     bool moreFollows = false;
     ClippingRuns sourceClipping;
+    PeakFigures sourcePeaks;
     ChannelBalance channels;
 };
 

@@ -225,24 +225,36 @@ TEST(DecodeRecords, WhatNoDecoderWritesIsMalformed) {
     EXPECT_EQ(read(twice), std::pair(1, true));
     EXPECT_EQ(read(progress), std::pair(1, false));
     // An end whose channel balance names a channel no source has, or a level no sum of
-    // squares makes.
-    const auto end = [](std::int32_t louder, double louderPower, double mixPower) {
-        // The kind, the cut flag and three clipping counts, then the balance.
-        Bytes bytes(1 + 1 + 3 * 8 + sizeof louder + 2 * sizeof(double), 0);
+    // squares or peak makes.
+    constexpr double NAN_ = std::numeric_limits<double>::quiet_NaN();
+    constexpr double INF = std::numeric_limits<double>::infinity();
+    const auto end = [](std::int32_t louder, double louderPower, double mixPower, double peak = 0.5,
+                        double truePeak = 0.6) {
+        // The kind, the cut flag and three clipping counts, the balance, the peaks.
+        Bytes bytes(1 + 1 + 3 * 8 + sizeof louder + 4 * sizeof(double), 0);
         bytes[0] = 'E';
         std::memcpy(&bytes[26], &louder, sizeof louder);
         std::memcpy(&bytes[30], &louderPower, sizeof louderPower);
         std::memcpy(&bytes[38], &mixPower, sizeof mixPower);
+        std::memcpy(&bytes[46], &peak, sizeof peak);
+        std::memcpy(&bytes[54], &truePeak, sizeof truePeak);
         return bytes;
     };
     EXPECT_EQ(read(end(1, 0.5, 0.001)), std::pair(1, false));
-    EXPECT_EQ(read(end(-1, 0.0, 0.0)), std::pair(1, false));
-    EXPECT_EQ(read(end(7, 0.5, 0.5)), std::pair(1, false));
+    EXPECT_EQ(read(end(-1, 0.0, 0.0, 0.0, 0.0)), std::pair(1, false));
+    EXPECT_EQ(read(end(7, 0.5, 0.5, 1.0, 1.4)), std::pair(1, false));
     EXPECT_EQ(read(end(8, 0.5, 0.5)), std::pair(0, true));
     EXPECT_EQ(read(end(-2, 0.5, 0.5)), std::pair(0, true));
     EXPECT_EQ(read(end(0, -0.5, 0.5)), std::pair(0, true));
-    EXPECT_EQ(read(end(0, 0.5, std::numeric_limits<double>::quiet_NaN())), std::pair(0, true));
-    EXPECT_EQ(read(end(0, std::numeric_limits<double>::infinity(), 0.5)), std::pair(0, true));
+    EXPECT_EQ(read(end(0, 0.5, NAN_)), std::pair(0, true));
+    EXPECT_EQ(read(end(0, INF, 0.5)), std::pair(0, true));
+    EXPECT_EQ(read(end(0, 0.5, 0.5, -0.1, 0.5)), std::pair(0, true));
+    EXPECT_EQ(read(end(0, 0.5, 0.5, 0.5, NAN_)), std::pair(0, true));
+    EXPECT_EQ(read(end(0, 0.5, 0.5, INF, 0.5)), std::pair(0, true));
+    // One byte short of the peaks is a record cut off.
+    Bytes shortEnd = end(0, 0.5, 0.5);
+    shortEnd.pop_back();
+    EXPECT_EQ(read(shortEnd), std::pair(0, true));
 }
 
 TEST(DecodeRecords, AWriterThatSaysNothingIsGivenUpOn) {

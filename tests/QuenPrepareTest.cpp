@@ -247,6 +247,54 @@ TEST_F(QuenPrepare, AnExistingOutIsReplacedOnlyWhenItIsInOrWithOverwrite) {
     EXPECT_EQ(tool("prepare link.wav prepared.wav").exitCode, 0) << errors();
 }
 
+// A source's peaks are read on its own samples at its own rate, by check and prepare
+// alike: a 12 kHz tone at 48 kHz, sampled off its crests, has a true peak 3 dB over its
+// sample peak, and none of it is left once resampled to 8 kHz. A clipped 8 kHz file,
+// which check reads itself and prepare through its decoder, reads the same in both.
+TEST_F(QuenPrepare, TheSourcesPeaksAreReadAsCheckReadsThem) {
+    std::vector<std::int16_t> stereo;
+    for (int n = 0; n < 48000; ++n) {
+        stereo.push_back(static_cast<std::int16_t>(
+            std::lround(16384 * std::sin(M_PI / 2 * n + M_PI / 4))));  // 12 kHz, crests between
+        stereo.push_back(static_cast<std::int16_t>(
+            std::lround(3277 * std::sin(2 * M_PI * 1000 * n / 48000))));  // speech stands in
+    }
+    writeBytes(
+        path("tone.wav"),
+        wavFile(join({formatChunkFor(1, 2, 48000, 16), chunk("data", sampleBytes(stereo))})));
+    std::vector<std::int16_t> clipped = speechAt(2.0, -19.0);
+    for (std::size_t i = 4000; i < 4040; ++i) {
+        clipped[i] = i % 2 == 0 ? 32767 : -32768;
+    }
+    writeBytes(path("clipped.wav"), pcmWav(clipped));
+
+    struct Case {
+        const char* file;
+        double peakDbfs;
+        double truePeakDbfs;
+    };
+    for (const Case& expected : {Case{"tone.wav", -9.03, -6.02}, Case{"clipped.wav", 0.0, NAN}}) {
+        SCOPED_TRACE(expected.file);
+        const auto json = [&](const std::string& command) {
+            return nlohmann::json::parse(tool("--json " + command).output, nullptr, false);
+        };
+        const nlohmann::json checked =
+            json(std::string("check ") + expected.file)["files"][0]["levels"];
+        const nlohmann::json prepared =
+            json(std::string("prepare -y ") + expected.file + " out.wav")["input_levels"];
+        ASSERT_TRUE(checked.is_object() && prepared.is_object()) << errors();
+        EXPECT_EQ(prepared["peak_dbfs"], checked["peak_dbfs"]);
+        EXPECT_EQ(prepared["true_peak_dbfs"], checked["true_peak_dbfs"]);
+        EXPECT_NEAR(prepared["peak_dbfs"].get<double>(), expected.peakDbfs, 0.01);
+        if (!std::isnan(expected.truePeakDbfs)) {
+            EXPECT_NEAR(prepared["true_peak_dbfs"].get<double>(), expected.truePeakDbfs, 0.2);
+        } else {
+            EXPECT_GT(prepared["true_peak_dbfs"].get<double>(), 0.0);
+        }
+        EXPECT_TRUE(prepared["loudness_lufs"].is_number());
+    }
+}
+
 TEST_F(QuenPrepare, DashIsStandardOutputAndQuietLeavesOnlyFailures) {
     speech(0.2, 1, "in.wav");
     ASSERT_EQ(tool("prepare -q in.wav out.wav").exitCode, 0);
@@ -263,9 +311,11 @@ TEST_F(QuenPrepare, DashIsStandardOutputAndQuietLeavesOnlyFailures) {
         std::regex(
             "in.wav: wav \\(WAV / WAVE \\(Waveform Audio\\)\\), pcm_s16le 16-bit, 44100 Hz, "
             "1 channel, 1.00 s\n"
-            "  input     speech -\\d+\\.\\d dBm0, activity \\d+ %, peak -\\d+\\.\\d\\d dBFS\n"
+            "  input     speech -\\d+\\.\\d dBm0, activity \\d+ %, loudness -\\d+\\.\\d LUFS, "
+            "peak -\\d+\\.\\d\\d dBFS, true peak -\\d+\\.\\d\\d dBFS\n"
             "  gain      [+-]\\d+\\.\\d dB to -19.0 dBm0\n"
-            "  output    speech -19\\.\\d dBm0, activity \\d+ %, true peak -\\d+\\.\\d\\d dBFS\n"
+            "  output    speech -19\\.\\d dBm0, activity \\d+ %, loudness -\\d+\\.\\d LUFS, "
+            "peak -\\d+\\.\\d\\d dBFS, true peak -\\d+\\.\\d\\d dBFS\n"
             "  wrote     standard output: PCM 8000 Hz 16-bit mono, 1.00 s\n")))
         << errors();
     // Levelled by loudness, the loudness is shown at both ends, to a tenth.
@@ -273,7 +323,7 @@ TEST_F(QuenPrepare, DashIsStandardOutputAndQuietLeavesOnlyFailures) {
         tool("prepare -y in.wav out.wav --loudness -20").output,
         std::regex("\n  input     speech -\\d+\\.\\d dBm0, activity \\d+ %, loudness -\\d+\\.\\d "
                    "LUFS, peak .*\n  gain      [+-]\\d+\\.\\d dB to -20.0 LUFS.*\n.* loudness "
-                   "-20\\.\\d LUFS, true peak ")));
+                   "-20\\.\\d LUFS, peak ")));
     EXPECT_EQ(tool("prepare -q in.wav -").output.size(), readBytes(path("out.wav")).size());
     EXPECT_EQ(errors(), "");
     // A limit of 0 seconds is refused in words.

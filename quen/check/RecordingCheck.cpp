@@ -142,8 +142,8 @@ DataFileSizes sizesOf(std::uint64_t dataLength) {
 }
 
 // A refused recording is measured as it will sound once prepared: one channel at 8 kHz.
-// Its clipping is counted on the source's own samples, as decoded before resampling,
-// which rounds flat tops off.
+// Its clipping and its peaks are read on the source's own samples, as decoded before
+// resampling, which rounds flat tops off, and as prepare reports them.
 void measureDecoded(RecordingCheck& check, const std::string& path) {
     const auto decoded = decodeForTelephony(path, MAX_MEASURED_SAMPLES);
     if (!decoded) {
@@ -151,6 +151,8 @@ void measureDecoded(RecordingCheck& check, const std::string& path) {
     }
     check.sound = measureSound(decoded->samples);
     check.sound->clipping = decoded->sourceClipping;
+    check.sound->levels.peakDbfs = decoded->sourcePeaks.peakDbfs();
+    check.sound->truePeakDbfs = decoded->sourcePeaks.truePeakDbfs();
     check.soundPartial = decoded->moreFollows;
 }
 

@@ -100,12 +100,12 @@ std::string describeLevels(const RecordingLevels& levels) {
     }
     std::string text = "speech " + fixed(*levels.speech.activeLevelDbm0, 1) + " dBm0, activity " +
                        fixed(100.0 * levels.speech.activityFactor, 0) + " %";
-    // Measured only where it is the target.
     if (levels.loudnessLufs) {
         text += ", loudness " + fixed(*levels.loudnessLufs, 1) + " LUFS";
     }
-    return text + (levels.truePeakDbfs ? ", true peak " + decibelText(*levels.truePeakDbfs, "dBFS")
-                                       : ", peak " + decibelText(levels.samplePeakDbfs, "dBFS"));
+    text += ", peak " + decibelText(levels.samplePeakDbfs, "dBFS");
+    return levels.truePeakDbfs ? text + ", true peak " + decibelText(*levels.truePeakDbfs, "dBFS")
+                               : text;
 }
 
 std::string describeTarget(const PrepareOptions& options) {
@@ -267,7 +267,7 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& path,
     // The input's DC removal and levels run as the samples come, beside the decoder.
     std::unique_ptr<InputStage> inputStage;
     const auto decode = [&](int channel) {
-        inputStage = std::make_unique<InputStage>(options);
+        inputStage = std::make_unique<InputStage>();
         return decodeForTelephony(
             path, samplesOf(limit), report,
             [&](std::span<float> block) { inputStage->process(block); }, channel);
@@ -301,11 +301,16 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& path,
             ? std::max<std::size_t>(
                   1, stated > audio.samples.size() ? stated - audio.samples.size() : 0)
             : 0;
-    // The input as prepare finds it, its clipping counted in the source's own format.
+    // The input as prepare finds it, its clipping and peaks read in the source's own
+    // format and rate, as check reads them.
     SoundMeasures inputMeasures = measureSound(audio.samples);
     inputMeasures.clipping = audio.sourceClipping;
+    inputMeasures.levels.peakDbfs = audio.sourcePeaks.peakDbfs();
+    inputMeasures.truePeakDbfs = audio.sourcePeaks.truePeakDbfs();
     PreparedRecording result =
         prepareRecording(std::move(audio.samples), *inputStage, options, unread);
+    result.input.samplePeakDbfs = inputMeasures.levels.peakDbfs;
+    result.input.truePeakDbfs = inputMeasures.truePeakDbfs;
     PrepareFindings findings = judgePrepared(input, output, inputMeasures, result, options);
     if (cancelling) {
         findings.input.insert(findings.input.begin(), *cancelling);
@@ -322,7 +327,7 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& path,
             error = output == STANDARD_OUTPUT ? writeWavToStandardOutput(result.samples)
                                               : writeWavFile(output, result.samples);
         });
-        result.output = measureOutput(result.samples, options);
+        result.output = measureOutput(result.samples);
     }
     if (!error.empty()) {
         return trouble(output, error);

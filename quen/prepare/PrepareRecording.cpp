@@ -40,35 +40,26 @@ double toDb(double ratio) {
     return ratio > 0.0 ? 20.0 * std::log10(ratio) : -std::numeric_limits<double>::infinity();
 }
 
-// The levels a report gives, over a stream of blocks. The loudness is read only where it
-// is the target, and the true peak (as costly as the rest together) of the output only,
-// where it is what the limiter promises.
+// The levels a report gives, over a stream of blocks. The true peak (as costly as the
+// rest together) is read apart, where it is wanted.
 class LevelsMeter {
   public:
-    explicit LevelsMeter(bool loudness) : loudness_(loudness) {}
-
     void add(std::span<const float> samples) {
         speech_.add(samples);
-        if (loudness_) {
-            loudnessMeter_.add(samples);
-        }
+        loudness_.add(samples);
         for (const float sample : samples) {
             samplePeak_ = std::max(samplePeak_, std::abs(sample));
         }
     }
     RecordingLevels result() const {
-        RecordingLevels levels{speech_.result(), std::nullopt, toDb(samplePeak_), std::nullopt};
-        if (loudness_) {
-            levels.loudnessLufs = loudnessMeter_.result().integratedLufs;
-        }
-        return levels;
+        return {speech_.result(), loudness_.result().integratedLufs, toDb(samplePeak_),
+                std::nullopt};
     }
 
   private:
-    bool loudness_;
     // DC is gone before anything is measured.
     SpeechLevelMeter speech_{TELEPHONY_SAMPLE_RATE, false};
-    LoudnessMeter loudnessMeter_{TELEPHONY_SAMPLE_RATE};
+    LoudnessMeter loudness_{TELEPHONY_SAMPLE_RATE};
     float samplePeak_ = 0.0f;
 };
 
@@ -231,15 +222,12 @@ void cutToLength(double maxSeconds, std::size_t unreadSamples, PreparedRecording
 }  // namespace
 
 struct InputStage::Meters {
-    explicit Meters(const PrepareOptions& options)
-        : meter(options.target == LevelTarget::LOUDNESS) {}
     DcBlocker dcBlocker{TELEPHONY_SAMPLE_RATE};
     LevelsMeter meter;
     TruePeakMeter truePeak;
 };
 
-InputStage::InputStage(const PrepareOptions& options)
-    : meters_(std::make_unique<Meters>(options)) {}
+InputStage::InputStage() : meters_(std::make_unique<Meters>()) {}
 
 InputStage::~InputStage() = default;
 
@@ -277,12 +265,11 @@ PreparedRecording prepareRecording(SampleBlocks&& samples, const InputStage& inp
 }
 
 // The true peak is read on a second thread, beside the rest.
-RecordingLevels measureOutput(const std::vector<std::int16_t>& samples,
-                              const PrepareOptions& options) {
+RecordingLevels measureOutput(const std::vector<std::int16_t>& samples) {
     TruePeakMeter truePeak;
     std::jthread peakReader(
         [&] { forEachChunk(samples, [&](std::span<const float> chunk) { truePeak.add(chunk); }); });
-    LevelsMeter meter(options.target == LevelTarget::LOUDNESS);
+    LevelsMeter meter;
     forEachChunk(samples, [&](std::span<const float> chunk) { meter.add(chunk); });
     peakReader.join();
     RecordingLevels levels = meter.result();

@@ -55,13 +55,13 @@ struct RecordingLevels {
     SpeechLevel speech;
     std::optional<double> loudnessLufs;  // empty for silence
     double samplePeakDbfs = 0.0;         // minus infinity for silence
-    // Measured of the output only: what the limiter promises.
     std::optional<double> truePeakDbfs;
 };
 
 struct PreparedRecording {
     std::vector<std::int16_t> samples;
-    RecordingLevels input;   // after DC removal, before the gain
+    // After DC removal, before the gain; the peaks are the source's, given by the caller.
+    RecordingLevels input;
     RecordingLevels output;  // the samples written, from measureOutput
     double gainDb = 0.0;
     // The deepest the limiter went below the gain (0 or negative).
@@ -78,7 +78,7 @@ struct PreparedRecording {
 // decoded on another core.
 class InputStage {
   public:
-    explicit InputStage(const PrepareOptions& options);
+    InputStage();
     ~InputStage();
     InputStage(const InputStage&) = delete;
     InputStage& operator=(const InputStage&) = delete;
@@ -101,7 +101,6 @@ PreparedRecording prepareRecording(SampleBlocks&& samples, const InputStage& inp
                                    const PrepareOptions& options, std::size_t unreadSamples = 0);
 
 // The levels of the samples as written.
-RecordingLevels measureOutput(const std::vector<std::int16_t>& samples,
-                              const PrepareOptions& options);
+RecordingLevels measureOutput(const std::vector<std::int16_t>& samples);
 
 }  // namespace quen
