@@ -156,6 +156,32 @@ TEST_F(QuenFindings, CheckFindsEachFaultInTextAndJsonAndItsCommandMendsIt) {
     }
 }
 
+// Channels that cancel mix to nothing: check measures the louder one, as prepare takes
+// it, so what it finds is the cancelling and not silence; its command mends it.
+TEST_F(QuenFindings, CheckMeasuresCancellingChannelsAsPrepareTakesThem) {
+    std::vector<std::int16_t> stereo;
+    for (const std::int16_t sample : speechAt(6, -19)) {
+        stereo.push_back(sample);
+        stereo.push_back(static_cast<std::int16_t>(-sample));
+    }
+    writeBytes(path("cancel.wav"),
+               wavFile(join({formatChunkFor(1, 2, RATE, 16), chunk("data", sampleBytes(stereo))})));
+    const auto [keys, fix] = findings("check", "cancel.wav");
+    EXPECT_EQ(keys, std::vector<std::string>{"channels_cancel"});
+    const ProgramResult text = tool("check cancel.wav");
+    EXPECT_EQ(text.exitCode, 1);
+    EXPECT_TRUE(std::regex_search(
+        text.output,
+        std::regex("\\n  speech     -1[89]\\.\\d\\d dBm0.*\\n(.*\\n)*  finding    channels "
+                   "cancel: their mix is silent, channel [12] is not; taken from "
+                   "channel [12] alone\\n  do         quen prepare cancel.wav "
+                   "cancel-prepared.wav\\n")))
+        << text.output;
+    ASSERT_EQ(paste(fix), 0) << fix;
+    EXPECT_EQ(findings("check", "cancel-prepared.wav").first, std::vector<std::string>{});
+    EXPECT_EQ(tool("check cancel-prepared.wav").exitCode, 0);
+}
+
 TEST_F(QuenFindings, InspectFindsThemInEveryCodecAndItsCommandsMakeTheFileAgain) {
     for (const Sound& sound : sounds()) {
         SCOPED_TRACE(sound.name);

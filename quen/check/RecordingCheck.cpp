@@ -141,13 +141,23 @@ DataFileSizes sizesOf(std::uint64_t dataLength) {
     return {size(Codec::ALaw), size(Codec::G723)};
 }
 
-// A refused recording is measured as it will sound once prepared: one channel at 8 kHz.
+// A refused recording is measured as it will sound once prepared: one channel at 8 kHz,
+// from the louder channel where the channels cancel in the mix, as prepare takes it.
 // Its clipping and its peaks are read on the source's own samples, as decoded before
 // resampling, which rounds flat tops off, and as prepare reports them.
 void measureDecoded(RecordingCheck& check, const std::string& path) {
-    const auto decoded = decodeForTelephony(path, MAX_MEASURED_SAMPLES);
+    auto decoded = decodeForTelephony(path, MAX_MEASURED_SAMPLES);
     if (!decoded) {
         return;
+    }
+    if (std::optional<Finding> cancelling = cancellingFinding(decoded->channels)) {
+        decoded =
+            decodeForTelephony(path, MAX_MEASURED_SAMPLES, {}, {}, decoded->channels.louderChannel);
+        if (!decoded) {
+            return;
+        }
+        cancelling->command = prepareRecordingAgain(check.path)("");
+        check.findings.push_back(std::move(*cancelling));
     }
     check.sound = measureSound(decoded->samples);
     check.sound->clipping = decoded->sourceClipping;
@@ -212,7 +222,9 @@ RecordingCheck checkRecording(const std::string& path, bool full, const std::str
     }
     describe(check, path, verdict, full);
     if (check.sound) {
-        check.findings = soundFindings(*check.sound, prepareRecordingAgain(check.path));
+        std::vector<Finding> found = soundFindings(*check.sound, prepareRecordingAgain(check.path));
+        check.findings.insert(check.findings.end(), std::make_move_iterator(found.begin()),
+                              std::make_move_iterator(found.end()));
     }
     return check;
 }
