@@ -67,14 +67,33 @@ std::string unescaped(std::string text) {
     return text;
 }
 
-// The problem list at the top: "where: text" per item, tags removed.
+// The problem list at the top, tags removed: "where: text do: what" per problem, where
+// is the greeting it is grouped under, if any.
 std::vector<std::string> topProblems(const std::string& dom) {
     std::vector<std::string> problems;
-    const std::string open = "<li class=\"problem\">";
-    for (std::size_t at = dom.find(open); at != std::string::npos; at = dom.find(open, at)) {
-        at += open.size();
-        const std::string item = dom.substr(at, dom.find("</li>", at) - at);
-        problems.push_back(unescaped(std::regex_replace(item, std::regex("<[^>]*>"), "")));
+    const std::size_t start = dom.find("<ul id=\"problem-list\">");
+    if (start == std::string::npos) {
+        return problems;
+    }
+    const std::string section = dom.substr(start, dom.find("</section>", start) - start);
+    const std::string group = "<li class=\"problem-group\">";
+    const std::string problem = "<li class=\"problem\">";
+    std::string where;
+    for (std::size_t at = 0;;) {
+        const std::size_t nextGroup = section.find(group, at);
+        const std::size_t nextProblem = section.find(problem, at);
+        if (nextProblem == std::string::npos) {
+            break;
+        }
+        if (nextGroup < nextProblem) {
+            at = nextGroup + group.size();
+            where = section.substr(at, section.find("</a>", at) - at);
+            where = std::regex_replace(where, std::regex("<[^>]*>"), "") + ": ";
+            continue;
+        }
+        at = nextProblem + problem.size();
+        const std::string item = section.substr(at, section.find("</li>", at) - at);
+        problems.push_back(unescaped(where + std::regex_replace(item, std::regex("<[^>]*>"), "")));
     }
     return problems;
 }
@@ -207,13 +226,15 @@ TEST_F(ReportPage, ExamplesInBothModesPlayEveryGreetingInTemplateOrder) {
 }
 
 // A template with one problem of each kind the page gathers; the top of the page lists
-// exactly them, in template order, and each greeting shows its own.
+// exactly them, grouped by greeting in template order, each with what to do. The data
+// files a missing recording never made are not listed again, and the greeting after
+// the one that ends the run is told of once, at that greeting.
 TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
     writeText(path("t.xml"),
-              configuration(
-                  attendant("Front", greeting("morning", "a.wav") + greeting("afternoon", "b.wav") +
-                                         greeting("menu", "c.wav") + greeting("menu", "d.wav") +
-                                         greeting("evening", "gone.wav"))));
+              configuration(attendant(
+                  "Front", greeting("morning", "a.wav") + greeting("afternoon", "b.wav") +
+                               greeting("menu", "c.wav") + greeting("menu", "d.wav") +
+                               greeting("evening", "gone.wav") + greeting("holiday", "a.wav"))));
     ASSERT_EQ(shell("mkdir rec results"), 0);
     const std::string telephone = " -ar 8000 -ac 1 -c:a pcm_s16le ";
     // Tones near the target level, so that no level problem joins those planted here.
@@ -229,32 +250,50 @@ TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
 
     const std::string dom =
         reportPage("--template t.xml --wav-dir rec --result-dir results --mode 1", 1);
+    const std::string batch = " do: QuenGreeting /batch1:t.xml rec results log.txt";
     const std::vector<std::string> expected = {
-        "Front / morning (AM_greeting): a.wav: mode 1: the data file "
-        "results/Front-AM_greeting.c23 is older than its recording",
-        "Front / afternoon (PM_greeting): b.wav: mode 1: the data file "
-        "results/Front-PM_greeting.c11 is missing",
+        "mode 1: the run ends at greeting 5 (Front / evening (EV_greeting): gone.wav); 1 "
+        "greeting after it is not reached (see it) do: mend that greeting's problem; the "
+        "greetings after it follow",
+        "Front / morning (AM_greeting): a.wav: mode 1, G.723.1: the data file "
+        "results/Front-AM_greeting.c23 is older than its recording" +
+            batch,
+        "Front / afternoon (PM_greeting): b.wav: mode 1, G.711: the data file "
+        "results/Front-PM_greeting.c11 is missing" +
+            batch,
         "Front / menu (MN_greeting): c.wav: QuenGreeting refuses the recording; both "
-        "conversions fail",
+        "conversions fail do: quen prepare rec/c.wav rec/c.wav",
         "Front / menu (MN_greeting): d.wav: mode 1: writes the same data files as greeting 3, "
-        "which it replaces",
+        "which it replaces do: give one of the two greetings another id or attendant, so that "
+        "each has data files of its own",
         "Front / evening (EV_greeting): gone.wav: mode 1: the recording rec/gone.wav does not "
-        "exist; the run ends here with: Error the wav file \"rec/gone.wav\" doesn't exist",
-        "Front / evening (EV_greeting): gone.wav: mode 1: the data file "
-        "results/Front-EV_greeting.c23 is missing",
-        "Front / evening (EV_greeting): gone.wav: mode 1: the data file "
-        "results/Front-EV_greeting.c11 is missing"};
+        "exist; the run ends here with: Error the wav file \"rec/gone.wav\" doesn't exist do: "
+        "put the recording there, or correct its RecordingName in the template"};
     EXPECT_EQ(topProblems(dom), expected);
-    // And each greeting lists its own.
-    EXPECT_EQ(elements(dom, "ul class=\"problems\"").size(), 5u);
+    EXPECT_NE(dom.find("<a href=\"#g5\">(see it)</a>"), std::string::npos);
+    // And each greeting lists its own: the five of the list, again in their cards.
+    EXPECT_EQ(elements(dom, "ul class=\"problems\"").size(), 10u);
     const auto articles = elements(dom, "article");
-    ASSERT_EQ(articles.size(), 5u);
-    const std::vector<std::string> perGreeting = {"1", "1", "1", "1", "3"};
+    ASSERT_EQ(articles.size(), 6u);
+    const std::vector<std::string> perGreeting = {"1", "1", "1", "1", "1", "0"};
     for (std::size_t i = 0; i < articles.size(); ++i) {
         EXPECT_EQ(articles[i].at("data-problems"), perGreeting[i]) << i;
     }
+    // The summary's verdicts, row by row.
+    const std::vector<std::string> verdicts = {"1 problem", "1 problem", "1 problem",
+                                               "1 problem", "1 problem", "not reached"};
+    for (std::size_t i = 0; i < verdicts.size(); ++i) {
+        const std::string row = "<tr data-card=\"g" + std::to_string(i + 1) + "\">";
+        const std::size_t at = dom.find(row);
+        ASSERT_NE(at, std::string::npos) << row;
+        EXPECT_NE(dom.substr(at, dom.find("</tr>", at) - at)
+                      .find("data-label=\"mode 1\" data-bad=\"\">" + verdicts[i] + "</td>"),
+                  std::string::npos)
+            << i;
+    }
     // G.723.1 keeps whole 30 ms frames: 0.99 s of each second.
-    // Greeting 2's G.711 file was removed; greeting 5's recording does not exist.
+    // Greeting 2's G.711 file was removed; greeting 5's recording does not exist; greeting
+    // 6 plays greeting 1's recording, and is not reached, so never converted.
     std::map<std::string, double> players;
     for (const std::string g : {"g1", "g2", "g3", "g4"}) {
         players[g + "-recording"] = 1.0;
@@ -263,13 +302,15 @@ TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
             players[g + "-file2"] = 1.0;
         }
     }
+    players["g6-recording"] = 1.0;
     expectPlayersLoaded(dom, players);
 }
 
-// Past 50 MB of audio the players link WAV files in a folder named after the page:
-// four players of 17 minutes each are 65 MB. The four show one data file, so its audio
-// is written once, as the decoded data file byte for byte as `quen inspect --wav`
-// writes it, and the browser plays it in every player.
+// Past 50 MB of distinct audio the players link WAV files in a folder named after the
+// page: two data files of 27 minutes are 52 MB. A byte-for-byte copy of one, and that
+// one named twice, add no file: each distinct audio is written once, as the decoded
+// data file byte for byte as `quen inspect --wav` writes it, and the browser plays it in
+// every player.
 class LargeReport : public ReportPage {
   protected:
     void SetUp() override {
@@ -277,44 +318,68 @@ class LargeReport : public ReportPage {
         if (IsSkipped()) {
             return;
         }
-        // The sweep at a fifth of its range: near the target level, so the page has no
-        // problem to report.
-        std::vector<std::int16_t> samples = testSignal(SECONDS * 8000);
-        for (std::int16_t& sample : samples) {
-            sample = static_cast<std::int16_t>(sample / 5);
+        // The sweep at a fifth and a sixth of its range: near the target level, so the
+        // page has no problem to report.
+        for (const auto& [name, divisor] : {std::pair{"long", 5}, std::pair{"other", 6}}) {
+            std::vector<std::int16_t> samples = testSignal(SECONDS * 8000);
+            for (std::int16_t& sample : samples) {
+                sample = static_cast<std::int16_t>(sample / divisor);
+            }
+            const std::string stem = name;
+            writeBytes(path(stem + ".wav"), pcmWav(samples));
+            ASSERT_EQ(
+                run({"/convert:" + stem + ".wav", "Box", "Rec", "alaw", stem + ".c11", "log.txt"})
+                    .exitCode,
+                0);
         }
-        writeBytes(path("long.wav"), pcmWav(samples));
-        ASSERT_EQ(run({"/convert:long.wav", "Box", "Rec", "alaw", "long.c11", "log.txt"}).exitCode,
-                  0);
+        ASSERT_EQ(shell("cp long.c11 copy.c11"), 0);
     }
-    static constexpr std::size_t SECONDS = 17 * 60;
+    static constexpr std::size_t SECONDS = 27 * 60;
     // Over an hour of audio decoded, measured and drawn: seconds in a release build,
     // far more under the address sanitizer.
     static constexpr int LONG_RUN_SECONDS = 600;
-    const std::string command = "report long.c11 long.c11 long.c11 long.c11 -o page.html";
+    const std::string command = "report long.c11 other.c11 copy.c11 long.c11 -o page.html";
 };
 
-TEST_F(LargeReport, AudioPastTheLimitIsWrittenBesideThePage) {
+TEST_F(LargeReport, AudioPastTheLimitIsWrittenOnceBesideThePage) {
     ASSERT_EQ(tool(command, LONG_RUN_SECONDS).exitCode, 0) << errors();
-    ASSERT_EQ(tool("inspect long.c11 --wav decoded.wav", LONG_RUN_SECONDS).exitCode, 0) << errors();
     const std::string page = readText(path("page.html"));
     EXPECT_EQ(page.find("data:audio"), std::string::npos);
-    std::map<std::string, double> expected;
-    for (const char* id : {"g1-file1", "g2-file1", "g3-file1", "g4-file1"}) {
-        EXPECT_NE(page.find(std::string("id=\"") + id +
-                            "\" controls preload=\"metadata\" aria-label=\"What callers hear: "
-                            "long.c11\" data-seconds=\"1020.000\" src=\"page-audio/g1-file1.wav\""),
-                  std::string::npos)
-            << id;
-        expected[id] = SECONDS;
+    std::map<std::string, std::string> sources;
+    for (const Attributes& player : elements(page, "audio")) {
+        EXPECT_EQ(player.at("data-seconds"), "1620.000");
+        sources[player.at("id")] = player.at("src");
     }
-    EXPECT_EQ(readBytes(path("page-audio/g1-file1.wav")), readBytes(path("decoded.wav")));
+    ASSERT_EQ(sources.size(), 4u);
+    // Long, its copy and long again play one file; the other its own.
+    EXPECT_EQ(sources["g1-file1"], sources["g3-file1"]);
+    EXPECT_EQ(sources["g1-file1"], sources["g4-file1"]);
+    EXPECT_NE(sources["g1-file1"], sources["g2-file1"]);
+    for (const auto& [name, player] : {std::pair{"long", "g1-file1"}, {"other", "g2-file1"}}) {
+        ASSERT_EQ(
+            tool("inspect -y " + std::string(name) + ".c11 --wav decoded.wav", LONG_RUN_SECONDS)
+                .exitCode,
+            0)
+            << errors();
+        EXPECT_EQ(readBytes(path(sources[player])), readBytes(path("decoded.wav"))) << name;
+    }
+    // The two files, and the list of what the run wrote.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path("page-audio")),
                             std::filesystem::directory_iterator()),
-              1);
+              3);
     const std::string dom = browse("page.html");
     EXPECT_TRUE(console.empty()) << console.front();
+    std::map<std::string, double> expected;
+    for (const auto& [id, src] : sources) {
+        expected[id] = SECONDS;
+    }
     expectPlayersLoaded(dom, expected);
+
+    // Again with the audio inside the page: the folder the first run left goes.
+    ASSERT_EQ(shell("head -c 20000 long.c11 >short.c11"), 0);
+    EXPECT_LE(tool("report -y short.c11 -o page.html").exitCode, 1) << errors();
+    EXPECT_NE(readText(path("page.html")).find("data:audio"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(path("page-audio")));
 }
 
 // A link in the audio folder's place is not followed: nothing is written through it,
@@ -360,8 +425,10 @@ TEST_F(Quen, ARunThatCannotStartIsThePagesProblem) {
     EXPECT_EQ(tool("report --template gone.xml --wav-dir rec -o page.html").exitCode, 2);
     const std::string page = readText(path("page.html"));
     EXPECT_NE(page.find("<h2 id=\"problems-heading\">1 problem</h2>\n<ul id=\"problem-list\">\n"
-                        "<li class=\"problem\">the run stops before its first greeting: Error "
-                        "opening the AA-template.xml file</li>"),
+                        "<li class=\"problem\"><span class=\"text\">the run stops before its "
+                        "first greeting: Error opening the AA-template.xml file</span> <span "
+                        "class=\"do\">do: name a template, a recordings directory and a "
+                        "data-file directory that are there</span></li>"),
               std::string::npos)
         << page.substr(0, 2000);
 }
