@@ -4,12 +4,14 @@
 // fixture's problems, and the console must stay quiet.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -96,6 +98,14 @@ std::vector<std::string> topProblems(const std::string& dom) {
         problems.push_back(unescaped(where + std::regex_replace(item, std::regex("<[^>]*>"), "")));
     }
     return problems;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 class ReportPage : public Quen {
@@ -223,6 +233,147 @@ TEST_F(ReportPage, ExamplesInBothModesPlayEveryGreetingInTemplateOrder) {
                            " file://" + path("report.html").string() + " 2>/dev/null")),
         0);
     EXPECT_GT(std::filesystem::file_size(screenshot), 10000u);
+}
+
+// Appended to a page, run inside a frame of a given width once the players had time to
+// load: what the layout came to and what sorting the summary by level gives, posted to
+// the frame's page as "key=value|...".
+constexpr const char* PROBE = R"js(<script>
+window.addEventListener("load", function () { setTimeout(function () {
+  function ids(selector, attribute) {
+    return Array.prototype.map.call(document.querySelectorAll(selector), function (e) {
+      return e.getAttribute(attribute);
+    }).join(" ");
+  }
+  var smallest = 1000;
+  document.querySelectorAll("figure.wave span, #summary-table td").forEach(function (e) {
+    if (e.getClientRects().length) { smallest = Math.min(smallest, parseFloat(getComputedStyle(e).fontSize)); }
+  });
+  var result = ["scroll=" + document.documentElement.scrollWidth, "width=" + window.innerWidth,
+    "font=" + smallest, "rows=" + ids("#summary-table tbody tr", "data-card"),
+    "cards=" + ids("article", "id"), "players=" + document.querySelectorAll("audio").length,
+    "loaded=" + document.querySelectorAll("audio[data-loaded-seconds]").length,
+    "errors=" + document.querySelectorAll("audio[data-load-error]").length];
+  var level = Array.prototype.filter.call(document.querySelectorAll("#summary-table th button"),
+    function (button) { return button.textContent === "level"; })[0];
+  level.click();
+  result.push("up=" + ids("#summary-table tbody tr", "data-card"));
+  level.click();
+  result.push("down=" + ids("#summary-table tbody tr", "data-card"));
+  parent.postMessage(result.join("|"), "*");
+}, 1000); });
+</script>)js";
+
+// From a phone to a desktop: nothing runs off the side, the waveforms' labels and the
+// summary read at 100 % zoom (11 px or more), the summary has a row per card in the
+// cards' order and sorts by level both ways (greetings without a level last), and every
+// player loads. The page is framed at each width: a headless window is no narrower
+// than 500 px.
+TEST_F(ReportPage, FitsEveryWidthWithASummaryRowPerCard) {
+    copyExamples();
+    ASSERT_EQ(run({"/batch1:aa-template.xml", "recordings", "results", "log1.txt"}).exitCode, 0);
+    ASSERT_EQ(run({"/batch2:aa-template.xml", "recordings", "results", "log2.txt"}).exitCode, 0);
+    ASSERT_EQ(tool("report --template aa-template.xml --wav-dir recordings --result-dir results "
+                   "-o report.html")
+                  .exitCode,
+              0)
+        << errors();
+    const std::string page = readText(path("report.html"));
+    writeText(path("probe.html"), page + PROBE);
+
+    // The order sorting by level must give, from the page's own figures.
+    std::vector<std::pair<double, std::string>> levels;
+    std::vector<std::string> unlevelled;
+    for (const Attributes& row : elements(page, "tr")) {
+        if (!row.contains("data-card")) {
+            continue;
+        }
+        const std::size_t at = page.find("<tr data-card=\"" + row.at("data-card") + "\"");
+        const std::string cells = page.substr(at, page.find("</tr>", at) - at);
+        const auto level = elements(cells, "td data-label=\"level\"");
+        ASSERT_EQ(level.size(), 1u);
+        if (level[0].contains("data-value")) {
+            levels.emplace_back(std::stod(level[0].at("data-value")), row.at("data-card"));
+        } else {
+            unlevelled.push_back(row.at("data-card"));
+        }
+    }
+    ASSERT_EQ(levels.size() + unlevelled.size(), 6u);
+    ASSERT_FALSE(unlevelled.empty());
+    const auto joined = [&unlevelled](const std::vector<std::pair<double, std::string>>& sorted) {
+        std::string text;
+        for (const auto& [level, card] : sorted) {
+            text += (text.empty() ? "" : " ") + card;
+        }
+        for (const std::string& card : unlevelled) {
+            text += " " + card;
+        }
+        return text;
+    };
+    std::stable_sort(levels.begin(), levels.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    const std::string up = joined(levels);
+    std::stable_sort(levels.begin(), levels.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    const std::string down = joined(levels);
+
+    for (const int width : {360, 412, 1400}) {
+        SCOPED_TRACE(width);
+        const std::string frame = "frame" + std::to_string(width) + ".html";
+        writeText(path(frame),
+                  "<!DOCTYPE html><html><body style=\"margin:0\"><iframe src=\"probe.html\" "
+                  "style=\"border:0;width:" +
+                      std::to_string(width) +
+                      "px;height:900px\"></iframe><script>window.addEventListener(\"message\", "
+                      "function (e) { document.body.setAttribute(\"data-probe\", e.data); "
+                      "});</script></body></html>");
+        const std::string dom = browse(frame);
+        EXPECT_TRUE(console.empty()) << console.front();
+        const auto bodies = elements(dom, "body");
+        ASSERT_EQ(bodies.size(), 1u);
+        ASSERT_TRUE(bodies[0].contains("data-probe")) << "the probe did not report";
+        std::map<std::string, std::string> probe;
+        std::stringstream fields(bodies[0].at("data-probe"));
+        for (std::string field; std::getline(fields, field, '|');) {
+            probe[field.substr(0, field.find('='))] = field.substr(field.find('=') + 1);
+        }
+        EXPECT_LE(std::stoi(probe["scroll"]), std::stoi(probe["width"]));
+        EXPECT_LE(std::stoi(probe["width"]), width);
+        EXPECT_GE(std::stod(probe["font"]), 11.0);
+        EXPECT_EQ(probe["rows"], "g1 g2 g3 g4 g5 g6");
+        EXPECT_EQ(probe["cards"], probe["rows"]);
+        EXPECT_EQ(probe["players"], "25");
+        EXPECT_EQ(probe["loaded"], "25");
+        EXPECT_EQ(probe["errors"], "0");
+        EXPECT_EQ(probe["up"], up);
+        EXPECT_EQ(probe["down"], down);
+    }
+}
+
+// Printed, the six examples in both modes (24 data files with their waveforms) take no
+// more than a page a greeting: players are left out, data files go two to a row, and no
+// card is pushed whole onto the next page, which left the first one half empty.
+TEST_F(ReportPage, PrintedTheExamplesTakeAPageAGreetingAtMost) {
+    copyExamples();
+    ASSERT_EQ(run({"/batch1:aa-template.xml", "recordings", "results", "log1.txt"}).exitCode, 0);
+    ASSERT_EQ(run({"/batch2:aa-template.xml", "recordings", "results", "log2.txt"}).exitCode, 0);
+    ASSERT_EQ(tool("report --template aa-template.xml --wav-dir recordings --result-dir results "
+                   "-o report.html")
+                  .exitCode,
+              0)
+        << errors();
+    ASSERT_EQ(shell(chromium("print-profile", "--no-pdf-header-footer --print-to-pdf=" +
+                                                  path("report.pdf").string() + " file://" +
+                                                  path("report.html").string() + " 2>/dev/null")),
+              0);
+    const std::string pdf = readText(path("report.pdf"));
+    std::size_t pages = 0;
+    for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos;
+         at = pdf.find("/Type /Page", at + 1)) {
+        pages += pdf[at + 11] != 's';
+    }
+    EXPECT_GE(pages, 2u);
+    EXPECT_LE(pages, 6u);
 }
 
 // A template with one problem of each kind the page gathers; the top of the page lists
@@ -433,6 +584,39 @@ TEST_F(Quen, ARunThatCannotStartIsThePagesProblem) {
         << page.substr(0, 2000);
 }
 
+// 48 greetings, the fifth without its recording: the page opens on a summary of all 48,
+// before the problems and the cards, and the 43 greetings the runs never reach are one
+// line for both modes, not one per greeting and mode. No browser needed.
+TEST_F(Quen, AFortyEightGreetingPageOpensOnItsSummary) {
+    ASSERT_EQ(shell("mkdir rec res"), 0);
+    writeBytes(path("rec/a.wav"), pcmWav(testSignal(800)));
+    std::string attendants;
+    for (int desk = 1; desk <= 12; ++desk) {
+        std::string greetings;
+        for (const std::string kind : {"morning", "afternoon", "evening", "menu"}) {
+            greetings += greeting(kind, desk == 2 && kind == "morning" ? "gone.wav" : "a.wav");
+        }
+        attendants += attendant("Desk " + std::to_string(desk), greetings);
+    }
+    writeText(path("t.xml"), configuration(attendants));
+    EXPECT_EQ(tool("report --template t.xml --wav-dir rec --result-dir res -o page.html").exitCode,
+              1)
+        << errors();
+    const std::string page = readText(path("page.html"));
+    const std::size_t summary = page.find("<section id=\"summary\"");
+    EXPECT_LT(summary, page.find("<section id=\"problems\""));
+    EXPECT_LT(page.find("<section id=\"problems\""), page.find("<main>"));
+    EXPECT_EQ(page.rfind("<section", summary), summary);
+    EXPECT_NE(page.find("<h2 id=\"summary-heading\">48 greetings</h2>"), std::string::npos);
+    EXPECT_EQ(occurrences(page, "<tr data-card="), 48u);
+    EXPECT_EQ(occurrences(page, "not reached</span>"), 1u);
+    EXPECT_NE(page.find("<span class=\"text\">modes 1 and 2: the run ends at greeting 5 (Desk 2 / "
+                        "morning (AM_greeting): gone.wav); 43 greetings after it are not "
+                        "reached</span> <a href=\"#g5\">"),
+              std::string::npos);
+    EXPECT_EQ(occurrences(page, ">not reached</td>"), 2u * 43u);
+}
+
 // The page never replaces a file it shows, not even with -y; no browser needed.
 TEST_F(Quen, ReportIsNotWrittenOverItsInput) {
     const std::string greeting = std::string(QUEN_SOURCE_DIR) + "/examples/greeting.wav";
@@ -466,6 +650,13 @@ TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
     ASSERT_EQ(tool("report" + inputs + " bad.c11 -o page.html").exitCode, 1) << errors();
     const std::string page = readText(path("page.html"));
     EXPECT_NE(page.find("<div class=\"files\">"), std::string::npos);
+    // Without a template the page speaks of files only, each named once in its problems.
+    EXPECT_EQ(page.find("template order"), std::string::npos);
+    EXPECT_NE(page.find("<li class=\"problem-group\"><a href=\"#g4\">bad.c11</a>\n<ul "
+                        "class=\"problems\">\n<li class=\"problem\"><span class=\"text\">fails "
+                        "the packet check (1 problem)</span> <span class=\"do\">do: convert its "
+                        "recording again</span></li>"),
+              std::string::npos);
     // Its problems, and only its, are listed under its measures.
     const std::string packetCheck = "<details><summary>Packet check</summary>";
     EXPECT_GT(page.find(packetCheck), page.find("id=\"g4\""));

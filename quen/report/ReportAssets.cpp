@@ -64,8 +64,12 @@ a:focus, audio:focus, button:focus, input:focus { outline: 3px solid #2a6fb0; ou
 @media print {
   #controls, .player, .same { display: none; }
   body { max-width: none; padding: 0; font-size: 10pt; }
-  .greeting { border-color: #888; break-inside: avoid; }
+  .greeting { border-color: #888; margin: 0.5rem 0; }
+  .files { grid-template-columns: 1fr 1fr; }
   .datafile { break-inside: avoid; }
+  figure.wave svg, figure.wave .levels { height: 3.5rem; }
+  figure.wave .levels span:nth-child(n+3) { display: none; }
+  dl.measures { grid-template-columns: max-content minmax(0, 1fr) max-content minmax(0, 1fr); font-size: 8.5pt; }
   a { color: inherit; text-decoration: none; }
   h2, h3 { break-after: avoid; }
   #summary-table tr { break-inside: avoid; }
@@ -105,7 +109,7 @@ const char* const REPORT_SCRIPT = R"js(
   });
 
   // The summary sorts by any column: numbers by their value, words as words; a second
-  // click turns the order round. Rows without a value go last.
+  // click turns the order round. Rows without a number go last either way.
   var table = document.getElementById("summary-table");
   var tbody = table.tBodies[0];
   var headings = Array.prototype.slice.call(table.tHead.rows[0].cells);
@@ -128,8 +132,8 @@ const char* const REPORT_SCRIPT = R"js(
       rows.sort(function (a, b) {
         var x = value(a, column), y = value(b, column);
         if (typeof x !== typeof y) { return typeof x === "number" ? -1 : 1; }
-        var order = x < y ? -1 : x > y ? 1 : value(a, 0) - value(b, 0);
-        return descending ? -order : order;
+        var order = x < y ? -1 : x > y ? 1 : 0;
+        return (descending ? -order : order) || value(a, 0) - value(b, 0);
       });
       rows.forEach(function (row) { tbody.appendChild(row); });
     });
