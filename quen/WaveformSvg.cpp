@@ -1,6 +1,6 @@
 // Fixed 1200 x 300 canvas: the plot fills the middle, ticks fall on a "nice" step of
 // seconds so that about ten of them are labelled whatever the length. Silence is shaded
-// grey, clipped runs are marked red above the plot.
+// grey, clipped runs are marked red above the plot (at its top edge in a page's plot).
 #include "quen/WaveformSvg.h"
 
 #include <algorithm>
@@ -153,7 +153,8 @@ std::string bands(const std::vector<Column>& columns, bool Column::*marked, cons
 
 // The min/max envelope shows every peak; on a long file it fills the plot, so the RMS
 // envelope inside it, darker, keeps the shape of the speech readable at any length.
-std::string waveform(std::span<const std::int16_t> samples, ClippingRunCounter clipping) {
+std::string waveform(std::span<const std::int16_t> samples, ClippingRunCounter clipping,
+                     int clippedY) {
     const std::vector<Column> columns = columnsOf(samples, clipping);
     std::string out = bands(columns, &Column::silent, "#eeeeee", TOP, PLOT_HEIGHT);
     out += outline(
@@ -162,29 +163,77 @@ std::string waveform(std::span<const std::int16_t> samples, ClippingRunCounter c
     out += outline(
         columns, [](const Column& c) { return c.rms; }, [](const Column& c) { return -c.rms; },
         "#1f4e79");
-    out += bands(columns, &Column::clipped, "#d62728", TOP - 6, 6);
+    out += bands(columns, &Column::clipped, "#d62728", clippedY, 6);
     return out;
 }
+
+constexpr std::array<int, 4> DECIBEL_TICKS{0, -6, -12, -20};
 
 // Amplitude ticks in dBFS, mirrored above and below the middle line.
 std::string decibelScale() {
     std::string out;
-    for (const int decibels : {0, -6, -12, -20}) {
-        const double amplitude = 32768.0 * std::pow(10.0, decibels / 20.0);
-        for (const double sample : {amplitude, -amplitude}) {
-            const std::string y = number(yOf(sample));
-            out += "<line x1=\"" + std::to_string(LEFT - 5) + "\" y1=\"" + y + "\" x2=\"" +
-                   std::to_string(LEFT) + "\" y2=\"" + y + "\" stroke=\"#555\"/>\n";
-            out += "<text x=\"" + std::to_string(LEFT - 7) + "\" y=\"" + y +
-                   "\" text-anchor=\"end\" dominant-baseline=\"middle\" font-size=\"10\">" +
-                   std::to_string(decibels) + "</text>\n";
-        }
+    for (const AxisTick& tick : levelTicks()) {
+        const std::string y = number(TOP + tick.at * PLOT_HEIGHT);
+        out += "<line x1=\"" + std::to_string(LEFT - 5) + "\" y1=\"" + y + "\" x2=\"" +
+               std::to_string(LEFT) + "\" y2=\"" + y + "\" stroke=\"#555\"/>\n";
+        out += "<text x=\"" + std::to_string(LEFT - 7) + "\" y=\"" + y +
+               "\" text-anchor=\"end\" dominant-baseline=\"middle\" font-size=\"10\">" +
+               tick.label + "</text>\n";
     }
     out += "<text x=\"4\" y=\"" + std::to_string(TOP - 10) + "\" font-size=\"10\">dBFS</text>\n";
     return out;
 }
 
 }  // namespace
+
+std::vector<AxisTick> levelTicks(int lowestLabelled) {
+    std::vector<AxisTick> ticks;
+    for (const int decibels : DECIBEL_TICKS) {
+        const double amplitude = 32768.0 * std::pow(10.0, decibels / 20.0);
+        for (const double sample : {amplitude, -amplitude}) {
+            const std::string label = decibels >= lowestLabelled ? std::to_string(decibels) : "";
+            ticks.push_back({(yOf(sample) - TOP) / PLOT_HEIGHT, label});
+        }
+    }
+    return ticks;
+}
+
+std::vector<AxisTick> timeTicks(double seconds) {
+    std::vector<AxisTick> ticks;
+    const double step = tickStep(seconds);
+    for (int i = 0; seconds > 0 && i * step <= seconds + 1e-9; ++i) {
+        char label[32];
+        std::snprintf(label, sizeof label, "%g", i * step);
+        ticks.push_back({i * step / seconds, label});
+    }
+    return ticks;
+}
+
+std::string waveformPlotSvg(std::span<const std::int16_t> samples, std::int16_t lowest,
+                            std::int16_t highest) {
+    std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"" +
+                      std::to_string(LEFT) + " " + std::to_string(TOP) + " " +
+                      std::to_string(PLOT_WIDTH) + " " + std::to_string(PLOT_HEIGHT) +
+                      "\" preserveAspectRatio=\"none\" aria-hidden=\"true\">\n";
+    svg += "<rect x=\"" + std::to_string(LEFT) + "\" y=\"" + std::to_string(TOP) + "\" width=\"" +
+           std::to_string(PLOT_WIDTH) + "\" height=\"" + std::to_string(PLOT_HEIGHT) +
+           "\" fill=\"white\"/>\n";
+    if (!samples.empty()) {
+        svg += waveform(samples, ClippingRunCounter(lowest, highest), TOP);
+    }
+    for (const AxisTick& tick : levelTicks()) {
+        const std::string y = number(TOP + tick.at * PLOT_HEIGHT);
+        svg += "<line x1=\"" + std::to_string(LEFT) + "\" y1=\"" + y + "\" x2=\"" +
+               std::to_string(LEFT + PLOT_WIDTH) + "\" y2=\"" + y +
+               "\" stroke=\"#0003\" vector-effect=\"non-scaling-stroke\"/>\n";
+    }
+    const std::string middle = number(yOf(0));
+    svg += "<line x1=\"" + std::to_string(LEFT) + "\" y1=\"" + middle + "\" x2=\"" +
+           std::to_string(LEFT + PLOT_WIDTH) + "\" y2=\"" + middle +
+           "\" stroke=\"#999\" vector-effect=\"non-scaling-stroke\"/>\n";
+    svg += "</svg>\n";
+    return svg;
+}
 
 std::string waveformSvg(std::span<const std::int16_t> samples, std::int16_t lowest,
                         std::int16_t highest, const std::string& title) {
@@ -207,21 +256,18 @@ std::string waveformSvg(std::span<const std::int16_t> samples, std::int16_t lowe
         svg += "<text x=\"" + std::to_string(LEFT + PLOT_WIDTH / 2) + "\" y=\"" + middle +
                "\" text-anchor=\"middle\">no audio</text>\n";
     } else {
-        svg += waveform(samples, ClippingRunCounter(lowest, highest));
+        svg += waveform(samples, ClippingRunCounter(lowest, highest), TOP - 6);
     }
     svg += decibelScale();
 
     const double seconds = static_cast<double>(samples.size()) / SAMPLE_RATE;
-    const double step = tickStep(seconds);
     const int bottom = TOP + PLOT_HEIGHT;
-    for (int i = 0; seconds > 0 && i * step <= seconds + 1e-9; ++i) {
-        const double x = LEFT + PLOT_WIDTH * (i * step / seconds);
-        char label[32];
-        std::snprintf(label, sizeof label, "%g", i * step);
+    for (const AxisTick& tick : timeTicks(seconds)) {
+        const double x = LEFT + PLOT_WIDTH * tick.at;
         svg += "<line x1=\"" + number(x) + "\" y1=\"" + std::to_string(bottom) + "\" x2=\"" +
                number(x) + "\" y2=\"" + std::to_string(bottom + 5) + "\" stroke=\"#555\"/>\n";
         svg += "<text x=\"" + number(x) + "\" y=\"" + std::to_string(bottom + 18) +
-               "\" text-anchor=\"middle\">" + label + "</text>\n";
+               "\" text-anchor=\"middle\">" + tick.label + "</text>\n";
     }
     svg += "<text x=\"" + std::to_string(LEFT + PLOT_WIDTH) + "\" y=\"" +
            std::to_string(HEIGHT - 4) + "\" text-anchor=\"end\">time (s)</text>\n";

@@ -254,13 +254,20 @@ TEST_F(QuenFindings, TheReportListsEachFindingWithItsCommand) {
     EXPECT_EQ(nlohmann::json::parse(result.output)["problems"], 2);
     const std::string page = readText(path("page.html"));
     const auto [keys, fix] = findings("inspect", "quiet.c11");
-    EXPECT_NE(page.find("quiet.c11: active speech level -5"), std::string::npos);
-    const std::string shown = std::regex_replace(fix, std::regex("&"), "&amp;");
-    EXPECT_NE(page.find("; level it; do: " + shown + "<"), std::string::npos) << shown;
-    EXPECT_NE(page.find("silence.c23: no speech: nothing in it rises above silence; record it "
-                        "again<"),
+    // Grouped under each file, which the problem need not name again.
+    EXPECT_NE(page.find("<li class=\"problem-group\"><a href=\"#g1\">quiet.c11</a>\n<ul "
+                        "class=\"problems\">\n<li class=\"problem\"><span "
+                        "class=\"text\">active speech level -5"),
               std::string::npos);
-    EXPECT_EQ(page.find("good.c11: "), std::string::npos);
+    const std::string shown = std::regex_replace(fix, std::regex("&"), "&amp;");
+    EXPECT_NE(page.find("; level it</span> <span class=\"do\">do: <code>" + shown + "</code>"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(page.find("<li class=\"problem-group\"><a href=\"#g2\">silence.c23</a>\n<ul "
+                        "class=\"problems\">\n<li class=\"problem\"><span class=\"text\">no "
+                        "speech: nothing in it rises above silence; record it again</span>"),
+              std::string::npos);
+    EXPECT_EQ(page.find("<li class=\"problem-group\"><a href=\"#g3\">"), std::string::npos);
 }
 
 }  // namespace

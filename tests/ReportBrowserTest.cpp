@@ -4,12 +4,14 @@
 // fixture's problems, and the console must stay quiet.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <iterator>
 #include <map>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -67,16 +69,43 @@ std::string unescaped(std::string text) {
     return text;
 }
 
-// The problem list at the top: "where: text" per item, tags removed.
+// The problem list at the top, tags removed: "where: text do: what" per problem, where
+// is the greeting it is grouped under, if any.
 std::vector<std::string> topProblems(const std::string& dom) {
     std::vector<std::string> problems;
-    const std::string open = "<li class=\"problem\">";
-    for (std::size_t at = dom.find(open); at != std::string::npos; at = dom.find(open, at)) {
-        at += open.size();
-        const std::string item = dom.substr(at, dom.find("</li>", at) - at);
-        problems.push_back(unescaped(std::regex_replace(item, std::regex("<[^>]*>"), "")));
+    const std::size_t start = dom.find("<ul id=\"problem-list\">");
+    if (start == std::string::npos) {
+        return problems;
+    }
+    const std::string section = dom.substr(start, dom.find("</section>", start) - start);
+    const std::string group = "<li class=\"problem-group\">";
+    const std::string problem = "<li class=\"problem\">";
+    std::string where;
+    for (std::size_t at = 0;;) {
+        const std::size_t nextGroup = section.find(group, at);
+        const std::size_t nextProblem = section.find(problem, at);
+        if (nextProblem == std::string::npos) {
+            break;
+        }
+        if (nextGroup < nextProblem) {
+            at = nextGroup + group.size();
+            where = section.substr(at, section.find("</a>", at) - at);
+            where = std::regex_replace(where, std::regex("<[^>]*>"), "") + ": ";
+            continue;
+        }
+        at = nextProblem + problem.size();
+        const std::string item = section.substr(at, section.find("</li>", at) - at);
+        problems.push_back(unescaped(where + std::regex_replace(item, std::regex("<[^>]*>"), "")));
     }
     return problems;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 class ReportPage : public Quen {
@@ -206,14 +235,157 @@ TEST_F(ReportPage, ExamplesInBothModesPlayEveryGreetingInTemplateOrder) {
     EXPECT_GT(std::filesystem::file_size(screenshot), 10000u);
 }
 
+// Appended to a page, run inside a frame of a given width once the players had time to
+// load: what the layout came to and what sorting the summary by level gives, posted to
+// the frame's page as "key=value|...".
+constexpr const char* PROBE = R"js(<script>
+window.addEventListener("load", function () { setTimeout(function () {
+  function ids(selector, attribute) {
+    return Array.prototype.map.call(document.querySelectorAll(selector), function (e) {
+      return e.getAttribute(attribute);
+    }).join(" ");
+  }
+  var smallest = 1000;
+  document.querySelectorAll("figure.wave span, #summary-table td").forEach(function (e) {
+    if (e.getClientRects().length) { smallest = Math.min(smallest, parseFloat(getComputedStyle(e).fontSize)); }
+  });
+  var result = ["scroll=" + document.documentElement.scrollWidth, "width=" + window.innerWidth,
+    "font=" + smallest, "rows=" + ids("#summary-table tbody tr", "data-card"),
+    "cards=" + ids("article", "id"), "players=" + document.querySelectorAll("audio").length,
+    "loaded=" + document.querySelectorAll("audio[data-loaded-seconds]").length,
+    "errors=" + document.querySelectorAll("audio[data-load-error]").length];
+  var level = Array.prototype.filter.call(document.querySelectorAll("#summary-table th button"),
+    function (button) { return button.textContent === "level"; })[0];
+  level.click();
+  result.push("up=" + ids("#summary-table tbody tr", "data-card"));
+  level.click();
+  result.push("down=" + ids("#summary-table tbody tr", "data-card"));
+  parent.postMessage(result.join("|"), "*");
+}, 1000); });
+</script>)js";
+
+// From a phone to a desktop: nothing runs off the side, the waveforms' labels and the
+// summary read at 100 % zoom (11 px or more), the summary has a row per card in the
+// cards' order and sorts by level both ways (greetings without a level last), and every
+// player loads. The page is framed at each width: a headless window is no narrower
+// than 500 px.
+TEST_F(ReportPage, FitsEveryWidthWithASummaryRowPerCard) {
+    copyExamples();
+    ASSERT_EQ(run({"/batch1:aa-template.xml", "recordings", "results", "log1.txt"}).exitCode, 0);
+    ASSERT_EQ(run({"/batch2:aa-template.xml", "recordings", "results", "log2.txt"}).exitCode, 0);
+    ASSERT_EQ(tool("report --template aa-template.xml --wav-dir recordings --result-dir results "
+                   "-o report.html")
+                  .exitCode,
+              0)
+        << errors();
+    const std::string page = readText(path("report.html"));
+    writeText(path("probe.html"), page + PROBE);
+
+    // The order sorting by level must give, from the page's own figures.
+    std::vector<std::pair<double, std::string>> levels;
+    std::vector<std::string> unlevelled;
+    for (const Attributes& row : elements(page, "tr")) {
+        if (!row.contains("data-card")) {
+            continue;
+        }
+        const std::size_t at = page.find("<tr data-card=\"" + row.at("data-card") + "\"");
+        const std::string cells = page.substr(at, page.find("</tr>", at) - at);
+        const auto level = elements(cells, "td data-label=\"level\"");
+        ASSERT_EQ(level.size(), 1u);
+        if (level[0].contains("data-value")) {
+            levels.emplace_back(std::stod(level[0].at("data-value")), row.at("data-card"));
+        } else {
+            unlevelled.push_back(row.at("data-card"));
+        }
+    }
+    ASSERT_EQ(levels.size() + unlevelled.size(), 6u);
+    ASSERT_FALSE(unlevelled.empty());
+    const auto joined = [&unlevelled](const std::vector<std::pair<double, std::string>>& sorted) {
+        std::string text;
+        for (const auto& [level, card] : sorted) {
+            text += (text.empty() ? "" : " ") + card;
+        }
+        for (const std::string& card : unlevelled) {
+            text += " " + card;
+        }
+        return text;
+    };
+    std::stable_sort(levels.begin(), levels.end(),
+                     [](const auto& a, const auto& b) { return a.first < b.first; });
+    const std::string up = joined(levels);
+    std::stable_sort(levels.begin(), levels.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    const std::string down = joined(levels);
+
+    for (const int width : {360, 412, 1400}) {
+        SCOPED_TRACE(width);
+        const std::string frame = "frame" + std::to_string(width) + ".html";
+        writeText(path(frame),
+                  "<!DOCTYPE html><html><body style=\"margin:0\"><iframe src=\"probe.html\" "
+                  "style=\"border:0;width:" +
+                      std::to_string(width) +
+                      "px;height:900px\"></iframe><script>window.addEventListener(\"message\", "
+                      "function (e) { document.body.setAttribute(\"data-probe\", e.data); "
+                      "});</script></body></html>");
+        const std::string dom = browse(frame);
+        EXPECT_TRUE(console.empty()) << console.front();
+        const auto bodies = elements(dom, "body");
+        ASSERT_EQ(bodies.size(), 1u);
+        ASSERT_TRUE(bodies[0].contains("data-probe")) << "the probe did not report";
+        std::map<std::string, std::string> probe;
+        std::stringstream fields(bodies[0].at("data-probe"));
+        for (std::string field; std::getline(fields, field, '|');) {
+            probe[field.substr(0, field.find('='))] = field.substr(field.find('=') + 1);
+        }
+        EXPECT_LE(std::stoi(probe["scroll"]), std::stoi(probe["width"]));
+        EXPECT_LE(std::stoi(probe["width"]), width);
+        EXPECT_GE(std::stod(probe["font"]), 11.0);
+        EXPECT_EQ(probe["rows"], "g1 g2 g3 g4 g5 g6");
+        EXPECT_EQ(probe["cards"], probe["rows"]);
+        EXPECT_EQ(probe["players"], "25");
+        EXPECT_EQ(probe["loaded"], "25");
+        EXPECT_EQ(probe["errors"], "0");
+        EXPECT_EQ(probe["up"], up);
+        EXPECT_EQ(probe["down"], down);
+    }
+}
+
+// Printed, the six examples in both modes (24 data files with their waveforms) take no
+// more than a page a greeting: players are left out, data files go two to a row, and no
+// card is pushed whole onto the next page, which left the first one half empty.
+TEST_F(ReportPage, PrintedTheExamplesTakeAPageAGreetingAtMost) {
+    copyExamples();
+    ASSERT_EQ(run({"/batch1:aa-template.xml", "recordings", "results", "log1.txt"}).exitCode, 0);
+    ASSERT_EQ(run({"/batch2:aa-template.xml", "recordings", "results", "log2.txt"}).exitCode, 0);
+    ASSERT_EQ(tool("report --template aa-template.xml --wav-dir recordings --result-dir results "
+                   "-o report.html")
+                  .exitCode,
+              0)
+        << errors();
+    ASSERT_EQ(shell(chromium("print-profile", "--no-pdf-header-footer --print-to-pdf=" +
+                                                  path("report.pdf").string() + " file://" +
+                                                  path("report.html").string() + " 2>/dev/null")),
+              0);
+    const std::string pdf = readText(path("report.pdf"));
+    std::size_t pages = 0;
+    for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos;
+         at = pdf.find("/Type /Page", at + 1)) {
+        pages += pdf[at + 11] != 's';
+    }
+    EXPECT_GE(pages, 2u);
+    EXPECT_LE(pages, 6u);
+}
+
 // A template with one problem of each kind the page gathers; the top of the page lists
-// exactly them, in template order, and each greeting shows its own.
+// exactly them, grouped by greeting in template order, each with what to do. The data
+// files a missing recording never made are not listed again, and the greeting after
+// the one that ends the run is told of once, at that greeting.
 TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
     writeText(path("t.xml"),
-              configuration(
-                  attendant("Front", greeting("morning", "a.wav") + greeting("afternoon", "b.wav") +
-                                         greeting("menu", "c.wav") + greeting("menu", "d.wav") +
-                                         greeting("evening", "gone.wav"))));
+              configuration(attendant(
+                  "Front", greeting("morning", "a.wav") + greeting("afternoon", "b.wav") +
+                               greeting("menu", "c.wav") + greeting("menu", "d.wav") +
+                               greeting("evening", "gone.wav") + greeting("holiday", "a.wav"))));
     ASSERT_EQ(shell("mkdir rec results"), 0);
     const std::string telephone = " -ar 8000 -ac 1 -c:a pcm_s16le ";
     // Tones near the target level, so that no level problem joins those planted here.
@@ -229,32 +401,50 @@ TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
 
     const std::string dom =
         reportPage("--template t.xml --wav-dir rec --result-dir results --mode 1", 1);
+    const std::string batch = " do: QuenGreeting /batch1:t.xml rec results log.txt";
     const std::vector<std::string> expected = {
-        "Front / morning (AM_greeting): a.wav: mode 1: the data file "
-        "results/Front-AM_greeting.c23 is older than its recording",
-        "Front / afternoon (PM_greeting): b.wav: mode 1: the data file "
-        "results/Front-PM_greeting.c11 is missing",
+        "mode 1: the run ends at greeting 5 (Front / evening (EV_greeting): gone.wav); 1 "
+        "greeting after it is not reached (see it) do: mend that greeting's problem; the "
+        "greetings after it follow",
+        "Front / morning (AM_greeting): a.wav: mode 1, G.723.1: the data file "
+        "results/Front-AM_greeting.c23 is older than its recording" +
+            batch,
+        "Front / afternoon (PM_greeting): b.wav: mode 1, G.711: the data file "
+        "results/Front-PM_greeting.c11 is missing" +
+            batch,
         "Front / menu (MN_greeting): c.wav: QuenGreeting refuses the recording; both "
-        "conversions fail",
+        "conversions fail do: quen prepare rec/c.wav rec/c.wav",
         "Front / menu (MN_greeting): d.wav: mode 1: writes the same data files as greeting 3, "
-        "which it replaces",
+        "which it replaces do: give one of the two greetings another id or attendant, so that "
+        "each has data files of its own",
         "Front / evening (EV_greeting): gone.wav: mode 1: the recording rec/gone.wav does not "
-        "exist; the run ends here with: Error the wav file \"rec/gone.wav\" doesn't exist",
-        "Front / evening (EV_greeting): gone.wav: mode 1: the data file "
-        "results/Front-EV_greeting.c23 is missing",
-        "Front / evening (EV_greeting): gone.wav: mode 1: the data file "
-        "results/Front-EV_greeting.c11 is missing"};
+        "exist; the run ends here with: Error the wav file \"rec/gone.wav\" doesn't exist do: "
+        "put the recording there, or correct its RecordingName in the template"};
     EXPECT_EQ(topProblems(dom), expected);
-    // And each greeting lists its own.
-    EXPECT_EQ(elements(dom, "ul class=\"problems\"").size(), 5u);
+    EXPECT_NE(dom.find("<a href=\"#g5\">(see it)</a>"), std::string::npos);
+    // And each greeting lists its own: the five of the list, again in their cards.
+    EXPECT_EQ(elements(dom, "ul class=\"problems\"").size(), 10u);
     const auto articles = elements(dom, "article");
-    ASSERT_EQ(articles.size(), 5u);
-    const std::vector<std::string> perGreeting = {"1", "1", "1", "1", "3"};
+    ASSERT_EQ(articles.size(), 6u);
+    const std::vector<std::string> perGreeting = {"1", "1", "1", "1", "1", "0"};
     for (std::size_t i = 0; i < articles.size(); ++i) {
         EXPECT_EQ(articles[i].at("data-problems"), perGreeting[i]) << i;
     }
+    // The summary's verdicts, row by row.
+    const std::vector<std::string> verdicts = {"1 problem", "1 problem", "1 problem",
+                                               "1 problem", "1 problem", "not reached"};
+    for (std::size_t i = 0; i < verdicts.size(); ++i) {
+        const std::string row = "<tr data-card=\"g" + std::to_string(i + 1) + "\">";
+        const std::size_t at = dom.find(row);
+        ASSERT_NE(at, std::string::npos) << row;
+        EXPECT_NE(dom.substr(at, dom.find("</tr>", at) - at)
+                      .find("data-label=\"mode 1\" data-bad=\"\">" + verdicts[i] + "</td>"),
+                  std::string::npos)
+            << i;
+    }
     // G.723.1 keeps whole 30 ms frames: 0.99 s of each second.
-    // Greeting 2's G.711 file was removed; greeting 5's recording does not exist.
+    // Greeting 2's G.711 file was removed; greeting 5's recording does not exist; greeting
+    // 6 plays greeting 1's recording, and is not reached, so never converted.
     std::map<std::string, double> players;
     for (const std::string g : {"g1", "g2", "g3", "g4"}) {
         players[g + "-recording"] = 1.0;
@@ -263,13 +453,15 @@ TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
             players[g + "-file2"] = 1.0;
         }
     }
+    players["g6-recording"] = 1.0;
     expectPlayersLoaded(dom, players);
 }
 
-// Past 50 MB of audio the players link WAV files in a folder named after the page:
-// four players of 17 minutes each are 65 MB. The four show one data file, so its audio
-// is written once, as the decoded data file byte for byte as `quen inspect --wav`
-// writes it, and the browser plays it in every player.
+// Past 50 MB of distinct audio the players link WAV files in a folder named after the
+// page: two data files of 27 minutes are 52 MB. A byte-for-byte copy of one, and that
+// one named twice, add no file: each distinct audio is written once, as the decoded
+// data file byte for byte as `quen inspect --wav` writes it, and the browser plays it in
+// every player.
 class LargeReport : public ReportPage {
   protected:
     void SetUp() override {
@@ -277,44 +469,68 @@ class LargeReport : public ReportPage {
         if (IsSkipped()) {
             return;
         }
-        // The sweep at a fifth of its range: near the target level, so the page has no
-        // problem to report.
-        std::vector<std::int16_t> samples = testSignal(SECONDS * 8000);
-        for (std::int16_t& sample : samples) {
-            sample = static_cast<std::int16_t>(sample / 5);
+        // The sweep at a fifth and a sixth of its range: near the target level, so the
+        // page has no problem to report.
+        for (const auto& [name, divisor] : {std::pair{"long", 5}, std::pair{"other", 6}}) {
+            std::vector<std::int16_t> samples = testSignal(SECONDS * 8000);
+            for (std::int16_t& sample : samples) {
+                sample = static_cast<std::int16_t>(sample / divisor);
+            }
+            const std::string stem = name;
+            writeBytes(path(stem + ".wav"), pcmWav(samples));
+            ASSERT_EQ(
+                run({"/convert:" + stem + ".wav", "Box", "Rec", "alaw", stem + ".c11", "log.txt"})
+                    .exitCode,
+                0);
         }
-        writeBytes(path("long.wav"), pcmWav(samples));
-        ASSERT_EQ(run({"/convert:long.wav", "Box", "Rec", "alaw", "long.c11", "log.txt"}).exitCode,
-                  0);
+        ASSERT_EQ(shell("cp long.c11 copy.c11"), 0);
     }
-    static constexpr std::size_t SECONDS = 17 * 60;
+    static constexpr std::size_t SECONDS = 27 * 60;
     // Over an hour of audio decoded, measured and drawn: seconds in a release build,
     // far more under the address sanitizer.
     static constexpr int LONG_RUN_SECONDS = 600;
-    const std::string command = "report long.c11 long.c11 long.c11 long.c11 -o page.html";
+    const std::string command = "report long.c11 other.c11 copy.c11 long.c11 -o page.html";
 };
 
-TEST_F(LargeReport, AudioPastTheLimitIsWrittenBesideThePage) {
+TEST_F(LargeReport, AudioPastTheLimitIsWrittenOnceBesideThePage) {
     ASSERT_EQ(tool(command, LONG_RUN_SECONDS).exitCode, 0) << errors();
-    ASSERT_EQ(tool("inspect long.c11 --wav decoded.wav", LONG_RUN_SECONDS).exitCode, 0) << errors();
     const std::string page = readText(path("page.html"));
     EXPECT_EQ(page.find("data:audio"), std::string::npos);
-    std::map<std::string, double> expected;
-    for (const char* id : {"g1-file1", "g2-file1", "g3-file1", "g4-file1"}) {
-        EXPECT_NE(page.find(std::string("id=\"") + id +
-                            "\" controls preload=\"metadata\" aria-label=\"What callers hear: "
-                            "long.c11\" data-seconds=\"1020.000\" src=\"page-audio/g1-file1.wav\""),
-                  std::string::npos)
-            << id;
-        expected[id] = SECONDS;
+    std::map<std::string, std::string> sources;
+    for (const Attributes& player : elements(page, "audio")) {
+        EXPECT_EQ(player.at("data-seconds"), "1620.000");
+        sources[player.at("id")] = player.at("src");
     }
-    EXPECT_EQ(readBytes(path("page-audio/g1-file1.wav")), readBytes(path("decoded.wav")));
+    ASSERT_EQ(sources.size(), 4u);
+    // Long, its copy and long again play one file; the other its own.
+    EXPECT_EQ(sources["g1-file1"], sources["g3-file1"]);
+    EXPECT_EQ(sources["g1-file1"], sources["g4-file1"]);
+    EXPECT_NE(sources["g1-file1"], sources["g2-file1"]);
+    for (const auto& [name, player] : {std::pair{"long", "g1-file1"}, {"other", "g2-file1"}}) {
+        ASSERT_EQ(
+            tool("inspect -y " + std::string(name) + ".c11 --wav decoded.wav", LONG_RUN_SECONDS)
+                .exitCode,
+            0)
+            << errors();
+        EXPECT_EQ(readBytes(path(sources[player])), readBytes(path("decoded.wav"))) << name;
+    }
+    // The two files, and the list of what the run wrote.
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(path("page-audio")),
                             std::filesystem::directory_iterator()),
-              1);
+              3);
     const std::string dom = browse("page.html");
     EXPECT_TRUE(console.empty()) << console.front();
+    std::map<std::string, double> expected;
+    for (const auto& [id, src] : sources) {
+        expected[id] = SECONDS;
+    }
     expectPlayersLoaded(dom, expected);
+
+    // Again with the audio inside the page: the folder the first run left goes.
+    ASSERT_EQ(shell("head -c 20000 long.c11 >short.c11"), 0);
+    EXPECT_LE(tool("report -y short.c11 -o page.html").exitCode, 1) << errors();
+    EXPECT_NE(readText(path("page.html")).find("data:audio"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(path("page-audio")));
 }
 
 // A link in the audio folder's place is not followed: nothing is written through it,
@@ -360,10 +576,45 @@ TEST_F(Quen, ARunThatCannotStartIsThePagesProblem) {
     EXPECT_EQ(tool("report --template gone.xml --wav-dir rec -o page.html").exitCode, 2);
     const std::string page = readText(path("page.html"));
     EXPECT_NE(page.find("<h2 id=\"problems-heading\">1 problem</h2>\n<ul id=\"problem-list\">\n"
-                        "<li class=\"problem\">the run stops before its first greeting: Error "
-                        "opening the AA-template.xml file</li>"),
+                        "<li class=\"problem\"><span class=\"text\">the run stops before its "
+                        "first greeting: Error opening the AA-template.xml file</span> <span "
+                        "class=\"do\">do: name a template, a recordings directory and a "
+                        "data-file directory that are there</span></li>"),
               std::string::npos)
         << page.substr(0, 2000);
+}
+
+// 48 greetings, the fifth without its recording: the page opens on a summary of all 48,
+// before the problems and the cards, and the 43 greetings the runs never reach are one
+// line for both modes, not one per greeting and mode. No browser needed.
+TEST_F(Quen, AFortyEightGreetingPageOpensOnItsSummary) {
+    ASSERT_EQ(shell("mkdir rec res"), 0);
+    writeBytes(path("rec/a.wav"), pcmWav(testSignal(800)));
+    std::string attendants;
+    for (int desk = 1; desk <= 12; ++desk) {
+        std::string greetings;
+        for (const std::string kind : {"morning", "afternoon", "evening", "menu"}) {
+            greetings += greeting(kind, desk == 2 && kind == "morning" ? "gone.wav" : "a.wav");
+        }
+        attendants += attendant("Desk " + std::to_string(desk), greetings);
+    }
+    writeText(path("t.xml"), configuration(attendants));
+    EXPECT_EQ(tool("report --template t.xml --wav-dir rec --result-dir res -o page.html").exitCode,
+              1)
+        << errors();
+    const std::string page = readText(path("page.html"));
+    const std::size_t summary = page.find("<section id=\"summary\"");
+    EXPECT_LT(summary, page.find("<section id=\"problems\""));
+    EXPECT_LT(page.find("<section id=\"problems\""), page.find("<main>"));
+    EXPECT_EQ(page.rfind("<section", summary), summary);
+    EXPECT_NE(page.find("<h2 id=\"summary-heading\">48 greetings</h2>"), std::string::npos);
+    EXPECT_EQ(occurrences(page, "<tr data-card="), 48u);
+    EXPECT_EQ(occurrences(page, "not reached</span>"), 1u);
+    EXPECT_NE(page.find("<span class=\"text\">modes 1 and 2: the run ends at greeting 5 (Desk 2 / "
+                        "morning (AM_greeting): gone.wav); 43 greetings after it are not "
+                        "reached</span> <a href=\"#g5\">"),
+              std::string::npos);
+    EXPECT_EQ(occurrences(page, ">not reached</td>"), 2u * 43u);
 }
 
 // The page never replaces a file it shows, not even with -y; no browser needed.
@@ -399,6 +650,13 @@ TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
     ASSERT_EQ(tool("report" + inputs + " bad.c11 -o page.html").exitCode, 1) << errors();
     const std::string page = readText(path("page.html"));
     EXPECT_NE(page.find("<div class=\"files\">"), std::string::npos);
+    // Without a template the page speaks of files only, each named once in its problems.
+    EXPECT_EQ(page.find("template order"), std::string::npos);
+    EXPECT_NE(page.find("<li class=\"problem-group\"><a href=\"#g4\">bad.c11</a>\n<ul "
+                        "class=\"problems\">\n<li class=\"problem\"><span class=\"text\">fails "
+                        "the packet check (1 problem)</span> <span class=\"do\">do: convert its "
+                        "recording again</span></li>"),
+              std::string::npos);
     // Its problems, and only its, are listed under its measures.
     const std::string packetCheck = "<details><summary>Packet check</summary>";
     EXPECT_GT(page.find(packetCheck), page.find("id=\"g4\""));

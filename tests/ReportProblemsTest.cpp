@@ -37,9 +37,23 @@ InspectReport undecodable(std::size_t count) {
     return report;
 }
 
+// A problem as text, then "do:" and its commands or its advice.
+std::vector<std::string> shown(const std::vector<PageProblem>& problems) {
+    std::vector<std::string> lines;
+    for (const PageProblem& problem : problems) {
+        std::string line = problem.text + " | do:";
+        for (const std::string& command : problem.commands) {
+            line += " [" + command + "]";
+        }
+        lines.push_back(line + (problem.advice.empty() ? "" : " " + problem.advice));
+    }
+    return lines;
+}
+
 struct Case {
     const char* what;
     InspectReport report;
+    std::string convertAgain;
     std::vector<std::string> problems;
 };
 
@@ -51,30 +65,76 @@ TEST(ReportProblems, TheFilesOwnComeFirstThenEachFindingWithItsCommand) {
     const std::string clipped =
         "x: clipped: 2 samples at full scale, no runs of 3 or more in a row; clipping cannot "
         "be undone: record it again with less input gain, or bring its peaks under full "
-        "scale; do: remake x.c11";
+        "scale | do: [remake x.c11]";
     const std::vector<Case> cases = {
-        {"nothing found", decoded(-19.0), {}},
+        {"nothing found", decoded(-19.0), "run", {}},
         {"no speech, which no command mends",
          decoded(std::nullopt),
-         {"x: no speech: nothing in it rises above silence; record it again"}},
+         "run",
+         {"x: no speech: nothing in it rises above silence; record it again | do:"}},
         {"a level",
          decoded(-9.0),
+         "run",
          {"x: active speech level -9.00 dBm0, 10.00 dB above the target of -19.00 dBm0 (more "
-          "than 3 dB off); level it; do: remake x.c11"}},
-        {"unreadable, and nothing else", unreadable, {"x cannot be read: not a data file"}},
+          "than 3 dB off); level it | do: [remake x.c11]"}},
+        {"unreadable, and nothing else",
+         unreadable,
+         "run",
+         {"x: cannot be read: not a data file | do: [run]"}},
         {"packet check and undecodable",
          undecodable(2),
-         {"x fails the packet check (2 problems)", "x cannot be decoded: no decoder"}},
-        {"one packet problem",
+         "run",
+         {"x: fails the packet check (2 problems) | do: [run]",
+          "x: cannot be decoded: no decoder | do: [run]"}},
+        {"one packet problem, with no run to repeat",
          undecodable(1),
-         {"x fails the packet check (1 problem)", "x cannot be decoded: no decoder"}},
+         "",
+         {"x: fails the packet check (1 problem) | do: convert its recording again",
+          "x: cannot be decoded: no decoder | do: convert its recording again"}},
         {"invalid, decoded and clipped",
          invalidButDecoded,
-         {"x fails the packet check (1 problem)", clipped}},
+         "run",
+         {"x: fails the packet check (1 problem) | do: [run]", clipped}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(dataFileProblems(c.report, "x"), c.problems) << c.what;
+        EXPECT_EQ(shown(dataFileProblems(c.report, "x", c.convertAgain)), c.problems) << c.what;
     }
+    // Without a name, as a section of its own: the text starts with the problem.
+    EXPECT_EQ(shown(dataFileProblems(unreadable, "", "")),
+              std::vector<std::string>{
+                  "cannot be read: not a data file | do: convert its recording again"});
+}
+
+// Only a "mode 1" and a "mode 2" of one text are made one, in the first one's place,
+// with the commands of both and no command twice.
+TEST(ReportProblems, TheSameProblemInBothModesIsListedOnce) {
+    const auto problem = [](const std::string& text, std::vector<std::string> commands) {
+        return PageProblem{text, std::move(commands), {}, modesNamed(text), {}};
+    };
+    std::vector<PageProblem> problems = {
+        problem("mode 2, G.711: too quiet", {"fix b"}),
+        problem("mode 1, G.723.1: too quiet", {"fix c"}),
+        problem("mode 1, G.711: too quiet", {"fix a", "fix b"}),
+        problem("mode 1: the data file a is missing", {"run 1"}),
+        problem("mode 2: the data file b is missing", {"run 2"}),
+        problem("mode 12, G.711: too quiet", {}),
+        problem("mode 1, G.723.1: too quiet", {"fix c"}),
+        problem("the recording is refused", {"prepare"}),
+    };
+    mergeModes(problems);
+    EXPECT_EQ(shown(problems), (std::vector<std::string>{
+                                   "modes 1 and 2, G.711: too quiet | do: [fix b] [fix a]",
+                                   "mode 1, G.723.1: too quiet | do: [fix c]",
+                                   "mode 1: the data file a is missing | do: [run 1]",
+                                   "mode 2: the data file b is missing | do: [run 2]",
+                                   "mode 12, G.711: too quiet | do:",
+                                   "mode 1, G.723.1: too quiet | do: [fix c]",
+                                   "the recording is refused | do: [prepare]",
+                               }));
+    EXPECT_EQ(problems[0].modes, (std::vector<int>{1, 2}));
+    EXPECT_EQ(modesNamed("modes 1 and 2: x"), (std::vector<int>{1, 2}));
+    EXPECT_TRUE(modesNamed("mode 12: x").empty());
+    EXPECT_TRUE(modesNamed("QuenGreeting refuses").empty());
 }
 
 TEST(ReportProblems, LevelOffsetIsTheDistanceEitherWay) {

@@ -48,6 +48,9 @@ std::size_t occurrences(const std::string& text, const std::string& part) {
 
 class ReportSafety : public Quen {
   protected:
+    // Past the 50 MB of audio a page holds inside: 52.8 MB.
+    static constexpr std::size_t LONG_SECONDS = 3300;
+
     // rec/a.wav, `seconds` long, shown by `greetings` greetings of one attendant.
     void showOneRecording(std::size_t seconds, std::size_t greetings) {
         fs::create_directories(path("rec"));
@@ -107,19 +110,20 @@ class ReportSafety : public Quen {
     }
 };
 
-// One 4-minute recording (3.8 MB) shown by 20 greetings: 77 MB of players, so the audio
-// goes beside the page, in the page's own directory, as one file that every player
-// links. Neither the 20 copies nor the audio held whole for every greeting are ever in
-// memory: the run's peak stays below the 20 greetings' audio.
+// One 55-minute recording (52.8 MB) shown by 20 greetings: past the 50 MB a page
+// embeds, so the audio goes beside the page, in the page's own directory, as one file
+// that every player links. Neither 20 copies nor the audio held whole for every
+// greeting are ever in memory: the run's peak stays below the 20 greetings' audio.
 TEST_F(ReportSafety, ARecordingShownByManyGreetingsIsWrittenOnce) {
-    showOneRecording(240, 20);
+    showOneRecording(LONG_SECONDS, 20);
     fs::create_directories(path("out"));
     const Ended ended = wait(start("out/page.html"));
     ASSERT_TRUE(WIFEXITED(ended.status));
     EXPECT_EQ(WEXITSTATUS(ended.status), 1) << readText(path("stderr.txt"));
     EXPECT_EQ(readText(path("stderr.txt")), "");
     EXPECT_TRUE(readText(path("stdout.txt")).ends_with("; audio in out/page-audio/\n"));
-    EXPECT_EQ(namesIn(path("out/page-audio")), std::set<std::string>{"g1-recording.wav"});
+    EXPECT_EQ(namesIn(path("out/page-audio")),
+              (std::set<std::string>{".audio-list", "g1-recording.wav"}));
     EXPECT_EQ(readBytes(path("out/page-audio/g1-recording.wav")), readBytes(path("rec/a.wav")));
     const std::string page = readText(path("out/page.html"));
     EXPECT_EQ(occurrences(page, "src=\"page-audio/g1-recording.wav\""), 20u);
@@ -163,7 +167,7 @@ TEST_F(ReportSafety, AnotherUsersDirectoryInPlaceOfTheAudioFolderIsRefused) {
     if (::geteuid() != 0) {
         GTEST_SKIP() << "needs root to give a directory to another user";
     }
-    showOneRecording(240, 20);
+    showOneRecording(LONG_SECONDS, 1);
     fs::create_directories(path("page-audio"));
     ASSERT_EQ(::chown(path("page-audio").c_str(), OTHER_USER, static_cast<gid_t>(-1)), 0);
     EXPECT_EQ(report("page.html"), 2);
@@ -202,8 +206,7 @@ TEST_F(ReportSafety, ThePageIsNotWrittenOverAFileItShows) {
 // temporary file appears; a run that wrote its file whole before the signal came is
 // tried again.
 TEST_F(ReportSafety, SigtermWhileAudioIsWrittenLeavesNoTemporaryFile) {
-    // 30 minutes shown twice: 58 MB of players, in one file of 29 MB.
-    showOneRecording(1800, 2);
+    showOneRecording(LONG_SECONDS, 2);
     bool caughtWriting = false;
     for (int attempt = 0; attempt < 5 && !caughtWriting; ++attempt) {
         fs::remove_all(path("page-audio"));
@@ -307,37 +310,126 @@ TEST_F(AudioFolderTest, NoTemporaryFileStaysAndNoShownFileIsReplaced) {
     EXPECT_EQ(readText(path("page-audio/shown.wav")), "recording");
 }
 
-// Audio is held for the page only while all of it may still be embedded; once it may
-// not, what was held goes to its file and is released. Past the total limit the store
-// refuses, and what the run wrote is removed.
-TEST_F(AudioFolderTest, AudioIsHeldUpToTheEmbeddingLimitAndRefusedPastTheTotal) {
-    tool::AudioStore store(folder(), 100, 250);
-    const std::size_t a = store.addSource("a.wav", 1);
-    const std::size_t b = store.addSource("b.wav", 2);
-    const std::size_t c = store.addSource("c.wav", 1);
-    const auto give = [&store](std::size_t source, std::size_t bytes) {
+// Audio is held for the page only while all of it may still be embedded, each distinct
+// audio counted and kept once; once it may not, what was held goes to its file and is
+// released. Past the total limit the store refuses, and what the run wrote is removed.
+TEST_F(AudioFolderTest, AudioIsKeptOnceByContentUpToTheEmbeddingLimitAndRefusedPastTheTotal) {
+    tool::AudioStore store(folder(), 130, 250);
+    const std::size_t a = store.addSource("a.wav");
+    const std::size_t sameAsA = store.addSource("same.wav");
+    const std::size_t b = store.addSource("b.wav");
+    const std::size_t sameAsB = store.addSource("again.wav");
+    const std::size_t sizeOfA = store.addSource("other.wav");
+    const std::size_t c = store.addSource("c.wav");
+    const auto give = [&store](std::size_t source, std::size_t bytes, char fill) {
         tool::AudioOutput output = store.start(source, bytes);
-        output.append(std::vector<std::uint8_t>(bytes, 'x'));
+        // In pieces cut differently each time: the key is the bytes'.
+        const std::vector<std::uint8_t> all(bytes, static_cast<std::uint8_t>(fill));
+        for (std::size_t at = 0; at < bytes; at += 7 + source) {
+            output.append(ByteSpan(all).subspan(at, std::min<std::size_t>(7 + source, bytes - at)));
+        }
         return store.finish(std::move(output));
     };
-    EXPECT_TRUE(give(a, 60));
+    EXPECT_TRUE(give(a, 60, 'x'));
     EXPECT_TRUE(store.embedded());
     EXPECT_EQ(store.bytes(a).size(), 60u);
+    // The same 60 bytes again: counted once when known, so that 60 + 71 passes 130, not
+    // 60 + 60 + 71.
+    EXPECT_TRUE(give(sameAsA, 60, 'x'));
+    EXPECT_EQ(store.played(sameAsA), a);
+    EXPECT_EQ(store.played(a), a);
+    EXPECT_EQ(&store.bytes(sameAsA), &store.bytes(a));
+    EXPECT_TRUE(store.embedded());
     EXPECT_FALSE(fs::exists(path("page-audio")));
-    // Shown twice: 60 + 2 * 30 passes 100.
-    EXPECT_TRUE(give(b, 30));
+    EXPECT_TRUE(give(b, 71, 'y'));
     EXPECT_FALSE(store.embedded());
     EXPECT_TRUE(store.bytes(a).empty());
     EXPECT_EQ(namesIn(path("page-audio")), (std::set<std::string>{"a.wav", "b.wav"}));
     EXPECT_EQ(fs::file_size(path("page-audio/a.wav")), 60u);
-    EXPECT_EQ(store.url(b), "page-audio/b.wav");
-    EXPECT_FALSE(give(c, 161));
+    EXPECT_EQ(store.url(sameAsA), "page-audio/a.wav");
+    // Files too: the copy is compared with the file written and dropped.
+    EXPECT_TRUE(give(sameAsB, 71, 'y'));
+    EXPECT_EQ(store.url(sameAsB), "page-audio/b.wav");
+    // As long as a, but other bytes: a file of its own.
+    EXPECT_TRUE(give(sizeOfA, 60, 'z'));
+    EXPECT_EQ(store.played(sizeOfA), sizeOfA);
+    EXPECT_EQ(namesIn(path("page-audio")), (std::set<std::string>{"a.wav", "b.wav", "other.wav"}));
+    EXPECT_EQ(readText(path("page-audio/other.wav")), std::string(60, 'z'));
+    // 60 + 71 + 60 + 90 passes 250.
+    EXPECT_FALSE(give(c, 90, 'w'));
     EXPECT_EQ(store.failure(),
               "page-audio: the page's audio passes the limit of 250 bytes of WAV files; no page "
               "is written");
     EXPECT_FALSE(fs::exists(path("page-audio/c.wav")));
     store.removeWritten();
     EXPECT_FALSE(fs::exists(path("page-audio")));
+}
+
+// What an earlier run of the same page listed goes, and only that: a link in the
+// folder is not followed, a name that leaves the folder is not used, a file the run
+// did not list and a file the page shows stay, and so does the folder that holds them.
+TEST_F(AudioFolderTest, AnEarlierRunsAudioIsRemovedAndNothingElse) {
+    fs::create_directories(path("page-audio/inner"));
+    for (const char* name : {"g1.wav", "g2.wav", "foreign.txt", "shown.wav", "inner/g3.wav"}) {
+        writeText(path("page-audio") / name, name);
+    }
+    writeText(path("outside.wav"), "outside");
+    fs::create_symlink("../outside.wav", path("page-audio/link.wav"));
+    writeText(path("page-audio/.audio-list"),
+              "audio of the page page.html\ng1.wav\ng2.wav\nlink.wav\n../outside.wav\n"
+              "inner/g3.wav\nshown.wav\n.audio-list\ninner\n");
+    struct stat shown {};
+    ASSERT_EQ(::stat(path("page-audio/shown.wav").c_str(), &shown), 0);
+    const auto store = [&] {
+        return tool::AudioStore(tool::AudioFolder(dir().string(), "page-audio", "page-audio",
+                                                  {{shown.st_dev, shown.st_ino}}, true));
+    };
+    // Another page's list is not this page's.
+    EXPECT_EQ(store().finishPage("other.html"), "");
+    EXPECT_EQ(namesIn(path("page-audio")).size(), 7u);
+
+    EXPECT_EQ(store().finishPage("page.html"), "");
+    EXPECT_EQ(namesIn(path("page-audio")),
+              (std::set<std::string>{"foreign.txt", "inner", "link.wav", "shown.wav"}));
+    EXPECT_EQ(readText(path("outside.wav")), "outside");
+    EXPECT_EQ(readText(path("page-audio/inner/g3.wav")), "inner/g3.wav");
+    EXPECT_TRUE(fs::is_symlink(path("page-audio/link.wav")));
+}
+
+// Audio inside the page: the earlier run's folder goes whole when only its audio was in
+// it. A link named like the folder is not followed, whatever it leads to.
+TEST_F(AudioFolderTest, AnEarlierRunsFolderGoesButALinkInItsPlaceIsNotFollowed) {
+    const std::string list = "audio of the page page.html\ng1.wav\n";
+    fs::create_directories(path("real"));
+    writeText(path("real/g1.wav"), "audio");
+    writeText(path("real/.audio-list"), list);
+    fs::create_symlink("real", path("page-audio"));
+    tool::AudioStore linked(folder());
+    EXPECT_EQ(linked.finishPage("page.html"), "");
+    EXPECT_EQ(namesIn(path("real")), (std::set<std::string>{".audio-list", "g1.wav"}));
+    EXPECT_TRUE(fs::is_symlink(path("page-audio")));
+
+    fs::remove(path("page-audio"));
+    fs::rename(path("real"), path("page-audio"));
+    tool::AudioStore store(folder());
+    EXPECT_EQ(store.finishPage("page.html"), "");
+    EXPECT_FALSE(fs::exists(path("page-audio")));
+}
+
+// Audio in the folder: this run's files are listed for the next run, and the earlier
+// run's that this one did not write are removed.
+TEST_F(AudioFolderTest, ARunInTheFolderListsItsOwnAndRemovesTheRest) {
+    fs::create_directories(path("page-audio"));
+    writeText(path("page-audio/old.wav"), "old");
+    writeText(path("page-audio/.audio-list"), "audio of the page page.html\nold.wav\na.wav\n");
+    tool::AudioStore store(folder(), 0, 100);
+    const std::size_t a = store.addSource("a.wav");
+    tool::AudioOutput output = store.start(a, 3);
+    output.append(std::vector<std::uint8_t>(3, 'x'));
+    ASSERT_TRUE(store.finish(std::move(output)));
+    EXPECT_EQ(store.finishPage("page.html"), "");
+    EXPECT_EQ(namesIn(path("page-audio")), (std::set<std::string>{".audio-list", "a.wav"}));
+    EXPECT_EQ(readText(path("page-audio/.audio-list")), "audio of the page page.html\na.wav\n");
 }
 
 // Without -y a folder that is there is not taken, and not touched; one the run makes
@@ -361,8 +453,8 @@ TEST_F(AudioFolderTest, AFolderThatWasThereStaysAndItsNameIsEncodedInLinks) {
     fs::create_directories(path("my page-audio"));
     tool::AudioStore store(
         tool::AudioFolder(dir().string(), "my page-audio", "my page-audio", {}, true), 0, 10);
-    const std::size_t a = store.addSource("a.wav", 1);
-    const std::size_t b = store.addSource("b.wav", 1);
+    const std::size_t a = store.addSource("a.wav");
+    const std::size_t b = store.addSource("b.wav");
     tool::AudioOutput output = store.start(a, 10);
     output.append(std::vector<std::uint8_t>(10, 'x'));
     EXPECT_TRUE(store.finish(std::move(output)));

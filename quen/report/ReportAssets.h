@@ -6,9 +6,10 @@ namespace quen::tool {
 
 // Screen and print styles.
 extern const char* const REPORT_STYLE;
-// Sorting of the greetings within each attendant and "play next"; everything else on
-// the page works without it. It also notes on each player the duration the browser
-// read, and on the body any script error, for whoever checks the page.
+// Sorting of the summary, players that borrow audio embedded for an earlier one, and
+// "play next"; everything else on the page works without it. It also notes on each
+// player the duration the browser read, and on the body any script error, for whoever
+// checks the page.
 extern const char* const REPORT_SCRIPT;
 
 }  // namespace quen::tool

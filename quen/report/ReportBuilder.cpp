@@ -7,17 +7,21 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <exception>
 #include <map>
 #include <mutex>
 #include <thread>
 #include <tuple>
 
+#include "codec/Codec.h"
 #include "dsp/Dither.h"
+#include "dsp/SpeechLevel.h"
 #include "media/MediaDecoder.h"
 #include "platform/ByteOrder.h"
 #include "platform/InputFile.h"
 #include "quen/FailureText.h"
+#include "quen/ShellCommand.h"
 #include "quen/WaveformSvg.h"
 #include "quen/inspect/InspectReport.h"
 #include "quen/report/ReportProblems.h"
@@ -45,7 +49,6 @@ struct ShownFile {
     std::string name;                       // as the page shows it; the path but for standard input
     const RecordingCheck* check = nullptr;  // of a recording
     std::string audioName;                  // its file's name beside the page
-    std::size_t players = 0;
     // What reading it gave.
     std::optional<PlayerAudio> audio;
     std::string audioError;
@@ -58,7 +61,7 @@ struct ShownFile {
 // A data file as one greeting names it.
 struct DataFileUse {
     std::string label;
-    std::string where;  // "mode 1: "
+    int mode = 0;  // none without a template
     std::string path;
     bool reached = false;
     bool exists = false;
@@ -87,6 +90,62 @@ std::optional<struct timespec> modified(const std::string& path) {
 
 bool earlier(const struct timespec& a, const struct timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+// What to do about a problem the template's check found, known by its words.
+PageProblem checkProblem(const std::string& text, const GreetingCheck& greeting,
+                         const std::string& checkCommand) {
+    PageProblem problem{text, {}, {}, modesNamed(text), {}};
+    if (text.find("refuses the recording") != std::string::npos && greeting.recording &&
+        greeting.recording->fix) {
+        problem.commands.push_back(*greeting.recording->fix);
+    } else if (text.find("does not exist") != std::string::npos) {
+        problem.advice = "put the recording there, or correct its RecordingName in the template";
+    } else if (text.find("31 or more units") != std::string::npos) {
+        problem.advice = "shorten the RecordingName to 30 units or fewer";
+    } else if (text.find("writes the same data files") != std::string::npos) {
+        problem.advice =
+            "give one of the two greetings another id or attendant, so that each has data "
+            "files of its own";
+    } else {
+        problem.commands.push_back(checkCommand);
+    }
+    return problem;
+}
+
+// One line per mode for the greetings a run never reaches, at the greeting that ends it,
+// rather than one per greeting.
+std::vector<PageProblem> runEnds(const TemplateCheck& check, const ReportView& page) {
+    std::vector<PageProblem> ends;
+    for (std::size_t m = 0; m < check.modes.size(); ++m) {
+        std::optional<std::size_t> last;
+        std::size_t unreached = 0;
+        for (std::size_t i = 0; i < check.greetings.size(); ++i) {
+            const std::vector<ModeNames>& modes = check.greetings[i].modes;
+            if (m < modes.size() && modes[m].reached) {
+                last = i;
+            } else if (m < modes.size()) {
+                ++unreached;
+            }
+        }
+        // With none reached, the run stops before its first greeting, which is said.
+        if (!last || unreached == 0) {
+            continue;
+        }
+        const GreetingView& end = page.greetings[*last];
+        const std::string mode = std::to_string(check.modes[m]);
+        PageProblem& problem = ends.emplace_back();
+        problem.text = "mode " + mode + ": the run ends at greeting " + std::to_string(*last + 1) +
+                       " (" + (end.attendant.empty() ? "" : end.attendant + " / ") + end.title +
+                       "); " + std::to_string(unreached) +
+                       (unreached == 1 ? " greeting after it is" : " greetings after it are") +
+                       " not reached";
+        problem.advice = "mend that greeting's problem; the greetings after it follow";
+        problem.modes = {check.modes[m]};
+        problem.anchor = end.anchor;
+    }
+    mergeModes(ends);
+    return ends;
 }
 
 std::string greetingTitle(const GreetingCheck& greeting) {
@@ -147,6 +206,9 @@ void forEachInParallel(std::size_t count, const Work& work) {
 struct ReportGathering::Plan {
     ReportView page;
     std::optional<TemplateCheck> check;
+    // What mends a template's problem: its check, and each mode's run again.
+    std::string checkCommand;
+    std::map<int, std::string> batchCommands;
     std::vector<GreetingPlan> greetings;
     std::vector<ShownFile> shown;
     std::map<std::tuple<bool, dev_t, ino_t>, std::size_t> byIdentity;
@@ -164,7 +226,6 @@ struct ReportGathering::Plan {
             keys.insert(FileKey{info.st_dev, info.st_ino});
             const auto known = byIdentity.find({recording, info.st_dev, info.st_ino});
             if (known != byIdentity.end()) {
-                ++shown[known->second].players;
                 return known->second;
             }
             byIdentity[{recording, info.st_dev, info.st_ino}] = shown.size();
@@ -175,7 +236,6 @@ struct ReportGathering::Plan {
         file.name = shownName.empty() ? path : shownName;
         file.check = check;
         file.audioName = name + ".wav";
-        file.players = 1;
         return shown.size() - 1;
     }
 
@@ -184,7 +244,28 @@ struct ReportGathering::Plan {
     void readDataFile(ShownFile& file, std::size_t index, AudioStore& audio);
     void addRecording(GreetingView& view, const GreetingPlan& plan) const;
     void addDataFiles(GreetingView& view, const GreetingPlan& plan) const;
+    void addVerdicts(GreetingView& view, const GreetingCheck& greeting) const;
 };
+
+// The summary's figures of one data file: the level furthest from the target and the
+// highest peak of the greeting's files so far.
+void addFigures(GreetingView& view, const InspectReport& report) {
+    if (!view.seconds) {
+        view.seconds = report.durationSeconds();
+    }
+    if (!report.sound) {
+        return;
+    }
+    const SoundFigures figures = soundFigures(*report.sound);
+    const auto offset = levelOffsetDb(report);
+    if (offset &&
+        (!view.levelDbm0 || *offset > std::fabs(*view.levelDbm0 - TELEPHONE_SPEECH_LEVEL_DBM0))) {
+        view.levelDbm0 = figures.activeLevelDbm0;
+    }
+    if (figures.peakDbfs && (!view.peakDbfs || *figures.peakDbfs > *view.peakDbfs)) {
+        view.peakDbfs = figures.peakDbfs;
+    }
+}
 
 // An accepted recording is already 8 kHz 16-bit mono: its own bytes are played, copied
 // a piece at a time, and its data chunk gives its length, read from the first piece.
@@ -270,12 +351,8 @@ void ReportGathering::Plan::readDataFile(ShownFile& file, std::size_t index, Aud
         return;
     }
     const DecodedAudio& decoded = *inspected.audio;
-    // Drawn here, where every file has its own thread, without the XML declaration a
-    // stand-alone picture starts with.
-    file.waveform = waveformSvg(decoded.samples, decoded.lowest, decoded.highest, file.name);
-    if (file.waveform.starts_with("<?xml")) {
-        file.waveform.erase(0, file.waveform.find('\n') + 1);
-    }
+    // Drawn here, where every file has its own thread.
+    file.waveform = waveformPlotSvg(decoded.samples, decoded.lowest, decoded.highest);
     const std::size_t count = decoded.samples.size();
     const std::vector<std::uint8_t> header = wavHeader(count);
     if (header.empty()) {
@@ -312,36 +389,73 @@ void ReportGathering::Plan::addRecording(GreetingView& view, const GreetingPlan&
 
 void ReportGathering::Plan::addDataFiles(GreetingView& view, const GreetingPlan& plan) const {
     const auto recordingTime = modified(view.recordingPath);
+    // A recording missing or refused converts to nothing: its own problem says why, and
+    // what to do; its missing data files would only repeat it.
+    const bool converts = view.recording && view.recording->accepted;
     for (const DataFileUse& use : plan.files) {
-        std::vector<std::string> fileProblems;
+        std::vector<PageProblem> fileProblems;
         DataFileView file;
         file.label = use.label;
         file.path = use.path;
         file.exists = use.exists;
+        const std::string& convertAgain = batchCommands.at(use.mode);
         if (use.exists) {
             const ShownFile& shownFile = shown[use.shown];
             file.report = shownFile.report;
             file.waveform = shownFile.waveform;
             file.audio = shownFile.audio;
-            fileProblems = dataFileProblems(file.report, use.where + use.path);
-            if (const auto offset = levelOffsetDb(file.report)) {
-                view.levelOffsetDb = std::max(view.levelOffsetDb.value_or(0.0), *offset);
+            fileProblems = dataFileProblems(file.report, use.label, convertAgain);
+            addFigures(view, file.report);
+        }
+        if (!use.exists && converts) {
+            fileProblems.push_back({use.label + ": the data file " + use.path + " is missing",
+                                    {convertAgain},
+                                    {},
+                                    {},
+                                    {}});
+        } else if (const auto fileTime = modified(use.path);
+                   use.exists && recordingTime && fileTime && earlier(*fileTime, *recordingTime)) {
+            fileProblems.push_back(
+                {use.label + ": the data file " + use.path + " is older than its recording",
+                 {convertAgain},
+                 {},
+                 {},
+                 {}});
+        }
+        // A greeting the run never reaches is told of once for the whole run.
+        if (use.reached) {
+            for (PageProblem& problem : fileProblems) {
+                problem.modes = {use.mode};
+                view.problems.push_back(std::move(problem));
             }
         }
-        // A greeting the run never reaches has its own problem already.
-        if (!use.reached) {
-            fileProblems.clear();
-        } else if (!use.exists) {
-            fileProblems.push_back(use.where + "the data file " + use.path + " is missing");
-        } else if (const auto fileTime = modified(use.path);
-                   recordingTime && fileTime && earlier(*fileTime, *recordingTime)) {
-            fileProblems.push_back(use.where + "the data file " + use.path +
-                                   " is older than its recording");
-        }
-        view.problems.insert(view.problems.end(), fileProblems.begin(), fileProblems.end());
         if (use.exists) {
             view.files.push_back(std::move(file));
         }
+    }
+    mergeModes(view.problems);
+}
+
+void ReportGathering::Plan::addVerdicts(GreetingView& view, const GreetingCheck& greeting) const {
+    for (std::size_t m = 0; m < check->modes.size(); ++m) {
+        const int mode = check->modes[m];
+        if (greeting.skipped) {
+            view.verdicts.emplace_back("skipped");
+            continue;
+        }
+        if (m < greeting.modes.size() && !greeting.modes[m].reached) {
+            view.verdicts.emplace_back("not reached");
+            continue;
+        }
+        const auto count = std::count_if(
+            view.problems.begin(), view.problems.end(), [mode](const PageProblem& problem) {
+                return problem.modes.empty() ||
+                       std::find(problem.modes.begin(), problem.modes.end(), mode) !=
+                           problem.modes.end();
+            });
+        view.verdicts.push_back(count == 0   ? std::string("converts")
+                                : count == 1 ? std::string("1 problem")
+                                             : std::to_string(count) + " problems");
     }
 }
 
@@ -360,18 +474,41 @@ ReportGathering ReportGathering::ofTemplate(const std::string& templatePath,
     page.title = templatePath;
     page.subtitle = mode ? "batch mode " + std::to_string(*mode) : "batch modes 1 and 2";
     page.subtitle += "; recordings in " + wavDirectory + ", data files in " + resultDirectory;
+    page.ofTemplate = true;
+    for (const int checked : check.modes) {
+        page.verdictHeadings.push_back("mode " + std::to_string(checked));
+        plan->batchCommands[checked] =
+            "QuenGreeting " + shellWord("/batch" + std::to_string(checked) + ":" + templatePath) +
+            " " + shellWord(wavDirectory) + " " + shellWord(resultDirectory) + " log.txt";
+    }
+    plan->checkCommand = "quen check --template " + shellWord(templatePath) + " --wav-dir " +
+                         shellWord(wavDirectory) + " --result-dir " + shellWord(resultDirectory) +
+                         (mode ? " --mode " + std::to_string(*mode) : "");
     // A run that cannot start converts nothing, however the greetings below look; a
     // missing template has none to show at all.
     for (const std::string& line : check.operandFailure) {
-        page.pageProblems.push_back("the run stops before its first greeting: " + line);
+        page.pageProblems.push_back({"the run stops before its first greeting: " + line,
+                                     {},
+                                     "name a template, a recordings directory and a data-file "
+                                     "directory that are there",
+                                     {},
+                                     {}});
     }
     for (const std::string& line : check.loadFailure) {
-        page.pageProblems.push_back("the template cannot be read: " + line);
+        page.pageProblems.push_back({"the template cannot be read: " + line,
+                                     {},
+                                     "mend the template's XML at that place",
+                                     {},
+                                     {}});
     }
     if (check.structureError) {
         page.pageProblems.push_back(
-            "an attendant without AAName or a greeting without id or RecordingName ends every "
-            "run there");
+            {"an attendant without AAName or a greeting without id or RecordingName ends every "
+             "run there",
+             {},
+             "give every attendant an AAName, and every greeting an id and a RecordingName",
+             {},
+             {}});
     }
     for (const GreetingCheck& greeting : check.greetings) {
         GreetingView& view = page.greetings.emplace_back();
@@ -379,7 +516,15 @@ ReportGathering ReportGathering::ofTemplate(const std::string& templatePath,
         view.attendant = greeting.attendant;
         view.title = greetingTitle(greeting);
         view.recordingPath = greeting.wavFile;
-        view.problems = greeting.problems;
+        view.id = greeting.id;
+        view.kind = greeting.kind;
+        view.recordingName = greeting.recordingName;
+        // A greeting the run never reaches is told of once for the whole run.
+        for (const std::string& text : greeting.problems) {
+            if (!text.ends_with(": not reached, the run ended before")) {
+                view.problems.push_back(checkProblem(text, greeting, plan->checkCommand));
+            }
+        }
         view.notes = greeting.warnings;
         GreetingPlan& greetingPlan = plan->greetings.emplace_back();
         if (greeting.recording) {
@@ -399,7 +544,7 @@ ReportGathering ReportGathering::ofTemplate(const std::string& templatePath,
                 }
                 DataFileUse& use = greetingPlan.files.emplace_back();
                 use.label = "mode " + modeNumber + ", " + codec;
-                use.where = "mode " + modeNumber + ": ";
+                use.mode = names.mode;
                 use.path = path;
                 use.reached = names.reached;
                 struct stat info {};
@@ -411,6 +556,8 @@ ReportGathering ReportGathering::ofTemplate(const std::string& templatePath,
             }
         }
     }
+    const std::vector<PageProblem> ends = runEnds(check, page);
+    page.pageProblems.insert(page.pageProblems.end(), ends.begin(), ends.end());
     return ReportGathering(std::move(plan));
 }
 
@@ -419,10 +566,12 @@ ReportGathering ReportGathering::ofFiles(const std::vector<std::string>& files,
     auto plan = std::make_unique<Plan>();
     ReportView& page = plan->page;
     page.title = files.size() == 1 ? files.front() : std::to_string(files.size()) + " data files";
+    page.verdictHeadings = {"verdict"};
     for (const std::string& name : files) {
         GreetingView& view = page.greetings.emplace_back();
         view.anchor = anchorFor(page.greetings.size());
         view.title = name;
+        view.id = name;
         DataFileUse& use = plan->greetings.emplace_back().files.emplace_back();
         use.path = name;
         const std::string& path = inputs.path(name);
@@ -442,7 +591,7 @@ std::set<FileKey> ReportGathering::shownFiles() const {
 ReportView ReportGathering::build(AudioStore& audio) {
     Plan& plan = *plan_;
     for (const ShownFile& file : plan.shown) {
-        audio.addSource(file.audioName, file.players);
+        audio.addSource(file.audioName);
     }
     forEachInParallel(plan.shown.size(), [&](std::size_t i) {
         ShownFile& file = plan.shown[i];
@@ -460,23 +609,35 @@ ReportView ReportGathering::build(AudioStore& audio) {
         if (!plan.check) {
             // Without a template: the data file is the whole section.
             const DataFileUse& use = greetingPlan.files.front();
+            // The section is the file's: its problems need not name it again.
             if (!use.exists) {
-                view.problems.push_back(use.path + " does not exist");
+                view.problems.push_back(
+                    {"does not exist", {}, "name a data file that is there", {}, {}});
+                view.verdicts = {"missing"};
                 page.unreadableInput = true;
                 continue;
             }
             const ShownFile& file = plan.shown[use.shown];
             page.unreadableInput = page.unreadableInput || file.unreadable;
-            view.problems = dataFileProblems(file.report, use.path);
-            if (const auto offset = levelOffsetDb(file.report)) {
-                view.levelOffsetDb = std::max(view.levelOffsetDb.value_or(0.0), *offset);
+            view.problems = dataFileProblems(file.report, "", "");
+            if (!file.report.error) {
+                view.kind = codecFacts(file.report.contents.codec).name;
+                addFigures(view, file.report);
             }
+            const std::size_t count = view.problems.size();
+            view.verdicts = {count == 0   ? std::string("good")
+                             : count == 1 ? std::string("1 problem")
+                                          : std::to_string(count) + " problems"};
             view.files.push_back(
                 DataFileView{"", use.path, true, file.report, file.waveform, file.audio});
             continue;
         }
         plan.addRecording(view, greetingPlan);
+        if (view.recordingAudio) {
+            view.seconds = view.recordingAudio->seconds;
+        }
         plan.addDataFiles(view, greetingPlan);
+        plan.addVerdicts(view, plan.check->greetings[i]);
     }
     return page;
 }

@@ -164,6 +164,11 @@ int runReport(const ReportOptions& options, const Context& context) {
                   << ": cannot write: " << shownText(describeFailure(written.failure())) << "\n";
         return EXIT_TROUBLE;
     }
+    // The page is whole: what an earlier run of it left beside it and this one does not
+    // use can go. A list not written costs only that on the next run.
+    if (const std::string error = audio.finishPage(splitPath(*resolved).second); !error.empty()) {
+        std::cerr << "quen report: " << shownText(error) << "\n";
+    }
     const std::size_t problems = problemCount(page);
     if (context.json) {
         std::cout << nlohmann::json{{"page", options.output},
@@ -202,7 +207,10 @@ void addReportCommand(CLI::App& app, Context& context) {
     command->footer(
         "The audio is inside the page up to 50 MB of it; past that it is written as WAV files\n"
         "in a folder beside the page (report.html: report-audio/), which the page links; each\n"
-        "file shown has its audio once. Past 2 GB of WAV files the page is refused.\n\n" +
+        "distinct audio is kept once. Past 2 GB of WAV files the page is refused. What an\n"
+        "earlier run of the same page wrote in that folder, and this run does not use, is\n"
+        "removed (the folder too, when the audio is inside the page and nothing else is in "
+        "it).\n\n" +
         exitCodesText("the page is written and lists no problem",
                       "the page is written and lists a problem",
                       "a FILE, the template, --wav-dir or --result-dir is missing or unreadable "

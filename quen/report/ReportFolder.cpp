@@ -8,8 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
+#include <vector>
 
 #include "platform/CheckedDirectory.h"
 #include "platform/ProcessSetup.h"
@@ -20,6 +23,52 @@ namespace {
 
 std::string systemError(const char* what) {
     return std::string(what) + ": " + std::strerror(errno);
+}
+
+// A list is read only this far: a run's list of thousands of names stays far below.
+constexpr std::size_t MAX_LIST_BYTES = 1 << 20;
+
+std::string listHeading(const std::string& pageName) {
+    return "audio of the page " + pageName + "\n";
+}
+
+// A name a run could have written: plain, in the folder itself, never the list.
+bool plainName(const std::string& name) {
+    return !name.empty() && name.front() != '.' && name.find('/') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+bool readFully(int fd, char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t got = ::read(fd, data, size);
+        if (got <= 0) {
+            return false;
+        }
+        data += got;
+        size -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+// The whole of a regular file in `folder`, not through a link, up to `limit` bytes;
+// none when it is not such a file.
+std::optional<std::string> readSmallFile(int folder, const char* name, std::size_t limit) {
+    const FileHandle file(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!file.valid() || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        static_cast<std::uint64_t>(info.st_size) > limit) {
+        return std::nullopt;
+    }
+    std::string text(static_cast<std::size_t>(info.st_size), '\0');
+    if (!readFully(file.get(), text.data(), text.size())) {
+        return std::nullopt;
+    }
+    return text;
+}
+
+// Open for reading, not through a link.
+FileHandle openInFolder(int folder, const std::string& name) {
+    return FileHandle(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 }  // namespace
@@ -181,6 +230,82 @@ std::string AudioFolder::commit(AudioFileWriter& writer) const {
 
 void AudioFolder::remove(const std::string& name) const {
     ::unlinkat(folder_.get(), name.c_str(), 0);
+}
+
+bool AudioFolder::sameBytes(const std::string& a, const std::string& b) const {
+    const FileHandle first = openInFolder(folder_.get(), a);
+    const FileHandle second = openInFolder(folder_.get(), b);
+    struct stat one {};
+    struct stat two {};
+    if (!first.valid() || !second.valid() || ::fstat(first.get(), &one) != 0 ||
+        ::fstat(second.get(), &two) != 0 || one.st_size != two.st_size) {
+        return false;
+    }
+    std::vector<char> left(1 << 16);
+    std::vector<char> right(left.size());
+    for (;;) {
+        const ssize_t got = ::read(first.get(), left.data(), left.size());
+        if (got < 0) {
+            return false;
+        }
+        if (got == 0) {
+            return true;
+        }
+        const auto size = static_cast<std::size_t>(got);
+        if (!readFully(second.get(), right.data(), size) ||
+            std::memcmp(left.data(), right.data(), size) != 0) {
+            return false;
+        }
+    }
+}
+
+std::string AudioFolder::writeList(const std::string& pageName,
+                                   const std::vector<std::string>& names) const {
+    std::string text = listHeading(pageName);
+    for (const std::string& name : names) {
+        text += name + "\n";
+    }
+    std::string error;
+    AudioFileWriter list = create(AUDIO_LIST, error);
+    if (error.empty()) {
+        error =
+            list.append(ByteSpan(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+    }
+    return error.empty() ? list.commit() : error;
+}
+
+void AudioFolder::removeEarlierRun(const std::string& pageName,
+                                   const std::set<std::string>& keep) const {
+    if (!directory_.valid()) {
+        return;
+    }
+    const FileHandle folder(
+        ::openat(directory_.get(), name_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (!folder.valid() || ::fstat(folder.get(), &info) != 0 || info.st_uid != ::geteuid()) {
+        return;
+    }
+    const auto list = readSmallFile(folder.get(), AUDIO_LIST, MAX_LIST_BYTES);
+    const std::string heading = listHeading(pageName);
+    if (!list || !list->starts_with(heading)) {
+        return;
+    }
+    for (std::size_t at = heading.size(); at < list->size();) {
+        const std::size_t end = std::min(list->find('\n', at), list->size());
+        const std::string name = list->substr(at, end - at);
+        at = end + 1;
+        struct stat file {};
+        if (plainName(name) && !keep.contains(name) &&
+            ::fstatat(folder.get(), name.c_str(), &file, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(file.st_mode) && !shown_.contains(FileKey{file.st_dev, file.st_ino})) {
+            ::unlinkat(folder.get(), name.c_str(), 0);
+        }
+    }
+    if (keep.empty()) {
+        ::unlinkat(folder.get(), AUDIO_LIST, 0);
+        // Refused while anything else is in it.
+        ::unlinkat(directory_.get(), name_.c_str(), AT_REMOVEDIR);
+    }
 }
 
 void AudioFolder::removeIfMade() const {

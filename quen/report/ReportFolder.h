@@ -9,11 +9,15 @@
 #include <set>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/ByteSpan.h"
 #include "platform/FileHandle.h"
 
 namespace quen::tool {
+
+// The list of the audio files a run wrote, in the folder beside them.
+inline constexpr const char* AUDIO_LIST = ".audio-list";
 
 // A file's identity: device and inode.
 using FileKey = std::pair<dev_t, ino_t>;
@@ -29,6 +33,8 @@ class AudioFileWriter {
     ~AudioFileWriter();
 
     bool valid() const { return file_.valid(); }
+    // The name it is written under until commit().
+    std::string partName() const { return name_ + ".part"; }
     // Empty, or why the bytes could not be written.
     std::string append(ByteSpan bytes);
     std::string commit();
@@ -66,6 +72,18 @@ class AudioFolder {
     // empty then.
     void remove(const std::string& name) const;
     void removeIfMade() const;
+    // Whether files `a` and `b` in the open folder hold the same bytes.
+    bool sameBytes(const std::string& a, const std::string& b) const;
+
+    // Every run that writes audio lists it in the folder (AUDIO_LIST), with the page's
+    // file name; so a later run of the same page knows what is its own to remove. The
+    // folder must be open.
+    std::string writeList(const std::string& pageName, const std::vector<std::string>& names) const;
+    // Removes what an earlier run of page `pageName` listed and `keep` does not name:
+    // only regular files, never through a link, never a file the page shows. With
+    // nothing kept, the list goes too, and the folder when that leaves it empty. A folder
+    // that is a link, another user's, or holds no list of that page is not touched.
+    void removeEarlierRun(const std::string& pageName, const std::set<std::string>& keep) const;
 
   private:
     friend class AudioFileWriter;

@@ -9,6 +9,7 @@
 
 #include "quen/check/RecordingCheck.h"
 #include "quen/inspect/InspectReport.h"
+#include "quen/report/ReportProblems.h"
 
 namespace quen::tool {
 
@@ -24,7 +25,7 @@ struct DataFileView {
     std::string path;
     bool exists = false;
     InspectReport report;  // `quen inspect`'s report, when it exists
-    std::string waveform;  // the picture of its decoded audio, inline SVG
+    std::string waveform;  // the plot of its decoded audio, inline SVG; the page labels it
     std::optional<PlayerAudio> audio;
 };
 
@@ -38,17 +39,28 @@ struct GreetingView {
     std::string recordingAudioError;  // why there is no recording player
     std::vector<std::string> recordingDetails;
     std::vector<DataFileView> files;
-    std::vector<std::string> problems;
+    std::vector<PageProblem> problems;
     std::vector<std::string> notes;
-    // The largest distance of a data file's level from the target, for sorting.
-    std::optional<double> levelOffsetDb;
+    // For the summary: the greeting's id, its kind (or the file's codec), the length
+    // heard, the level of the data file furthest from the target, and the highest peak.
+    std::string id;  // the template's; the file's name without a template
+    std::string kind;
+    std::string recordingName;
+    std::optional<double> seconds;
+    std::optional<double> levelDbm0;
+    std::optional<double> peakDbfs;
+    // One verdict per column of ReportView::verdictHeadings: "converts", "2 problems",
+    // "not reached", ...
+    std::vector<std::string> verdicts;
 };
 
 struct ReportView {
     std::string title;
     std::string subtitle;
-    std::vector<std::string> pageProblems;  // about the whole template
+    std::vector<PageProblem> pageProblems;  // about the whole template
     std::vector<GreetingView> greetings;
+    bool ofTemplate = false;
+    std::vector<std::string> verdictHeadings;  // "mode 1", "mode 2"; "verdict" for files
     // A file or directory named on the command line could not be got at: the page says
     // why, and the run is trouble rather than a finding.
     bool unreadableInput = false;
