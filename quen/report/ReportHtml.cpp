@@ -3,6 +3,7 @@
 #include "quen/report/ReportHtml.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -64,6 +65,9 @@ class PageText {
 };
 
 std::string fixed(double value, int decimals, const char* unit) {
+    // A figure that rounds to zero is shown as 0, never -0.
+    const double scale = std::pow(10.0, decimals);
+    value = std::round(value * scale) / scale + 0.0;
     char text[64];
     std::snprintf(text, sizeof text, "%.*f%s", decimals, value, unit);
     return text;
