@@ -55,12 +55,19 @@ std::string escapeXml(const std::string& text) {
 
 namespace {
 
-// As "%.1f" prints it, rounding alike, without printf's cost on thousands of points.
-std::string number(double value) {
+// Appends `value` as "%.1f" prints it, rounding alike, without printf's cost on
+// thousands of points.
+void appendNumber(std::string& out, double value) {
     char text[32];
     const auto written =
         std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
-    return std::string(text, written.ptr);
+    out.append(text, written.ptr);
+}
+
+std::string number(double value) {
+    std::string text;
+    appendNumber(text, value);
+    return text;
 }
 
 double yOf(double sample) {
@@ -138,11 +145,17 @@ std::vector<Column> columnsOf(std::span<const std::int16_t> samples, std::int16_
 std::string outline(const std::vector<Column>& columns, auto top, auto bottom,
                     const std::string& colour) {
     std::string points;
+    const auto point = [&points](std::size_t column, double sample) {
+        appendNumber(points, LEFT + column + 0.5);
+        points += ',';
+        appendNumber(points, yOf(sample));
+        points += ' ';
+    };
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        points += number(LEFT + i + 0.5) + "," + number(yOf(top(columns[i]))) + " ";
+        point(i, top(columns[i]));
     }
     for (std::size_t i = columns.size(); i-- > 0;) {
-        points += number(LEFT + i + 0.5) + "," + number(yOf(bottom(columns[i]))) + " ";
+        point(i, bottom(columns[i]));
     }
     return "<polygon fill=\"" + colour + "\" stroke=\"" + colour +
            "\" stroke-width=\"0.5\" points=\"" + points + "\"/>\n";

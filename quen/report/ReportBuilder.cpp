@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <exception>
 #include <map>
 #include <mutex>
@@ -96,17 +97,23 @@ std::string greetingTitle(const GreetingCheck& greeting) {
            (name.empty() ? std::string("no recording") : name);
 }
 
-// Samples as the little-endian bytes of a WAV file, a piece at a time.
+// Samples as the little-endian bytes of a WAV file, a piece at a time; on a
+// little-endian machine they are those bytes already.
 void appendSamples(AudioOutput& output, std::span<const std::int16_t> samples,
                    std::vector<std::uint8_t>& bytes) {
-    for (std::size_t at = 0; at < samples.size(); at += PIECE_BYTES / 2) {
-        const std::size_t count = std::min(samples.size() - at, PIECE_BYTES / 2);
-        bytes.resize(count * 2);
-        for (std::size_t i = 0; i < count; ++i) {
-            setLittleEndian16(std::span(bytes).subspan(i * 2, 2),
-                              static_cast<std::uint16_t>(samples[at + i]));
+    if constexpr (std::endian::native == std::endian::little) {
+        output.append(
+            ByteSpan(reinterpret_cast<const std::uint8_t*>(samples.data()), samples.size_bytes()));
+    } else {
+        for (std::size_t at = 0; at < samples.size(); at += PIECE_BYTES / 2) {
+            const std::size_t count = std::min(samples.size() - at, PIECE_BYTES / 2);
+            bytes.resize(count * 2);
+            for (std::size_t i = 0; i < count; ++i) {
+                setLittleEndian16(std::span(bytes).subspan(i * 2, 2),
+                                  static_cast<std::uint16_t>(samples[at + i]));
+            }
+            output.append(bytes);
         }
-        output.append(bytes);
     }
 }
 
