@@ -65,13 +65,14 @@ std::string clippingText(const SoundFigures& figures) {
         ClippingRuns{figures.clippedRuns, figures.clippedRunSamples, figures.clippedSamples});
 }
 
-SoundMeasures measureSound(std::span<const std::int16_t> samples, std::int16_t lowest,
-                           std::int16_t highest) {
-    // The true peak, the costliest measure, is read on a second core while this one
-    // takes the others; a short sound is not worth a thread.
+SoundMeasuring::SoundMeasuring(std::span<const std::int16_t> samples, std::int16_t lowest,
+                               std::int16_t highest)
+    : samples_(samples), lowest_(lowest), highest_(highest) {
+    // The true peak and the speech level, the costliest measures, are read on other
+    // cores while the caller goes on; a short sound is not worth the threads.
     const auto launch =
         samples.size() >= PARALLEL_MIN_SAMPLES ? std::launch::async : std::launch::deferred;
-    std::future<double> truePeakDbfs = std::async(launch, [samples] {
+    truePeakDbfs_ = std::async(launch, [samples] {
         // Block by block, so that a long file costs no float copy of itself.
         TruePeakMeter truePeak;
         std::vector<float> scaled;
@@ -84,19 +85,28 @@ SoundMeasures measureSound(std::span<const std::int16_t> samples, std::int16_t l
         }
         return truePeak.truePeakDbfs();
     });
+    speech_ = std::async(launch, [samples] { return measureSpeechLevel(samples); });
+}
+
+SoundMeasures SoundMeasuring::result() {
     SoundMeasures measures;
-    measures.levels = measureLevels(samples);
-    measures.speech = measureSpeechLevel(samples);
+    measures.levels = measureLevels(samples_);
     // Nothing before the first sample at full scale can be part of a run: the counter,
     // a sample at a time, starts there, and most sounds never reach it.
-    const auto fullScale = std::find_if(samples.begin(), samples.end(), [=](std::int16_t s) {
-        return s <= lowest || s >= highest;
+    const auto fullScale = std::find_if(samples_.begin(), samples_.end(), [this](std::int16_t s) {
+        return s <= lowest_ || s >= highest_;
     });
-    ClippingRunCounter clipping(lowest, highest);
-    clipping.add(samples.subspan(static_cast<std::size_t>(fullScale - samples.begin())));
+    ClippingRunCounter clipping(lowest_, highest_);
+    clipping.add(samples_.subspan(static_cast<std::size_t>(fullScale - samples_.begin())));
     measures.clipping = clipping.result();
-    measures.truePeakDbfs = truePeakDbfs.get();
+    measures.speech = speech_.get();
+    measures.truePeakDbfs = truePeakDbfs_.get();
     return measures;
+}
+
+SoundMeasures measureSound(std::span<const std::int16_t> samples, std::int16_t lowest,
+                           std::int16_t highest) {
+    return SoundMeasuring(samples, lowest, highest).result();
 }
 
 SoundMeasures measureSound(const SampleBlocks& samples) {

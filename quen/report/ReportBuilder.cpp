@@ -268,33 +268,32 @@ void ReportGathering::Plan::readRecording(ShownFile& file, std::size_t index, Au
     }
 }
 
-// Read as `quen inspect` reads it; its decoded audio is what callers hear.
+// Read as `quen inspect` reads it; its decoded audio is what callers hear. It is drawn
+// and placed while it is measured.
 void ReportGathering::Plan::readDataFile(ShownFile& file, std::size_t index, AudioStore& audio) {
-    InspectedFile inspected = inspectDataFile(file.path, file.name);
+    const auto drawAndPlace = [&](const DecodedAudio& decoded, const DataFileContents&) {
+        // Drawn here, where every file has its own thread, without the XML declaration a
+        // stand-alone picture starts with.
+        file.waveform = waveformSvg(decoded.samples, decoded.lowest, decoded.highest, file.name);
+        if (file.waveform.starts_with("<?xml")) {
+            file.waveform.erase(0, file.waveform.find('\n') + 1);
+        }
+        const std::size_t count = decoded.samples.size();
+        const std::vector<std::uint8_t> header = wavHeader(count);
+        if (header.empty()) {
+            return;
+        }
+        AudioOutput output = audio.start(index, header.size() + std::uint64_t{count} * 2);
+        output.append(header);
+        std::vector<std::uint8_t> bytes;
+        appendSamples(output, decoded.samples, bytes);
+        if (audio.finish(std::move(output))) {
+            file.audio = PlayerAudio{index, static_cast<double>(count) / TELEPHONY_SAMPLE_RATE};
+        }
+    };
+    InspectedFile inspected = inspectDataFile(file.path, file.name, drawAndPlace);
     file.report = std::move(inspected.report);
     file.unreadable = inspected.unreadable;
-    if (!inspected.audio) {
-        return;
-    }
-    const DecodedAudio& decoded = *inspected.audio;
-    // Drawn here, where every file has its own thread, without the XML declaration a
-    // stand-alone picture starts with.
-    file.waveform = waveformSvg(decoded.samples, decoded.lowest, decoded.highest, file.name);
-    if (file.waveform.starts_with("<?xml")) {
-        file.waveform.erase(0, file.waveform.find('\n') + 1);
-    }
-    const std::size_t count = decoded.samples.size();
-    const std::vector<std::uint8_t> header = wavHeader(count);
-    if (header.empty()) {
-        return;
-    }
-    AudioOutput output = audio.start(index, header.size() + std::uint64_t{count} * 2);
-    output.append(header);
-    std::vector<std::uint8_t> bytes;
-    appendSamples(output, decoded.samples, bytes);
-    if (audio.finish(std::move(output))) {
-        file.audio = PlayerAudio{index, static_cast<double>(count) / TELEPHONY_SAMPLE_RATE};
-    }
 }
 
 void ReportGathering::Plan::addRecording(GreetingView& view, const GreetingPlan& plan) const {
