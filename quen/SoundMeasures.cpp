@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <future>
 #include <limits>
+#include <system_error>
 #include <vector>
 
 #include "dsp/TruePeak.h"
@@ -35,6 +36,19 @@ std::string decibels(const std::optional<double>& value, const char* unit) {
 
 nlohmann::json optionalValue(const std::optional<double>& value) {
     return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+// `work` on a thread of its own when `parallel`, else (or when no thread is to be had)
+// on the thread that asks for its result.
+template <typename Work>
+auto startWork(bool parallel, Work work) {
+    if (parallel) {
+        try {
+            return std::async(std::launch::async, work);
+        } catch (const std::system_error&) {
+        }
+    }
+    return std::async(std::launch::deferred, work);
 }
 
 }  // namespace
@@ -70,9 +84,8 @@ SoundMeasuring::SoundMeasuring(std::span<const std::int16_t> samples, std::int16
     : samples_(samples), lowest_(lowest), highest_(highest) {
     // The true peak and the speech level, the costliest measures, are read on other
     // cores while the caller goes on; a short sound is not worth the threads.
-    const auto launch =
-        samples.size() >= PARALLEL_MIN_SAMPLES ? std::launch::async : std::launch::deferred;
-    truePeakDbfs_ = std::async(launch, [samples] {
+    const bool parallel = samples.size() >= PARALLEL_MIN_SAMPLES;
+    truePeakDbfs_ = startWork(parallel, [samples] {
         // Block by block, so that a long file costs no float copy of itself.
         TruePeakMeter truePeak;
         std::vector<float> scaled;
@@ -85,7 +98,7 @@ SoundMeasuring::SoundMeasuring(std::span<const std::int16_t> samples, std::int16
         }
         return truePeak.truePeakDbfs();
     });
-    speech_ = std::async(launch, [samples] { return measureSpeechLevel(samples); });
+    speech_ = startWork(parallel, [samples] { return measureSpeechLevel(samples); });
 }
 
 SoundMeasures SoundMeasuring::result() {
