@@ -3,7 +3,7 @@
 # read, the packet check, the decoding, the levels and the atomic WAV write. The
 # recording is the example greeting repeated to 600 s, converted by QuenGreeting.
 # Prints the median wall and CPU time and the slowest run in milliseconds (target:
-# under 100 ms).
+# at most 100 ms).
 # Usage: bench/inspect.sh [build-dir] [runs]    (build/release and 20 runs by default)
 set -euo pipefail
 cd "$(dirname "$0")/.."

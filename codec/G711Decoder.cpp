@@ -43,10 +43,12 @@ class G711Decoder final : public Decoder {
     explicit G711Decoder(const std::array<std::int16_t, 256>& table) : table_(table) {}
 
     void decode(std::span<const std::uint8_t> coded, std::vector<std::int16_t>& samples) override {
-        samples.reserve(samples.size() + coded.size());
-        for (const std::uint8_t code : coded) {
-            samples.push_back(table_[code]);
-        }
+        // Grown by resize, which keeps the growth geometric over many calls.
+        const std::size_t at = samples.size();
+        samples.resize(at + coded.size());
+        std::transform(coded.begin(), coded.end(),
+                       samples.begin() + static_cast<std::ptrdiff_t>(at),
+                       [this](std::uint8_t code) { return table_[code]; });
     }
 
     std::size_t refusedFrames() const override { return 0; }

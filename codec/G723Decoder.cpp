@@ -18,7 +18,8 @@ class G723Decoder final : public Decoder {
 
     void decode(std::span<const std::uint8_t> coded, std::vector<std::int16_t>& samples) override {
         const std::size_t frames = coded.size() / QUEN_G723_FRAME_BYTES;
-        samples.reserve(samples.size() + frames * FRAME_SAMPLES);
+        // No reserve of just this call's frames: over many calls it would copy all the
+        // samples each time; resize grows the vector geometrically.
         for (std::size_t i = 0; i < frames; ++i) {
             const std::size_t at = samples.size();
             samples.resize(at + FRAME_SAMPLES);

@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <future>
 #include <limits>
+#include <system_error>
 #include <vector>
 
 #include "dsp/TruePeak.h"
@@ -19,6 +21,8 @@ namespace {
 constexpr double SAMPLE_RATE = SPEECH_SAMPLE_RATE;
 constexpr double INT16_FULL_SCALE = 32768.0;
 constexpr std::size_t SCALED_BLOCK = 65536;
+// Ten seconds.
+constexpr std::size_t PARALLEL_MIN_SAMPLES = 80'000;
 
 std::string fixed(double value, int decimals) {
     char text[48];
@@ -32,6 +36,19 @@ std::string decibels(const std::optional<double>& value, const char* unit) {
 
 nlohmann::json optionalValue(const std::optional<double>& value) {
     return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
+}
+
+// `work` on a thread of its own when `parallel`, else (or when no thread is to be had)
+// on the thread that asks for its result.
+template <typename Work>
+auto startWork(bool parallel, Work work) {
+    if (parallel) {
+        try {
+            return std::async(std::launch::async, work);
+        } catch (const std::system_error&) {
+        }
+    }
+    return std::async(std::launch::deferred, work);
 }
 
 }  // namespace
@@ -62,26 +79,47 @@ std::string clippingText(const SoundFigures& figures) {
         ClippingRuns{figures.clippedRuns, figures.clippedRunSamples, figures.clippedSamples});
 }
 
+SoundMeasuring::SoundMeasuring(std::span<const std::int16_t> samples, std::int16_t lowest,
+                               std::int16_t highest)
+    : samples_(samples), lowest_(lowest), highest_(highest) {
+    // The true peak and the speech level, the costliest measures, are read on other
+    // cores while the caller goes on; a short sound is not worth the threads.
+    const bool parallel = samples.size() >= PARALLEL_MIN_SAMPLES;
+    truePeakDbfs_ = startWork(parallel, [samples] {
+        // Block by block, so that a long file costs no float copy of itself.
+        TruePeakMeter truePeak;
+        std::vector<float> scaled;
+        for (std::size_t from = 0; from < samples.size(); from += SCALED_BLOCK) {
+            const auto block = samples.subspan(from, std::min(SCALED_BLOCK, samples.size() - from));
+            scaled.resize(block.size());
+            std::transform(block.begin(), block.end(), scaled.begin(),
+                           [](std::int16_t s) { return static_cast<float>(s / INT16_FULL_SCALE); });
+            truePeak.add(scaled);
+        }
+        return truePeak.truePeakDbfs();
+    });
+    speech_ = startWork(parallel, [samples] { return measureSpeechLevel(samples); });
+}
+
+SoundMeasures SoundMeasuring::result() {
+    SoundMeasures measures;
+    measures.levels = measureLevels(samples_);
+    // Nothing before the first sample at full scale can be part of a run: the counter,
+    // a sample at a time, starts there, and most sounds never reach it.
+    const auto fullScale = std::find_if(samples_.begin(), samples_.end(), [this](std::int16_t s) {
+        return s <= lowest_ || s >= highest_;
+    });
+    ClippingRunCounter clipping(lowest_, highest_);
+    clipping.add(samples_.subspan(static_cast<std::size_t>(fullScale - samples_.begin())));
+    measures.clipping = clipping.result();
+    measures.speech = speech_.get();
+    measures.truePeakDbfs = truePeakDbfs_.get();
+    return measures;
+}
+
 SoundMeasures measureSound(std::span<const std::int16_t> samples, std::int16_t lowest,
                            std::int16_t highest) {
-    SoundMeasures measures;
-    measures.levels = measureLevels(samples);
-    measures.speech = measureSpeechLevel(samples);
-    ClippingRunCounter clipping(lowest, highest);
-    clipping.add(samples);
-    measures.clipping = clipping.result();
-    // Block by block, so that a long file costs no float copy of itself.
-    TruePeakMeter truePeak;
-    std::vector<float> scaled;
-    for (std::size_t from = 0; from < samples.size(); from += SCALED_BLOCK) {
-        const auto block = samples.subspan(from, std::min(SCALED_BLOCK, samples.size() - from));
-        scaled.resize(block.size());
-        std::transform(block.begin(), block.end(), scaled.begin(),
-                       [](std::int16_t s) { return static_cast<float>(s / INT16_FULL_SCALE); });
-        truePeak.add(scaled);
-    }
-    measures.truePeakDbfs = truePeak.truePeakDbfs();
-    return measures;
+    return SoundMeasuring(samples, lowest, highest).result();
 }
 
 SoundMeasures measureSound(const SampleBlocks& samples) {

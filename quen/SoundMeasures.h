@@ -7,6 +7,7 @@
 
 #include <climits>
 #include <cstdint>
+#include <future>
 #include <optional>
 #include <span>
 #include <string>
@@ -28,6 +29,24 @@ struct SoundMeasures {
 // 16-bit audio; clipped where it reaches `lowest` or `highest`, the source's full scale.
 SoundMeasures measureSound(std::span<const std::int16_t> samples, std::int16_t lowest = INT16_MIN,
                            std::int16_t highest = INT16_MAX);
+
+// The same measures begun on other cores, so that the caller can do other work with the
+// samples meanwhile; result() takes the rest and waits for them. The samples must stay
+// until then; dropped before result(), it waits for the work begun.
+class SoundMeasuring {
+  public:
+    SoundMeasuring(std::span<const std::int16_t> samples, std::int16_t lowest = INT16_MIN,
+                   std::int16_t highest = INT16_MAX);
+    // Once only.
+    SoundMeasures result();
+
+  private:
+    std::span<const std::int16_t> samples_;
+    std::int16_t lowest_;
+    std::int16_t highest_;
+    std::future<double> truePeakDbfs_;
+    std::future<SpeechLevel> speech_;
+};
 // Audio decoded to floating point, full scale 1.0.
 SoundMeasures measureSound(const SampleBlocks& samples);
 

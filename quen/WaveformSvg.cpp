@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -54,9 +55,18 @@ std::string escapeXml(const std::string& text) {
 
 namespace {
 
-std::string number(double value) {
+// Appends `value` as "%.1f" prints it, rounding alike, without printf's cost on
+// thousands of points.
+void appendNumber(std::string& out, double value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f", value);
+    const auto written =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 1);
+    out.append(text, written.ptr);
+}
+
+std::string number(double value) {
+    std::string text;
+    appendNumber(text, value);
     return text;
 }
 
@@ -84,17 +94,30 @@ struct Column {
     bool silent = false;   // nothing in it reaches the silence threshold
 };
 
-std::vector<Column> columnsOf(std::span<const std::int16_t> samples, ClippingRunCounter clipping) {
+std::vector<Column> columnsOf(std::span<const std::int16_t> samples, std::int16_t lowest,
+                              std::int16_t highest) {
     const double silence = 32768.0 * std::pow(10.0, SILENCE_THRESHOLD_DBFS / 20.0);
     std::vector<Column> columns(PLOT_WIDTH);
-    // Sample by sample, so that a run is marked in the column where it reaches the
-    // length that counts, even when it starts in the one before.
-    for (std::size_t i = 0; i < samples.size(); ++i) {
+    // A column is marked where the count of samples in runs grows: where a run reaches
+    // the length that counts, even when it starts in the column before, and wherever it
+    // goes on. The count never falls, so one look per column finds any sample that grew it.
+    // Nothing before the first sample at full scale is in a run: counting starts there.
+    ClippingRunCounter clipping(lowest, highest);
+    const std::size_t count = samples.size();
+    const auto fullScale = std::find_if(samples.begin(), samples.end(), [=](std::int16_t s) {
+        return s <= lowest || s >= highest;
+    });
+    for (std::size_t first = static_cast<std::size_t>(fullScale - samples.begin());
+         first < count;) {
+        const std::size_t index = first * PLOT_WIDTH / count;
+        // The first sample that falls in a later column.
+        const std::size_t end = ((index + 1) * count + PLOT_WIDTH - 1) / PLOT_WIDTH;
         const std::size_t before = clipping.result().samples;
-        clipping.add(samples.subspan(i, 1));
+        clipping.add(samples.subspan(first, end - first));
         if (clipping.result().samples > before) {
-            columns[i * PLOT_WIDTH / samples.size()].clipped = true;
+            columns[index].clipped = true;
         }
+        first = end;
     }
     for (int index = 0; index < PLOT_WIDTH; ++index) {
         // A short file has fewer samples than columns: the columns between repeat one.
@@ -106,11 +129,13 @@ std::vector<Column> columnsOf(std::span<const std::int16_t> samples, ClippingRun
         const auto [low, high] = std::minmax_element(covered.begin(), covered.end());
         column.low = *low;
         column.high = *high;
-        double squares = 0.0;
+        // Exact in integers (a double summed them exactly too, below 2^23 full-scale
+        // samples a column: days of audio), and the loop vectorises.
+        std::uint64_t squares = 0;
         for (const std::int16_t sample : covered) {
-            squares += static_cast<double>(sample) * sample;
+            squares += static_cast<std::uint32_t>(sample * sample);
         }
-        column.rms = std::sqrt(squares / static_cast<double>(covered.size()));
+        column.rms = std::sqrt(static_cast<double>(squares) / static_cast<double>(covered.size()));
         column.silent = std::max(std::abs(column.low), std::abs(column.high)) < silence;
     }
     return columns;
@@ -120,11 +145,17 @@ std::vector<Column> columnsOf(std::span<const std::int16_t> samples, ClippingRun
 std::string outline(const std::vector<Column>& columns, auto top, auto bottom,
                     const std::string& colour) {
     std::string points;
+    const auto point = [&points](std::size_t column, double sample) {
+        appendNumber(points, LEFT + column + 0.5);
+        points += ',';
+        appendNumber(points, yOf(sample));
+        points += ' ';
+    };
     for (std::size_t i = 0; i < columns.size(); ++i) {
-        points += number(LEFT + i + 0.5) + "," + number(yOf(top(columns[i]))) + " ";
+        point(i, top(columns[i]));
     }
     for (std::size_t i = columns.size(); i-- > 0;) {
-        points += number(LEFT + i + 0.5) + "," + number(yOf(bottom(columns[i]))) + " ";
+        point(i, bottom(columns[i]));
     }
     return "<polygon fill=\"" + colour + "\" stroke=\"" + colour +
            "\" stroke-width=\"0.5\" points=\"" + points + "\"/>\n";
@@ -153,9 +184,9 @@ std::string bands(const std::vector<Column>& columns, bool Column::*marked, cons
 
 // The min/max envelope shows every peak; on a long file it fills the plot, so the RMS
 // envelope inside it, darker, keeps the shape of the speech readable at any length.
-std::string waveform(std::span<const std::int16_t> samples, ClippingRunCounter clipping,
-                     int clippedY) {
-    const std::vector<Column> columns = columnsOf(samples, clipping);
+std::string waveform(std::span<const std::int16_t> samples, std::int16_t lowest,
+                     std::int16_t highest, int clippedY) {
+    const std::vector<Column> columns = columnsOf(samples, lowest, highest);
     std::string out = bands(columns, &Column::silent, "#eeeeee", TOP, PLOT_HEIGHT);
     out += outline(
         columns, [](const Column& c) { return static_cast<double>(c.high); },
@@ -219,7 +250,7 @@ std::string waveformPlotSvg(std::span<const std::int16_t> samples, std::int16_t 
            std::to_string(PLOT_WIDTH) + "\" height=\"" + std::to_string(PLOT_HEIGHT) +
            "\" fill=\"white\"/>\n";
     if (!samples.empty()) {
-        svg += waveform(samples, ClippingRunCounter(lowest, highest), TOP);
+        svg += waveform(samples, lowest, highest, TOP);
     }
     for (const AxisTick& tick : levelTicks()) {
         const std::string y = number(TOP + tick.at * PLOT_HEIGHT);
@@ -256,7 +287,7 @@ std::string waveformSvg(std::span<const std::int16_t> samples, std::int16_t lowe
         svg += "<text x=\"" + std::to_string(LEFT + PLOT_WIDTH / 2) + "\" y=\"" + middle +
                "\" text-anchor=\"middle\">no audio</text>\n";
     } else {
-        svg += waveform(samples, ClippingRunCounter(lowest, highest), TOP - 6);
+        svg += waveform(samples, lowest, highest, TOP - 6);
     }
     svg += decibelScale();
 

@@ -594,6 +594,42 @@ TEST(WaveformSvg, TimeTicksFallOnTheFirstStepThatGivesTwelveAtMost) {
     }
 }
 
+// A clipped run is marked red over the columns where it counts: from the one where it
+// reaches three samples (not the one it starts in) to the one it ends in. With 11300
+// samples each of the 1130 columns holds ten; the red bands are x 50 + column.
+TEST(WaveformSvg, ClippedRunsAreMarkedFromTheColumnWhereTheyCount) {
+    struct Case {
+        const char* name;
+        std::vector<std::pair<std::size_t, std::size_t>> runs;  // first sample, length
+        std::vector<std::pair<int, int>> bands;                 // x, width
+    };
+    const Case cases[] = {
+        {"none", {}, {}},
+        {"from the very first sample", {{0, 3}}, {{50, 1}}},
+        {"starting two columns' ends before", {{18, 3}}, {{52, 1}}},
+        {"two in a row are no run", {{30, 2}}, {}},
+        {"going on into the next column", {{40, 13}}, {{54, 2}}},
+        {"the plot's last three samples", {{11297, 3}}, {{1179, 1}}},
+        {"two far apart", {{5, 3}, {9000, 30}}, {{50, 1}, {950, 3}}},
+    };
+    const std::regex band(
+        R"re(<rect x="(\d+)" y="34" width="(\d+)" height="6" fill="#d62728"/>)re");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::int16_t> samples(11300, 500);
+        for (const auto& [first, length] : c.runs) {
+            std::fill_n(samples.begin() + static_cast<std::ptrdiff_t>(first), length, 32767);
+        }
+        const std::string svg = tool::waveformSvg(samples, INT16_MIN, INT16_MAX, "t");
+        std::vector<std::pair<int, int>> found;
+        for (auto it = std::sregex_iterator(svg.begin(), svg.end(), band);
+             it != std::sregex_iterator(); ++it) {
+            found.emplace_back(std::stoi((*it)[1]), std::stoi((*it)[2]));
+        }
+        EXPECT_EQ(found, c.bands);
+    }
+}
+
 // Each column of the waveform shows the samples of its own stretch of time and no
 // other: a lone loud sample shows in the columns whose stretch holds it, none beside.
 TEST_F(QuenCheckInspect, TheWaveformShowsEachSampleInItsOwnColumns) {

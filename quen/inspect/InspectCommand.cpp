@@ -115,7 +115,8 @@ Result<std::vector<std::uint8_t>> readDataFileBytes(const std::string& path) {
 
 }  // namespace
 
-InspectedFile inspectDataFile(const std::string& path, const std::string& name) {
+InspectedFile inspectDataFile(const std::string& path, const std::string& name,
+                              const WhileMeasuring& whileMeasuring) {
     InspectedFile result;
     InspectReport& report = result.report;
     report.file = name;
@@ -134,8 +135,12 @@ InspectedFile inspectDataFile(const std::string& path, const std::string& name) 
         report.audioError = audio.failure().text;
     } else {
         result.audio = std::move(*audio);
-        report.sound =
-            measureSound(result.audio->samples, result.audio->lowest, result.audio->highest);
+        SoundMeasuring measuring(result.audio->samples, result.audio->lowest,
+                                 result.audio->highest);
+        if (whileMeasuring) {
+            whileMeasuring(*result.audio, *read);
+        }
+        report.sound = measuring.result();
         report.undecodableFrames = result.audio->failedFrames;
     }
     report.contents = std::move(*read);
@@ -157,22 +162,24 @@ int inspectFile(const std::string& name, const InputOperands& inputs, const Insp
         report.error = failure->text;
         return EXIT_TROUBLE;
     }
-    InspectedFile inspected = inspectDataFile(inputs.path(name), name);
+    // The outputs are written while the audio is measured.
+    bool written = true;
+    const auto writeOutputs = [&](const DecodedAudio& audio, const DataFileContents& contents) {
+        if (!options.wav.empty()) {
+            written = writeWav(options.wav, audio.samples, options.overwrite) && written;
+        }
+        if (!options.svg.empty()) {
+            const std::string svg =
+                waveformSvg(audio.samples, audio.lowest, audio.highest, svgTitle(contents));
+            const std::array<ByteSpan, 1> pieces{
+                ByteSpan(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())};
+            written = writeOutput(options.svg, pieces, options.overwrite) && written;
+        }
+    };
+    InspectedFile inspected = inspectDataFile(inputs.path(name), name, writeOutputs);
     report = std::move(inspected.report);
     if (!inspected.audio) {
         return inspected.unreadable ? EXIT_TROUBLE : EXIT_PROBLEM;
-    }
-    const DecodedAudio& audio = *inspected.audio;
-    bool written = true;
-    if (!options.wav.empty()) {
-        written = writeWav(options.wav, audio.samples, options.overwrite) && written;
-    }
-    if (!options.svg.empty()) {
-        const std::string svg =
-            waveformSvg(audio.samples, audio.lowest, audio.highest, svgTitle(report.contents));
-        const std::array<ByteSpan, 1> pieces{
-            ByteSpan(reinterpret_cast<const std::uint8_t*>(svg.data()), svg.size())};
-        written = writeOutput(options.svg, pieces, options.overwrite) && written;
     }
     if (!written) {
         return EXIT_TROUBLE;

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <optional>
 #include <string>
@@ -48,9 +49,14 @@ struct InspectedFile {
     // The file could not be got at (report.error says why), as opposed to being invalid.
     bool unreadable = false;
 };
+// What a command does with a file's decoded audio (write it, draw it) while its
+// measures are read on other cores; given the header and packet check too.
+using WhileMeasuring = std::function<void(const DecodedAudio&, const DataFileContents&)>;
+
 // `name` is the file as reports show it, `path` where it is read (they differ for
-// standard input).
-InspectedFile inspectDataFile(const std::string& path, const std::string& name);
+// standard input). `whileMeasuring` is called once the audio is decoded, if it is.
+InspectedFile inspectDataFile(const std::string& path, const std::string& name,
+                              const WhileMeasuring& whileMeasuring = {});
 
 // The report as `quen inspect --json` writes it.
 nlohmann::json reportJson(const InspectReport& report);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cmath>
 #include <exception>
 #include <map>
@@ -155,17 +156,23 @@ std::string greetingTitle(const GreetingCheck& greeting) {
            (name.empty() ? std::string("no recording") : name);
 }
 
-// Samples as the little-endian bytes of a WAV file, a piece at a time.
+// Samples as the little-endian bytes of a WAV file, a piece at a time; on a
+// little-endian machine they are those bytes already.
 void appendSamples(AudioOutput& output, std::span<const std::int16_t> samples,
                    std::vector<std::uint8_t>& bytes) {
-    for (std::size_t at = 0; at < samples.size(); at += PIECE_BYTES / 2) {
-        const std::size_t count = std::min(samples.size() - at, PIECE_BYTES / 2);
-        bytes.resize(count * 2);
-        for (std::size_t i = 0; i < count; ++i) {
-            setLittleEndian16(std::span(bytes).subspan(i * 2, 2),
-                              static_cast<std::uint16_t>(samples[at + i]));
+    if constexpr (std::endian::native == std::endian::little) {
+        output.append(
+            ByteSpan(reinterpret_cast<const std::uint8_t*>(samples.data()), samples.size_bytes()));
+    } else {
+        for (std::size_t at = 0; at < samples.size(); at += PIECE_BYTES / 2) {
+            const std::size_t count = std::min(samples.size() - at, PIECE_BYTES / 2);
+            bytes.resize(count * 2);
+            for (std::size_t i = 0; i < count; ++i) {
+                setLittleEndian16(std::span(bytes).subspan(i * 2, 2),
+                                  static_cast<std::uint16_t>(samples[at + i]));
+            }
+            output.append(bytes);
         }
-        output.append(bytes);
     }
 }
 
@@ -342,29 +349,28 @@ void ReportGathering::Plan::readRecording(ShownFile& file, std::size_t index, Au
     }
 }
 
-// Read as `quen inspect` reads it; its decoded audio is what callers hear.
+// Read as `quen inspect` reads it; its decoded audio is what callers hear. It is drawn
+// and placed while it is measured.
 void ReportGathering::Plan::readDataFile(ShownFile& file, std::size_t index, AudioStore& audio) {
-    InspectedFile inspected = inspectDataFile(file.path, file.name);
+    const auto drawAndPlace = [&](const DecodedAudio& decoded, const DataFileContents&) {
+        // Drawn here, where every file has its own thread.
+        file.waveform = waveformPlotSvg(decoded.samples, decoded.lowest, decoded.highest);
+        const std::size_t count = decoded.samples.size();
+        const std::vector<std::uint8_t> header = wavHeader(count);
+        if (header.empty()) {
+            return;
+        }
+        AudioOutput output = audio.start(index, header.size() + std::uint64_t{count} * 2);
+        output.append(header);
+        std::vector<std::uint8_t> bytes;
+        appendSamples(output, decoded.samples, bytes);
+        if (audio.finish(std::move(output))) {
+            file.audio = PlayerAudio{index, static_cast<double>(count) / TELEPHONY_SAMPLE_RATE};
+        }
+    };
+    InspectedFile inspected = inspectDataFile(file.path, file.name, drawAndPlace);
     file.report = std::move(inspected.report);
     file.unreadable = inspected.unreadable;
-    if (!inspected.audio) {
-        return;
-    }
-    const DecodedAudio& decoded = *inspected.audio;
-    // Drawn here, where every file has its own thread.
-    file.waveform = waveformPlotSvg(decoded.samples, decoded.lowest, decoded.highest);
-    const std::size_t count = decoded.samples.size();
-    const std::vector<std::uint8_t> header = wavHeader(count);
-    if (header.empty()) {
-        return;
-    }
-    AudioOutput output = audio.start(index, header.size() + std::uint64_t{count} * 2);
-    output.append(header);
-    std::vector<std::uint8_t> bytes;
-    appendSamples(output, decoded.samples, bytes);
-    if (audio.finish(std::move(output))) {
-        file.audio = PlayerAudio{index, static_cast<double>(count) / TELEPHONY_SAMPLE_RATE};
-    }
 }
 
 void ReportGathering::Plan::addRecording(GreetingView& view, const GreetingPlan& plan) const {
