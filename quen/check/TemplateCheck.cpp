@@ -6,9 +6,11 @@
 
 #include "quen/FailureText.h"
 
+#include <filesystem>
 #include <map>
 
 #include "batch/AaTemplate.h"
+#include "batch/BatchPaths.h"
 #include "batch/FileSystemChecks.h"
 #include "batch/GreetingPlan.h"
 #include "jobs/BatchOperands.h"
@@ -31,8 +33,12 @@ class TemplateWalk {
   public:
     // `stopped`: the run ends before its first greeting, so none is reached.
     TemplateWalk(TemplateCheck& check, const std::string& wavDirectory,
-                 const std::string& resultDirectory, bool stopped)
-        : check_(check) {
+                 const std::string& resultDirectory, const std::string& mastersDirectory,
+                 bool stopped)
+        : check_(check),
+          wavDirectory_(wavDirectory),
+          wavPrefix_(toNarrow(asDirectory(toWide(wavDirectory)))),
+          mastersDirectory_(mastersDirectory) {
         for (const int mode : check.modes) {
             planners_.emplace_back(toWide(wavDirectory), toWide(resultDirectory), mode);
             ended_.push_back(stopped);
@@ -59,13 +65,18 @@ class TemplateWalk {
                     endedModes + ": " + problem + "; the run ends here with: " + toNarrow(*endLine);
             }
             result.problems.push_back(problem);
+            result.sources = sourcesOfMissing(result.wavFile, relative(result.wavFile),
+                                              wavDirectory_, mastersDirectory_);
             return;
         }
         result.recording = checkRecording(result.wavFile, false);
         // The template names the recording: only a prepared file under that very name
-        // makes the greeting convert, and prepare may replace its own input.
+        // makes the greeting convert. Prepared in place, the refused file, a master,
+        // would be lost; it is moved aside and prepared from there.
         if (result.recording->fix) {
-            result.recording->fix = prepareCommand(result.wavFile, result.wavFile);
+            const auto kept = keepMaster(result.wavFile, relative(result.wavFile));
+            result.recording->fix = kept ? std::optional<std::string>(kept->command) : std::nullopt;
+            result.master = kept ? std::optional<std::string>(kept->path) : std::nullopt;
         }
         if (!result.recording->accepted) {
             result.problems.push_back("QuenGreeting refuses the recording; both conversions fail");
@@ -79,6 +90,11 @@ class TemplateWalk {
     }
 
   private:
+    // A recording's name below the wav directory, as the planner joined them.
+    std::string relative(const std::string& wavFile) const {
+        return wavFile.substr(wavPrefix_.size());
+    }
+
     GreetingCheck& add(const TemplateGreeting& greeting) {
         GreetingCheck& result = check_.greetings.emplace_back();
         result.attendant = toNarrow(greeting.attendantName);
@@ -146,6 +162,9 @@ class TemplateWalk {
     }
 
     TemplateCheck& check_;
+    const std::string wavDirectory_;
+    const std::string wavPrefix_;
+    const std::string mastersDirectory_;
     std::vector<GreetingPlanner> planners_;
     std::vector<bool> ended_;
     // Per mode: each ".c23" file (the ".c11" beside it follows) and its greeting's
@@ -167,8 +186,31 @@ bool TemplateCheck::allConvert() const {
     return true;
 }
 
+// `prepare --template` refuses to replace a recording that is there already, so its one
+// command is named only for a wav directory that holds none of them yet.
+std::optional<std::string> prepareAllCommand(const TemplateCheck& check,
+                                             const std::string& wavDirectory,
+                                             const std::string& mastersDirectory) {
+    bool fromMasters = false;
+    for (const GreetingCheck& greeting : check.greetings) {
+        if (greeting.exists) {
+            return std::nullopt;
+        }
+        for (const PreparableSource& source : greeting.sources) {
+            fromMasters = fromMasters || source.fromMasters;
+        }
+    }
+    std::error_code error;
+    if (!fromMasters || !std::filesystem::is_directory(wavDirectory, error)) {
+        return std::nullopt;
+    }
+    return "quen prepare --template " + shellWord(check.templatePath) + " --from " +
+           shellWord(mastersDirectory) + " --wav-dir " + shellWord(wavDirectory);
+}
+
 TemplateCheck checkTemplate(const std::string& templatePath, const std::string& wavDirectory,
-                            const std::string& resultDirectory, std::optional<int> mode) {
+                            const std::string& resultDirectory, std::optional<int> mode,
+                            const std::string& mastersDirectory) {
     TemplateCheck check;
     check.templatePath = templatePath;
     check.modes = mode ? std::vector<int>{*mode} : std::vector<int>{1, 2};
@@ -186,7 +228,8 @@ TemplateCheck checkTemplate(const std::string& templatePath, const std::string& 
             return check;
         }
     }
-    TemplateWalk walk(check, wavDirectory, resultDirectory, !check.operandFailure.empty());
+    TemplateWalk walk(check, wavDirectory, resultDirectory, mastersDirectory,
+                      !check.operandFailure.empty());
     const auto walked = walkAaTemplate(
         toWide(templatePath),
         [&walk](const TemplateGreeting& greeting) {
@@ -201,6 +244,7 @@ TemplateCheck checkTemplate(const std::string& templatePath, const std::string& 
         check.loadFailure.push_back(
             toNarrow(loglines::templateFailed(toWide(templatePath), walked.failure())));
     }
+    check.prepareAll = prepareAllCommand(check, wavDirectory, mastersDirectory);
     return check;
 }
 
