@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -75,7 +76,6 @@ TEST_F(QuenCheckAdvice, EachCommandMakesItsGreetingConvertAndKeepsTheMaster) {
     EXPECT_EQ(greetings[0]["sources"][0]["path"], "./main-morning.mp3");
     EXPECT_EQ(greetings[1]["recording"]["fix"], moveAndPrepare);
     EXPECT_EQ(greetings[1]["master"], "./main-evening-master.wav");
-    EXPECT_EQ(before["prepare_all"], nullptr);  // no --from
 
     // One greeting at a time: each command removes its own problem only.
     ASSERT_EQ(paste(greetings[1]["recording"]["fix"]), 0);
@@ -197,6 +197,58 @@ TEST_F(QuenCheckAdvice, ThePrepareAllCommandIsNamedOnlyWhenItCanWriteEveryRecord
     ASSERT_EQ(paste(all), 0) << errors();
     EXPECT_EQ(tool("check --template t.xml --wav-dir 'wav dir'").exitCode, 0);
     EXPECT_EQ(readBytes(path("raw/morning.wav")), masterBytes);
+}
+
+// Refused masters in the wav directory: the one command that keeps every file there
+// prepares all the recordings into a new folder below it, under a name that is free,
+// and the template then converts from that folder. A folder that takes the name before
+// the command is pasted stops it before anything is written.
+TEST_F(QuenCheckAdvice, EveryFileIsKeptWhenAllArePreparedIntoANewFolder) {
+    fs::create_directories(path("w/prepared"));
+    master("w/main-evening.wav");
+    ffmpeg("0.2*sin(2*PI*440*t)", 1.0, "w/main-morning.mp3");
+    writeBytes(path("w/ok.wav"), pcmWav(testSignal(800)));
+    writeTemplate(greeting("morning", "main-morning.wav") +
+                  greeting("evening", "main-evening.wav") + greeting("holiday", "ok.wav"));
+    std::map<std::string, Bytes> kept;
+    for (const auto& entry : fs::directory_iterator(path("w"))) {
+        if (entry.is_regular_file()) {
+            kept[entry.path().filename()] = readBytes(entry.path());
+        }
+    }
+    const ProgramResult text = tool("check --template t.xml --wav-dir w");
+    const std::string all =
+        "mkdir -- w/prepared-2 && quen prepare --template t.xml --from w --wav-dir w/prepared-2";
+    EXPECT_NE(text.output.find("(then check with --wav-dir w/prepared-2): " + all + "\n"),
+              std::string::npos)
+        << text.output;
+    const nlohmann::json json = checked("--wav-dir w");
+    EXPECT_EQ(json["prepare_all"], all);
+    EXPECT_EQ(json["prepare_all_wav_dir"], "w/prepared-2");
+    // Masters elsewhere: the new folder is not what is wanted.
+    fs::create_directories(path("raw"));
+    EXPECT_EQ(checked("--wav-dir w --from raw")["prepare_all"], nullptr);
+
+    fs::create_directories(path("w/prepared-2"));
+    EXPECT_NE(paste(all), 0);
+    EXPECT_TRUE(fs::is_empty(path("w/prepared-2")));
+    fs::remove(path("w/prepared-2"));
+
+    ASSERT_EQ(paste(all), 0) << errors();
+    EXPECT_EQ(tool("check --template t.xml --wav-dir w/prepared-2").exitCode, 0);
+    for (const auto& [name, bytes] : kept) {
+        EXPECT_EQ(readBytes(path("w/" + name)), bytes) << name;
+    }
+}
+
+// The refusal's trouble comes from the one look at the file: one that opens but cannot
+// be read (a process's own memory at address 0) is trouble, not a refusal.
+TEST_F(QuenCheckAdvice, AFileThatOpensButCannotBeReadIsTrouble) {
+    // exec: the shell's process number becomes the checker's own.
+    const ProgramResult result =
+        runBinary("/bin/sh", {"-c", "exec " QUEN_TOOL_BINARY " check /proc/$$/mem"}, dir());
+    EXPECT_EQ(result.exitCode, 2) << result.output;
+    EXPECT_NE(result.output.find(": refused\n"), std::string::npos) << result.output;
 }
 
 // A template handed to check as a recording stays refused (exit 1), and the refusal says

@@ -353,7 +353,12 @@ void printTemplateText(const TemplateCheck& check) {
             }
         }
     }
-    if (check.prepareAll) {
+    if (check.prepareAll && check.prepareAllWavDirectory) {
+        text +=
+            "Every file in the wav directory can be kept as a master and every recording "
+            "prepared into a new folder (then check with --wav-dir " +
+            shellWord(*check.prepareAllWavDirectory) + "): " + *check.prepareAll + "\n";
+    } else if (check.prepareAll) {
         text +=
             "Every recording can be prepared from its master at once: " + *check.prepareAll + "\n";
     }
@@ -404,7 +409,10 @@ nlohmann::json templateJson(const TemplateCheck& check) {
             {"all_convert", check.allConvert()},
             {"summary", templateSummary(check)},
             {"prepare_all",
-             check.prepareAll ? nlohmann::json(*check.prepareAll) : nlohmann::json(nullptr)}};
+             check.prepareAll ? nlohmann::json(*check.prepareAll) : nlohmann::json(nullptr)},
+            {"prepare_all_wav_dir", check.prepareAllWavDirectory
+                                        ? nlohmann::json(*check.prepareAllWavDirectory)
+                                        : nlohmann::json(nullptr)}};
 }
 
 namespace {

@@ -186,26 +186,53 @@ bool TemplateCheck::allConvert() const {
     return true;
 }
 
+// The names the folder of prepared recordings may have below the wav directory.
+constexpr int MAX_PREPARED_FOLDER_NAMES = 9;
+
+std::string prepareTemplateCommand(const std::string& templatePath, const std::string& from,
+                                   const std::string& wavDirectory) {
+    return "quen prepare --template " + shellWord(templatePath) + " --from " + shellWord(from) +
+           " --wav-dir " + shellWord(wavDirectory);
+}
+
 // `prepare --template` refuses to replace a recording that is there already, so its one
-// command is named only for a wav directory that holds none of them yet.
-std::optional<std::string> prepareAllCommand(const TemplateCheck& check,
-                                             const std::string& wavDirectory,
-                                             const std::string& mastersDirectory) {
+// command is named only for a wav directory that holds none of them yet, or for a new
+// folder: `mkdir` fails on a folder that took the name meanwhile, and nothing is written.
+void addPrepareAll(TemplateCheck& check, const std::string& wavDirectory,
+                   const std::string& mastersDirectory) {
     bool fromMasters = false;
+    bool anyExists = false;
+    bool anyRefused = false;
     for (const GreetingCheck& greeting : check.greetings) {
-        if (greeting.exists) {
-            return std::nullopt;
-        }
+        anyExists = anyExists || greeting.exists;
+        anyRefused = anyRefused || (greeting.recording && !greeting.recording->accepted);
         for (const PreparableSource& source : greeting.sources) {
             fromMasters = fromMasters || source.fromMasters;
         }
     }
     std::error_code error;
-    if (!fromMasters || !std::filesystem::is_directory(wavDirectory, error)) {
-        return std::nullopt;
+    if (!std::filesystem::is_directory(wavDirectory, error)) {
+        return;
     }
-    return "quen prepare --template " + shellWord(check.templatePath) + " --from " +
-           shellWord(mastersDirectory) + " --wav-dir " + shellWord(wavDirectory);
+    if (fromMasters && !anyExists) {
+        check.prepareAll =
+            prepareTemplateCommand(check.templatePath, mastersDirectory, wavDirectory);
+        return;
+    }
+    if (!anyRefused ||
+        (!mastersDirectory.empty() && !sameDirectory(mastersDirectory, wavDirectory))) {
+        return;
+    }
+    const std::string base = toNarrow(asDirectory(toWide(wavDirectory))) + "prepared";
+    for (int n = 1; n <= MAX_PREPARED_FOLDER_NAMES; ++n) {
+        const std::string folder = n == 1 ? base : base + "-" + std::to_string(n);
+        if (!std::filesystem::exists(std::filesystem::symlink_status(folder, error))) {
+            check.prepareAll = "mkdir -- " + shellWord(folder) + " && " +
+                               prepareTemplateCommand(check.templatePath, wavDirectory, folder);
+            check.prepareAllWavDirectory = folder;
+            return;
+        }
+    }
 }
 
 TemplateCheck checkTemplate(const std::string& templatePath, const std::string& wavDirectory,
@@ -244,7 +271,7 @@ TemplateCheck checkTemplate(const std::string& templatePath, const std::string& 
         check.loadFailure.push_back(
             toNarrow(loglines::templateFailed(toWide(templatePath), walked.failure())));
     }
-    check.prepareAll = prepareAllCommand(check, wavDirectory, mastersDirectory);
+    addPrepareAll(check, wavDirectory, mastersDirectory);
     return check;
 }
 

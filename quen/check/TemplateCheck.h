@@ -57,8 +57,12 @@ struct TemplateCheck {
     bool unreadable = false;
     std::vector<GreetingCheck> greetings;
     // The one command that prepares every recording from the masters directory, when it
-    // can write them all: none of them is in the wav directory yet.
+    // can write them all: none of them is in the wav directory yet. Or, when the wav
+    // directory holds refused recordings and no other masters directory was given, the
+    // one that keeps every file there as a master and prepares them all into a new folder
+    // below it, `prepareAllWavDirectory`, which the template is then checked against.
     std::optional<std::string> prepareAll;
+    std::optional<std::string> prepareAllWavDirectory;
 
     bool allConvert() const;
 };
