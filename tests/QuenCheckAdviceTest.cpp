@@ -128,8 +128,9 @@ TEST_F(QuenCheckAdvice, SourcesAreRegularFilesBelowTheWavDirectoryOnly) {
     fs::create_directories(path("w/sub/x.d"));
     fs::copy_file(path("outside/x.mp3"), path("w/sub/x-2.mp3"));
     master("outside/y.wav");
+    fs::create_directory_symlink("../outside", path("w/away"));
     writeTemplate(greeting("morning", "sub/x.wav") + greeting("evening", "../outside/x.wav") +
-                  greeting("holiday", "../outside/y.wav"));
+                  greeting("holiday", "../outside/y.wav") + greeting("menu", "away/x.wav"));
     const nlohmann::json result = checked("--wav-dir w");
     const auto& greetings = result["greetings"];
     ASSERT_EQ(greetings[0]["sources"].size(), 1u) << greetings[0]["sources"];
@@ -140,6 +141,8 @@ TEST_F(QuenCheckAdvice, SourcesAreRegularFilesBelowTheWavDirectoryOnly) {
     EXPECT_FALSE(greetings[2]["recording"]["accepted"]);
     EXPECT_EQ(greetings[2]["recording"]["fix"], nullptr);
     EXPECT_EQ(greetings[2]["master"], nullptr);
+    // A folder of the template's that links out of the wav directory is not looked in.
+    EXPECT_TRUE(greetings[3]["sources"].empty()) << greetings[3]["sources"];
 }
 
 // With --from, a missing recording's source in the masters folder comes first, the same

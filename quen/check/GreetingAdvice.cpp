@@ -1,6 +1,7 @@
 // The names come from an untrusted template: a name that climbs out of the wav directory
-// gets no advice, and a link is never taken for a source, so that nothing outside the
-// directories given is named or read.
+// gets no advice, a folder it names that is a link out of the directory is not looked
+// in, and a link is never taken for a source, so that nothing outside the directories
+// given is named or read.
 #include "quen/check/GreetingAdvice.h"
 
 #include <algorithm>
@@ -28,9 +29,21 @@ bool isThere(const fs::path& path) {
     return fs::exists(fs::symlink_status(path, error));
 }
 
-// The regular files of `file`'s directory with its stem and another name, sorted.
-std::vector<std::string> sameStem(const fs::path& file) {
+// Whether `directory` is `top` or below it once links are resolved: a folder the
+// template names may be a link to anywhere.
+bool isWithin(const fs::path& directory, const std::string& top) {
+    const std::string inside = fileIdentity(directory.string());
+    const std::string base = fileIdentity(top);
+    return inside == base || inside.starts_with(base == "/" ? base : base + "/");
+}
+
+// The regular files of `file`'s directory with its stem and another name, sorted; none
+// when that directory is not within `top`.
+std::vector<std::string> sameStem(const fs::path& file, const std::string& top) {
     std::vector<std::string> found;
+    if (!isWithin(file.parent_path(), top)) {
+        return found;
+    }
     std::error_code error;
     for (fs::directory_iterator entry(file.parent_path(), error), end; !error && entry != end;
          entry.increment(error)) {
@@ -68,9 +81,11 @@ std::vector<PreparableSource> sourcesOfMissing(const std::string& wavFile,
     if (!mastersDirectory.empty() && !sameDirectory(mastersDirectory, wavDirectory)) {
         // As `prepare --template --from` chooses: the same name first.
         const fs::path master = fs::path(mastersDirectory) / relative;
-        add(isRegularNotLink(master) ? std::vector{master.string()} : sameStem(master), true);
+        add(isRegularNotLink(master) ? std::vector{master.string()}
+                                     : sameStem(master, mastersDirectory),
+            true);
     }
-    add(sameStem(wavFile), false);
+    add(sameStem(wavFile, wavDirectory), false);
     return sources;
 }
 
