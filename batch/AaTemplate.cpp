@@ -45,7 +45,7 @@ Result<bool, TemplateFailure> walkAaTemplate(const std::u16string& templatePath,
     }
     const TemplateFailure missing{TemplateFailure::Kind::MissingNode, {}};
     const std::vector<XmlNode> attendants =
-        select(document.documentNode(), {"zandorConfiguration", "AutoAttendants", "AutoAttendant"});
+        select(document.documentNode(), {AA_TEMPLATE_ROOT, "AutoAttendants", "AutoAttendant"});
     for (const XmlNode& attendant : attendants) {
         const std::optional<std::u16string> attendantName = requiredText(attendant, "AAName");
         if (!attendantName) {

@@ -9,6 +9,9 @@
 
 namespace quen {
 
+// The root element every AA template has.
+inline constexpr const char* AA_TEMPLATE_ROOT = "zandorConfiguration";
+
 // One greeting as the template gives it; the texts live until the visit returns.
 struct TemplateGreeting {
     const std::u16string& attendantName;  // the attendant's first AAName

@@ -1,6 +1,9 @@
 // The operand rules of check and report, written once.
 #include "quen/TemplateOperands.h"
 
+#include <algorithm>
+#include <filesystem>
+
 namespace quen::tool {
 
 void addTemplateOperands(CLI::App& command, TemplateOperands& operands, const std::string& files,
@@ -19,6 +22,15 @@ void addTemplateOperands(CLI::App& command, TemplateOperands& operands, const st
     wavDirectory->needs(templatePath);
     resultOption->needs(templatePath);
     fileOption->excludes(templatePath);
+}
+
+bool staysBelowDirectory(const std::string& relative) {
+    const std::filesystem::path path(relative);
+    if (path.empty() || path.is_absolute() || path.has_root_name()) {
+        return false;
+    }
+    return std::none_of(path.begin(), path.end(),
+                        [](const std::filesystem::path& part) { return part == ".."; });
 }
 
 void requireFilesOrTemplate(const CLI::App& command, const TemplateOperands& operands,

@@ -25,6 +25,11 @@ struct TemplateOperands {
 void addTemplateOperands(CLI::App& command, TemplateOperands& operands, const std::string& files,
                          const std::string& resultDirectory);
 
+// Whether a template's recording name, with '/' separators, names a file below the wav
+// directory: relative, with no ".." part. The template is not trusted to point anywhere
+// else, for prepare to write or for check to look around.
+bool staysBelowDirectory(const std::string& relative);
+
 // A usage error unless files or a template were given.
 void requireFilesOrTemplate(const CLI::App& command, const TemplateOperands& operands,
                             const std::string& files);

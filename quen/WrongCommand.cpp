@@ -38,7 +38,7 @@ std::optional<std::string> checkRefusesOutright(const std::string& path) {
     if (!input.readAt(0, preamble) || looksLikeWav(preamble) || !readDataFile(preamble)) {
         return std::nullopt;
     }
-    return std::string("a QuenGreeting data file, not a recording: use quen inspect");
+    return std::string(DATA_FILE_GIVEN_TO_CHECK);
 }
 
 }  // namespace quen::tool

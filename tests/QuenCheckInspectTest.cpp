@@ -502,7 +502,8 @@ TEST_F(QuenTemplateCheck, AMissingFirstRecordingDoesNotHideLaterDuplicates) {
 }
 
 // The fix a template check names keeps the name the template uses: run as printed, it
-// makes the greeting convert (a file beside it would never be read).
+// makes the greeting convert (a file beside it would never be read), and the refused
+// recording, a master, is kept under a new name.
 TEST_F(QuenTemplateCheck, TheFixLineRunAsPrintedMakesTheGreetingConvert) {
     ffmpeg("0.2*sin(2*PI*440*t)", 1.0, "-ac 2 'rec ording.wav'");
     writeTemplate(attendant("Desk", greeting("morning", "rec ording.wav")));
@@ -510,15 +511,20 @@ TEST_F(QuenTemplateCheck, TheFixLineRunAsPrintedMakesTheGreetingConvert) {
         nlohmann::json::parse(tool("--json check --template t.xml --wav-dir .").output);
     ASSERT_FALSE(refused["all_convert"]);
     const std::string fix = refused["greetings"][0]["recording"]["fix"];
-    EXPECT_EQ(fix, "quen prepare './rec ording.wav' './rec ording.wav'");
+    EXPECT_EQ(fix,
+              "mv -n -- './rec ording.wav' './rec ording-master.wav' && quen prepare './rec "
+              "ording-master.wav' './rec ording.wav'");
     const std::string text = tool("check --template t.xml --wav-dir .").output;
     EXPECT_NE(text.find("       cause: 44100 samples/s; QuenGreeting takes 8000 only\n"
                         "       fix:   " +
                         fix + "\n"),
               std::string::npos)
         << text;
-    ASSERT_EQ(shell(QUEN_TOOL_BINARY + fix.substr(4) + " >/dev/null"), 0);
+    ASSERT_EQ(shell("PATH='" + std::filesystem::path(QUEN_TOOL_BINARY).parent_path().string() +
+                    "':\"$PATH\"; " + fix + " >/dev/null"),
+              0);
     EXPECT_EQ(tool("check --template t.xml --wav-dir .").exitCode, 0);
+    EXPECT_EQ(tool("check 'rec ording-master.wav'").exitCode, 1);
 }
 
 TEST_F(QuenCheckInspect, TheWaveformShowsItsScaleSilenceAndClipping) {

@@ -1,6 +1,7 @@
 // `quen check FILE.wav...` and `quen check --template T.xml --wav-dir D [--mode 1|2]`:
 // whether QuenGreeting will take each recording, in its own words, and what to do
 // when it will not.
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -8,10 +9,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/InputFile.h"
 #include "quen/Commands.h"
 #include "quen/InputOperands.h"
 #include "quen/Output.h"
+#include "quen/ShellCommand.h"
 #include "quen/SoundFindings.h"
 #include "quen/SoundMeasures.h"
 #include "quen/TemplateOperands.h"
@@ -25,6 +26,7 @@ namespace {
 
 struct CheckOptions : TemplateOperands {
     bool quiet = false;
+    std::string mastersDirectory;  // --from
 };
 
 std::string fixed(double value, int decimals) {
@@ -74,11 +76,20 @@ std::string chunkText(const RiffChunk& chunk) {
            std::to_string(chunk.length) + " bytes" + (chunk.pastEnd ? ", past the end" : "") + ")";
 }
 
+// How a template given as a recording is checked instead.
+std::string templateHint(const RecordingCheck& check) {
+    return "quen check --template " +
+           (check.path == STANDARD_INPUT ? std::string("T.xml") : shellWord(check.path)) +
+           " --wav-dir DIR";
+}
+
 // "accepted", "accepted, 2 findings", "refused".
 std::string verdictText(const RecordingCheck& check) {
     const std::size_t count = check.findings.size();
     if (!check.accepted) {
-        return "refused";
+        return check.aaTemplate
+                   ? "refused, an AA template, not a recording: use " + templateHint(check)
+                   : "refused";
     }
     return count == 0
                ? "accepted"
@@ -195,15 +206,10 @@ nlohmann::json recordingJson(const RecordingCheck& check) {
         document["causes"] = check.causes;
         document["fix"] = check.fix ? nlohmann::json(*check.fix) : nlohmann::json(nullptr);
     }
+    if (check.aaTemplate) {
+        document["use"] = templateHint(check);
+    }
     return document;
-}
-
-// A recording named on the command line that cannot be got at (opened, or its first
-// byte read) is trouble, however the check explains it.
-bool unreadable(const std::string& path) {
-    auto file = InputFile::openRegular(path);
-    std::uint8_t first = 0;
-    return !file || !file->readUpTo(0, std::span(&first, 1));
 }
 
 int checkFiles(const CheckOptions& options, const Context& context) {
@@ -219,7 +225,9 @@ int checkFiles(const CheckOptions& options, const Context& context) {
             kept ? std::optional<std::string>(kept->text) : checkRefusesOutright(path);
         if (error) {
             allAccepted = false;
-            exitCode = worse(exitCode, kept || unreadable(path) ? EXIT_TROUBLE : EXIT_PROBLEM);
+            // Only a data file is there to be refused outright; a missing file is trouble.
+            exitCode =
+                worse(exitCode, *error == DATA_FILE_GIVEN_TO_CHECK ? EXIT_PROBLEM : EXIT_TROUBLE);
             if (context.json) {
                 files.push_back({{"path", name}, {"error", *error}});
             } else {
@@ -229,7 +237,9 @@ int checkFiles(const CheckOptions& options, const Context& context) {
         }
         const RecordingCheck check = checkRecording(path, true, name);
         allAccepted = allAccepted && check.accepted;
-        exitCode = worse(exitCode, !check.accepted && unreadable(path)          ? EXIT_TROUBLE
+        // A recording named on the command line that cannot be got at is trouble, however
+        // the check explains it.
+        exitCode = worse(exitCode, !check.accepted && check.unreadable          ? EXIT_TROUBLE
                                    : !check.accepted || !check.findings.empty() ? EXIT_PROBLEM
                                                                                 : EXIT_ALL_GOOD);
         if (context.json) {
@@ -301,6 +311,10 @@ void printTemplateText(const TemplateCheck& check) {
                 if (greeting.recording->fix) {
                     text += "       fix:   " + *greeting.recording->fix + "\n";
                 }
+                if (greeting.master) {
+                    text +=
+                        "       keeps: the master, moved to " + shownName(*greeting.master) + "\n";
+                }
             }
         }
         for (const ModeNames& names : greeting.modes) {
@@ -311,6 +325,10 @@ void printTemplateText(const TemplateCheck& check) {
         }
         for (const std::string& problem : greeting.problems) {
             text += "     problem    " + shownText(problem) + "\n";
+        }
+        for (const PreparableSource& source : greeting.sources) {
+            text += "     source     " + shownName(source.path) + "\n";
+            text += "       fix:     " + source.command + "\n";
         }
         for (const std::string& warning : greeting.warnings) {
             text += "     note       " + shownText(warning) + "\n";
@@ -335,6 +353,15 @@ void printTemplateText(const TemplateCheck& check) {
             }
         }
     }
+    if (check.prepareAll && check.prepareAllWavDirectory) {
+        text +=
+            "Every file in the wav directory can be kept as a master and every recording "
+            "prepared into a new folder (then check with --wav-dir " +
+            shellWord(*check.prepareAllWavDirectory) + "): " + *check.prepareAll + "\n";
+    } else if (check.prepareAll) {
+        text +=
+            "Every recording can be prepared from its master at once: " + *check.prepareAll + "\n";
+    }
     text += templateSummary(check) + "\n";
     std::cout << text;
 }
@@ -353,6 +380,10 @@ nlohmann::json templateJson(const TemplateCheck& check) {
                                                         : nlohmann::json(nullptr)},
                              {"reached", names.reached}});
         }
+        nlohmann::json sources = nlohmann::json::array();
+        for (const PreparableSource& source : greeting.sources) {
+            sources.push_back({{"path", source.path}, {"command", source.command}});
+        }
         greetings.push_back({{"attendant", greeting.attendant},
                              {"id", greeting.id},
                              {"kind", greeting.kind},
@@ -362,21 +393,41 @@ nlohmann::json templateJson(const TemplateCheck& check) {
                              {"exists", greeting.exists},
                              {"recording", greeting.recording ? recordingJson(*greeting.recording)
                                                               : nlohmann::json(nullptr)},
+                             {"sources", sources},
+                             {"master", greeting.master ? nlohmann::json(*greeting.master)
+                                                        : nlohmann::json(nullptr)},
                              {"modes", modes},
                              {"problems", greeting.problems},
                              {"notes", greeting.warnings}});
     }
-    return {{"template", check.templatePath},          {"modes", check.modes},
-            {"operand_failure", check.operandFailure}, {"load_failure", check.loadFailure},
-            {"structure_error", check.structureError}, {"greetings", greetings},
-            {"all_convert", check.allConvert()},       {"summary", templateSummary(check)}};
+    return {{"template", check.templatePath},
+            {"modes", check.modes},
+            {"operand_failure", check.operandFailure},
+            {"load_failure", check.loadFailure},
+            {"structure_error", check.structureError},
+            {"greetings", greetings},
+            {"all_convert", check.allConvert()},
+            {"summary", templateSummary(check)},
+            {"prepare_all",
+             check.prepareAll ? nlohmann::json(*check.prepareAll) : nlohmann::json(nullptr)},
+            {"prepare_all_wav_dir", check.prepareAllWavDirectory
+                                        ? nlohmann::json(*check.prepareAllWavDirectory)
+                                        : nlohmann::json(nullptr)}};
 }
 
 namespace {
 
 int checkTemplateFile(const CheckOptions& options, const Context& context) {
-    const TemplateCheck check = checkTemplate(options.templatePath, options.wavDirectory,
-                                              options.resultDirectory, options.mode);
+    std::error_code error;
+    if (!options.mastersDirectory.empty() &&
+        !std::filesystem::is_directory(options.mastersDirectory, error)) {
+        std::cerr << "quen check: " << shownName(options.mastersDirectory)
+                  << ": no such directory\n";
+        return EXIT_TROUBLE;
+    }
+    const TemplateCheck check =
+        checkTemplate(options.templatePath, options.wavDirectory, options.resultDirectory,
+                      options.mode, options.mastersDirectory);
     if (context.json) {
         printJson(templateJson(check));
     } else {
@@ -393,6 +444,11 @@ void addCheckCommand(CLI::App& app, Context& context) {
     auto options = std::make_shared<CheckOptions>();
     addTemplateOperands(*command, *options, "Recordings to check (- for standard input)",
                         "The result directory the data-file names are shown in (default .)");
+    command
+        ->add_option("--from", options->mastersDirectory,
+                     "With --template: where the masters are kept, to name the ones a missing "
+                     "recording can be prepared from")
+        ->needs(command->get_option("--template"));
     command->add_flag("-q,--quiet", options->quiet,
                       "Report only refused recordings and those with findings (text only; a "
                       "template is reported whole)");

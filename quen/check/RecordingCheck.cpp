@@ -16,6 +16,7 @@
 #include "quen/InputOperands.h"
 #include "quen/ShellCommand.h"
 #include "quen/TextDisplay.h"
+#include "quen/check/AaTemplateHead.h"
 #include "wav/WavReader.h"
 
 namespace quen::tool {
@@ -173,6 +174,8 @@ void describe(RecordingCheck& check, const std::string& path, const Verdict& ver
     auto file = InputFile::openRegular(path);
     if (file) {
         check.layout = readRiffLayout(*file);
+    } else {
+        check.unreadable = file.failure().text;
     }
     if (check.accepted) {
         check.sound = measureSound(verdict.samples);
@@ -184,6 +187,14 @@ void describe(RecordingCheck& check, const std::string& path, const Verdict& ver
         check.media = std::move(*probed);
     } else {
         check.mediaError = probed.failure().text;
+    }
+    if (file) {
+        std::vector<std::uint8_t> head(AA_TEMPLATE_HEAD_BYTES);
+        if (const auto count = file->readUpTo(0, head)) {
+            check.aaTemplate = !check.layout && startsLikeAaTemplate(std::span(head).first(*count));
+        } else {
+            check.unreadable = file->failure() ? file->failure()->text : "cannot read";
+        }
     }
     if (check.layout) {
         check.causes = causesFromLayout(*check.layout);

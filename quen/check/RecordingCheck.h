@@ -32,6 +32,10 @@ struct RecordingCheck {
     std::string mediaError;            // why libavformat could not read it
     std::vector<std::string> causes;   // plain reasons for a refusal
     std::optional<std::string> fix;    // the command that fixes a refused recording
+    // Why the file cannot be got at (opened, or its first byte read): the check's trouble,
+    // told from its one look at the file.
+    std::optional<std::string> unreadable;
+    bool aaTemplate = false;  // an AA template, refused as a recording
     // Of an accepted recording as QuenGreeting reads it, or of a refused one as
     // libavformat decodes it to 8 kHz mono; with `full` only.
     std::optional<SoundMeasures> sound;

@@ -6,9 +6,11 @@
 
 #include "quen/FailureText.h"
 
+#include <filesystem>
 #include <map>
 
 #include "batch/AaTemplate.h"
+#include "batch/BatchPaths.h"
 #include "batch/FileSystemChecks.h"
 #include "batch/GreetingPlan.h"
 #include "jobs/BatchOperands.h"
@@ -31,8 +33,12 @@ class TemplateWalk {
   public:
     // `stopped`: the run ends before its first greeting, so none is reached.
     TemplateWalk(TemplateCheck& check, const std::string& wavDirectory,
-                 const std::string& resultDirectory, bool stopped)
-        : check_(check) {
+                 const std::string& resultDirectory, const std::string& mastersDirectory,
+                 bool stopped)
+        : check_(check),
+          wavDirectory_(wavDirectory),
+          wavPrefix_(toNarrow(asDirectory(toWide(wavDirectory)))),
+          mastersDirectory_(mastersDirectory) {
         for (const int mode : check.modes) {
             planners_.emplace_back(toWide(wavDirectory), toWide(resultDirectory), mode);
             ended_.push_back(stopped);
@@ -59,13 +65,18 @@ class TemplateWalk {
                     endedModes + ": " + problem + "; the run ends here with: " + toNarrow(*endLine);
             }
             result.problems.push_back(problem);
+            result.sources = sourcesOfMissing(result.wavFile, relative(result.wavFile),
+                                              wavDirectory_, mastersDirectory_);
             return;
         }
         result.recording = checkRecording(result.wavFile, false);
         // The template names the recording: only a prepared file under that very name
-        // makes the greeting convert, and prepare may replace its own input.
+        // makes the greeting convert. Prepared in place, the refused file, a master,
+        // would be lost; it is moved aside and prepared from there.
         if (result.recording->fix) {
-            result.recording->fix = prepareCommand(result.wavFile, result.wavFile);
+            const auto kept = keepMaster(result.wavFile, relative(result.wavFile));
+            result.recording->fix = kept ? std::optional<std::string>(kept->command) : std::nullopt;
+            result.master = kept ? std::optional<std::string>(kept->path) : std::nullopt;
         }
         if (!result.recording->accepted) {
             result.problems.push_back("QuenGreeting refuses the recording; both conversions fail");
@@ -79,6 +90,11 @@ class TemplateWalk {
     }
 
   private:
+    // A recording's name below the wav directory, as the planner joined them.
+    std::string relative(const std::string& wavFile) const {
+        return wavFile.substr(wavPrefix_.size());
+    }
+
     GreetingCheck& add(const TemplateGreeting& greeting) {
         GreetingCheck& result = check_.greetings.emplace_back();
         result.attendant = toNarrow(greeting.attendantName);
@@ -146,6 +162,9 @@ class TemplateWalk {
     }
 
     TemplateCheck& check_;
+    const std::string wavDirectory_;
+    const std::string wavPrefix_;
+    const std::string mastersDirectory_;
     std::vector<GreetingPlanner> planners_;
     std::vector<bool> ended_;
     // Per mode: each ".c23" file (the ".c11" beside it follows) and its greeting's
@@ -167,8 +186,58 @@ bool TemplateCheck::allConvert() const {
     return true;
 }
 
+// The names the folder of prepared recordings may have below the wav directory.
+constexpr int MAX_PREPARED_FOLDER_NAMES = 9;
+
+std::string prepareTemplateCommand(const std::string& templatePath, const std::string& from,
+                                   const std::string& wavDirectory) {
+    return "quen prepare --template " + shellWord(templatePath) + " --from " + shellWord(from) +
+           " --wav-dir " + shellWord(wavDirectory);
+}
+
+// `prepare --template` refuses to replace a recording that is there already, so its one
+// command is named only for a wav directory that holds none of them yet, or for a new
+// folder: `mkdir` fails on a folder that took the name meanwhile, and nothing is written.
+void addPrepareAll(TemplateCheck& check, const std::string& wavDirectory,
+                   const std::string& mastersDirectory) {
+    bool fromMasters = false;
+    bool anyExists = false;
+    bool anyRefused = false;
+    for (const GreetingCheck& greeting : check.greetings) {
+        anyExists = anyExists || greeting.exists;
+        anyRefused = anyRefused || (greeting.recording && !greeting.recording->accepted);
+        for (const PreparableSource& source : greeting.sources) {
+            fromMasters = fromMasters || source.fromMasters;
+        }
+    }
+    std::error_code error;
+    if (!std::filesystem::is_directory(wavDirectory, error)) {
+        return;
+    }
+    if (fromMasters && !anyExists) {
+        check.prepareAll =
+            prepareTemplateCommand(check.templatePath, mastersDirectory, wavDirectory);
+        return;
+    }
+    if (!anyRefused ||
+        (!mastersDirectory.empty() && !sameDirectory(mastersDirectory, wavDirectory))) {
+        return;
+    }
+    const std::string base = toNarrow(asDirectory(toWide(wavDirectory))) + "prepared";
+    for (int n = 1; n <= MAX_PREPARED_FOLDER_NAMES; ++n) {
+        const std::string folder = n == 1 ? base : base + "-" + std::to_string(n);
+        if (!std::filesystem::exists(std::filesystem::symlink_status(folder, error))) {
+            check.prepareAll = "mkdir -- " + shellWord(folder) + " && " +
+                               prepareTemplateCommand(check.templatePath, wavDirectory, folder);
+            check.prepareAllWavDirectory = folder;
+            return;
+        }
+    }
+}
+
 TemplateCheck checkTemplate(const std::string& templatePath, const std::string& wavDirectory,
-                            const std::string& resultDirectory, std::optional<int> mode) {
+                            const std::string& resultDirectory, std::optional<int> mode,
+                            const std::string& mastersDirectory) {
     TemplateCheck check;
     check.templatePath = templatePath;
     check.modes = mode ? std::vector<int>{*mode} : std::vector<int>{1, 2};
@@ -186,7 +255,8 @@ TemplateCheck checkTemplate(const std::string& templatePath, const std::string& 
             return check;
         }
     }
-    TemplateWalk walk(check, wavDirectory, resultDirectory, !check.operandFailure.empty());
+    TemplateWalk walk(check, wavDirectory, resultDirectory, mastersDirectory,
+                      !check.operandFailure.empty());
     const auto walked = walkAaTemplate(
         toWide(templatePath),
         [&walk](const TemplateGreeting& greeting) {
@@ -201,6 +271,7 @@ TemplateCheck checkTemplate(const std::string& templatePath, const std::string& 
         check.loadFailure.push_back(
             toNarrow(loglines::templateFailed(toWide(templatePath), walked.failure())));
     }
+    addPrepareAll(check, wavDirectory, mastersDirectory);
     return check;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "quen/check/GreetingAdvice.h"
 #include "quen/check/RecordingCheck.h"
 
 namespace quen::tool {
@@ -33,6 +34,10 @@ struct GreetingCheck {
     bool exists = false;
     std::optional<RecordingCheck> recording;  // when it exists
     std::vector<ModeNames> modes;
+    // A missing recording: the files it can be prepared from, each with its command.
+    std::vector<PreparableSource> sources;
+    // A refused recording: where the fix keeps it as the master.
+    std::optional<std::string> master;
     std::vector<std::string> problems;  // anything that keeps it from converting
     std::vector<std::string> warnings;  // converts, but maybe not as meant
 };
@@ -51,13 +56,22 @@ struct TemplateCheck {
     // what the template says.
     bool unreadable = false;
     std::vector<GreetingCheck> greetings;
+    // The one command that prepares every recording from the masters directory, when it
+    // can write them all: none of them is in the wav directory yet. Or, when the wav
+    // directory holds refused recordings and no other masters directory was given, the
+    // one that keeps every file there as a master and prepares them all into a new folder
+    // below it, `prepareAllWavDirectory`, which the template is then checked against.
+    std::optional<std::string> prepareAll;
+    std::optional<std::string> prepareAllWavDirectory;
 
     bool allConvert() const;
 };
 
-// `mode` 1 or 2, or none for both.
+// `mode` 1 or 2, or none for both. `mastersDirectory`, when not empty, is where the
+// recordings' sources are kept, as `prepare --template --from` takes them.
 TemplateCheck checkTemplate(const std::string& templatePath, const std::string& wavDirectory,
-                            const std::string& resultDirectory, std::optional<int> mode);
+                            const std::string& resultDirectory, std::optional<int> mode,
+                            const std::string& mastersDirectory = {});
 
 // The check as `quen check --json` writes it.
 nlohmann::json templateJson(const TemplateCheck& check);

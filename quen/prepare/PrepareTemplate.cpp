@@ -17,19 +17,12 @@
 #include "platform/FileIdentity.h"
 #include "platform/TextConversion.h"
 #include "quen/FailureText.h"
+#include "quen/TemplateOperands.h"
 
 namespace quen::tool {
 namespace {
 
 namespace fs = std::filesystem;
-
-bool staysBelow(const fs::path& relative) {
-    if (relative.empty() || relative.is_absolute() || relative.has_root_name()) {
-        return false;
-    }
-    return std::none_of(relative.begin(), relative.end(),
-                        [](const fs::path& part) { return part == ".."; });
-}
 
 bool isRegularFile(const fs::path& path) {
     std::error_code error;
@@ -80,7 +73,7 @@ TemplateRecordings findTemplateRecordings(const std::string& templatePath,
         const std::string destination = toNarrow(wavFile);
         // The same file under two names (a link to a directory, say) would be written
         // twice at once.
-        const std::string identity = staysBelow(relative)
+        const std::string identity = staysBelowDirectory(relative)
                                          ? fileIdentity(destination)
                                          : fs::path(relative).lexically_normal().string();
         if (!seen.insert(identity).second) {
@@ -89,7 +82,7 @@ TemplateRecordings findTemplateRecordings(const std::string& templatePath,
         TemplateRecording recording;
         recording.name = toNarrow(greeting.recordingName);
         recording.destination = destination;
-        if (!staysBelow(relative)) {
+        if (!staysBelowDirectory(relative)) {
             recording.problem = "leads out of the wav directory; not prepared";
         } else {
             findSource(rawDirectory, relative, recording);
