@@ -167,6 +167,42 @@ TEST(Jail, AChildThatCrashesOrFailsIsWordedSo) {
     EXPECT_EQ(describeChildEnd(failed->wait(), limits), "ended with exit code 3");
 }
 
+// The child's process id, which the shell writes first.
+pid_t pidOf(const ChildProcess& child) {
+    char buffer[32] = {};
+    std::size_t got = 0;
+    while (got < sizeof buffer - 1 && (got == 0 || buffer[got - 1] != '\n')) {
+        const ssize_t n = ::read(child.output(), buffer + got, 1);
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<pid_t>(std::atol(buffer));
+}
+
+// Killed and reaped whether ended by kill() or left running to the destructor: no
+// process, not even a zombie, stays behind.
+TEST(Jail, AChildStillRunningIsKilledAndReaped) {
+    for (const bool byDestructor : {false, true}) {
+        SCOPED_TRACE(byDestructor ? "destructor" : "kill()");
+        pid_t pid = 0;
+        {
+            auto child = ChildProcess::start("/bin/sh", {"sh", "-c", "echo $$; exec sleep 30"});
+            ASSERT_TRUE(child);
+            pid = pidOf(*child);
+            ASSERT_GT(pid, 0);
+            if (!byDestructor) {
+                const ChildEnd end = child->kill();
+                EXPECT_FALSE(end.exited);
+                EXPECT_EQ(end.signal, SIGKILL);
+            }
+        }
+        EXPECT_EQ(::kill(pid, 0), -1);
+        EXPECT_EQ(errno, ESRCH);
+    }
+}
+
 class DecodeChild : public TempDirTest {};
 
 // The child as the media code starts it, but with no memory to spare: it says it ran
