@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <functional>
 #include <thread>
+#include <tuple>
 
 #include "media/DecodeChild.h"
 #include "media/DecodeRecords.h"
@@ -251,6 +252,10 @@ TEST(DecodeRecords, WhatNoDecoderWritesIsMalformed) {
     // A failure whose text is longer than any library's.
     EXPECT_EQ(read({'X', 1, 0, 0, 0, 0, 0x01, 0x10, 0, 0}), std::pair(0, true));
     EXPECT_EQ(read({'Q'}), std::pair(0, true));
+    // A failure cut off after its reason, and inside its text's length.
+    EXPECT_EQ(read({'X', 6, 0, 0, 0, 6}), std::pair(0, true));
+    EXPECT_EQ(read({'X', 6, 0, 0, 0, 6, 2, 0}), std::pair(0, true));
+    EXPECT_EQ(read({'X', 6, 0, 0, 0, 6, 2, 0, 0, 0, 'a'}), std::pair(0, true));
     // Progress cut short after one whole record.
     Bytes progress(17, 0);
     progress[0] = 'P';
@@ -258,6 +263,61 @@ TEST(DecodeRecords, WhatNoDecoderWritesIsMalformed) {
     twice.insert(twice.end(), progress.begin(), progress.end() - 1);
     EXPECT_EQ(read(twice), std::pair(1, true));
     EXPECT_EQ(read(progress), std::pair(1, false));
+}
+
+// Every kind of record comes back as written: samples beyond one record's bound in two
+// records, a text beyond the bound cut to it, and a failure's out-of-range category and
+// reason as the generic ones.
+TEST(DecodeRecords, EveryRecordComesBackAsWrittenWithinItsBounds) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const MediaFormat format{"wav", "WAV / WAVE", "pcm_s16le", "PCM", 44100, 2, 16, 1.5};
+    std::vector<float> samples(MAX_RECORD_SAMPLES + 1, 0.25f);
+    samples.back() = -1.0f;
+    std::thread writing([&] {
+        DecodeRecordWriter writer(ends[1]);
+        EXPECT_TRUE(writer.format(format));
+        EXPECT_TRUE(writer.samples(samples));
+        EXPECT_TRUE(writer.progress(0.5, 1.5));
+        EXPECT_TRUE(writer.end(DecodeEnd{true, ClippingRuns{2, 7, 9}}));
+        EXPECT_TRUE(writer.failed(Failure{FailureCategory::InvalidFile, std::string(5000, 'w'),
+                                          FailureReason::Malformed}));
+        EXPECT_TRUE(writer.failed(
+            Failure{static_cast<FailureCategory>(999), "x", static_cast<FailureReason>(200)}));
+        ::close(ends[1]);
+    });
+    DecodeRecordReader reader(ends[0], 10);
+    std::vector<DecodeRecord> records;
+    for (DecodeRecord record; reader.next(record);) {
+        records.push_back(record);
+    }
+    writing.join();
+    ::close(ends[0]);
+    EXPECT_FALSE(reader.malformed());
+    ASSERT_EQ(records.size(), 7u);
+    const MediaFormat& read = records[0].format;
+    EXPECT_EQ(records[0].kind, DecodeRecordKind::Format);
+    EXPECT_EQ(std::tie(read.container, read.containerLong, read.codec, read.codecLong),
+              std::tie(format.container, format.containerLong, format.codec, format.codecLong));
+    EXPECT_EQ(
+        std::tie(read.sampleRate, read.channels, read.bitsPerSample, read.durationSeconds),
+        std::tie(format.sampleRate, format.channels, format.bitsPerSample, format.durationSeconds));
+    EXPECT_EQ(records[1].samples, std::vector<float>(MAX_RECORD_SAMPLES, 0.25f));
+    EXPECT_EQ(records[2].samples, std::vector<float>{-1.0f});
+    EXPECT_EQ(records[3].kind, DecodeRecordKind::Progress);
+    EXPECT_EQ(records[3].secondsRead, 0.5);
+    EXPECT_EQ(records[3].secondsTotal, 1.5);
+    EXPECT_EQ(records[4].kind, DecodeRecordKind::End);
+    EXPECT_TRUE(records[4].end.moreFollows);
+    const ClippingRuns& clipping = records[4].end.sourceClipping;
+    EXPECT_EQ(std::tie(clipping.runs, clipping.samples, clipping.fullScaleSamples),
+              std::make_tuple(2u, 7u, 9u));
+    EXPECT_EQ(records[5].failure.category, FailureCategory::InvalidFile);
+    EXPECT_EQ(records[5].failure.reason, FailureReason::Malformed);
+    EXPECT_EQ(records[5].failure.text, std::string(4096, 'w'));
+    EXPECT_EQ(records[6].failure.category, FailureCategory::Generic);
+    EXPECT_EQ(records[6].failure.reason, FailureReason::Other);
+    EXPECT_EQ(records[6].failure.text, "x");
 }
 
 TEST(DecodeRecords, AWriterThatSaysNothingIsGivenUpOn) {
