@@ -114,6 +114,31 @@ TEST(Jail, MemoryBeyondTheAllowanceIsNotHadAndIsWordedWithTheLimit) {
     EXPECT_EQ(describeChildEnd(end, limits), "needed more than 16 MiB");
 }
 
+// The limits stand as given: no core file, the CPU limit soft at its seconds and hard a
+// second later, and memory within the allowance is had.
+TEST(Jail, TheLimitsStandAsGivenAndTheAllowanceIsHad) {
+    const ChildEnd end = inJail({16 * MEBIBYTE, 5}, [] {
+        int wrong = 0;
+        struct rlimit limit {};
+        wrong |= ::getrlimit(RLIMIT_CORE, &limit) == 0 && limit.rlim_cur == 0 && limit.rlim_max == 0
+                     ? 0
+                     : 1;
+        wrong |= ::getrlimit(RLIMIT_CPU, &limit) == 0 && limit.rlim_cur == 5 && limit.rlim_max == 6
+                     ? 0
+                     : 2;
+        if (MEMORY_IS_MEASURED) {
+            auto* block = static_cast<volatile char*>(std::malloc(8 * MEBIBYTE));
+            for (std::size_t i = 0; block != nullptr && i < 8 * MEBIBYTE; i += 4096) {
+                block[i] = 1;
+            }
+            wrong |= block != nullptr ? 0 : 4;
+        }
+        return wrong;
+    });
+    EXPECT_TRUE(end.exited);
+    EXPECT_EQ(end.exitCode, 0) << "bits of the limits that are wrong";
+}
+
 TEST(Jail, CpuTimeBeyondTheLimitEndsTheProcessAndIsWordedWithTheLimit) {
     const JailLimits limits{16 * MEBIBYTE, 1};
     const ChildEnd end = inJail(limits, [] {
