@@ -170,6 +170,24 @@ TEST_F(PlatformFilesTest, APipeIsNotOpenedAndAFileHeldByAWriterIsRefused) {
     EXPECT_EQ(held.failure().reason, FailureReason::CannotOpen);
 }
 
+// A descriptor's link under /proc reaches the file it stands for, even one with no name.
+TEST_F(PlatformFilesTest, ADescriptorsLinkReachesAFileWithNoName) {
+    const FileHandle unnamed(::open(dir().c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
+    ASSERT_TRUE(unnamed.valid());
+    ASSERT_TRUE(writeAll(unnamed.get(), "abc"));
+    const std::string fd = std::to_string(unnamed.get());
+    for (const std::string& link :
+         {"/proc/self/fd/" + fd, "/proc/" + std::to_string(::getpid()) + "/fd/" + fd}) {
+        SCOPED_TRACE(link);
+        InputFile file(link);
+        ASSERT_FALSE(file.failure()) << file.failure()->text;
+        EXPECT_EQ(file.size(), 3u);
+        Bytes out(3);
+        ASSERT_TRUE(file.readAt(0, out));
+        EXPECT_EQ(out, (Bytes{'a', 'b', 'c'}));
+    }
+}
+
 TEST_F(PlatformFilesTest, AWholeFileIsReadUpToItsLimitAndRefusedAByteBeyond) {
     writeText(path("in"), "0123456789");
     const auto atLimit = readRegularFile(path("in").string(), 10);
@@ -227,9 +245,9 @@ TEST_F(PlatformFilesTest, AMalformedDocumentIsPlacedByLineAndCharacterInEveryEnc
          mismatch + " at line 2, column 8"},
         {utf16(u"\uFEFF<a>\u00E9\U0001F600\n</b>", true), mismatch + " at line 2, column 3"},
         {utf16(u"\uFEFF<a>\u00E9\U0001F600</b>", false), mismatch + " at line 1, column 8"},
-        {utf32(U"\uFEFF<a>\U0010FFFF\U00010000\uFFFD</b>", true),
+        {utf32(U"\uFEFF<a>\U0010FFFF\U00010000\uFFFF</b>", true),
          mismatch + " at line 1, column 9"},
-        {utf32(U"\uFEFF<a>\U0010FFFF\U00010000\uFFFD</b>", false),
+        {utf32(U"\uFEFF<a>\U0010FFFF\U00010000\uFFFF</b>", false),
          mismatch + " at line 1, column 9"},
     };
     for (const auto& [bytes, failure] : cases) {

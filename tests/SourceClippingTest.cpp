@@ -104,10 +104,13 @@ TEST(SourceClippingTest, RunsAreCountedPerChannelAtTheFormatsOwnFullScale) {
         clipping.add(*makeFrame(f.format, {{Z, Z, Z, Z, Z, Z, Z, Z}, {B, B, Z, Z, Z, Z, Z, Z}}));
         // A run open at the end counts too.
         clipping.add(*makeFrame(f.format, {{Z, Z, Z, Z, Z, T, T, T}, {Z, Z, Z, Z, Z, Z, Z, Z}}));
+        // Channel 1's last sample alone starts a run that the next frame completes.
+        clipping.add(*makeFrame(f.format, {{Z, Z, Z, Z, Z, Z, Z, Z}, {Z, Z, Z, Z, Z, Z, Z, B}}));
+        clipping.add(*makeFrame(f.format, {{Z, Z, Z, Z, Z, Z, Z, Z}, {B, B, Z, Z, Z, Z, Z, Z}}));
         const ClippingRuns runs = clipping.result();
-        EXPECT_EQ(runs.runs, 3u);
-        EXPECT_EQ(runs.samples, 9u);
-        EXPECT_EQ(runs.fullScaleSamples, 11u);
+        EXPECT_EQ(runs.runs, 4u);
+        EXPECT_EQ(runs.samples, 12u);
+        EXPECT_EQ(runs.fullScaleSamples, 14u);
     }
 }
 
