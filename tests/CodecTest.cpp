@@ -13,6 +13,7 @@
 #include "codec/Decoder.h"
 #include "codec/Encoder.h"
 #include "codec/FrameFaults.h"
+#include "codec/G711Decoder.h"
 #include "codec/G711Encoder.h"
 #include "codec/G723Decoder.h"
 #include "codec/G723Stream.h"
@@ -73,6 +74,65 @@ TEST(G711EncoderTest, EverySampleMatchesTheTables) {
         const auto sample = static_cast<std::int16_t>(s);
         ASSERT_EQ(muLaw[s + 32768], referenceMuLaw(sample)) << "sample " << s;
         ASSERT_EQ(aLaw[s + 32768], referenceALaw(sample)) << "sample " << s;
+    }
+}
+
+// Expansion as the textbook gives it, in 13-bit (A-law) and 14-bit (mu-law) units
+// scaled to 16 bits: the middle of the code's interval. A-law: segment 0 has steps of
+// 2 from 1, segment s > 0 steps of 2^s from 2^(s+4) + 2^(s-1). mu-law: (2q + 33) * 2^s
+// - 33. The sign bit set means positive after either law's inversion.
+int textbookALaw(int code) {
+    const int bits = code ^ 0x55;
+    const int segment = (bits >> 4) & 7;
+    const int step = bits & 15;
+    const int value =
+        segment == 0 ? 2 * step + 1 : (1 << segment) * (16 + step) + (1 << (segment - 1));
+    return (bits & 0x80) != 0 ? 8 * value : -8 * value;
+}
+
+int textbookMuLaw(int code) {
+    const int bits = ~code & 0xFF;
+    const int value = (2 * (bits & 15) + 33) * (1 << ((bits >> 4) & 7)) - 33;
+    return (bits & 0x80) != 0 ? -4 * value : 4 * value;
+}
+
+TEST(G711DecoderTest, EveryCodeExpandsToTheMiddleOfItsInterval) {
+    Bytes codes(256);
+    for (int code = 0; code < 256; ++code) {
+        codes[code] = static_cast<std::uint8_t>(code);
+    }
+    const struct {
+        std::unique_ptr<Decoder> decoder;
+        int (*expected)(int);
+        std::unique_ptr<Encoder> encoder;
+        std::int16_t extreme;
+    } laws[] = {{makeALawDecoder(), textbookALaw, makeALawEncoder(), 32256},
+                {makeMuLawDecoder(), textbookMuLaw, makeMuLawEncoder(), 32124}};
+    for (const auto& law : laws) {
+        // After samples already decoded, which stay.
+        std::vector<std::int16_t> samples{7};
+        law.decoder->decode(codes, samples);
+        ASSERT_EQ(samples.size(), 257u);
+        EXPECT_EQ(samples[0], 7);
+        for (int code = 0; code < 256; ++code) {
+            ASSERT_EQ(samples[code + 1], law.expected(code)) << "code " << code;
+        }
+        EXPECT_EQ(law.decoder->highest(), law.extreme);
+        EXPECT_EQ(law.decoder->lowest(), -law.extreme);
+        EXPECT_EQ(law.decoder->refusedFrames(), 0u);
+        // Each value lies in its own code's interval, but for the second zero of mu-law.
+        Bytes pcm;
+        for (std::size_t i = 1; i < samples.size(); ++i) {
+            pcm.push_back(static_cast<std::uint8_t>(samples[i] & 0xFF));
+            pcm.push_back(static_cast<std::uint8_t>((samples[i] >> 8) & 0xFF));
+        }
+        Bytes again(256);
+        law.encoder->encode(pcm, again);
+        for (int code = 0; code < 256; ++code) {
+            if (samples[code + 1] != 0) {
+                EXPECT_EQ(again[code], code) << "code " << code;
+            }
+        }
     }
 }
 

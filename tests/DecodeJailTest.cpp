@@ -18,6 +18,7 @@
 #include <functional>
 #include <limits>
 #include <thread>
+#include <tuple>
 
 #include "media/DecodeChild.h"
 #include "media/DecodeRecords.h"
@@ -115,6 +116,31 @@ TEST(Jail, MemoryBeyondTheAllowanceIsNotHadAndIsWordedWithTheLimit) {
     EXPECT_EQ(describeChildEnd(end, limits), "needed more than 16 MiB");
 }
 
+// The limits stand as given: no core file, the CPU limit soft at its seconds and hard a
+// second later, and memory within the allowance is had.
+TEST(Jail, TheLimitsStandAsGivenAndTheAllowanceIsHad) {
+    const ChildEnd end = inJail({16 * MEBIBYTE, 5}, [] {
+        int wrong = 0;
+        struct rlimit limit {};
+        wrong |= ::getrlimit(RLIMIT_CORE, &limit) == 0 && limit.rlim_cur == 0 && limit.rlim_max == 0
+                     ? 0
+                     : 1;
+        wrong |= ::getrlimit(RLIMIT_CPU, &limit) == 0 && limit.rlim_cur == 5 && limit.rlim_max == 6
+                     ? 0
+                     : 2;
+        if (MEMORY_IS_MEASURED) {
+            auto* block = static_cast<volatile char*>(std::malloc(8 * MEBIBYTE));
+            for (std::size_t i = 0; block != nullptr && i < 8 * MEBIBYTE; i += 4096) {
+                block[i] = 1;
+            }
+            wrong |= block != nullptr ? 0 : 4;
+        }
+        return wrong;
+    });
+    EXPECT_TRUE(end.exited);
+    EXPECT_EQ(end.exitCode, 0) << "bits of the limits that are wrong";
+}
+
 TEST(Jail, CpuTimeBeyondTheLimitEndsTheProcessAndIsWordedWithTheLimit) {
     const JailLimits limits{16 * MEBIBYTE, 1};
     const ChildEnd end = inJail(limits, [] {
@@ -169,6 +195,42 @@ TEST(Jail, AChildThatCrashesOrFailsIsWordedSo) {
     EXPECT_EQ(describeChildEnd(failed->wait(), limits), "ended with exit code 3");
 }
 
+// The child's process id, which the shell writes first.
+pid_t pidOf(const ChildProcess& child) {
+    char buffer[32] = {};
+    std::size_t got = 0;
+    while (got < sizeof buffer - 1 && (got == 0 || buffer[got - 1] != '\n')) {
+        const ssize_t n = ::read(child.output(), buffer + got, 1);
+        if (n <= 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<pid_t>(std::atol(buffer));
+}
+
+// Killed and reaped whether ended by kill() or left running to the destructor: no
+// process, not even a zombie, stays behind.
+TEST(Jail, AChildStillRunningIsKilledAndReaped) {
+    for (const bool byDestructor : {false, true}) {
+        SCOPED_TRACE(byDestructor ? "destructor" : "kill()");
+        pid_t pid = 0;
+        {
+            auto child = ChildProcess::start("/bin/sh", {"sh", "-c", "echo $$; exec sleep 30"});
+            ASSERT_TRUE(child);
+            pid = pidOf(*child);
+            ASSERT_GT(pid, 0);
+            if (!byDestructor) {
+                const ChildEnd end = child->kill();
+                EXPECT_FALSE(end.exited);
+                EXPECT_EQ(end.signal, SIGKILL);
+            }
+        }
+        EXPECT_EQ(::kill(pid, 0), -1);
+        EXPECT_EQ(errno, ESRCH);
+    }
+}
+
 class DecodeChild : public TempDirTest {};
 
 // The child as the media code starts it, but with no memory to spare: it says it ran
@@ -217,6 +279,10 @@ TEST(DecodeRecords, WhatNoDecoderWritesIsMalformed) {
     // A failure whose text is longer than any library's.
     EXPECT_EQ(read({'X', 1, 0, 0, 0, 0, 0x01, 0x10, 0, 0}), std::pair(0, true));
     EXPECT_EQ(read({'Q'}), std::pair(0, true));
+    // A failure cut off after its reason, and inside its text's length.
+    EXPECT_EQ(read({'X', 6, 0, 0, 0, 6}), std::pair(0, true));
+    EXPECT_EQ(read({'X', 6, 0, 0, 0, 6, 2, 0}), std::pair(0, true));
+    EXPECT_EQ(read({'X', 6, 0, 0, 0, 6, 2, 0, 0, 0, 'a'}), std::pair(0, true));
     // Progress cut short after one whole record.
     Bytes progress(17, 0);
     progress[0] = 'P';
@@ -255,6 +321,67 @@ TEST(DecodeRecords, WhatNoDecoderWritesIsMalformed) {
     Bytes shortEnd = end(0, 0.5, 0.5);
     shortEnd.pop_back();
     EXPECT_EQ(read(shortEnd), std::pair(0, true));
+}
+
+// Every kind of record comes back as written: samples beyond one record's bound in two
+// records, a text beyond the bound cut to it, and a failure's out-of-range category and
+// reason as the generic ones.
+TEST(DecodeRecords, EveryRecordComesBackAsWrittenWithinItsBounds) {
+    int ends[2];
+    ASSERT_EQ(::pipe(ends), 0);
+    const MediaFormat format{"wav", "WAV / WAVE", "pcm_s16le", "PCM", 44100, 2, 16, 1.5};
+    std::vector<float> samples(MAX_RECORD_SAMPLES + 1, 0.25f);
+    samples.back() = -1.0f;
+    std::thread writing([&] {
+        DecodeRecordWriter writer(ends[1]);
+        EXPECT_TRUE(writer.format(format));
+        EXPECT_TRUE(writer.samples(samples));
+        EXPECT_TRUE(writer.progress(0.5, 1.5));
+        EXPECT_TRUE(writer.end(DecodeEnd{true, ClippingRuns{2, 7, 9}, PeakFigures{0.5, 0.75},
+                                         ChannelBalance{1, 0.25, 0.125}}));
+        EXPECT_TRUE(writer.failed(Failure{FailureCategory::InvalidFile, std::string(5000, 'w'),
+                                          FailureReason::Malformed}));
+        EXPECT_TRUE(writer.failed(
+            Failure{static_cast<FailureCategory>(999), "x", static_cast<FailureReason>(200)}));
+        ::close(ends[1]);
+    });
+    DecodeRecordReader reader(ends[0], 10);
+    std::vector<DecodeRecord> records;
+    for (DecodeRecord record; reader.next(record);) {
+        records.push_back(record);
+    }
+    writing.join();
+    ::close(ends[0]);
+    EXPECT_FALSE(reader.malformed());
+    ASSERT_EQ(records.size(), 7u);
+    const MediaFormat& read = records[0].format;
+    EXPECT_EQ(records[0].kind, DecodeRecordKind::Format);
+    EXPECT_EQ(std::tie(read.container, read.containerLong, read.codec, read.codecLong),
+              std::tie(format.container, format.containerLong, format.codec, format.codecLong));
+    EXPECT_EQ(
+        std::tie(read.sampleRate, read.channels, read.bitsPerSample, read.durationSeconds),
+        std::tie(format.sampleRate, format.channels, format.bitsPerSample, format.durationSeconds));
+    EXPECT_EQ(records[1].samples, std::vector<float>(MAX_RECORD_SAMPLES, 0.25f));
+    EXPECT_EQ(records[2].samples, std::vector<float>{-1.0f});
+    EXPECT_EQ(records[3].kind, DecodeRecordKind::Progress);
+    EXPECT_EQ(records[3].secondsRead, 0.5);
+    EXPECT_EQ(records[3].secondsTotal, 1.5);
+    EXPECT_EQ(records[4].kind, DecodeRecordKind::End);
+    EXPECT_TRUE(records[4].end.moreFollows);
+    const ClippingRuns& clipping = records[4].end.sourceClipping;
+    EXPECT_EQ(std::tie(clipping.runs, clipping.samples, clipping.fullScaleSamples),
+              std::make_tuple(2u, 7u, 9u));
+    const PeakFigures& peaks = records[4].end.sourcePeaks;
+    EXPECT_EQ(std::tie(peaks.peak, peaks.truePeak), std::make_tuple(0.5, 0.75));
+    const ChannelBalance& channels = records[4].end.channels;
+    EXPECT_EQ(std::tie(channels.louderChannel, channels.louderPower, channels.mixPower),
+              std::make_tuple(1, 0.25, 0.125));
+    EXPECT_EQ(records[5].failure.category, FailureCategory::InvalidFile);
+    EXPECT_EQ(records[5].failure.reason, FailureReason::Malformed);
+    EXPECT_EQ(records[5].failure.text, std::string(4096, 'w'));
+    EXPECT_EQ(records[6].failure.category, FailureCategory::Generic);
+    EXPECT_EQ(records[6].failure.reason, FailureReason::Other);
+    EXPECT_EQ(records[6].failure.text, "x");
 }
 
 TEST(DecodeRecords, AWriterThatSaysNothingIsGivenUpOn) {

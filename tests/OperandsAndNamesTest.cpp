@@ -98,8 +98,10 @@ TEST_F(FileSystemChecksTest, AnswersForFilesDirectoriesAndPatterns) {
         // tests "r*c" (a file), which sorts before "rec".
         {"x*", true, true},
         {"r*", true, false},
-        {"?z", true, false},  // one character outside the basic plane
-        {"*", true, false},   // first entry in byte order: a-file.txt
+        {"?z", true, false},                 // one character outside the basic plane
+        {"\xF0\x9F\x98\x80?", true, false},  // and that character itself
+        {"\xF0\x9F\x98\x81?", false, false},
+        {"*", true, false},  // first entry in byte order: a-file.txt
         {std::string(5000, 'x'), false, false},
     };
     for (const auto& [relative, file, directory] : cases) {

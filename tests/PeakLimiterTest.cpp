@@ -59,6 +59,18 @@ TEST(PeakLimiter, HoldsALoudSineAtTheCeiling) {
     }
 }
 
+// A look-ahead shorter than half a sample is one sample: the limiter still gives one
+// output per input and holds the ceiling.
+TEST(PeakLimiter, ALookAheadUnderOneSampleStillLimits) {
+    LimiterSettings settings;
+    settings.lookAheadSeconds = 0.00001;
+    settings.gainDb = 12.0;
+    const auto input = sine(std::pow(10.0, -6.0 / 20.0), 1000.0, 4000);
+    const auto output = limited(input, settings);
+    ASSERT_EQ(output.size(), input.size());
+    EXPECT_LE(truePeakDbfs(output), settings.ceilingDbfs + 0.5);
+}
+
 TEST(PeakLimiter, PassesASignalUnderTheCeilingUnchanged) {
     // The speech peaks near -10 dBFS.
     const auto speech = speechLikeNoise(4.0, 11);

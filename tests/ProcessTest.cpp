@@ -12,6 +12,8 @@
 #include <chrono>
 #include <csignal>
 #include <functional>
+#include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 
@@ -48,6 +50,51 @@ TEST(ProcessTest, OneWorkerRunsEachTaskAtOnceOnTheCallersThread) {
         pool.submit([&ranOn] { ranOn = std::this_thread::get_id(); });
         EXPECT_EQ(ranOn, std::this_thread::get_id()) << workers << " workers";
     }
+}
+
+// Several workers take the tasks off the caller's thread; at the end the tasks not yet
+// started are dropped and the running ones are waited for.
+TEST(ProcessTest, WorkersRunTasksApartAndTheEndDropsOnlyThoseNotStarted) {
+    std::atomic<int> started{0};
+    std::atomic<int> finished{0};
+    std::atomic<int> queued{0};
+    std::atomic<bool> release{false};
+    std::mutex mutex;
+    std::set<std::thread::id> threads;
+    std::thread releaser;
+    {
+        WorkerPool pool(2);
+        EXPECT_EQ(pool.size(), 2u);
+        for (int i = 0; i < 2; ++i) {
+            pool.submit([&] {
+                {
+                    const std::lock_guard lock(mutex);
+                    threads.insert(std::this_thread::get_id());
+                }
+                ++started;
+                while (!release) {
+                    std::this_thread::yield();
+                }
+                ++finished;
+            });
+        }
+        while (started < 2) {
+            std::this_thread::yield();
+        }
+        for (int i = 0; i < 5; ++i) {
+            pool.submit([&] { ++queued; });
+        }
+        releaser = std::thread([&] {
+            // Long enough for the pool's end to have dropped the queued tasks.
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            release = true;
+        });
+    }
+    releaser.join();
+    EXPECT_EQ(finished, 2);
+    EXPECT_EQ(queued, 0);
+    EXPECT_EQ(threads.size(), 2u);
+    EXPECT_EQ(threads.count(std::this_thread::get_id()), 0u);
 }
 
 // The CPUs a batch's workers may use are those of the calling thread.
@@ -156,7 +203,8 @@ TEST(ProcessTest, ATerminationSignalRemovesEveryRegisteredFileThenEndsTheProcess
         ::signal(SIGHUP, SIG_IGN);
         prepareProcess();
         ::kill(::getpid(), SIGHUP);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        // Long enough for the pool's end to have dropped the queued tasks.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
     });
     EXPECT_TRUE(WIFEXITED(ignored) && WEXITSTATUS(ignored) == 0) << ignored;
 }

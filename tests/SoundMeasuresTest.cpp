@@ -115,5 +115,22 @@ TEST(SoundMeasures, EachMeasureReadsEverySample) {
     }
 }
 
+// A quarter second of silence at each end of a square wave at half scale; each line is
+// its label padded to the column, one space at least.
+TEST(SoundMeasures, TheTextReportLinesUpItsFigures) {
+    std::vector<std::int16_t> samples(8000, 0);
+    for (std::size_t i = 2000; i < 6000; ++i) {
+        samples[i] = (i / 20) % 2 == 0 ? 16384 : -16384;
+    }
+    const std::string text = soundText(measureSound(samples), "  ", 10);
+    for (const char* line :
+         {"\n  RMS       -9.03 dBFS\n", "\n  DC offset +0.00 % of full scale\n",
+          "\n  clipping  none\n", "\n  silence   0.250 s leading, 0.250 s trailing\n"}) {
+        EXPECT_NE(text.find(line), std::string::npos) << line << " in\n" << text;
+    }
+    EXPECT_TRUE(text.starts_with("  peak      -6.02 dBFS, true peak ")) << text;
+    EXPECT_NE(soundText(measureSound(samples), "", 3).find("\nDC offset +0.00"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace quen::tool

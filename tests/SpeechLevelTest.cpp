@@ -101,6 +101,7 @@ TEST(SpeechLevel, ToneBurstsReadAsTheMethodDefines) {
         {-19.0, 1000.0, 5.0, 5.0, 2},
         {-19.0, 1000.0, 10.0, 10.0, 2},
         {-19.0, 1000.0, 0.3, 0.1, 20},  // pauses shorter than the hangover
+        {-19.0, 1000.0, 1.0, 0.2, 1},   // the hangover at the end counts up to the end
         // Too quiet for the lowest threshold (one 16-bit step) to lie the margin below.
         {-78.0, 1000.0, 1.0, 1.0, 3, 1.0 / 32768.0},
         // Past full scale, as floating-point sources can be: the highest one, 1.0.

@@ -60,6 +60,12 @@ TEST(TextDisplayTest, NamesWithControlsOrStrayBytesAreQuotedAsAShellReadsThemBac
         {"\xED\xA0\x80", "$'\\355\\240\\200'"},
         {"\xF4\x90\x80\x80", "$'\\364\\220\\200\\200'"},
         {"x\xE2\x82", "$'x\\342\\202'"},
+        // Overlong three- and four-byte forms, and lead bytes past the last plane.
+        {"\xE0\x9F\xBF", "$'\\340\\237\\277'"},
+        {"\xF0\x8F\xBF\xBF", "$'\\360\\217\\277\\277'"},
+        {"\xF8\x90\x80\x80", "$'\\370\\220\\200\\200'"},
+        // Characters kept as they are beside an escape.
+        {"\xC3\xA9\x01\xF0\x9F\x98\x80z", "$'\xC3\xA9\\001\xF0\x9F\x98\x80z'"},
         // A plain name that looks quoted is quoted, so that the two never look alike.
         {"$'a'", "$'$\\'a\\''"},
     };
@@ -78,6 +84,7 @@ TEST(TextDisplayTest, TextsAreEscapedInPlaceAndMayKeepTheirLineFeeds) {
     EXPECT_EQ(shownText("sub\\it's.wav"), "sub\\it's.wav");
     EXPECT_EQ(shownText("one\ntwo\x9B"), "one\\ntwo\\233");
     EXPECT_EQ(shownText("one\ntwo\r\n", true), "one\ntwo\\r\n");
+    EXPECT_EQ(shownText("\xE2\x82\xAC\x01\xC3\xA9"), "\xE2\x82\xAC\\001\xC3\xA9");
 }
 
 // A data file's header texts: characters as UTF-8, controls and lone surrogates as

@@ -327,6 +327,20 @@ TEST_F(WriteSafetyTest, ATemporaryFileFindsAFreeNameAmongAHundred) {
     }
 }
 
+// Each way a system says it has no unnamed files leads to a named one.
+TEST_F(WriteSafetyTest, EveryRefusalOfUnnamedFilesFallsBackToANamedOne) {
+    writeBytes(path("in.wav"), pcmWav(testSignal(800)));
+    for (const int error : {EOPNOTSUPP, EISDIR, EINVAL}) {
+        SCOPED_TRACE(error);
+        EXPECT_EQ(shell("QUEN_SHIM_UNNAMED_ERROR=" + std::to_string(error) + " " +
+                        withTakenNames(false, 0) + " /convert:in.wav Box Rec alaw out.c11 log.txt"),
+                  0);
+        EXPECT_EQ(readText(path("log.txt")), "Creating data file - \"out.c11\"\r\n");
+        EXPECT_TRUE(fs::remove(path("out.c11")));
+        EXPECT_TRUE(temporaryFiles().empty());
+    }
+}
+
 // A file the signal handler could not remove is never named: with its list full, the
 // replacement fails as out of files and the old file stays, with nothing beside it.
 TEST_F(WriteSafetyTest, AFileTheSignalHandlerCannotTakeIsNotWritten) {

@@ -4,6 +4,8 @@
 // its named temporary file exists. With QUEN_SHIM_TAKEN=K, of every K + 1 temporary
 // names tried (by creation or by link) the first K are taken already; with
 // QUEN_SHIM_UNNAMED set, unnamed files are offered, and the names taken are their links'.
+// QUEN_SHIM_UNNAMED_ERROR=E refuses unnamed files with errno E, as some kernels and file
+// systems do, instead of EOPNOTSUPP.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -33,6 +35,11 @@ bool taken(const char* path) {
     return true;
 }
 
+int unnamedRefusal() {
+    const char* error = std::getenv("QUEN_SHIM_UNNAMED_ERROR");
+    return error != nullptr ? std::atoi(error) : EOPNOTSUPP;
+}
+
 bool refusesUnnamed(int flags) {
     return (flags & O_TMPFILE) == O_TMPFILE && std::getenv("QUEN_SHIM_UNNAMED") == nullptr;
 }
@@ -47,7 +54,7 @@ mode_t modeOf(int flags, va_list arguments) {
 
 int openOrRefuse(const char* name, const char* path, int flags, va_list arguments) {
     if (refusesUnnamed(flags)) {
-        errno = EOPNOTSUPP;
+        errno = unnamedRefusal();
         return -1;
     }
     const auto next = reinterpret_cast<OpenFunction>(::dlsym(RTLD_NEXT, name));
@@ -57,7 +64,7 @@ int openOrRefuse(const char* name, const char* path, int flags, va_list argument
 int openAtOrRefuse(const char* name, int directory, const char* path, int flags,
                    va_list arguments) {
     if (refusesUnnamed(flags)) {
-        errno = EOPNOTSUPP;
+        errno = unnamedRefusal();
         return -1;
     }
     if ((flags & O_CREAT) != 0 && taken(path)) {
