@@ -231,6 +231,30 @@ TEST(Jail, AChildStillRunningIsKilledAndReaped) {
     }
 }
 
+// Once reaped, a child's pid is gone: waiting again gives the same end and reaps no other
+// child (a pid of -1 would reap any). Killing again takes the same path, and is not tried
+// here: with the guard gone it would signal every process.
+TEST(Jail, AReapedChildIsNotWaitedForAgain) {
+    auto child = ChildProcess::start("/bin/sh", {"sh", "-c", "exit 3"});
+    ASSERT_TRUE(child);
+    const ChildEnd first = child->wait();
+    ASSERT_TRUE(first.exited);
+    EXPECT_EQ(first.exitCode, 3);
+    const pid_t other = ::fork();
+    ASSERT_GE(other, 0);
+    if (other == 0) {
+        ::sleep(2);
+        ::_exit(0);
+    }
+    const ChildEnd again = child->wait();
+    EXPECT_TRUE(again.exited);
+    EXPECT_EQ(again.exitCode, 3);
+    // The other child is still running and still ours to reap.
+    EXPECT_EQ(::waitpid(other, nullptr, WNOHANG), 0);
+    ::kill(other, SIGKILL);
+    EXPECT_EQ(::waitpid(other, nullptr, 0), other);
+}
+
 class DecodeChild : public TempDirTest {};
 
 // The child as the media code starts it, but with no memory to spare: it says it ran

@@ -117,26 +117,31 @@ ChildProcess::~ChildProcess() {
 
 ChildEnd ChildProcess::wait() {
     output_.close();
-    ChildEnd end;
+    // A pid of -1 would reap, or kill, any child or every process.
+    if (pid_ <= 0) {
+        return end_;
+    }
     int status = 0;
     struct rusage usage {};
     while (::wait4(pid_, &status, 0, &usage) < 0) {
         if (errno != EINTR) {
             pid_ = -1;
-            end.signal = SIGKILL;
-            return end;
+            end_.signal = SIGKILL;
+            return end_;
         }
     }
     pid_ = -1;
-    end.exited = WIFEXITED(status);
-    end.exitCode = end.exited ? WEXITSTATUS(status) : 0;
-    end.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    end.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    return end;
+    end_.exited = WIFEXITED(status);
+    end_.exitCode = end_.exited ? WEXITSTATUS(status) : 0;
+    end_.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    end_.cpuSeconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    return end_;
 }
 
 ChildEnd ChildProcess::kill() {
-    ::kill(pid_, SIGKILL);
+    if (pid_ > 0) {
+        ::kill(pid_, SIGKILL);
+    }
     return wait();
 }
 

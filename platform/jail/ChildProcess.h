@@ -40,15 +40,17 @@ class ChildProcess {
     int output() const { return output_.get(); }
 
     // Closes the pipe, so that a child still writing ends by SIGPIPE, and reaps it.
+    // Once reaped, the same end again.
     ChildEnd wait();
-    // Kills the child and reaps it.
+    // Kills the child and reaps it; once reaped, signals nothing.
     ChildEnd kill();
 
   private:
     ChildProcess(pid_t pid, FileHandle output) : pid_(pid), output_(std::move(output)) {}
 
-    pid_t pid_ = -1;
+    pid_t pid_ = -1;  // -1 once reaped
     FileHandle output_;
+    ChildEnd end_;
 };
 
 // Words for a child that did not exit with 0, in the limits it was given: "needed more
