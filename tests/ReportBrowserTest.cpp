@@ -413,7 +413,8 @@ TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
         "results/Front-PM_greeting.c11 is missing" +
             batch,
         "Front / menu (MN_greeting): c.wav: QuenGreeting refuses the recording; both "
-        "conversions fail do: quen prepare rec/c.wav rec/c.wav",
+        "conversions fail do: mv -n -- rec/c.wav rec/c-master.wav && quen prepare "
+        "rec/c-master.wav rec/c.wav",
         "Front / menu (MN_greeting): d.wav: mode 1: writes the same data files as greeting 3, "
         "which it replaces do: give one of the two greetings another id or attendant, so that "
         "each has data files of its own",
