@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <string_view>
@@ -27,9 +28,23 @@ constexpr int ARGUMENT_COUNT = 6;
     ::_exit(JAIL_EXIT_OUT_OF_MEMORY);
 }
 
+// The library may word an allocation that failed as a file it could not make sense of
+// ("no audio stream"): a failure while the jail's memory is spent is that, whatever its
+// words. A block above malloc's mapping threshold asks the kernel itself.
+constexpr std::size_t MEMORY_PROBE_BYTES = std::size_t{256} << 10;
+
+bool memorySpent() {
+    void* volatile probe = std::malloc(MEMORY_PROBE_BYTES);
+    if (probe == nullptr) {
+        return true;
+    }
+    std::free(probe);
+    return false;
+}
+
 bool isOutOfMemory(const Failure& failure) {
     return failure.text.find(std::strerror(ENOMEM)) != std::string::npos ||
-           failure.text.find("out of memory") != std::string::npos;
+           failure.text.find("out of memory") != std::string::npos || memorySpent();
 }
 
 template <typename T>
