@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "codec/Codec.h"
+#include "datafile/DataFileLayout.h"
 #include "dsp/SpeechLevel.h"
 #include "tests/QuenFixture.h"
 #include "tests/TestFiles.h"
@@ -268,6 +270,27 @@ TEST_F(QuenFindings, TheReportListsEachFindingWithItsCommand) {
                         "speech: nothing in it rises above silence; record it again</span>"),
               std::string::npos);
     EXPECT_EQ(page.find("<li class=\"problem-group\"><a href=\"#g3\">"), std::string::npos);
+}
+
+// Files that carry the same packets are decoded once, but only under the same codec: the
+// same bytes read as mu-law are another sound, with findings of their own.
+TEST_F(QuenFindings, TheReportSharesASoundOnlyUnderTheSameCodec) {
+    convert("good", "alaw", "good.c11");
+    Bytes muLaw = readBytes(path("good.c11"));
+    muLaw[FLASH_TYPE_OFFSET] = codecFacts(Codec::MuLaw).formatCodes[0];
+    writeBytes(path("mu.c11"), muLaw);
+    std::filesystem::copy_file(path("good.c11"), path("twin.c11"));
+    const std::size_t muFindings = findings("inspect", "mu.c11").first.size();
+    ASSERT_GT(muFindings, 0u);
+    for (const char* order : {"good.c11 mu.c11 twin.c11", "mu.c11 good.c11 twin.c11"}) {
+        SCOPED_TRACE(order);
+        const ProgramResult result = tool("--json report -y -o page.html " + std::string(order));
+        EXPECT_EQ(nlohmann::json::parse(result.output)["problems"], muFindings);
+        const std::string page = readText(path("page.html"));
+        EXPECT_NE(page.find("\">mu.c11</a>\n<ul class=\"problems\">"), std::string::npos);
+        EXPECT_EQ(page.find("\">good.c11</a>\n<ul class=\"problems\">"), std::string::npos);
+        EXPECT_EQ(page.find("\">twin.c11</a>\n<ul class=\"problems\">"), std::string::npos);
+    }
 }
 
 }  // namespace

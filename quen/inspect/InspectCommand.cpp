@@ -116,7 +116,7 @@ Result<std::vector<std::uint8_t>> readDataFileBytes(const std::string& path) {
 }  // namespace
 
 InspectedFile inspectDataFile(const std::string& path, const std::string& name,
-                              const WhileMeasuring& whileMeasuring) {
+                              const WhileMeasuring& whileMeasuring, const KnownSoundOf& known) {
     InspectedFile result;
     InspectReport& report = result.report;
     report.file = name;
@@ -131,7 +131,11 @@ InspectedFile inspectDataFile(const std::string& path, const std::string& name,
         report.error = read.failure().text;
         return result;
     }
-    if (Result<DecodedAudio> audio = decodeAudio(*read); !audio) {
+    if (std::optional<KnownSound> reused = known ? known(*read) : std::nullopt) {
+        report.sound = std::move(reused->sound);
+        report.undecodableFrames = reused->undecodableFrames;
+        report.audioError = std::move(reused->audioError);
+    } else if (Result<DecodedAudio> audio = decodeAudio(*read); !audio) {
         report.audioError = audio.failure().text;
     } else {
         result.audio = std::move(*audio);

@@ -53,10 +53,23 @@ struct InspectedFile {
 // measures are read on other cores; given the header and packet check too.
 using WhileMeasuring = std::function<void(const DecodedAudio&, const DataFileContents&)>;
 
+// What decoding and measuring a data file's audio gave, for another file that carries
+// the same audio.
+struct KnownSound {
+    std::optional<SoundMeasures> sound;
+    std::size_t undecodableFrames = 0;
+    std::string audioError;
+};
+// The sound of a file whose header and packets were read, where the caller already has
+// it from a file of the same codec and packets; empty to decode and measure this one.
+using KnownSoundOf = std::function<std::optional<KnownSound>(const DataFileContents&)>;
+
 // `name` is the file as reports show it, `path` where it is read (they differ for
-// standard input). `whileMeasuring` is called once the audio is decoded, if it is.
+// standard input). `whileMeasuring` is called once the audio is decoded, if it is;
+// a sound `known` gives is neither decoded nor measured again, and has no audio.
 InspectedFile inspectDataFile(const std::string& path, const std::string& name,
-                              const WhileMeasuring& whileMeasuring = {});
+                              const WhileMeasuring& whileMeasuring = {},
+                              const KnownSoundOf& known = {});
 
 // The report as `quen inspect --json` writes it.
 nlohmann::json reportJson(const InspectReport& report);

@@ -10,6 +10,7 @@
 #include <bit>
 #include <cmath>
 #include <exception>
+#include <future>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -208,6 +209,18 @@ void forEachInParallel(std::size_t count, const Work& work) {
     }
 }
 
+// The codec and every packet's payload with its length: what a data file's decoded
+// audio depends on, and nothing else.
+std::string soundKey(const DataFileContents& contents) {
+    std::string key(1, static_cast<char>(contents.codec));
+    for (const auto payload : contents.payloads) {
+        const auto length = static_cast<std::uint32_t>(payload.size());
+        key.append(reinterpret_cast<const char*>(&length), sizeof length);
+        key.append(reinterpret_cast<const char*>(payload.data()), payload.size());
+    }
+    return key;
+}
+
 }  // namespace
 
 struct ReportGathering::Plan {
@@ -223,6 +236,15 @@ struct ReportGathering::Plan {
     // A decoded recording holds its samples whole: one at a time keeps memory to one
     // recording's, whatever the cores.
     std::mutex decodeTurn;
+    // A greeting's data files of the two modes carry the same audio: it is decoded,
+    // measured, drawn and placed once, under its codec and packets.
+    struct SharedSound {
+        KnownSound known;
+        std::string waveform;
+        std::optional<PlayerAudio> audio;
+    };
+    std::mutex soundsTurn;
+    std::map<std::string, std::shared_future<SharedSound>> sounds;
 
     // The file shown at `path`, shared with every earlier use of the same file.
     std::size_t show(bool recording, const std::string& path, const std::string& name,
@@ -368,9 +390,30 @@ void ReportGathering::Plan::readDataFile(ShownFile& file, std::size_t index, Aud
             file.audio = PlayerAudio{index, static_cast<double>(count) / TELEPHONY_SAMPLE_RATE};
         }
     };
-    InspectedFile inspected = inspectDataFile(file.path, file.name, drawAndPlace);
+    // The first file of a sound makes it; any other waits for it and takes it.
+    std::optional<std::promise<SharedSound>> making;
+    const auto known = [&](const DataFileContents& contents) -> std::optional<KnownSound> {
+        std::unique_lock lock(soundsTurn);
+        const auto [at, fresh] = sounds.try_emplace(soundKey(contents));
+        if (fresh) {
+            at->second = making.emplace().get_future().share();
+            return std::nullopt;
+        }
+        const std::shared_future<SharedSound> made = at->second;
+        lock.unlock();
+        const SharedSound& shared = made.get();
+        file.waveform = shared.waveform;
+        file.audio = shared.audio;
+        return shared.known;
+    };
+    InspectedFile inspected = inspectDataFile(file.path, file.name, drawAndPlace, known);
     file.report = std::move(inspected.report);
     file.unreadable = inspected.unreadable;
+    if (making) {
+        making->set_value(SharedSound{
+            KnownSound{file.report.sound, file.report.undecodableFrames, file.report.audioError},
+            file.waveform, file.audio});
+    }
 }
 
 void ReportGathering::Plan::addRecording(GreetingView& view, const GreetingPlan& plan) const {
