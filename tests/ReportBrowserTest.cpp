@@ -175,6 +175,23 @@ class ReportPage : public Quen {
                   std::string(QUEN_SOURCE_DIR) + "/examples/aa-template.xml . && mkdir results"),
             0);
     }
+    // The examples converted in both modes.
+    void convertExamples() {
+        ASSERT_NO_FATAL_FAILURE(copyExamples());
+        ASSERT_EQ(run({"/batch1:aa-template.xml", "recordings", "results", "log1.txt"}).exitCode,
+                  0);
+        ASSERT_EQ(run({"/batch2:aa-template.xml", "recordings", "results", "log2.txt"}).exitCode,
+                  0);
+    }
+    // Their page, report.html.
+    void reportExamples() {
+        ASSERT_NO_FATAL_FAILURE(convertExamples());
+        ASSERT_EQ(tool("report --template aa-template.xml --wav-dir recordings --result-dir "
+                       "results -o report.html")
+                      .exitCode,
+                  0)
+            << errors();
+    }
 
     double wavSeconds(const std::string& wav) const {
         return static_cast<double>(std::filesystem::file_size(path(wav)) - 44) / 16000;
@@ -187,9 +204,7 @@ class ReportPage : public Quen {
 // template order, each data file with a player of the recording's length (G.723.1
 // rounds down to whole 30 ms frames).
 TEST_F(ReportPage, ExamplesInBothModesPlayEveryGreetingInTemplateOrder) {
-    copyExamples();
-    ASSERT_EQ(run({"/batch1:aa-template.xml", "recordings", "results", "log1.txt"}).exitCode, 0);
-    ASSERT_EQ(run({"/batch2:aa-template.xml", "recordings", "results", "log2.txt"}).exitCode, 0);
+    ASSERT_NO_FATAL_FAILURE(convertExamples());
     const std::string dom =
         reportPage("--template aa-template.xml --wav-dir recordings --result-dir results", 0);
     EXPECT_TRUE(topProblems(dom).empty());
@@ -270,14 +285,7 @@ window.addEventListener("load", function () { setTimeout(function () {
 // player loads. The page is framed at each width: a headless window is no narrower
 // than 500 px.
 TEST_F(ReportPage, FitsEveryWidthWithASummaryRowPerCard) {
-    copyExamples();
-    ASSERT_EQ(run({"/batch1:aa-template.xml", "recordings", "results", "log1.txt"}).exitCode, 0);
-    ASSERT_EQ(run({"/batch2:aa-template.xml", "recordings", "results", "log2.txt"}).exitCode, 0);
-    ASSERT_EQ(tool("report --template aa-template.xml --wav-dir recordings --result-dir results "
-                   "-o report.html")
-                  .exitCode,
-              0)
-        << errors();
+    ASSERT_NO_FATAL_FAILURE(reportExamples());
     const std::string page = readText(path("report.html"));
     writeText(path("probe.html"), page + PROBE);
 
@@ -354,14 +362,7 @@ TEST_F(ReportPage, FitsEveryWidthWithASummaryRowPerCard) {
 // more than a page a greeting: players are left out, data files go two to a row, and no
 // card is pushed whole onto the next page, which left the first one half empty.
 TEST_F(ReportPage, PrintedTheExamplesTakeAPageAGreetingAtMost) {
-    copyExamples();
-    ASSERT_EQ(run({"/batch1:aa-template.xml", "recordings", "results", "log1.txt"}).exitCode, 0);
-    ASSERT_EQ(run({"/batch2:aa-template.xml", "recordings", "results", "log2.txt"}).exitCode, 0);
-    ASSERT_EQ(tool("report --template aa-template.xml --wav-dir recordings --result-dir results "
-                   "-o report.html")
-                  .exitCode,
-              0)
-        << errors();
+    ASSERT_NO_FATAL_FAILURE(reportExamples());
     ASSERT_EQ(shell(chromium("print-profile", "--no-pdf-header-footer --print-to-pdf=" +
                                                   path("report.pdf").string() + " file://" +
                                                   path("report.html").string() + " 2>/dev/null")),
