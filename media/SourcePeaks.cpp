@@ -21,6 +21,7 @@ void SourcePeaks::add(const AVFrame& frame) {
     if (meters_.size() != channels) {
         earlier_ = result();
         meters_.assign(channels, TruePeakMeter());
+        zeroTails_.assign(channels, 0);
     }
     const bool planar = av_sample_fmt_is_planar(format) != 0;
     const auto count = static_cast<std::size_t>(frame.nb_samples);
@@ -33,7 +34,16 @@ void SourcePeaks::add(const AVFrame& frame) {
             channel_[i] = sample;
             peak_ = std::max(peak_, std::abs(sample));
         }
+        const auto lastSound =
+            std::find_if(channel_.rbegin(), channel_.rend(), [](float s) { return s != 0.0f; });
+        const auto zeros = static_cast<std::size_t>(lastSound - channel_.rbegin());
+        std::size_t& zeroTail = zeroTails_[channel];
+        if (zeros == count && zeroTail >= Oversampler4x::TAPS_PER_PHASE) {
+            zeroTail += count;
+            continue;
+        }
         meters_[channel].add(channel_);
+        zeroTail = zeros == count ? zeroTail + count : zeros;
     }
 }
 

@@ -28,7 +28,11 @@ class SourcePeaks {
 
   private:
     std::vector<TruePeakMeter> meters_;  // one a channel
-    PeakFigures earlier_;                // of meters for an earlier layout
+    // Zeros last given to each meter: past its history's length, more zeros cannot
+    // raise its peak or change its state, and are not given to it (digital silence
+    // costs no interpolation).
+    std::vector<std::size_t> zeroTails_;
+    PeakFigures earlier_;  // of meters for an earlier layout
     float peak_ = 0.0f;
     std::vector<float> channel_;
 };

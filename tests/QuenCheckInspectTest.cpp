@@ -246,7 +246,7 @@ TEST_F(QuenCheckInspect, AHugeRecordingIsCheckedInBoundedMemory) {
     EXPECT_EQ(file["file_size"], 0x7FFFFFFF);
     EXPECT_EQ(file["chunks"][1]["length"], dataLength);
     EXPECT_FALSE(file["chunks"][1]["past_end"]);
-    EXPECT_TRUE(file["levels_partial"]);
+    EXPECT_TRUE(file.value("levels_partial", false));
     EXPECT_NEAR(file["levels"]["trailing_silence_seconds"].get<double>(), 1790.0, 0.1);
     if (MEMORY_IS_MEASURED) {
         EXPECT_LT(bigKb, 64 * 1024) << "KB at most";
@@ -261,7 +261,8 @@ TEST_F(QuenCheckInspect, AHugeRecordingIsCheckedInBoundedMemory) {
     EXPECT_FALSE(refused["accepted"]);
     EXPECT_EQ(refused["chunks"][1]["length"], 0xC0000000u);
     EXPECT_EQ(refused["causes"][0], "2 channels; QuenGreeting takes one");
-    EXPECT_TRUE(refused["levels_partial"]);
+    // A key missing from a const document is no value to read.
+    EXPECT_TRUE(refused.value("levels_partial", false));
     if (MEMORY_IS_MEASURED) {
         EXPECT_LT(stereoKb, 256 * 1024) << "KB at most";
     }
