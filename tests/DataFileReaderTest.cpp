@@ -118,8 +118,17 @@ TEST(DataFileReaderTest, AFileShorterThanItsPreambleIsRefused) {
         ASSERT_FALSE(contents.ok());
         EXPECT_EQ(contents.failure().text, failure);
     }
-    const Bytes preambleOnly(whole.begin(), whole.begin() + PREAMBLE_BYTES);
-    EXPECT_TRUE(readDataFile(preambleOnly).ok());
+    // A preamble whose total length is its own: read, with no packets and no length
+    // problem; one byte less is a total length inside the preamble.
+    Bytes preambleOnly(whole.begin(), whole.begin() + PREAMBLE_BYTES);
+    setTotalLength(preambleOnly, PREAMBLE_BYTES);
+    const auto empty = readDataFile(preambleOnly);
+    ASSERT_TRUE(empty.ok());
+    EXPECT_EQ(empty->packetCount, 0u);
+    EXPECT_EQ(empty->streamBytes, 0u);
+    for (const auto& problem : empty->problems) {
+        EXPECT_EQ(problem.text.find("total length"), std::string::npos) << problem.text;
+    }
 }
 
 // Every frame of a G.723.1 stream at a rate the codec does not take is a problem: the

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include "media/DecodeChild.h"
+#include "tests/TestSupport.h"
 
 int main(int argc, char** argv) {
     if (quen::isDecodeChild(argc, argv)) {
         quen::runDecodeChild(argc, argv);
     }
+    quen::test::limitSuiteFiles();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

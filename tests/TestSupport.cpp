@@ -1,6 +1,7 @@
 // Temporary directories, file helpers and the child-process runner of the tests.
 #include "tests/TestSupport.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,8 +49,11 @@ int exitStatus(int status) {
 }  // namespace
 
 ProgramResult runBinary(const std::string& binary, const std::vector<std::string>& arguments,
-                        const std::filesystem::path& directory) {
-    std::string command = "cd " + quoted(directory.string()) + " && exec " + quoted(binary);
+                        const std::filesystem::path& directory, int seconds) {
+    // The shell counts the limit in blocks of 512 bytes.
+    std::string command = "ulimit -f " + std::to_string(PROGRAM_FILE_BYTES / 512) + " && cd " +
+                          quoted(directory.string()) + " && exec timeout -k 5 " +
+                          std::to_string(seconds) + " " + quoted(binary);
     for (const std::string& argument : arguments) {
         command.append(" ").append(quoted(argument));
     }
@@ -61,6 +65,14 @@ ProgramResult runBinary(const std::string& binary, const std::vector<std::string
     }
     result.exitCode = exitStatus(::pclose(pipe));
     return result;
+}
+
+void limitSuiteFiles() {
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) == 0 && limit.rlim_cur > SUITE_FILE_BYTES) {
+        limit.rlim_cur = SUITE_FILE_BYTES;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
 }
 
 int TempDirTest::shell(const std::string& command) const {

@@ -35,14 +35,29 @@ inline constexpr const char* NOT_MEASURED = "memory is not measured under a sani
 inline constexpr const char* SHORTER_THAN_STATED = "/sys/kernel/uevent_seqnum";
 inline constexpr const char* NO_SHORTER_FILE = "no sysfs at /sys: no file holds less than its size";
 
+// Files a fault may write without end: a program run by runBinary writes at most
+// PROGRAM_FILE_BYTES to any file, and the suite, which makes sparse files of several
+// gigabytes itself, at most SUITE_FILE_BYTES. A runaway writer dies of SIGXFSZ and fails
+// its test in seconds instead of filling the disk until a timeout.
+inline constexpr std::uint64_t PROGRAM_FILE_BYTES = std::uint64_t{1} << 30;
+inline constexpr std::uint64_t SUITE_FILE_BYTES = std::uint64_t{16} << 30;
+// Applies SUITE_FILE_BYTES to this process and every program it starts.
+void limitSuiteFiles();
+
 struct ProgramResult {
     int exitCode = -1;
     std::string output;  // standard output, byte for byte
 };
 
-// Runs `program` with `arguments` (program name excluded) in `directory`.
+// No program a test runs takes more than seconds; one that hangs (a fault that loops)
+// is ended after this long and fails its test with exit code 124, instead of holding
+// the whole suite until an outer limit.
+inline constexpr int PROGRAM_HANG_SECONDS = 3 * QUEN_TEST_HANG_SECONDS;
+
+// Runs `program` with `arguments` (program name excluded) in `directory`, its files
+// limited to PROGRAM_FILE_BYTES, ended after `seconds`.
 ProgramResult runBinary(const std::string& program, const std::vector<std::string>& arguments,
-                        const std::filesystem::path& directory);
+                        const std::filesystem::path& directory, int seconds = PROGRAM_HANG_SECONDS);
 
 // A test fixture that owns a fresh, empty directory and removes it afterwards.
 class TempDirTest : public ::testing::Test {
