@@ -5,11 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstdio>
 #include <utility>
 
 #include "dsp/SpeechLevel.h"
 #include "platform/TextConversion.h"
+#include "quen/DecimalText.h"
 #include "quen/InputOperands.h"
 #include "quen/Output.h"
 #include "quen/ShellCommand.h"
@@ -17,12 +17,6 @@
 
 namespace quen::tool {
 namespace {
-
-std::string fixed(double value, int decimals) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
 
 std::string word(const std::u16string& text) {
     return shellWord(toNarrow(text));
@@ -40,8 +34,8 @@ std::optional<std::string> noSpeech(const SoundFigures& figures) {
     const double seconds =
         figures.activityFactor * static_cast<double>(figures.samples) / SPEECH_SAMPLE_RATE;
     if (seconds < NO_SPEECH_MIN_SECONDS) {
-        return "no speech: " + fixed(seconds, 2) + " s of sound in all (under " +
-               fixed(NO_SPEECH_MIN_SECONDS, 1) + " s)";
+        return "no speech: " + decimalText(seconds, 2) + " s of sound in all (under " +
+               decimalText(NO_SPEECH_MIN_SECONDS, 1) + " s)";
     }
     return std::nullopt;
 }
@@ -105,8 +99,8 @@ std::vector<Finding> soundFindings(const SoundMeasures& measures, const PrepareA
     }
     const auto silence = [&](const char* key, double seconds, const char* where) {
         findings.push_back({key,
-                            fixed(seconds, 2) + " s of silence " + where + " (over " +
-                                fixed(LONG_SILENCE_SECONDS, 0) + " s); trim it",
+                            decimalText(seconds, 2) + " s of silence " + where + " (over " +
+                                decimalText(LONG_SILENCE_SECONDS, 0) + " s); trim it",
                             command});
     };
     if (leading) {
@@ -118,19 +112,20 @@ std::vector<Finding> soundFindings(const SoundMeasures& measures, const PrepareA
     if (const auto& level = figures.activeLevelDbm0; level && !silent) {
         const double offset = *level - TELEPHONE_SPEECH_LEVEL_DBM0;
         if (std::fabs(offset) > LEVEL_FINDING_MARGIN_DB) {
-            findings.push_back(
-                {"level",
-                 "active speech level " + decibelText(*level, "dBm0") + ", " +
-                     decibelText(std::fabs(offset), "dB") + (offset < 0 ? " below" : " above") +
-                     " the target of " + decibelText(TELEPHONE_SPEECH_LEVEL_DBM0, "dBm0") +
-                     " (more than " + fixed(LEVEL_FINDING_MARGIN_DB, 0) + " dB off); level it",
-                 command});
+            findings.push_back({"level",
+                                "active speech level " + decibelText(*level, "dBm0") + ", " +
+                                    decibelText(std::fabs(offset), "dB") +
+                                    (offset < 0 ? " below" : " above") + " the target of " +
+                                    decibelText(TELEPHONE_SPEECH_LEVEL_DBM0, "dBm0") +
+                                    " (more than " + decimalText(LEVEL_FINDING_MARGIN_DB, 0) +
+                                    " dB off); level it",
+                                command});
         }
     }
     if (std::fabs(figures.dcOffsetPercent) > DC_OFFSET_LIMIT_PERCENT) {
         findings.push_back({"dc_offset",
                             "DC offset " + dcOffsetText(figures.dcOffsetPercent) + " (over " +
-                                fixed(DC_OFFSET_LIMIT_PERCENT, 1) + " %); remove it",
+                                decimalText(DC_OFFSET_LIMIT_PERCENT, 1) + " %); remove it",
                             command});
     }
     if (figures.clippedSamples > 0) {
@@ -150,8 +145,9 @@ std::optional<Finding> limitingFinding(double reductionDb, std::optional<std::st
         return std::nullopt;
     }
     return Finding{"limiting",
-                   "limited: peaks held down by up to " + fixed(depth, 1) + " dB (over " +
-                       fixed(LIMITING_LIMIT_DB, 0) + " dB), which squashes speech; level it lower",
+                   "limited: peaks held down by up to " + decimalText(depth, 1) + " dB (over " +
+                       decimalText(LIMITING_LIMIT_DB, 0) +
+                       " dB), which squashes speech; level it lower",
                    std::move(command)};
 }
 
@@ -167,8 +163,8 @@ std::optional<Finding> cancellingFinding(const ChannelBalance& channels) {
         if (db <= CANCELLING_MIX_DB) {
             return std::nullopt;
         }
-        below = "their mix lies " + fixed(db, 1) + " dB below " + louder + " (over " +
-                fixed(CANCELLING_MIX_DB, 0) + " dB)";
+        below = "their mix lies " + decimalText(db, 1) + " dB below " + louder + " (over " +
+                decimalText(CANCELLING_MIX_DB, 0) + " dB)";
     } else {
         below = "their mix is silent, " + louder + " is not";
     }

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "dsp/TruePeak.h"
+#include "quen/DecimalText.h"
 #include "quen/Output.h"
 #include "wav/WaveFormat.h"
 
@@ -23,12 +24,6 @@ constexpr double INT16_FULL_SCALE = 32768.0;
 constexpr std::size_t SCALED_BLOCK = 65536;
 // Ten seconds.
 constexpr std::size_t PARALLEL_MIN_SAMPLES = 80'000;
-
-std::string fixed(double value, int decimals) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
 
 std::string decibels(const std::optional<double>& value, const char* unit) {
     return value ? decibelText(*value, unit) : std::string("-inf ") + unit;
@@ -191,11 +186,11 @@ std::string soundText(const SoundMeasures& measures, const std::string& indent, 
     line("DC offset", dcOffsetText(figures.dcOffsetPercent));
     line("speech", figures.activeLevelDbm0
                        ? decibelText(*figures.activeLevelDbm0, "dBm0") + ", active " +
-                             fixed(figures.activityFactor * 100, 1) + " % of the time"
+                             decimalText(figures.activityFactor * 100, 1) + " % of the time"
                        : std::string("no active speech"));
     line("clipping", clippingText(figures));
-    line("silence", fixed(figures.leadingSilenceSeconds, 3) + " s leading, " +
-                        fixed(figures.trailingSilenceSeconds, 3) + " s trailing");
+    line("silence", decimalText(figures.leadingSilenceSeconds, 3) + " s leading, " +
+                        decimalText(figures.trailingSilenceSeconds, 3) + " s trailing");
     return out;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "quen/Commands.h"
+#include "quen/DecimalText.h"
 #include "quen/InputOperands.h"
 #include "quen/Output.h"
 #include "quen/ShellCommand.h"
@@ -28,12 +29,6 @@ struct CheckOptions : TemplateOperands {
     bool quiet = false;
     std::string mastersDirectory;  // --from
 };
-
-std::string fixed(double value, int decimals) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
 
 // A log line as shown in text: the line feed some messages end in would only add an
 // empty line.
@@ -111,14 +106,14 @@ void printRecordingText(const RecordingCheck& check) {
         if (layout->format) {
             text += "  format     " + formatText(*layout->format);
             if (const auto seconds = durationOf(check)) {
-                text += ", " + fixed(*seconds, 2) + " s";
+                text += ", " + decimalText(*seconds, 2) + " s";
             }
             text += "\n";
         }
     }
     if (check.media) {
         text += "  reads as   " + mediaText(*check.media) + ", " +
-                fixed(check.media->durationSeconds, 2) + " s\n";
+                decimalText(check.media->durationSeconds, 2) + " s\n";
     } else if (!check.accepted && !check.mediaError.empty()) {
         text += "  reads as   nothing: " + check.mediaError + "\n";
     }

@@ -4,7 +4,6 @@
 // on every core and reported in the order given.
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <latch>
@@ -17,6 +16,7 @@
 
 #include "platform/WorkerPool.h"
 #include "quen/Commands.h"
+#include "quen/DecimalText.h"
 #include "quen/InputOperands.h"
 #include "quen/Output.h"
 #include "quen/TextDisplay.h"
@@ -47,19 +47,13 @@ struct Job {
     std::string path;  // where `input` is read
 };
 
-std::string fixed(double value, int decimals) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 // A number from `low` to `high` (above `low` when `lowExcluded`), in `unit`. Written
 // out, since NaN passes every range check (each comparison is false) and infinity a
 // positive one.
 CLI::Validator finiteBetween(double low, double high, bool lowExcluded, const std::string& unit) {
-    const std::string range = (lowExcluded ? "more than " : "from ") + fixed(low, 0) +
-                              (lowExcluded ? " and at most " : " to ") + fixed(high, 0) + " " +
-                              unit;
+    const std::string range = (lowExcluded ? "more than " : "from ") + decimalText(low, 0) +
+                              (lowExcluded ? " and at most " : " to ") + decimalText(high, 0) +
+                              " " + unit;
     return CLI::Validator(
         [=](const std::string& text) {
             char* end = nullptr;

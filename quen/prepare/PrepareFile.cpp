@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "platform/Console.h"
+#include "quen/DecimalText.h"
 #include "quen/FailureText.h"
 #include "quen/Output.h"
 #include "quen/SoundFindings.h"
@@ -27,18 +28,12 @@ namespace {
 // Shorter inputs decode faster than a progress line could be read.
 constexpr double PROGRESS_MIN_SECONDS = 60.0;
 
-std::string fixed(double value, int decimals) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 double secondsOf(std::size_t samples) {
     return static_cast<double>(samples) / TELEPHONY_SAMPLE_RATE;
 }
 
 std::string seconds(std::size_t samples) {
-    return fixed(secondsOf(samples), 2) + " s";
+    return decimalText(secondsOf(samples), 2) + " s";
 }
 
 std::size_t samplesOf(double seconds) {
@@ -47,7 +42,7 @@ std::size_t samplesOf(double seconds) {
 
 std::string signedDb(double db) {
     // No "-0.0 dB" for a gain that rounds to nothing.
-    const std::string digits = fixed(std::abs(db) < 0.05 ? 0.0 : db, 1);
+    const std::string digits = decimalText(std::abs(db) < 0.05 ? 0.0 : db, 1);
     return (digits[0] == '-' ? "" : "+") + digits + " dB";
 }
 
@@ -91,17 +86,18 @@ std::string describeSource(const MediaFormat& source) {
     }
     return text + ", " + std::to_string(source.sampleRate) + " Hz, " +
            std::to_string(source.channels) + (source.channels == 1 ? " channel" : " channels") +
-           ", " + fixed(source.durationSeconds, 2) + " s";
+           ", " + decimalText(source.durationSeconds, 2) + " s";
 }
 
 std::string describeLevels(const RecordingLevels& levels) {
     if (!levels.speech.activeLevelDbm0) {
         return "silent";
     }
-    std::string text = "speech " + fixed(*levels.speech.activeLevelDbm0, 1) + " dBm0, activity " +
-                       fixed(100.0 * levels.speech.activityFactor, 0) + " %";
+    std::string text = "speech " + decimalText(*levels.speech.activeLevelDbm0, 1) +
+                       " dBm0, activity " + decimalText(100.0 * levels.speech.activityFactor, 0) +
+                       " %";
     if (levels.loudnessLufs) {
-        text += ", loudness " + fixed(*levels.loudnessLufs, 1) + " LUFS";
+        text += ", loudness " + decimalText(*levels.loudnessLufs, 1) + " LUFS";
     }
     text += ", peak " + decibelText(levels.samplePeakDbfs, "dBFS");
     return levels.truePeakDbfs ? text + ", true peak " + decibelText(*levels.truePeakDbfs, "dBFS")
@@ -111,9 +107,9 @@ std::string describeLevels(const RecordingLevels& levels) {
 std::string describeTarget(const PrepareOptions& options) {
     switch (options.target) {
         case LevelTarget::SPEECH_LEVEL:
-            return fixed(options.targetDbm0, 1) + " dBm0";
+            return decimalText(options.targetDbm0, 1) + " dBm0";
         case LevelTarget::LOUDNESS:
-            return fixed(options.targetLufs, 1) + " LUFS";
+            return decimalText(options.targetLufs, 1) + " LUFS";
         case LevelTarget::NONE:
             break;
     }
@@ -130,8 +126,8 @@ std::string describeGain(const PrepareOptions& options, const PreparedRecording&
         text = signedDb(result.gainDb) + " to " + describeTarget(options);
     }
     if (result.limiterReductionDb < 0.0) {
-        text += "; peaks held under " + fixed(options.ceilingDbfs, 1) + " dBFS, by up to " +
-                fixed(-result.limiterReductionDb, 1) + " dB";
+        text += "; peaks held under " + decimalText(options.ceilingDbfs, 1) + " dBFS, by up to " +
+                decimalText(-result.limiterReductionDb, 1) + " dB";
     }
     return text;
 }
@@ -289,7 +285,7 @@ PrepareOutcome prepareFile(const std::string& input, const std::string& path,
     }
     TelephonyAudio& audio = *decoded;
     if (audio.moreFollows && !options.maxSeconds) {
-        return fail(input, "longer than " + fixed(MAX_PREPARED_SECONDS / 3600, 0) +
+        return fail(input, "longer than " + decimalText(MAX_PREPARED_SECONDS / 3600, 0) +
                                " hours, the most quen prepare reads (--max-seconds keeps the "
                                "beginning of a longer one)");
     }
