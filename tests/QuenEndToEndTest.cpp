@@ -213,6 +213,9 @@ TEST_F(Quen, EveryCommonRecordingIsExplainedThenPreparedAndConverted) {
         {"-ar 8000 -rf64 always", {}, "RF64 container (64-bit sizes); QuenGreeting reads RIFF"},
         {"-ac 2 -f mp3", {}, "it is mp3 (MP2/3 (MPEG audio layer 2/3)), not a WAV file"},
         {"-ac 2 -c:a aac -f ipod", {}, "it is mov,mp4,m4a,3gp,3g2,mj2 (QuickTime / MOV), not"},
+        // A phone's video: its sound is the second stream, behind the picture.
+        {"-f lavfi -i color=s=32x32:d=1 -map 1:v -map 0:a -c:v mpeg4 -c:a aac -f mp4", {},
+         "it is mov,mp4,m4a,3gp,3g2,mj2 (QuickTime / MOV), not"},
         {"", wavFile(join({chunk("JUNK", Bytes(28, 0)), formatChunk(), data})),
          "the \"JUNK\" chunk at offset 12 comes before the format chunk; QuenGreeting needs"},
         {"", wavFile(join({formatChunk(), chunk("LIST", oddList), {0}, data})),

@@ -146,7 +146,8 @@ TEST(SourceClippingTest, AChangeOfFormatOrLayoutKeepsWhatWasCounted) {
 
 // The peaks of every channel, each read through its own meter, over frames that stop on
 // a sound's tail, run through digital silence (which no meter needs to read) and start
-// again: the same as one meter over each channel whole.
+// again: the same as one meter over each channel whole, whether the loudest point lies
+// in the first sound's ringing tail or in the sound after the silence.
 TEST(SourcePeaks, EachChannelReadsAsOneMeterOverItWhole) {
     const auto sound = [](std::size_t count, double amplitude) {
         std::vector<double> values(count);
@@ -155,41 +156,44 @@ TEST(SourcePeaks, EachChannelReadsAsOneMeterOverItWhole) {
         }
         return values;
     };
-    // The loudest point lies just past the first frame's last sample, a spike, on the way
-    // to the silence after it.
+    // A spike at the first frame's end: its loudest point lies just past the last sample,
+    // on the way to the silence after it.
     std::vector<double> spiked = sound(40, 0.2);
     spiked[38] = 0.8;
     spiked[39] = 0.8;
-    const std::vector<std::vector<std::vector<double>>> frames = {
-        {spiked, sound(40, 0.1)},
-        {std::vector<double>(5, 0.0), sound(5, 0.1)},  // the first's tail still rings
-        {std::vector<double>(100, 0.0), std::vector<double>(100, 0.0)},
-        {std::vector<double>(100, 0.0), std::vector<double>(100, 0.0)},
-        {sound(30, 0.3), sound(30, 0.05)},
-    };
-    SourcePeaks peaks;
-    std::vector<std::vector<float>> whole(2);
-    for (const auto& frame : frames) {
-        peaks.add(*makeFrame(AV_SAMPLE_FMT_FLTP, frame));
-        for (std::size_t channel = 0; channel < 2; ++channel) {
-            whole[channel].insert(whole[channel].end(), frame[channel].begin(),
-                                  frame[channel].end());
+    for (const double after : {0.3, 0.95}) {
+        SCOPED_TRACE(after);
+        const std::vector<std::vector<std::vector<double>>> frames = {
+            {spiked, sound(40, 0.1)},
+            {std::vector<double>(5, 0.0), sound(5, 0.1)},  // the first's tail still rings
+            {std::vector<double>(100, 0.0), std::vector<double>(100, 0.0)},
+            {std::vector<double>(100, 0.0), std::vector<double>(100, 0.0)},
+            {sound(30, after), sound(30, 0.05)},
+        };
+        SourcePeaks peaks;
+        std::vector<std::vector<float>> whole(2);
+        for (const auto& frame : frames) {
+            peaks.add(*makeFrame(AV_SAMPLE_FMT_FLTP, frame));
+            for (std::size_t channel = 0; channel < 2; ++channel) {
+                whole[channel].insert(whole[channel].end(), frame[channel].begin(),
+                                      frame[channel].end());
+            }
         }
-    }
-    double truePeak = 0.0;
-    float peak = 0.0f;
-    for (const auto& channel : whole) {
-        TruePeakMeter meter;
-        meter.add(channel);
-        truePeak = std::max(truePeak, meter.truePeak());
-        for (const float sample : channel) {
-            peak = std::max(peak, std::abs(sample));
+        double truePeak = 0.0;
+        float peak = 0.0f;
+        for (const auto& channel : whole) {
+            TruePeakMeter meter;
+            meter.add(channel);
+            truePeak = std::max(truePeak, meter.truePeak());
+            for (const float sample : channel) {
+                peak = std::max(peak, std::abs(sample));
+            }
         }
+        const PeakFigures figures = peaks.result();
+        EXPECT_EQ(figures.peak, static_cast<double>(peak));
+        EXPECT_EQ(figures.truePeak, truePeak);
+        EXPECT_GT(figures.truePeak, figures.peak);
     }
-    const PeakFigures figures = peaks.result();
-    EXPECT_EQ(figures.peak, static_cast<double>(peak));
-    EXPECT_EQ(figures.truePeak, truePeak);
-    EXPECT_GT(figures.truePeak, figures.peak);
 }
 
 }  // namespace
