@@ -248,6 +248,45 @@ TEST_F(LinkRulesTest, AnInputSwappedForADeviceAfterItsLookIsNeverOpened) {
     }
 }
 
+// Neither /proc nor handles (a user not root where /proc is not mounted): the path is
+// opened once more and kept only while it is the file looked at. A device swapped in
+// meanwhile is opened, as nothing else can be, but closed unread and refused; with
+// nothing swapped, the file is read.
+TEST_F(LinkRulesTest, WithoutProcOrHandlesAnInputIsKeptOnlyIfStillTheFileLookedAt) {
+    for (const bool swapped : {false, true}) {
+        for (const bool converter : {true, false}) {
+            SCOPED_TRACE(std::string(swapped ? "swapped" : "in place") +
+                         (converter ? " QuenGreeting" : " quen"));
+            fs::remove(path("report.txt"));
+            fs::remove(path("out.cxx"));
+            fs::remove(path("out.wav"));
+            fs::copy_file(path("in.wav"), path("x.wav"), fs::copy_options::overwrite_existing);
+            ASSERT_EQ(::mkfifo(path("node").c_str(), 0644), 0);
+            const std::string environment =
+                std::string(swapped ? "QUEN_SHIM_SWAP_PATH=x.wav QUEN_SHIM_SWAP_WITH=node " : "") +
+                "QUEN_SHIM_REPORT=report.txt QUEN_SHIM_NO_PROC=1 QUEN_SHIM_NO_HANDLES=1 "
+                "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" QUEN_SWAP_AFTER_LOOK_SHIM " ";
+            const int exitCode =
+                converter
+                    ? shell(environment + QUEN_BINARY " /convert:x.wav a b g711 out.cxx log.txt")
+                    : shell(environment + QUEN_TOOL_BINARY
+                            " prepare -q -y --allow-silence x.wav out.wav 2>stderr.txt");
+            EXPECT_EQ(exitCode, swapped ? (converter ? 255 : 2) : 0);
+            EXPECT_EQ(fs::exists(path(converter ? "out.cxx" : "out.wav")), !swapped);
+            if (swapped) {
+                EXPECT_EQ(readText(path("report.txt")), "swapped\nopened\n");
+                // As if a writer held it: the file may be back in place on the next try.
+                EXPECT_EQ(readText(path(converter ? "log.txt" : "stderr.txt")),
+                          converter ? "Creating data file - \"out.cxx\"\r\nCan't open file "
+                                      "\"x.wav\", error = 11\n\r\n"
+                                    : "quen prepare: x.wav: Resource temporarily unavailable\n");
+            }
+            fs::remove(path("x.wav"));
+            fs::remove(path("node"));
+        }
+    }
+}
+
 // A directory on the path of an input or of a data file turns into another user's link
 // just after the link walk has passed it: the link is not followed then either.
 TEST_F(LinkRulesTest, ADirectoryTurnedIntoALinkAfterTheWalkIsNotFollowed) {

@@ -6,7 +6,8 @@
 // its link walk), so that a directory on the path can turn into a link meanwhile.
 // QUEN_SHIM_REPORT receives "swapped" then, and "opened" for any later open that reaches
 // the swapped-in file. With QUEN_SHIM_NO_PROC, /proc is missing, as where it is not
-// mounted.
+// mounted; with QUEN_SHIM_NO_HANDLES, no file opens by its handle, as for a process that
+// is not root.
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -196,4 +197,12 @@ extern "C" int stat64(const char* path, struct stat64* info) {
         lookedAt(path, false);
     }
     return result;
+}
+
+extern "C" int open_by_handle_at(int mount, struct file_handle* handle, int flags) {
+    if (std::getenv("QUEN_SHIM_NO_HANDLES") != nullptr) {
+        errno = EPERM;
+        return -1;
+    }
+    return next<int (*)(int, struct file_handle*, int)>("open_by_handle_at")(mount, handle, flags);
 }
