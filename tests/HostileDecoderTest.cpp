@@ -97,6 +97,11 @@ TEST_F(HostileDecoder, AProbeTakesOnlyAFormatThenAnEndFromADecoderThatExitsWell)
 TEST_F(HostileDecoder, ADecodeTakesNoSampleItCannotTrust) {
     constexpr std::size_t ASKED = 8000;
     const std::vector<float> tone(100, 0.25f);
+    const Send honest = [&](DecodeRecordWriter& w, int) {
+        w.format(FORMAT);
+        w.samples(tone);
+        w.end({});
+    };
     struct Case {
         const char* name;
         const char* ending;
@@ -104,13 +109,7 @@ TEST_F(HostileDecoder, ADecodeTakesNoSampleItCannotTrust) {
         const char* failure;  // none: the tone is had
     };
     const Case cases[] = {
-        {"an honest decode", "exit-0",
-         [&](DecodeRecordWriter& w, int) {
-             w.format(FORMAT);
-             w.samples(tone);
-             w.end({});
-         },
-         nullptr},
+        {"an honest decode", "exit-0", honest, nullptr},
         {"samples before the format", "exit-0",
          [&](DecodeRecordWriter& w, int) {
              w.samples(tone);
@@ -150,12 +149,7 @@ TEST_F(HostileDecoder, ADecodeTakesNoSampleItCannotTrust) {
              w.samples(tone);
          },
          "the decoder broke off"},
-        {"a good stream, then a failing exit", "exit-1",
-         [&](DecodeRecordWriter& w, int) {
-             w.format(FORMAT);
-             w.samples(tone);
-             w.end({});
-         },
+        {"a good stream, then a failing exit", "exit-1", honest,
          "the decoder ended with exit code 1"},
     };
     for (const Case& c : cases) {

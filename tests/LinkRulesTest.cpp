@@ -41,6 +41,17 @@ class LinkRulesTest : public Quen {
         EXPECT_EQ(::lstat(path(name).c_str(), &info), 0) << name;
         return info.st_uid;
     }
+    // QuenGreeting converting x.wav, or quen preparing it, with the swap shim preloaded
+    // and set by `shim`'s variables; the exit status.
+    int readThroughShim(const std::string& shim, bool converter) const {
+        const std::string environment =
+            shim +
+            " ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" + QUEN_SWAP_AFTER_LOOK_SHIM + " ";
+        return converter
+                   ? shell(environment + QUEN_BINARY " /convert:x.wav a b g711 out.cxx log.txt")
+                   : shell(environment + QUEN_TOOL_BINARY
+                           " prepare -q -y --allow-silence x.wav out.wav 2>stderr.txt");
+    }
 };
 
 // Where a name is put, and whether a writer may write through it.
@@ -220,17 +231,11 @@ TEST_F(LinkRulesTest, AnInputSwappedForADeviceAfterItsLookIsNeverOpened) {
             const int made = root ? ::mknod(path("node").c_str(), S_IFCHR | 0644, makedev(1, 5))
                                   : ::mkfifo(path("node").c_str(), 0644);
             ASSERT_EQ(made, 0);
-            const std::string environment =
-                std::string(
-                    "QUEN_SHIM_SWAP_PATH=x.wav QUEN_SHIM_SWAP_WITH=node "
-                    "QUEN_SHIM_REPORT=report.txt ") +
-                (proc ? "" : "QUEN_SHIM_NO_PROC=1 ") +
-                "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" QUEN_SWAP_AFTER_LOOK_SHIM " ";
             const int exitCode =
-                converter
-                    ? shell(environment + QUEN_BINARY " /convert:x.wav a b g711 out.cxx log.txt")
-                    : shell(environment + QUEN_TOOL_BINARY
-                            " prepare -q -y --allow-silence x.wav out.wav 2>stderr.txt");
+                readThroughShim(std::string("QUEN_SHIM_SWAP_PATH=x.wav QUEN_SHIM_SWAP_WITH=node "
+                                            "QUEN_SHIM_REPORT=report.txt") +
+                                    (proc ? "" : " QUEN_SHIM_NO_PROC=1"),
+                                converter);
             EXPECT_EQ(readText(path("report.txt")), "swapped\n");
             // The file looked at is read, through /proc or by its handle.
             EXPECT_EQ(exitCode, 0);
@@ -262,15 +267,10 @@ TEST_F(LinkRulesTest, WithoutProcOrHandlesAnInputIsKeptOnlyIfStillTheFileLookedA
             fs::remove(path("out.wav"));
             fs::copy_file(path("in.wav"), path("x.wav"), fs::copy_options::overwrite_existing);
             ASSERT_EQ(::mkfifo(path("node").c_str(), 0644), 0);
-            const std::string environment =
+            const int exitCode = readThroughShim(
                 std::string(swapped ? "QUEN_SHIM_SWAP_PATH=x.wav QUEN_SHIM_SWAP_WITH=node " : "") +
-                "QUEN_SHIM_REPORT=report.txt QUEN_SHIM_NO_PROC=1 QUEN_SHIM_NO_HANDLES=1 "
-                "ASAN_OPTIONS=verify_asan_link_order=0 LD_PRELOAD=" QUEN_SWAP_AFTER_LOOK_SHIM " ";
-            const int exitCode =
-                converter
-                    ? shell(environment + QUEN_BINARY " /convert:x.wav a b g711 out.cxx log.txt")
-                    : shell(environment + QUEN_TOOL_BINARY
-                            " prepare -q -y --allow-silence x.wav out.wav 2>stderr.txt");
+                    "QUEN_SHIM_REPORT=report.txt QUEN_SHIM_NO_PROC=1 QUEN_SHIM_NO_HANDLES=1",
+                converter);
             EXPECT_EQ(exitCode, swapped ? (converter ? 255 : 2) : 0);
             EXPECT_EQ(fs::exists(path(converter ? "out.cxx" : "out.wav")), !swapped);
             if (swapped) {
