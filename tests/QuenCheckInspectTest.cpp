@@ -333,10 +333,12 @@ TEST_F(QuenCheckInspect, ARefusedRecordingThatCanBeReadIsMeasuredToo) {
 
 TEST_F(QuenCheckInspect, EachCommandNamesTheOtherForTheOthersFilesAndAMissingFileIsAnError) {
     writeBytes(path("in.wav"), pcmWav(testSignal(800)));
-    // The big-endian form is a WAV recording too.
-    Bytes bigEndian = pcmWav(testSignal(800));
-    std::copy_n("RIFX", 4, bigEndian.begin());
-    writeBytes(path("big.wav"), bigEndian);
+    // The big-endian and 64-bit forms are WAV recordings too.
+    for (const char* form : {"RIFX", "RF64"}) {
+        Bytes other = pcmWav(testSignal(800));
+        std::copy_n(form, 4, other.begin());
+        writeBytes(path(std::string(form) + ".wav"), other);
+    }
     convertToDataFile(testSignal(800));
     std::filesystem::create_directory(path("d.wav"));
     // A data file of no audio is its preamble alone: known by it, whole.
@@ -347,8 +349,10 @@ TEST_F(QuenCheckInspect, EachCommandNamesTheOtherForTheOthersFilesAndAMissingFil
          "d.wav: refused\n  reads as   nothing: not a recording file but a directory; quen reads "
          "regular files only\n  QuenGreeting logs:\n    Can't open file \"d.wav\", error = 5\n"},
         {"inspect in.wav", 1, "in.wav: error: a WAV recording, not a data file: use quen check\n"},
-        {"inspect big.wav", 1,
-         "big.wav: error: a WAV recording, not a data file: use quen check\n"},
+        {"inspect RIFX.wav", 1,
+         "RIFX.wav: error: a WAV recording, not a data file: use quen check\n"},
+        {"inspect RF64.wav", 1,
+         "RF64.wav: error: a WAV recording, not a data file: use quen check\n"},
         {"check out.c11", 1,
          "out.c11: error: a QuenGreeting data file, not a recording: use quen inspect\n"},
         {"check empty.c11", 1,
