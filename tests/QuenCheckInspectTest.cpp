@@ -266,6 +266,10 @@ TEST_F(QuenCheckInspect, AHugeRecordingIsCheckedInBoundedMemory) {
     if (MEMORY_IS_MEASURED) {
         EXPECT_LT(stereoKb, 256 * 1024) << "KB at most";
     }
+    // The text says how much was measured, and from what.
+    EXPECT_NE(tool("check stereo.wav")
+                  .output.find("\n  measured   the first 30 minutes, as decoded to 8 kHz mono\n"),
+              std::string::npos);
 }
 
 // A name that would clear the screen and break a line is shown escaped by every
