@@ -6,8 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 #include "media/DecodeChild.h"
@@ -21,8 +19,7 @@ namespace {
 constexpr std::string_view HOSTILE_DECODER = "hostile-decoder-";
 
 [[noreturn]] void actHostile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const quen::test::Bytes bytes = quen::test::readBytes(path);
     for (std::size_t sent = 0; sent < bytes.size();) {
         const ssize_t wrote = ::write(STDOUT_FILENO, bytes.data() + sent, bytes.size() - sent);
         if (wrote <= 0) {
