@@ -596,14 +596,17 @@ TEST(WaveformSvg, TimeTicksFallOnTheFirstStepThatGivesTwelveAtMost) {
         {600, {"0", "60", "120", "180", "240", "300", "360", "420", "480", "540", "600"}},
         {1000, {"0", "300", "600", "900"}},
     };
-    const std::regex label("text-anchor=\"middle\">([0-9.]+)</text>");
+    // Each label stands under its tick: a 5-pixel mark below the plot, at the same x.
+    const std::regex label(
+        "<line x1=\"([0-9.]+)\" y1=\"260\" x2=\"\\1\" y2=\"265\" stroke=\"#555\"/>\n"
+        "<text x=\"\\1\" y=\"278\" text-anchor=\"middle\">([0-9.]+)</text>");
     for (const auto& [seconds, labels] : rows) {
         const std::vector<std::int16_t> samples(static_cast<std::size_t>(seconds * 8000), 1000);
         const std::string svg = tool::waveformSvg(samples, INT16_MIN, INT16_MAX, "t");
         std::vector<std::string> found;
         for (auto it = std::sregex_iterator(svg.begin(), svg.end(), label);
              it != std::sregex_iterator(); ++it) {
-            found.push_back((*it)[1]);
+            found.push_back((*it)[2]);
         }
         EXPECT_EQ(found, labels) << seconds << " s";
     }

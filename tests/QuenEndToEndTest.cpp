@@ -103,6 +103,7 @@ TEST_F(Quen, InspectNamesTheFileAndTheProblemOfMalformedFiles) {
     const auto document = nlohmann::json::parse(json.output);
     EXPECT_EQ(document["files"][1]["error"], "cannot open: No such file or directory");
     expectFields(document["files"][0], R"({"valid": true, "packets": 1, "frames": 2,
+        "file_size": 315, "total_length": 315, "total_length_matches_file_size": true,
         "mailbox_name": "A\\uD800", "texts_with_lone_surrogates": ["mailbox_name"],
         "record_time_utc": "1970-01-01 00:00:00 UTC", "duration_seconds": 0.0125})"_json);
     expectFields(document["files"][0]["audio"], R"({"samples": 100, "peak_dbfs": -0.14,
@@ -214,7 +215,8 @@ TEST_F(Quen, EveryCommonRecordingIsExplainedThenPreparedAndConverted) {
         {"-ac 2 -f mp3", {}, "it is mp3 (MP2/3 (MPEG audio layer 2/3)), not a WAV file"},
         {"-ac 2 -c:a aac -f ipod", {}, "it is mov,mp4,m4a,3gp,3g2,mj2 (QuickTime / MOV), not"},
         // A phone's video: its sound is the second stream, behind the picture.
-        {"-f lavfi -i color=s=32x32:d=1 -map 1:v -map 0:a -c:v mpeg4 -c:a aac -f mp4", {},
+        {"-f lavfi -i color=s=32x32:d=1 -map 1:v -map 0:a -c:v mpeg4 -c:a aac -f mp4",
+         {},
          "it is mov,mp4,m4a,3gp,3g2,mj2 (QuickTime / MOV), not"},
         {"", wavFile(join({chunk("JUNK", Bytes(28, 0)), formatChunk(), data})),
          "the \"JUNK\" chunk at offset 12 comes before the format chunk; QuenGreeting needs"},
@@ -337,6 +339,11 @@ TEST_F(Quen, PreparedSoundMeetsItsTargets) {
         std::abs(*std::max_element(clicked.begin(), clicked.end(),
                                    [](double a, double b) { return std::abs(a) < std::abs(b); })),
         std::pow(10.0, -6.0 / 20));
+    // Loud clicks over quiet speech carry most of its loudness: limiting them takes that
+    // away, so the gain is raised again until the loudness asked for is reached.
+    prepare(quiet + "+0.95*lt(mod(t,0.5),0.002)*sin(2*PI*1000*t)", 4, "--loudness -16", 1);
+    EXPECT_LT(report["limiter_reduction_db"].get<double>(), -3.0);
+    EXPECT_NEAR(report["output_levels"]["loudness_lufs"].get<double>(), -16.0, 0.1);
 
     // One second of sound between seconds of silence: trimmed to it and 0.2 s either side,
     // give or take the few milliseconds the DC filter rings on after an abrupt stop.

@@ -126,9 +126,11 @@ TEST_F(QuenExitCodes, EverySubcommandExitsZeroOneOrTwoAsTheContractSays) {
         {"prepare --template none.xml --from raw --wav-dir w", 2},
         {"prepare --template t.xml --from none --wav-dir w", 2},
         // report
-        {"report good.c11 -o new.html", 0},
+        {"report good.c11 -o new.html", 0,
+         "new.html: 1 data file, 0 problems; audio inside the page\n"},
         {"report bad.c11 -o bad.html", 1},
-        {"report good.c11 missing.c11 -o missing.html", 2},
+        {"report good.c11 missing.c11 -o missing.html", 2,
+         "missing.html: 2 data files, 1 problem; audio inside the page\n"},
         {"report --template broken.xml --wav-dir . -o broken.html", 1},
         {"report --template none.xml --wav-dir . -o none.html", 2},
         {"report good.c11 -o page.html", 2, "", pageExists.c_str()},

@@ -318,6 +318,11 @@ TEST_F(QuenPrepare, DashIsStandardOutputAndQuietLeavesOnlyFailures) {
             "peak -\\d+\\.\\d\\d dBFS, true peak -\\d+\\.\\d\\d dBFS\n"
             "  wrote     standard output: PCM 8000 Hz 16-bit mono, 1.00 s\n")))
         << errors();
+    // With --json it is the document a named output prints there.
+    ASSERT_EQ(tool("--json prepare in.wav -").exitCode, 0);
+    const std::string onError = errors();
+    EXPECT_EQ(onError, std::regex_replace(tool("--json prepare -y in.wav out.wav").output,
+                                          std::regex("\"out\\.wav\""), "\"-\""));
     // Levelled by loudness, the loudness is shown at both ends, to a tenth.
     EXPECT_TRUE(std::regex_search(
         tool("prepare -y in.wav out.wav --loudness -20").output,

@@ -396,8 +396,10 @@ TEST_F(ReportPage, ProblemsAtTheTopAreExactlyTheTemplatesProblems) {
     // Refused: 16 kHz. The page plays it resampled.
     ffmpeg("0.11*sin(2*PI*440*t)", 1.0, "-ar 16000 -ac 1 rec/c.wav");
     run({"/batch1:t.xml", "rec", "results", "log.txt"});
+    // One data file gone; one older than its recording, if by less than a second.
     ASSERT_EQ(shell("rm results/Front-PM_greeting.c11 && "
-                    "touch -d 2020-01-01 results/Front-AM_greeting.c23"),
+                    "touch -d '2020-01-01 00:00:00.6' rec/a.wav && "
+                    "touch -d '2020-01-01 00:00:00.3' results/Front-AM_greeting.c23"),
               0);
 
     const std::string dom =
@@ -652,6 +654,15 @@ TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
     ASSERT_EQ(tool("report" + inputs + " bad.c11 -o page.html").exitCode, 1) << errors();
     const std::string page = readText(path("page.html"));
     EXPECT_NE(page.find("<div class=\"files\">"), std::string::npos);
+    // Every element the page opens, it closes.
+    const auto count = [&page](const std::string& pattern) {
+        const std::regex tag(pattern);
+        return std::distance(std::sregex_iterator(page.begin(), page.end(), tag),
+                             std::sregex_iterator());
+    };
+    for (const std::string element : {"section", "article", "div", "dl", "ul", "li", "details"}) {
+        EXPECT_EQ(count("<" + element + "[ >]"), count("</" + element + ">")) << element;
+    }
     // Without a template the page speaks of files only, each named once in its problems.
     EXPECT_EQ(page.find("template order"), std::string::npos);
     EXPECT_NE(page.find("<li class=\"problem-group\"><a href=\"#g4\">bad.c11</a>\n<ul "
@@ -669,6 +680,9 @@ TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
         // Findings about the sound (1) still decode; only trouble (2) writes nothing.
         ASSERT_LE(tool("inspect -y " + name + ".c11 --wav decoded.wav").exitCode, 1) << errors();
         const std::size_t player = page.find("id=\"g" + std::to_string(g) + "-file1\"");
+        EXPECT_LT(
+            page.rfind("<section class=\"datafile\" aria-label=\"" + name + ".c11\">", player),
+            player);
         const std::size_t start = page.find("base64,", player) + 7;
         writeText(path("audio.txt"), page.substr(start, page.find('"', start) - start));
         ASSERT_EQ(shell("base64 -d audio.txt >embedded.wav"), 0);
@@ -676,16 +690,20 @@ TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
 
         const auto audio = nlohmann::json::parse(
             tool("--json inspect " + name + ".c11").output)["files"][0]["audio"];
-        char activity[16];
-        char truePeak[16];
-        std::snprintf(activity, sizeof activity, "%.0f",
-                      audio["activity_factor"].get<double>() * 100);
-        std::snprintf(truePeak, sizeof truePeak, "%.1f", audio["true_peak_dbfs"].get<double>());
+        // Each figure as inspect gives it, to the page's own decimals.
+        const auto shown = [&audio](const char* key, int decimals, double scale = 1) {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.*f", decimals, audio[key].get<double>() * scale);
+            return std::string(text);
+        };
         const std::size_t next = page.find("<article", player);
         const std::string measures = page.substr(player, next - player);
         for (const std::string& measure :
-             {"<dt>activity</dt><dd>" + std::string(activity) + " %</dd>",
-              "<dt>true peak</dt><dd>" + std::string(truePeak) + " dBFS</dd>",
+             {"<dt>activity</dt><dd>" + shown("activity_factor", 0, 100) + " %</dd>",
+              "<dt>peak</dt><dd>" + shown("peak_dbfs", 1) + " dBFS</dd>",
+              "<dt>true peak</dt><dd>" + shown("true_peak_dbfs", 1) + " dBFS</dd>",
+              "<dt>leading silence</dt><dd>" + shown("leading_silence_seconds", 3) + " s</dd>",
+              "<dt>trailing silence</dt><dd>" + shown("trailing_silence_seconds", 3) + " s</dd>",
               std::string("<dt>packet check</dt><dd>valid, 1 packet</dd>")}) {
             EXPECT_NE(measures.find(measure), std::string::npos) << measure << "\n" << measures;
         }

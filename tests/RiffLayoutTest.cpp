@@ -61,6 +61,14 @@ TEST(RiffLayoutTest, ChunksAreWalkedAsAStandardReaderWalksThem) {
             EXPECT_EQ(layout->fileSize, row.file.size());
         }
     }
+    // Anything but the WAVE form of RIFF or RF64, or a header cut short, has no layout.
+    Bytes avi = wavFile(join({fmt, data}));
+    std::copy_n("AVI ", 4, avi.begin() + 8);
+    Bytes rifx = wavFile(join({fmt, data}));
+    std::copy_n("RIFX", 4, rifx.begin());
+    for (const Bytes& other : {avi, rifx, Bytes(rf64.begin(), rf64.begin() + 11)}) {
+        EXPECT_FALSE(readRiffLayout(other));
+    }
     Bytes many = wavFile({});
     for (std::size_t i = 0; i <= MAX_LISTED_CHUNKS; ++i) {
         many = join({many, chunk("JUNK", {})});
