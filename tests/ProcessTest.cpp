@@ -17,6 +17,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/AtomicFileWriter.h"
 #include "platform/ProcessSetup.h"
 #include "platform/WorkerPool.h"
 
@@ -177,11 +178,17 @@ TEST(ProcessTest, ATerminationSignalRemovesEveryRegisteredFileThenEndsTheProcess
     const std::string made = ::testing::TempDir() + "/made.tmp";
     const std::string making = ::testing::TempDir() + "/making.tmp";
     const std::string closed = ::testing::TempDir() + "/window-closed";
+    const std::string replaced = ::testing::TempDir() + "/replaced";
     const int status = statusOfChild([&] {
         ::signal(SIGTERM, SIG_DFL);
         prepareProcess();
         addTemporaryFileToRemove(made);
         ::close(::open(made.c_str(), O_WRONLY | O_CREAT, 0600));
+        // A file put in place meanwhile ends its own registration and no other (the
+        // parent sees whether it was put in place).
+        const std::uint8_t content[] = {1};
+        const ByteSpan pieces[] = {content};
+        static_cast<void>(replaceFileAtomically(replaced, pieces));
         std::thread maker([&] {
             const TemporaryFileCreation creation;
             addTemporaryFileToRemove(making);
@@ -198,7 +205,9 @@ TEST(ProcessTest, ATerminationSignalRemovesEveryRegisteredFileThenEndsTheProcess
     EXPECT_NE(::access(made.c_str(), F_OK), 0);
     EXPECT_NE(::access(making.c_str(), F_OK), 0);
     EXPECT_EQ(::access(closed.c_str(), F_OK), 0) << "ended while a file was being made";
+    EXPECT_EQ(::access(replaced.c_str(), F_OK), 0);
     ::unlink(closed.c_str());
+    ::unlink(replaced.c_str());
     const int ignored = statusOfChild([] {
         ::signal(SIGHUP, SIG_IGN);
         prepareProcess();

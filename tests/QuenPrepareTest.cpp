@@ -400,6 +400,9 @@ TEST_F(QuenPrepare, AWholeTemplateIsPreparedFromMixedSourcesAndEveryGreetingConv
     ASSERT_EQ(result.exitCode, 0) << errors();
     EXPECT_EQ(nlohmann::json::parse(result.output)["prepared"].size(), 20u);
     EXPECT_TRUE(std::filesystem::exists(path("wav/sub/greeting-19.wav")));
+    // A missing folder is made as the test made wav/: 0777 less the umask.
+    EXPECT_EQ(std::filesystem::status(path("wav/sub")).permissions(),
+              std::filesystem::status(path("wav")).permissions());
     for (const char* mode : {"/batch1:t.xml", "/batch2:t.xml"}) {
         SCOPED_TRACE(mode);
         std::filesystem::remove_all(path("res"));
