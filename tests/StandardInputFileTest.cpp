@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -37,11 +38,19 @@ class StandardInputFileTest : public TempDirTest {
     }
 
     // `bytes` through a pipe, written by a thread of their own so that more than the
-    // pipe holds can pass: the copy, or why not.
-    static Result<StandardInputFile> spoolThroughPipe(const Bytes& bytes, std::uint64_t limit) {
+    // pipe holds can pass: the copy, or why not. A caller may hand over a non-blocking
+    // pipe; it is written after a pause, so that the reader first finds it empty.
+    static Result<StandardInputFile> spoolThroughPipe(const Bytes& bytes, std::uint64_t limit,
+                                                      bool nonBlocking = false) {
         int ends[2];
         EXPECT_EQ(::pipe2(ends, O_CLOEXEC), 0);
-        std::thread writer([&bytes, end = ends[1]] {
+        if (nonBlocking) {
+            EXPECT_EQ(::fcntl(ends[0], F_SETFL, O_NONBLOCK), 0);
+        }
+        std::thread writer([&bytes, end = ends[1], nonBlocking] {
+            if (nonBlocking) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
             // The reader may stop at its limit: the rest is refused with EPIPE, not a
             // signal, since the tests ignore SIGPIPE like the program does.
             (void)writeAll(end, bytes.data(), bytes.size());
@@ -81,15 +90,18 @@ Bytes numbered(std::size_t count) {
 
 TEST_F(StandardInputFileTest, EveryByteComesBackInOrderThroughItsPathAndNothingHasAName) {
     ::signal(SIGPIPE, SIG_IGN);
-    // Several buffers' worth, past what a pipe holds, and nothing at all.
-    for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{300000}}) {
-        SCOPED_TRACE(count);
-        const Bytes bytes = numbered(count);
-        auto spooled = spoolThroughPipe(bytes, 1 << 20);
-        ASSERT_TRUE(spooled) << spooled.failure().text;
-        EXPECT_EQ(spooled->size(), count);
-        EXPECT_TRUE(temporaryDirectoryIsEmpty());
-        EXPECT_EQ(readBack(spooled->path()), bytes);
+    // Several buffers' worth, past what a pipe holds, and nothing at all; the end of a
+    // non-blocking pipe that was empty before is its end too.
+    for (const bool nonBlocking : {false, true}) {
+        for (const std::size_t count : {std::size_t{0}, std::size_t{1}, std::size_t{300000}}) {
+            SCOPED_TRACE(::testing::Message() << count << (nonBlocking ? " non-blocking" : ""));
+            const Bytes bytes = numbered(count);
+            auto spooled = spoolThroughPipe(bytes, 1 << 20, nonBlocking);
+            ASSERT_TRUE(spooled) << spooled.failure().text;
+            EXPECT_EQ(spooled->size(), count);
+            EXPECT_TRUE(temporaryDirectoryIsEmpty());
+            EXPECT_EQ(readBack(spooled->path()), bytes);
+        }
     }
 }
 
