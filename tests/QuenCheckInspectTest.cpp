@@ -259,6 +259,7 @@ TEST_F(QuenCheckInspect, AHugeRecordingIsCheckedInBoundedMemory) {
     EXPECT_EQ(refusedCode, 1);
     const auto& refused = stereo["files"][0];
     EXPECT_FALSE(refused["accepted"]);
+    EXPECT_FALSE(stereo["all_accepted"]);
     EXPECT_EQ(refused["chunks"][1]["length"], 0xC0000000u);
     EXPECT_EQ(refused["causes"][0], "2 channels; QuenGreeting takes one");
     // A key missing from a const document is no value to read.
