@@ -168,6 +168,15 @@ TEST_F(QuenCheckInspect, CheckListsTheLayoutOfAnAcceptedRecordingUpToItsLimit) {
                                  "             \"data\" at 48 (8160 bytes)\n"
                                  "  format     PCM, 8000 Hz, 1 channel, 16 bits, 0.51 s\n"))
         << check.output;
+    // The sizes it foretells are those of the data files QuenGreeting writes.
+    ASSERT_EQ(run({"/convert:in.wav", "b", "r", "g711", "a.c11", "log.txt"}).exitCode, 0);
+    ASSERT_EQ(run({"/convert:in.wav", "b", "r", "g723", "a.c23", "log.txt"}).exitCode, 0);
+    EXPECT_NE(check.output.find(
+                  "  data files A-law or mu-law " +
+                  std::to_string(std::filesystem::file_size(path("a.c11"))) + " bytes, G.723.1 " +
+                  std::to_string(std::filesystem::file_size(path("a.c23"))) + " bytes\n"),
+              std::string::npos)
+        << check.output;
     // A thousand chunks are listed; the rest are summed up in one line.
     Bytes body = join({formatChunk(), chunk("data", data)});
     for (int i = 0; i < 1000; ++i) {
