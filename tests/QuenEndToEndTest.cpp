@@ -322,8 +322,10 @@ TEST_F(Quen, PreparedSoundMeetsItsTargets) {
     prepare(quiet, 4);
     EXPECT_NEAR(report["output_levels"]["active_speech_level_dbm0"].get<double>(), -19.0, 0.1);
     EXPECT_EQ(report["limiter_reduction_db"], 0.0);
+    EXPECT_EQ(report["target"], (nlohmann::json{{"kind", "speech_level"}, {"level_dbm0", -19.0}}));
     prepare(quiet, 4, "--loudness -16");
     EXPECT_NEAR(report["output_levels"]["loudness_lufs"].get<double>(), -16.0, 0.1);
+    EXPECT_EQ(report["target"], (nlohmann::json{{"kind", "loudness"}, {"loudness_lufs", -16.0}}));
     prepare(quiet, 4, "--level -26");
     EXPECT_NEAR(report["output_levels"]["active_speech_level_dbm0"].get<double>(), -26.0, 0.1);
     // A lone full-scale click over a quiet tone: the limiter, not a smaller gain, keeps
