@@ -91,5 +91,32 @@ TEST(WaveformSvgTest, SilenceIsShadedAndClippedRunsAreMarkedWhereTheyFall) {
     EXPECT_NE(svg.find(">a&lt;b</text>"), std::string::npos);
 }
 
+// Every line of the frame spans the plot: the middle line of both pictures from x = 50 to
+// x = 1180, the page's grid lines at the amplitudes of the scale, the scale's unit above
+// the plot.
+TEST(WaveformSvgTest, TheFrameAndGridSpanThePlotAtTheirAmplitudes) {
+    const std::vector<std::int16_t> samples(800, 1000);
+    const std::string middle = "<line x1=\"50\" y1=\"150.0\" x2=\"1180\" y2=\"150.0\"";
+    const std::string picture = waveformSvg(samples, INT16_MIN, INT16_MAX, "t");
+    EXPECT_NE(picture.find(middle + " stroke=\"#ccc\"/>"), std::string::npos);
+    EXPECT_NE(picture.find("<text x=\"4\" y=\"30\" font-size=\"10\">dBFS</text>"),
+              std::string::npos);
+
+    const std::string plot = waveformPlotSvg(samples, INT16_MIN, INT16_MAX);
+    EXPECT_NE(plot.find(middle + " stroke=\"#999\""), std::string::npos);
+    std::vector<double> grid;
+    for (const auto& m : matches(plot, std::regex("<line x1=\"50\" y1=\"([0-9.]+)\" x2=\"1180\" "
+                                                  "y2=\"\\1\" stroke=\"#0003\""))) {
+        grid.push_back(std::stod(m[1]));
+    }
+    ASSERT_EQ(grid.size(), 8u);
+    constexpr int DECIBELS[] = {0, -6, -12, -20};
+    for (std::size_t k = 0; k < grid.size(); k += 2) {
+        const double above = HALF_HEIGHT * std::pow(10.0, DECIBELS[k / 2] / 20.0);
+        EXPECT_NEAR(MIDDLE - grid[k], above, 0.06) << k;
+        EXPECT_NEAR(grid[k + 1] - MIDDLE, above, 0.06) << k;
+    }
+}
+
 }  // namespace
 }  // namespace quen::tool
