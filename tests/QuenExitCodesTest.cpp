@@ -131,6 +131,8 @@ TEST_F(QuenExitCodes, EverySubcommandExitsZeroOneOrTwoAsTheContractSays) {
         {"report bad.c11 -o bad.html", 1},
         {"report good.c11 missing.c11 -o missing.html", 2,
          "missing.html: 2 data files, 1 problem; audio inside the page\n"},
+        {"report good.c11 pipe.c11 -o pipe.html", 2,
+         "pipe.html: 2 data files, 1 problem; audio inside the page\n"},
         {"report --template broken.xml --wav-dir . -o broken.html", 1},
         {"report --template none.xml --wav-dir . -o none.html", 2},
         {"report good.c11 -o page.html", 2, "", pageExists.c_str()},

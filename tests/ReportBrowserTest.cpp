@@ -2,7 +2,10 @@
 // the browser made of the page, after its script ran. Every player must have read its
 // audio at the data file's own length, the problem list must hold exactly the
 // fixture's problems, and the console must stay quiet.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -15,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileHandle.h"
 #include "tests/QuenFixture.h"
 #include "tests/TestFiles.h"
 
@@ -549,6 +553,18 @@ TEST_F(LargeReport, ALinkInPlaceOfTheAudioFolderIsRefused) {
     EXPECT_FALSE(std::filesystem::exists(path("page.html")));
 }
 
+// A page that cannot be put in place takes the audio folder it wrote with it.
+TEST_F(LargeReport, APageThatCannotBeReplacedLeavesNoAudioFolder) {
+    writeText(path("page.html"), "old");
+    const FileHandle holder(::open(path("page.html").c_str(), O_RDONLY | O_CLOEXEC));
+    ASSERT_EQ(::flock(holder.get(), LOCK_EX), 0);
+    EXPECT_EQ(tool("report -y long.c11 other.c11 -o page.html", LONG_RUN_SECONDS).exitCode, 2);
+    EXPECT_EQ(errors(),
+              "quen report: page.html: cannot write: in use by another program (category 11)\n");
+    EXPECT_EQ(readText(path("page.html")), "old");
+    EXPECT_FALSE(std::filesystem::exists(path("page-audio")));
+}
+
 // Names from a template are text on the page, never markup: an attendant or recording
 // name that looks like a tag adds no element, and runs no script.
 TEST_F(ReportPage, NamesFromTheTemplateAreNeverMarkup) {
@@ -621,6 +637,43 @@ TEST_F(Quen, AFortyEightGreetingPageOpensOnItsSummary) {
     EXPECT_EQ(occurrences(page, ">not reached</td>"), 2u * 43u);
 }
 
+// A greeting without a recording is skipped in both modes, not judged; a recording no
+// decoder reads says why it cannot be played; each data file is named under its mode
+// and codec. No browser needed.
+TEST_F(Quen, ATemplatesCardsNameTheirFilesAndSayWhatCannotBePlayed) {
+    ASSERT_EQ(shell("mkdir rec res"), 0);
+    writeBytes(path("rec/a.wav"), pcmWav(testSignal(8000)));
+    writeText(path("rec/noise.wav"), "not a recording at all, only words\n");
+    writeText(path("t.xml"), configuration(attendant(
+                                 "Main", greeting("morning", "a.wav") + greeting("evening", "") +
+                                             greeting("afternoon", "noise.wav"))));
+    ASSERT_EQ(run({"/batch1:t.xml", "rec", "res", "log1.txt"}).exitCode, 0);
+    ASSERT_EQ(run({"/batch2:t.xml", "rec", "res", "log2.txt"}).exitCode, 0);
+    ASSERT_EQ(tool("report --template t.xml --wav-dir rec --result-dir res -o page.html").exitCode,
+              1)
+        << errors();
+    const std::string page = readText(path("page.html"));
+    EXPECT_NE(page.find("<td data-label=\"recording\"></td><td data-label=\"duration\">–</td>"
+                        "<td data-label=\"level\">–</td><td data-label=\"peak\">–</td>"
+                        "<td data-label=\"mode 1\">skipped</td>"
+                        "<td data-label=\"mode 2\">skipped</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(page.find("<p>The recording cannot be played: not a recording in any format known "
+                        "here (Invalid data found when processing input)</p>"),
+              std::string::npos);
+    const std::size_t card = page.find("id=\"g1\" data-order=");
+    std::vector<std::string> headings;
+    for (std::size_t at = page.find("<h4>", card); at < page.find("</article>", card);
+         at = page.find("<h4>", at + 1)) {
+        headings.push_back(page.substr(at, page.find('\n', at) - at));
+    }
+    EXPECT_EQ(headings, (std::vector<std::string>{
+                            "<h4>mode 1, G.723.1 <code>res/Main-AM_greeting.c23</code></h4>",
+                            "<h4>mode 1, G.711 <code>res/Main-AM_greeting.c11</code></h4>",
+                            "<h4>mode 2, G.723.1 <code>res/a.c23</code></h4>",
+                            "<h4>mode 2, G.711 <code>res/a.c11</code></h4>"}));
+}
+
 // The page never replaces a file it shows, not even with -y; no browser needed.
 TEST_F(Quen, ReportIsNotWrittenOverItsInput) {
     const std::string greeting = std::string(QUEN_SOURCE_DIR) + "/examples/greeting.wav";
@@ -654,6 +707,8 @@ TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
     ASSERT_EQ(tool("report" + inputs + " bad.c11 -o page.html").exitCode, 1) << errors();
     const std::string page = readText(path("page.html"));
     EXPECT_NE(page.find("<div class=\"files\">"), std::string::npos);
+    EXPECT_NE(page.find("<td data-label=\"data file\"><a href=\"#g4\">bad.c11</a></td>"),
+              std::string::npos);
     // Every element the page opens, it closes.
     const auto count = [&page](const std::string& pattern) {
         const std::regex tag(pattern);
