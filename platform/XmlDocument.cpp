@@ -34,18 +34,31 @@ std::string asParsed(std::span<const std::uint8_t> bytes, pugi::xml_encoding enc
             }
             return toNarrow(units);
         case pugi::encoding_utf32_le:
-        case pugi::encoding_utf32_be:
+        case pugi::encoding_utf32_be: {
+            // Written as pugixml writes each unit, a value past U+10FFFF too: one lead
+            // byte and as many bytes as it gives, so that its offsets fall alike.
+            std::string text;
             for (std::size_t i = 0; i + 3 < bytes.size(); i += 4) {
                 const auto unit = bytes.subspan(i, 4);
                 const char32_t c = little ? getLittleEndian32(unit) : getBigEndian32(unit);
-                if (c > 0xFFFF && c <= 0x10FFFF) {
-                    units += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-                    units += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+                if (c < 0x80) {
+                    text += static_cast<char>(c);
+                } else if (c < 0x800) {
+                    text += static_cast<char>(0xC0 | c >> 6);
+                    text += static_cast<char>(0x80 | (c & 0x3F));
+                } else if (c < 0x10000) {
+                    text += static_cast<char>(0xE0 | c >> 12);
+                    text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+                    text += static_cast<char>(0x80 | (c & 0x3F));
                 } else {
-                    units += static_cast<char16_t>(c);
+                    text += static_cast<char>(0xF0 | c >> 18);
+                    text += static_cast<char>(0x80 | (c >> 12 & 0x3F));
+                    text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
+                    text += static_cast<char>(0x80 | (c & 0x3F));
                 }
             }
-            return toNarrow(units);
+            return text;
+        }
         case pugi::encoding_latin1:
             for (const std::uint8_t byte : bytes) {
                 units += static_cast<char16_t>(byte);

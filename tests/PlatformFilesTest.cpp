@@ -227,6 +227,12 @@ Bytes utf16(std::u16string_view text, bool little) {
     return bytes;
 }
 
+// `bytes` less its last `count`.
+Bytes cut(Bytes bytes, std::size_t count) {
+    bytes.resize(bytes.size() - count);
+    return bytes;
+}
+
 Bytes bytesOf(std::string_view text) {
     return Bytes(text.begin(), text.end());
 }
@@ -249,6 +255,12 @@ TEST_F(PlatformFilesTest, AMalformedDocumentIsPlacedByLineAndCharacterInEveryEnc
          mismatch + " at line 1, column 9"},
         {utf32(U"\uFEFF<a>\U0010FFFF\U00010000\uFFFF</b>", false),
          mismatch + " at line 1, column 9"},
+        // Past the last code point: one character, as a replacement would be.
+        {utf32(std::u32string(U"\uFEFF<a>") + char32_t{0x110000} + U"</b>", true),
+         mismatch + " at line 1, column 7"},
+        // Cut short: the last character counts, the bytes of a part of one do not.
+        {utf32(U"\uFEFF<a>\U0001F600", true), mismatch + " at line 1, column 5"},
+        {cut(utf32(U"\uFEFF<a>\U0001F600 ", true), 1), mismatch + " at line 1, column 5"},
     };
     for (const auto& [bytes, failure] : cases) {
         SCOPED_TRACE(failure);
