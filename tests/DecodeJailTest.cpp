@@ -158,7 +158,9 @@ TEST(Jail, AChildHoldsNoDescriptorOfItsParentButItsOutput) {
     // Not close-on-exec, as a library's might be.
     const int file = ::open("/dev/null", O_RDONLY);
     ASSERT_GE(file, 0);
-    auto child = ChildProcess::start("/bin/sh", {"sh", "-c", "cd /proc/self/fd && echo *"});
+    auto child = ChildProcess::start(
+        "/bin/sh",
+        {"sh", "-c", "cd /proc/self/fd && echo * && readlink /proc/$$/fd/0 /proc/$$/fd/2"});
     ::close(file);
     ASSERT_TRUE(child);
     std::string listed;
@@ -167,8 +169,11 @@ TEST(Jail, AChildHoldsNoDescriptorOfItsParentButItsOutput) {
         listed.append(buffer, static_cast<std::size_t>(got));
     }
     EXPECT_TRUE(child->wait().exited);
-    // The shell's own descriptor for the directory it lists may come last.
-    EXPECT_TRUE(listed == "0 1 2\n" || listed == "0 1 2 3\n") << listed;
+    // The shell's own descriptor for the directory it lists may come last. Standard
+    // input and error are /dev/null: nothing of the parent's terminal or log.
+    EXPECT_TRUE(listed == "0 1 2\n/dev/null\n/dev/null\n" ||
+                listed == "0 1 2 3\n/dev/null\n/dev/null\n")
+        << listed;
 }
 
 TEST(Jail, AChildCanBeEndedByTheSignalsItsStarterBlocks) {
