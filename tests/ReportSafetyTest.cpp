@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ProcessSetup.h"
 #include "quen/report/ReportAudio.h"
 #include "quen/report/ReportFolder.h"
 #include "tests/QuenFixture.h"
@@ -285,6 +286,26 @@ TEST_F(AudioFolderTest, AFolderSwappedForALinkMidRunReceivesNothingThroughTheLin
     EXPECT_TRUE(fs::is_empty(path("elsewhere")));
     EXPECT_EQ(namesIn(path("swap")), (std::set<std::string>{"a.wav", "b.wav"}));
     EXPECT_EQ(readText(path("swap/b.wav")), "second");
+}
+
+// A file the signal handler could not remove is not begun: with its list full, the
+// folder refuses it in words and holds nothing of it.
+TEST_F(AudioFolderTest, AFileTheSignalHandlerCannotTakeIsNotBegun) {
+    tool::AudioFolder audio = folder();
+    ASSERT_EQ(audio.open(), "");
+    std::vector<int> held;
+    for (int registration = 0; registration >= 0;) {
+        registration = addTemporaryFileToRemove(path("held").string());
+        held.push_back(registration);
+    }
+    std::string error;
+    tool::AudioFileWriter file = audio.create("a.wav", error);
+    for (const int registration : held) {
+        forgetTemporaryFile(registration);
+    }
+    EXPECT_EQ(error, "page-audio/a.wav.part: not written: too many files at once");
+    EXPECT_FALSE(file.valid());
+    EXPECT_TRUE(fs::is_empty(path("page-audio")));
 }
 
 // A file dropped unfinished leaves nothing; a finished one is not renamed over a file
