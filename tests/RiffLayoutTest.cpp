@@ -1,12 +1,13 @@
 // The chunk walk that describes a recording: pad bytes after odd lengths, a chunk
 // running past the end, a header cut short by the end of the file, unprintable ids,
 // RF64's sizes from its ds64 chunk, and the cap on the chunks listed; read from a file
-// by its headers, the same as from its bytes.
+// by its headers, the same as from its bytes. And the WAV image the tools write.
 #include <gtest/gtest.h>
 
 #include "tests/TestFiles.h"
 #include "tests/TestSupport.h"
 #include "wav/RiffLayout.h"
+#include "wav/WavWriter.h"
 
 namespace quen::test {
 namespace {
@@ -76,6 +77,19 @@ TEST(RiffLayoutTest, ChunksAreWalkedAsAStandardReaderWalksThem) {
     const auto capped = readRiffLayout(many);
     EXPECT_EQ(capped->chunks.size(), MAX_LISTED_CHUNKS);
     EXPECT_TRUE(capped->moreChunks);
+}
+
+// What the tools write is what a reader of the canonical layout expects, every sample in
+// its place from the first; a length the RIFF header cannot state gives nothing.
+TEST(WavImageTest, TheCanonicalHeaderThenEachSampleLittleEndian) {
+    const std::vector<std::int16_t> samples = {-32768, 0x1234, -1, 32767};
+    const std::vector<std::uint8_t> image = wavImage(samples);
+    EXPECT_EQ(image, pcmWav(samples));
+    EXPECT_EQ(Bytes(image.begin() + 44, image.end()),
+              (Bytes{0x00, 0x80, 0x34, 0x12, 0xFF, 0xFF, 0xFF, 0x7F}));
+    EXPECT_EQ(wavHeader(samples.size()), Bytes(image.begin(), image.begin() + 44));
+    EXPECT_EQ(wavHeader((0xFFFFFFFFu - 36) / 2).size(), 44u);
+    EXPECT_TRUE(wavHeader((0xFFFFFFFFu - 36) / 2 + 1).empty());
 }
 
 }  // namespace
