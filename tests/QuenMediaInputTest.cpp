@@ -221,6 +221,33 @@ TEST_F(QuenMediaInput, NonFiniteSamplesAreCountedPerChannelValue) {
     EXPECT_EQ(tool("prepare -y --allow-silence doubles.wav out.wav").exitCode, 0) << errors();
 }
 
+// A compressed stream may fall short of its stated length by half a second (or 2 %)
+// and still be whole: one second of FLAC stating 1.5 s is taken, stating one sample more
+// it is truncated.
+TEST_F(QuenMediaInput, AStreamShortOfItsStatedLengthByTheToleranceIsWhole) {
+    ASSERT_EQ(shell("ffmpeg -v error -y -f lavfi -i sine=f=440:sample_rate=8000:d=1 s.flac"), 0);
+    const Bytes flac = readBytes(path("s.flac"));
+    for (const std::uint32_t stated : {12000u, 12001u}) {
+        SCOPED_TRACE(stated);
+        // STREAMINFO's total-samples field, its low 32 bits at bytes 22 to 25.
+        Bytes claim = flac;
+        claim[21] &= 0xF0;
+        for (int k = 0; k < 4; ++k) {
+            claim[22 + k] = static_cast<std::uint8_t>(stated >> (24 - 8 * k));
+        }
+        writeBytes(path("claim.flac"), claim);
+        const ProgramResult result = tool("prepare -y claim.flac out.wav");
+        if (stated == 12000) {
+            EXPECT_EQ(result.exitCode, 0) << errors();
+        } else {
+            EXPECT_EQ(result.exitCode, 1);
+            EXPECT_EQ(errors(),
+                      "quen prepare: claim.flac: truncated: holds 1.00 s of the 1.50 s "
+                      "its header states\n");
+        }
+    }
+}
+
 TEST_F(QuenMediaInput, MaxSecondsCutsAtItsBoundaryAndNotBefore) {
     // 8-bit PCM at 8000 Hz: 0x90 and 0x70 in turn, 1/8 of full scale at 4 kHz, kept as
     // it is (a constant would be taken away as DC).
