@@ -35,27 +35,12 @@ std::string asParsed(std::span<const std::uint8_t> bytes, pugi::xml_encoding enc
             return toNarrow(units);
         case pugi::encoding_utf32_le:
         case pugi::encoding_utf32_be: {
-            // Written as pugixml writes each unit, a value past U+10FFFF too: one lead
-            // byte and as many bytes as it gives, so that its offsets fall alike.
+            // Each unit as pugixml writes it, a value past U+10FFFF too (four bytes, one
+            // lead byte), so that its offsets fall alike.
             std::string text;
             for (std::size_t i = 0; i + 3 < bytes.size(); i += 4) {
                 const auto unit = bytes.subspan(i, 4);
-                const char32_t c = little ? getLittleEndian32(unit) : getBigEndian32(unit);
-                if (c < 0x80) {
-                    text += static_cast<char>(c);
-                } else if (c < 0x800) {
-                    text += static_cast<char>(0xC0 | c >> 6);
-                    text += static_cast<char>(0x80 | (c & 0x3F));
-                } else if (c < 0x10000) {
-                    text += static_cast<char>(0xE0 | c >> 12);
-                    text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-                    text += static_cast<char>(0x80 | (c & 0x3F));
-                } else {
-                    text += static_cast<char>(0xF0 | c >> 18);
-                    text += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-                    text += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-                    text += static_cast<char>(0x80 | (c & 0x3F));
-                }
+                appendUtf8(text, little ? getLittleEndian32(unit) : getBigEndian32(unit));
             }
             return text;
         }
