@@ -134,6 +134,8 @@ TEST(ReportProblems, TheSameProblemInBothModesIsListedOnce) {
     EXPECT_EQ(problems[0].modes, (std::vector<int>{1, 2}));
     EXPECT_EQ(modesNamed("modes 1 and 2: x"), (std::vector<int>{1, 2}));
     EXPECT_TRUE(modesNamed("mode 12: x").empty());
+    EXPECT_EQ(modesNamed("mode 9"), (std::vector<int>{9}));
+    EXPECT_TRUE(modesNamed("mode ").empty());
     EXPECT_TRUE(modesNamed("QuenGreeting refuses").empty());
 }
 

@@ -53,7 +53,10 @@ TEST(TextDisplayTest, NamesWithControlsOrStrayBytesAreQuotedAsAShellReadsThemBac
          "2J",
          "$'\\302\\2332J'"},
         {"\xC2\x80", "$'\\302\\200'"},
+        {"\xC2\x9F", "$'\\302\\237'"},
         {"\xC2\xA0", "\xC2\xA0"},
+        // The last code point of the last plane is printable as it is.
+        {"\xF4\x8F\xBF\xBF", "\xF4\x8F\xBF\xBF"},
         // Not UTF-8: a stray byte, an overlong slash, a surrogate, a sequence cut short.
         {"\xFF", "$'\\377'"},
         {"\xC0\xAF", "$'\\300\\257'"},
