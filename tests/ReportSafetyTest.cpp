@@ -386,6 +386,27 @@ TEST_F(AudioFolderTest, AudioIsKeptOnceByContentUpToTheEmbeddingLimitAndRefusedP
     EXPECT_FALSE(fs::exists(path("page-audio")));
 }
 
+// Workers finish in any order: audio begun while the page could still hold it, and
+// ended after another's passed the limit, goes to its own file whole.
+TEST_F(AudioFolderTest, AudioBegunBeforeTheLimitWasPassedGoesToItsFileWhenItEnds) {
+    tool::AudioStore store(folder(), 100, 1000);
+    const std::size_t early = store.addSource("early.wav");
+    const std::size_t late = store.addSource("late.wav");
+    const std::vector<std::uint8_t> earlyBytes(60, 'e');
+    const std::vector<std::uint8_t> lateBytes(70, 'l');
+    tool::AudioOutput first = store.start(early, earlyBytes.size());
+    first.append(earlyBytes);
+    tool::AudioOutput second = store.start(late, lateBytes.size());
+    second.append(lateBytes);
+    EXPECT_TRUE(store.finish(std::move(second)));
+    EXPECT_TRUE(store.finish(std::move(first)));
+    EXPECT_EQ(store.failure(), "");
+    EXPECT_EQ(namesIn(path("page-audio")), (std::set<std::string>{"early.wav", "late.wav"}));
+    EXPECT_EQ(readText(path("page-audio/early.wav")), std::string(60, 'e'));
+    EXPECT_EQ(store.url(early), "page-audio/early.wav");
+    EXPECT_TRUE(store.bytes(early).empty());
+}
+
 // What an earlier run of the same page listed goes, and only that: a link in the
 // folder is not followed, a name that leaves the folder is not used, a file the run
 // did not list and a file the page shows stay, and so does the folder that holds them.
