@@ -250,7 +250,8 @@ TEST_F(QuenPrepare, AnExistingOutIsReplacedOnlyWhenItIsInOrWithOverwrite) {
 // A source's peaks are read on its own samples at its own rate, by check and prepare
 // alike: a 12 kHz tone at 48 kHz, sampled off its crests, has a true peak 3 dB over its
 // sample peak, and none of it is left once resampled to 8 kHz. A clipped 8 kHz file,
-// which check reads itself and prepare through its decoder, reads the same in both.
+// which check reads itself and prepare through its decoder, reads the same in both. The
+// activity factor is given in the same rounding by both.
 TEST_F(QuenPrepare, TheSourcesPeaksAreReadAsCheckReadsThem) {
     std::vector<std::int16_t> stereo;
     for (int n = 0; n < 48000; ++n) {
@@ -285,6 +286,7 @@ TEST_F(QuenPrepare, TheSourcesPeaksAreReadAsCheckReadsThem) {
         ASSERT_TRUE(checked.is_object() && prepared.is_object()) << errors();
         EXPECT_EQ(prepared["peak_dbfs"], checked["peak_dbfs"]);
         EXPECT_EQ(prepared["true_peak_dbfs"], checked["true_peak_dbfs"]);
+        EXPECT_EQ(prepared["activity_factor"], checked["activity_factor"]);
         EXPECT_NEAR(prepared["peak_dbfs"].get<double>(), expected.peakDbfs, 0.01);
         if (!std::isnan(expected.truePeakDbfs)) {
             EXPECT_NEAR(prepared["true_peak_dbfs"].get<double>(), expected.truePeakDbfs, 0.2);

@@ -653,6 +653,10 @@ TEST_F(Quen, ATemplatesCardsNameTheirFilesAndSayWhatCannotBePlayed) {
               1)
         << errors();
     const std::string page = readText(path("page.html"));
+    // The summary names each greeting's kind, as mode 1 names its file.
+    EXPECT_NE(page.find("<td data-label=\"kind\">AM_greeting</td>"
+                        "<td data-label=\"recording\">a.wav</td>"),
+              std::string::npos);
     EXPECT_NE(page.find("<td data-label=\"recording\"></td><td data-label=\"duration\">–</td>"
                         "<td data-label=\"level\">–</td><td data-label=\"peak\">–</td>"
                         "<td data-label=\"mode 1\">skipped</td>"

@@ -120,6 +120,7 @@ TEST_F(ReportHtmlTest, EmbeddedAudioDecodesToItsBytesAndTheSameAudioIsBorrowed) 
 
 TEST_F(ReportHtmlTest, TheSummaryAndTheCardShowEveryFigureAndNote) {
     tool::AudioStore store(tool::AudioFolder(dir().string(), "p-audio", "p-audio", {}, false));
+    give(store, {counting(30, 1)});
     tool::ReportView view;
     view.title = "t.xml";
     view.ofTemplate = true;
@@ -138,6 +139,12 @@ TEST_F(ReportHtmlTest, TheSummaryAndTheCardShowEveryFigureAndNote) {
     greeting.notes = {"the recording's player holds its first hour only"};
     greeting.recordingPath = "wav/welcome.wav";
     greeting.recordingAudioError = "cannot be played: no audio stream";
+    tool::DataFileView& file = greeting.files.emplace_back();
+    file.label = "mode 1, G.711";
+    file.path = "res/welcome.c11";
+    file.exists = true;
+    file.waveform = "<svg></svg>";
+    file.audio = tool::PlayerAudio{0, 3.0};
     const std::string page = write(view, store);
 
     EXPECT_NE(page.find("<tr data-card=\"g1\"><td data-label=\"#\" data-value=\"1.000\">1</td>"
@@ -158,6 +165,12 @@ TEST_F(ReportHtmlTest, TheSummaryAndTheCardShowEveryFigureAndNote) {
     EXPECT_NE(page.find("<p class=\"recording\">Recording <code>wav/welcome.wav</code>: "
                         "missing</p>\n<p>The recording cannot be played: no audio stream</p>"),
               std::string::npos);
+    // Three seconds marked every half second, each label where its time falls.
+    EXPECT_NE(page.find("<div class=\"times\" aria-hidden=\"true\"><span style=\"left:0.00%\">0"
+                        "</span><span style=\"left:16.67%\">0.5</span><span style=\"left:33.33%\">1"
+                        "</span>"),
+              std::string::npos)
+        << page;
 }
 
 }  // namespace
