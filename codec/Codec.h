@@ -32,6 +32,8 @@ struct CodecFacts {
     // message's, then older codes still read.
     std::span<const std::uint8_t> formatCodes;
     std::string_view name;
+    // The word a job's format operand takes for it, as `quen` writes it in commands.
+    std::string_view jobWord;
     // The codecs code the recording's own samples, without resampling.
     std::uint32_t sampleRate;
     // The unit a data file's packets count: G.711's 10 ms of codes, or one G.723.1 frame.
@@ -66,6 +68,7 @@ constexpr CodecFacts codecFacts(Codec codec) {
             return {.cpType = 0x89,
                     .formatCodes = codecrows::A_LAW_CODES,
                     .name = "A-law",
+                    .jobWord = "alaw",
                     .sampleRate = SPEECH_SAMPLE_RATE,
                     .frameMilliseconds = 10,
                     .frameBytes = 80,
@@ -74,6 +77,7 @@ constexpr CodecFacts codecFacts(Codec codec) {
             return {.cpType = 0x8A,
                     .formatCodes = codecrows::MU_LAW_CODES,
                     .name = "mu-law",
+                    .jobWord = "ulaw",
                     .sampleRate = SPEECH_SAMPLE_RATE,
                     .frameMilliseconds = 10,
                     .frameBytes = 80,
@@ -82,6 +86,7 @@ constexpr CodecFacts codecFacts(Codec codec) {
             return {.cpType = 0x8B,
                     .formatCodes = codecrows::G723_CODES,
                     .name = "G.723.1",
+                    .jobWord = "g723",
                     .sampleRate = SPEECH_SAMPLE_RATE,
                     .frameMilliseconds = 30,
                     .frameBytes = QUEN_G723_FRAME_BYTES,

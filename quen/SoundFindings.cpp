@@ -3,7 +3,6 @@
 #include "quen/SoundFindings.h"
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <utility>
 
@@ -56,11 +55,10 @@ PrepareAgain convertDataFileAgain(const std::string& path, const DataFileContent
         const std::string base = path == STANDARD_INPUT ? "standard-input" : path;
         const std::string decoded = base + DECODED_SUFFIX;
         const std::string prepared = base + PREPARED_SUFFIX;
-        const std::array<const char*, 3> formats = {"alaw", "ulaw", "g723"};
-        const std::string format = formats[static_cast<std::size_t>(contents.codec)];
+        const std::string format(codecFacts(contents.codec).jobWord);
         std::string job;
-        // A greeting job writes A-law or G.723.1 only; anything else came from a message.
-        if (isGreetingFlashType(contents.flashType) && contents.codec != Codec::MuLaw) {
+        // A greeting's flash type is the code of a codec a greeting job writes.
+        if (isGreetingFlashType(contents.flashType)) {
             job = shellWord("/convert:" + prepared) + " " + word(contents.texts[0]) + " " +
                   word(contents.texts[1]) + " " + format;
         } else {

@@ -8,6 +8,7 @@
 
 #include "app/MessageOperands.h"
 #include "batch/FileSystemChecks.h"
+#include "codec/Codec.h"
 #include "platform/TextConversion.h"
 #include "tests/TestSupport.h"
 
@@ -33,6 +34,24 @@ TEST(MessageOperands, ParsesTimesLeniently) {
     }
     // Digits that follow the operand in memory are not part of it.
     EXPECT_EQ(parseTime(std::u16string_view(u"123", 2)), 12);
+}
+
+// The word `quen` writes for each codec selects that codec again; any other word is A-law.
+TEST(MessageOperands, EachCodecsJobWordSelectsIt) {
+    for (const Codec codec : ALL_CODECS) {
+        const std::string_view word = codecFacts(codec).jobWord;
+        SCOPED_TRACE(word);
+        const std::u16string operand(word.begin(), word.end());
+        EXPECT_EQ(formatCodeFor(operand, false), messageFormatCode(codec, false));
+        EXPECT_EQ(formatCodeFor(operand, true), messageFormatCode(codec, true));
+    }
+    const std::pair<std::u16string, std::int32_t> cases[] = {
+        {u"G723", 0x8B},  {u"U-LAW", 0x8A}, {u"uLaw", 0x8A},
+        {u"u_law", 0x89}, {u"", 0x89},      {u"g7231", 0x89},
+    };
+    for (const auto& [word, code] : cases) {
+        EXPECT_EQ(formatCodeFor(word, false), code) << std::string(word.begin(), word.end());
+    }
 }
 
 TEST(TextConversion, ConvertsBothWaysAndEscapesInvalidBytes) {
