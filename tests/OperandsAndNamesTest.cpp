@@ -1,5 +1,6 @@
 // How the converter reads its operands and names: time operands as lenient decimal
-// numbers clamped to 32 bits; UTF-8 <-> UTF-16 both ways, with the surrogate escape that
+// numbers clamped to 32 bits; a message's format word, the one `quen` writes for each
+// codec among them; UTF-8 <-> UTF-16 both ways, with the surrogate escape that
 // lets any byte string survive the round trip; and fileExists and directoryExists, with
 // trailing separators and wildcard searches that test the first match in byte order.
 #include <gtest/gtest.h>
