@@ -747,8 +747,18 @@ TEST_F(Quen, ThePageHoldsEachDataFilesOwnAudioAndMeasures) {
         ASSERT_EQ(shell("base64 -d audio.txt >embedded.wav"), 0);
         EXPECT_EQ(readBytes(path("embedded.wav")), readBytes(path("decoded.wav")));
 
-        const auto audio = nlohmann::json::parse(
-            tool("--json inspect " + name + ".c11").output)["files"][0]["audio"];
+        const auto inspected =
+            nlohmann::json::parse(tool("--json inspect " + name + ".c11").output)["files"][0];
+        const auto& audio = inspected["audio"];
+        // The summary's row states the data file's own duration, as inspect does.
+        const double seconds = inspected["duration_seconds"].get<double>();
+        char duration[80];
+        std::snprintf(duration, sizeof duration,
+                      "<td data-label=\"duration\" data-value=\"%.3f\">%.1f s</td>", seconds,
+                      seconds);
+        const std::size_t row = page.find("<tr data-card=\"g" + std::to_string(g) + "\">");
+        EXPECT_NE(page.substr(row, page.find("</tr>", row) - row).find(duration), std::string::npos)
+            << duration;
         // Each figure as inspect gives it, to the page's own decimals.
         const auto shown = [&audio](const char* key, int decimals, double scale = 1) {
             char text[32];
