@@ -228,9 +228,8 @@ Bytes utf16(std::u16string_view text, bool little) {
 }
 
 // `bytes` less its last `count`.
-Bytes cut(Bytes bytes, std::size_t count) {
-    bytes.resize(bytes.size() - count);
-    return bytes;
+Bytes cut(const Bytes& bytes, std::size_t count) {
+    return Bytes(bytes.begin(), bytes.end() - static_cast<std::ptrdiff_t>(count));
 }
 
 Bytes bytesOf(std::string_view text) {
